@@ -1,0 +1,82 @@
+// The process seam's POSIX stand-in for the native build: the command line
+// comes from argv (or a test), the console is standard output, message boxes
+// are recorded for tests, answered by the hook or with OK/Yes, and printed to
+// standard error; the log file gets CR LF line ends as on Windows.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "sys-standin.h"
+#include "sys.h"
+
+static char commandLine[4096] = "install.exe";
+static int consoleOpen;
+static SysMessageBoxHook messageBoxHook;
+static SysBoxRecord lastBox;
+static int boxCount;
+
+void SysStandInSetCommandLine(const char *line) {
+  snprintf(commandLine, sizeof(commandLine), "%s", line);
+}
+
+void SysStandInSetArgv(int argc, char **argv) {
+  commandLine[0] = 0;
+  size_t used = 0;
+  for (int i = 0; i < argc; i++) {
+    int quote = strchr(argv[i], ' ') != NULL;
+    int n = snprintf(commandLine + used, sizeof(commandLine) - used, "%s%s%s%s", i ? " " : "",
+                     quote ? "\"" : "", argv[i], quote ? "\"" : "");
+    if (n < 0 || (size_t)n >= sizeof(commandLine) - used) break;
+    used += (size_t)n;
+  }
+}
+
+const char *SysCommandLine(void) { return commandLine; }
+
+void SysConsoleOpen(const char *title) {
+  consoleOpen = 1;
+  (void)title;
+}
+
+void SysConsoleWrite(const char *text, int length) {
+  if (consoleOpen) fwrite(text, 1, (size_t)length, stdout), fflush(stdout);
+}
+
+int SysStandInConsoleOpen(void) { return consoleOpen; }
+
+void SysSetMessageBoxHook(SysMessageBoxHook hook) { messageBoxHook = hook; }
+
+int SysMessageBox(void *owner, const char *text, const char *caption, uint32_t style) {
+  lastBox.owner = owner;
+  snprintf(lastBox.text, sizeof(lastBox.text), "%s", text ? text : "");
+  snprintf(lastBox.caption, sizeof(lastBox.caption), "%s", caption ? caption : "");
+  lastBox.style = style;
+  boxCount++;
+  fprintf(stderr, "[message box] %s: %s\n", lastBox.caption, lastBox.text);
+  if (messageBoxHook) return messageBoxHook(owner, text, caption, style);
+  return (style & 0xF) == SYS_MB_YESNO ? SYS_IDYES : SYS_IDOK;
+}
+
+int SysStandInBoxCount(void) { return boxCount; }
+const SysBoxRecord *SysStandInLastBox(void) { return &lastBox; }
+
+int SysLogTruncate(const char *path) {
+  FILE *f = fopen(path, "w");
+  if (f == NULL) return 0;
+  fclose(f);
+  return 1;
+}
+
+int SysLogAppend(const char *path, const char *text) {
+  FILE *f = fopen(path, "ab");
+  if (f == NULL) return 0;
+  for (const char *p = text; *p; p++) {
+    if (*p == '\n') fputc('\r', f);
+    fputc(*p, f);
+  }
+  fclose(f);
+  return 1;
+}
+
+void *SysHeapAlloc(int size) { return malloc((size_t)size); }
+void SysHeapFree(void *block) { free(block); }

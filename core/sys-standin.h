@@ -1,0 +1,21 @@
+// What the native stand-in of the process seam offers to tests and to the
+// native program's main().
+#ifndef VANTOR_SYS_STANDIN_H
+#define VANTOR_SYS_STANDIN_H
+
+#include <stdint.h>
+
+struct SysBoxRecord {
+  void *owner;
+  char text[2100];
+  char caption[256];
+  uint32_t style;
+};
+
+void SysStandInSetCommandLine(const char *line);
+void SysStandInSetArgv(int argc, char **argv);
+int SysStandInConsoleOpen(void);
+int SysStandInBoxCount(void);
+const SysBoxRecord *SysStandInLastBox(void);
+
+#endif

@@ -1,0 +1,47 @@
+// The process seam over KERNEL32 and USER32: the product's side.
+#include <windows.h>
+#include <stdio.h>
+
+#include "sys.h"
+
+static HANDLE consoleHandle;
+static SysMessageBoxHook messageBoxHook;
+
+const char *SysCommandLine(void) { return GetCommandLineA(); }
+
+void SysConsoleOpen(const char *title) {
+  AllocConsole();
+  consoleHandle = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetConsoleTitleA(title);
+}
+
+void SysConsoleWrite(const char *text, int length) {
+  DWORD written;
+  if (consoleHandle != NULL && consoleHandle != INVALID_HANDLE_VALUE)
+    WriteFile(consoleHandle, text, (DWORD)length, &written, NULL);
+}
+
+void SysSetMessageBoxHook(SysMessageBoxHook hook) { messageBoxHook = hook; }
+
+int SysMessageBox(void *owner, const char *text, const char *caption, uint32_t style) {
+  if (messageBoxHook) return messageBoxHook(owner, text, caption, style);
+  return MessageBoxA((HWND)owner, text, caption, style);
+}
+
+int SysLogTruncate(const char *path) {
+  FILE *f = fopen(path, "wt");
+  if (f == NULL) return 0;
+  fclose(f);
+  return 1;
+}
+
+int SysLogAppend(const char *path, const char *text) {
+  FILE *f = fopen(path, "at+");
+  if (f == NULL) return 0;
+  fputs(text, f);
+  fclose(f);
+  return 1;
+}
+
+void *SysHeapAlloc(int size) { return HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size); }
+void SysHeapFree(void *block) { HeapFree(GetProcessHeap(), 0, block); }

@@ -1,0 +1,122 @@
+// vantor-core: diagnostics log, assertions and fatal errors, start-up switches,
+// command-line tokens, CRC-32 and memory accounting.
+//
+// Convention of the whole library: operations return 1 for success or true and
+// 0 for failure or false; findings come back through out arguments. Every
+// pointer argument is checked with ASSERT("Pointer is NULL\n").
+#ifndef VANTOR_CORE_H
+#define VANTOR_CORE_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#define VANTOR_VERSION "0.22"
+
+// Debug flags.
+#define DEBUG_CONSOLE 1  // "-window": a console shows every text
+#define DEBUG_FILE    2  // "-debug": every text is appended to the log file
+#define DEBUG_REPORT  4  // "-debug": banner and module reports
+#define DEBUG_APPEND  8  // "-append": the log file is not emptied at start
+
+#define DEBUG_LINE_SIZE 2048  // characters of the line buffer, terminator extra
+#define DEBUG_PATH_SIZE 772   // bytes of the log path buffer
+
+#if defined(__GNUC__)
+#define VANTOR_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#define VANTOR_NORETURN __attribute__((noreturn))
+#else
+#define VANTOR_PRINTF(f, a)
+#define VANTOR_NORETURN
+#endif
+
+// Computes the flags from the switches "-debug", "-window", "-append" found
+// anywhere in the argument text (plain, case-sensitive substrings). Returns 1.
+int DebugParseSwitches(const char *args, int *flags);
+
+// Stores the flags, builds the log path beside the program (token 0 of the
+// process command line), opens the console, empties the log file and logs the
+// banner, as the flags say. A program path too long for the log path buffer
+// is cut at the buffer; the log then goes to the current directory.
+void DebugInit(const char *fileName, int flags);
+void DebugRemove(void);
+
+// Current flags (0: logging off) and the log path built by DebugInit.
+int DebugFlags(void);
+const char *DebugLogPath(void);
+
+// Formats one text (bounded to the line buffer) and writes it to every output
+// the flags select. Returns the full length of the text, 1 when logging is
+// off; a text longer than 2,048 characters is the fatal "Last string too large".
+int DebugPrintf(const char *format, ...) VANTOR_PRINTF(1, 2);
+int DebugVPrintf(const char *format, va_list args);
+void DebugWrite(const char *text);
+
+// A 79-character section header line ("\n====[name]===..."), or for NULL a
+// closing rule of 79 "=".
+void DebugSection(const char *name);
+
+void DebugSetAssertWhere(const char *file, int line);
+void DebugSetAbortWhere(const char *file, int line);
+// Returns only when the condition is true; otherwise logs (when the log is on)
+// and ends the process with exit code 1. Never shows a box.
+void DebugAssert(int condition, const char *format, ...) VANTOR_PRINTF(2, 3);
+// Shows the fatal-error box, logs, ends the process with exit code 1.
+VANTOR_NORETURN void DebugAbort(const char *format, ...) VANTOR_PRINTF(1, 2);
+
+#define ASSERT(condition, ...) \
+  (DebugSetAssertWhere(__FILE__, __LINE__), DebugAssert((condition) ? 1 : 0, __VA_ARGS__))
+#define ABORT(...) \
+  (DebugSetAbortWhere(__FILE__, __LINE__), DebugAbort(__VA_ARGS__))
+
+#define ABORT_CAPTION "Internal error, program aborting..."
+
+// Bounded formatting used by every module that builds text into a fixed
+// buffer: writes at most size - 1 characters and the terminator, returns the
+// length the full text would have.
+int VantorFormat(char *buffer, int size, const char *format, ...) VANTOR_PRINTF(3, 4);
+int VantorVFormat(char *buffer, int size, const char *format, va_list args);
+
+// Command-line tokens: blanks, CR and LF separate; double quotes group.
+// CmdLineFindArg returns the token's first character or NULL.
+const char *CmdLineFindArg(const char *text, int index);
+// Copies the token without its quotes into out; the caller's buffer must hold
+// it. Returns 1 if the token exists, else 0 (out empty).
+int CmdLineGetArg(const char *text, int index, char *out);
+// As CmdLineGetArg, but never writes more than size bytes (token cut to fit).
+int CmdLineGetArgN(const char *text, int index, char *out, int size);
+
+// Standard CRC-32 (IEEE 802.3, reflected). A length of 0 or less gives 0.
+uint32_t Crc32(const void *data, int length);
+
+// ---- Memory accounting ----------------------------------------------------
+
+#define GUARD_BYTE 0xCC
+#define QUICK_MEMORY_SIZE 1024000
+
+// Zero-filled, guarded block of at least size bytes; fatal on size < 1 or an
+// exhausted heap, so the result is never NULL.
+void *MemAlloc(int size, const char *file, int line);
+// Checks both guards (fatal when altered), releases the block, sets *pointer
+// to NULL. size must be the value given to MemAlloc. Returns 1.
+int MemFree(void *pointer, int size, const char *file, int line);
+
+#define MEM_ALLOC(size) MemAlloc((size), __FILE__, __LINE__)
+#define MEM_FREE(pointer, size) MemFree((void *)&(pointer), (size), __FILE__, __LINE__)
+
+int MemoryInit(int quickSize);
+int MemoryRemove(void);
+int GlobalMemoryInit(void);
+int GlobalMemoryRemove(void);
+int QuickMemoryInit(int size);
+int QuickMemoryRemove(void);
+int QuickMemoryReport(void);
+int QuickMemoryFrame(void);
+
+// Counters of the general pool, for reports and tests.
+struct MemoryCounters {
+  int32_t count, bytes, maxCount, maxBytes;
+};
+void MemoryGetCounters(MemoryCounters *out);
+
+#endif

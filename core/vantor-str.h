@@ -1,0 +1,33 @@
+// vantor-str: operations on zero-terminated 8-bit strings. Case folding knows
+// only ASCII letters. Every pointer argument is checked with ASSERT; no
+// operation allocates or knows the size of a destination, except the bounded
+// variants (StrCopyN, StrAppendN), which never write more than size bytes.
+#ifndef VANTOR_STR_H
+#define VANTOR_STR_H
+
+#include <stdint.h>
+
+int StrLength(const char *s);
+int StrCopy(char *dest, const char *src);
+int StrAppend(char *dest, const char *src);
+int StrEqual(const char *a, const char *b);
+int StrEqualNoCase(const char *a, const char *b);
+// 1 when the first n characters are identical; a terminator in one string
+// against a character in the other is a difference. n <= 0 gives 1.
+int StrEqualN(const char *a, const char *b, int n);
+int StrEqualNNoCase(const char *a, const char *b, int n);
+// First place in text where pattern begins; 0 and *position NULL when none.
+// An empty text never matches.
+int StrFind(const char *text, const char *pattern, char **position);
+int StrFindNoCase(const char *text, const char *pattern, char **position);
+int StrUpper(char *s);
+int StrReverse(char *s);
+// Quick CRC of the string, letters without case (shifts 0, 7, 13, 20, 27).
+int StrQuickCrc(const char *s, uint32_t *out);
+
+// Bounded copies: dest holds size bytes; the result is cut to size - 1
+// characters and always terminated. Return 1 when nothing was cut, else 0.
+int StrCopyN(char *dest, const char *src, int size);
+int StrAppendN(char *dest, const char *src, int size);
+
+#endif
