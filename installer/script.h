@@ -1,0 +1,69 @@
+// The script record and the run loop: loading install.dat from the archive,
+// walking it command by command, releasing it at shutdown.
+#ifndef INSTALLER_SCRIPT_H
+#define INSTALLER_SCRIPT_H
+
+#include <stdint.h>
+
+#define SCRIPT_MARK 0x16
+#define SCRIPT_FIELD_SIZE 160  // text fields: 159 characters and the terminator
+#define SCRIPT_KEYWORD_MAX 39  // keyword bytes read after the mark
+
+// Placement and style bits of a screen string.
+#define STR_RIGHT     0x01
+#define STR_UP        0x02
+#define STR_CENTERX   0x04
+#define STR_CENTERY   0x08
+#define STR_ITALIC    0x10
+#define STR_BOLD      0x20
+#define STR_UNDERLINE 0x40
+
+struct ScreenString {
+  float x;       // horizontal anchor, fraction of the client width
+  float y;       // vertical anchor, fraction of the client height
+  float width;   // character width, fraction of the client width (0: system's choice)
+  float height;  // character height, fraction of the client height
+  char text[160];
+  char face[80];
+  unsigned char colour[3];  // R, G, B
+  int32_t flags;
+};
+
+struct ScriptFont {
+  char fileName[320];  // name in the archive and in the temporary directory
+};
+
+// One per run; all fields start zero. The text fields hold 159 characters.
+struct InstallScript {
+  void *window;                     // main window (HWND); NULL during the first run
+  unsigned char gradientStart[3];   // R, G, B
+  unsigned char gradientEnd[3];
+  char *text;                       // the script, textLength + 1 bytes, last one 0
+  int32_t textLength;
+  int32_t stringCount;
+  ScreenString *strings;            // ID n at index n - 1
+  int32_t fontCount;
+  ScriptFont *fonts;                // ID n at index n - 1
+  char prompt[SCRIPT_FIELD_SIZE];   // one-shot caption of the next page or command
+  char companyName[SCRIPT_FIELD_SIZE];
+  char productName[SCRIPT_FIELD_SIZE];
+  char registryPath[SCRIPT_FIELD_SIZE];
+  int32_t installSize;              // kilobytes
+  char installPath[SCRIPT_FIELD_SIZE];
+  char installDir[SCRIPT_FIELD_SIZE];
+  char installDirAlt[SCRIPT_FIELD_SIZE];
+  int32_t fileCount;
+  char *fileList;                   // into text: the FILE LIST argument, terminated in place
+  char *cursor;                     // where the next ScriptRun starts
+};
+
+// Creates the record and loads the named script from the archive. On failure
+// nothing is handed over and 0 is returned.
+int ScriptLoad(InstallScript **script, const char *name);
+// Runs from the cursor to a BREAK (1), the end (1; WM_DESTROY sent to the
+// window when there is one), an unknown keyword or a failed command (0).
+int ScriptRun(InstallScript *script, void *window);
+// Releases the record, its tables and fonts; *script is NULL afterwards.
+int ScriptFree(InstallScript **script);
+
+#endif
