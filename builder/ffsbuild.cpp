@@ -1,0 +1,51 @@
+// ffsbuild: builds archives, install scripts and finished installers.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+
+namespace {
+
+struct Subcommand {
+  const char *name;
+  int (*run)(int argc, char **argv);
+  const char *summary;
+};
+
+const Subcommand subcommands[] = {
+    {"build", CommandBuild, "script + payload folder + stub -> finished installer"},
+    {"compile", CommandCompile, "readable script -> install.dat"},
+    {"decompile", CommandDecompile, "install.dat -> readable script"},
+    {"pack", CommandPack, "files or directories -> archive"},
+    {"stub", CommandStub, "append an archive to an executable"},
+    {"list", CommandList, "entries of an archive or installer"},
+    {"extract", CommandExtract, "unpack entries of an archive or installer"},
+    {"verify", CommandVerify, "check that every entry decodes"},
+};
+
+void Usage(FILE *out) {
+  fprintf(out, "usage: ffsbuild <command> [options] ...\n\ncommands:\n");
+  for (const Subcommand &s : subcommands) fprintf(out, "  %-10s %s\n", s.name, s.summary);
+  fprintf(out, "\n'ffsbuild <command> --help' describes a command's options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) {
+    Usage(stderr);
+    return 2;
+  }
+  if (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help")) {
+    Usage(stdout);
+    return 0;
+  }
+  if (!strcmp(argv[1], "--version")) {
+    printf("ffsbuild %s\n", FFSBUILD_VERSION);
+    return 0;
+  }
+  for (const Subcommand &s : subcommands)
+    if (!strcmp(argv[1], s.name)) return s.run(argc - 2, argv + 2);
+  fprintf(stderr, "ffsbuild: unknown command '%s' (see 'ffsbuild --help')\n", argv[1]);
+  return 2;
+}
