@@ -11,7 +11,13 @@
 #define FFS_DIR_ENTRY_SIZE 8
 #define FFS_RECORD_HEAD_SIZE 8
 #define FFS_TRAILER_SIZE 4
-#define FFS_TURBO 1
+#define FFS_TURBO 1         // flags bit 0: records lie in directory order
+#define FFS_FLAG_METHOD1 2  // flags bit 1: some entry is packed with method 1
+#define FFS_FLAG_METHOD2 4  // flags bit 2: some entry is packed with method 2
+// Bytes a size query peeks at the start of an entry's data; an entry whose
+// data start lies fewer bytes before the end of the container cannot be
+// queried.
+#define FFS_PEEK_SIZE 16
 
 struct FfsHeader {
   char tag[4];
