@@ -1,9 +1,14 @@
 // Start-up and shutdown of the installer.
 #include "winmain.h"
 
+#include "command.h"
+#include "ffs.h"
+#include "script.h"
 #include "sys.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
+
+#define SCRIPT_NAME "install.dat"
 
 static char programPath[PROGRAM_PATH_SIZE];
 
@@ -17,6 +22,18 @@ static void FindProgramPath(const char *commandLine) {
   if (!StrFindNoCase(programPath, ".exe", &found)) StrAppendN(programPath, ".exe", PROGRAM_PATH_SIZE);
 }
 
+// Releases everything start-up brought up, in reverse order. script is NULL
+// when the archive could not be mounted.
+static void Shutdown(InstallScript **script) {
+  if (script != NULL) ScriptFree(script);
+  FfsRemove();
+  CommandsRemove();
+
+  MemoryRemove();
+  DebugRemove();
+  DebugPrintf("Successful Exit...\n");
+}
+
 int InstallerMain(void *instance, const char *args) {
   (void)instance;
   int flags = 0;
@@ -24,12 +41,25 @@ int InstallerMain(void *instance, const char *args) {
   DebugInit("debug.log", flags);
   MemoryInit(QUICK_MEMORY_SIZE);
 
+  CommandsInit();
+
   DebugPrintf("%s Version %s (%s)\n", APP_NAME, APP_VERSION, APP_BUILD);
   DebugPrintf("Cmdline '%s' '%s'\n", SysCommandLine(), args);
   FindProgramPath(SysCommandLine());
 
-  MemoryRemove();
-  DebugRemove();
-  DebugPrintf("Successful Exit...\n");
+  if (!FfsInit(programPath)) {
+    SysMessageBox(NULL, "The installation file has been damaged, please download a new copy.",
+                  "Installation Problem...", SYS_MB_OK);
+    Shutdown(NULL);
+    return 0;
+  }
+  InstallScript *script = NULL;
+  if (!ScriptLoad(&script, SCRIPT_NAME)) ABORT("Couldn't load installation script.\n");
+  if (ScriptRun(script, NULL) != 1) {
+    Shutdown(&script);
+    return 0;
+  }
+
+  Shutdown(&script);
   return 0;
 }

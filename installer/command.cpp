@@ -1,0 +1,120 @@
+// The keyword table: a list in descending order of keyword length, searched
+// by length and quick CRC.
+#include "command.h"
+
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+static CommandEntry *commandHead;
+
+struct CommandDefinition {
+  const char *keyword;
+  CommandHandler handler;
+};
+
+// The script language, in the order of registration.
+static const CommandDefinition commandDefinitions[] = {
+    {"COMPANY NAME", CmdCompanyName},
+    {"PRODUCT NAME", CmdProductName},
+    {"TEXT", CmdText},
+    {"FILE LIST", CmdFileList},
+    {"GRADIENT START", CmdGradientStart},
+    {"GRADIENT END", CmdGradientEnd},
+    {"FONT", CmdFont},
+    {"STRING", CmdString},
+    {"REFRESH", CmdRefresh},
+    {"CREATE GROUP", CmdCreateGroup},
+    {"ADD ITEM", CmdAddItem},
+    {"NOTEPAD", CmdNotepad},
+    {"OLE", CmdOle},
+    {"AGREEMENT", CmdAgreement},
+    {"MESSAGE", CmdMessage},
+    {"REGISTER", CmdRegister},
+    {"BREAK", CmdBreak},
+    {"UPDATE", CmdUpdate},
+    {"INSTALL", CmdInstall},
+    {"DONE", CmdDone},
+    {"REGISTRY PATH", CmdRegistryPath},
+    {"INSTALL SIZE", CmdInstallSize},
+    {"INSTALL DIR", CmdInstallDir},
+    {"INSTALL DIR ALT", CmdInstallDirAlt},
+    {"INSTALL PATH", CmdInstallPath},
+};
+
+int CommandsInit(void) {
+  int count = (int)(sizeof commandDefinitions / sizeof commandDefinitions[0]);
+  for (int i = 0; i < count; i++) CommandRegister(commandDefinitions[i].keyword, commandDefinitions[i].handler);
+  return 1;
+}
+
+int CommandsRemove(void) {
+  while (commandHead != NULL) {
+    CommandEntry *entry = commandHead;
+    commandHead = entry->next;
+    MEM_FREE(entry, (int)sizeof(CommandEntry));
+  }
+  return 1;
+}
+
+int CommandRegister(const char *keyword, CommandHandler handler) {
+  ASSERT(keyword != NULL, "Pointer is NULL\n");
+  ASSERT(handler != NULL, "Pointer is NULL\n");
+  CommandEntry *entry = (CommandEntry *)MEM_ALLOC((int)sizeof(CommandEntry));
+  entry->length = StrLength(keyword);
+  entry->handler = handler;
+  if (entry->length >= COMMAND_KEYWORD_SIZE)
+    ABORT("Command keyword too long (%s) (%d > %d)\n", keyword, entry->length, COMMAND_KEYWORD_SIZE);
+  StrCopy(entry->keyword, keyword);
+  StrQuickCrc(keyword, &entry->crc);
+
+  for (const CommandEntry *other = commandHead; other != NULL; other = other->next) {
+    if (other->crc != entry->crc) continue;
+    DebugPrintf("Matching quick CRC's (%s) and (%s)\n", other->keyword, entry->keyword);
+    if (other->length == entry->length) ABORT("Matching lengths failure (%d)\n", entry->length);
+  }
+
+  CommandEntry **link = &commandHead;
+  while (*link != NULL && (*link)->length > entry->length) link = &(*link)->next;
+  entry->next = *link;
+  *link = entry;
+  return 1;
+}
+
+// The entry of the keyword's length and quick CRC; the list is sorted by
+// descending length, so the search stops at the first shorter entry.
+static CommandEntry *CommandFind(const char *keyword) {
+  uint32_t crc;
+  StrQuickCrc(keyword, &crc);
+  int32_t length = StrLength(keyword);
+  for (CommandEntry *entry = commandHead; entry != NULL; entry = entry->next) {
+    if (entry->length < length) return NULL;
+    if (entry->length == length && entry->crc == crc) return entry;
+  }
+  return NULL;
+}
+
+int CommandExists(const char *keyword) {
+  ASSERT(keyword != NULL, "Pointer is NULL\n");
+  return CommandFind(keyword) != NULL;
+}
+
+int CommandExecute(const char *keyword, InstallScript *script, char *args, int32_t *consumed) {
+  ASSERT(keyword != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  *consumed = 0;
+  CommandEntry *entry = CommandFind(keyword);
+  if (entry == NULL) return 0;
+  return entry->handler(script, args, consumed);
+}
+
+const CommandEntry *CommandFirst(void) { return commandHead; }
+
+int CmdBreak(InstallScript *script, char *args, int32_t *consumed) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  *consumed = 0;
+  return 0;
+}

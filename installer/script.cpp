@@ -1,0 +1,132 @@
+// The script record: loading install.dat, the run loop, releasing.
+#include "script.h"
+
+#include "appwin.h"
+#include "command.h"
+#include "ffs.h"
+#include "install.h"
+#include "sys.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+#include "winhelpr.h"
+
+#define SCRIPT_PATH_SIZE 772  // archive names and font paths
+
+int ScriptLoad(InstallScript **script, const char *name) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  char entry[SCRIPT_PATH_SIZE];  // the reader upper-cases the name in place
+  if (!StrCopyN(entry, name, SCRIPT_PATH_SIZE)) return 0;
+
+  InstallScript *record = (InstallScript *)MEM_ALLOC((int)sizeof(InstallScript));
+  uint32_t size;
+  if (!FfsGetSize(entry, &size) || size >= 0x7FFFFFF0u) {
+    MEM_FREE(record, (int)sizeof(InstallScript));
+    return 0;
+  }
+  record->textLength = (int32_t)size;
+  record->text = (char *)MEM_ALLOC(record->textLength + 1);
+  if (size > 0 && !FfsLoad(entry, record->text, size)) {
+    MEM_FREE(record->text, record->textLength + 1);
+    MEM_FREE(record, (int)sizeof(InstallScript));
+    return 0;
+  }
+  record->cursor = record->text;
+  *script = record;
+  return 1;
+}
+
+// Reads the keyword that follows a mark: the bytes up to the first colon, at
+// most SCRIPT_KEYWORD_MAX of them and none at or past end. Returns 1 and the
+// argument text (the byte after the colon) when the colon was found; 0 when
+// the keyword is too long or runs to the end of the text, which makes it
+// unknown.
+static int ScriptReadKeyword(char *from, const char *end, char *keyword, char **args) {
+  int length = 0;
+  while (length < SCRIPT_KEYWORD_MAX && from + length < end && from[length] != ':') {
+    keyword[length] = from[length];
+    length++;
+  }
+  keyword[length] = 0;
+  *args = from + length + 1;
+  return from + length < end && from[length] == ':';
+}
+
+// Where the walk goes on after a command: one byte behind what the handler
+// consumed, never past the end of the text.
+static char *ScriptResume(char *args, int32_t consumed, char *end) {
+  int32_t room = (int32_t)(end - args);
+  if (consumed < 0 || consumed >= room) return end;
+  return args + consumed + 1;
+}
+
+static void ScriptSummary(const InstallScript *script) {
+  DebugPrintf("Company Name   : %s\n", script->companyName);
+  DebugPrintf("Product Name   : %s\n", script->productName);
+  DebugPrintf("File Count     : %d\n", (int)script->fileCount);
+  DebugPrintf("Install Path   : %s [%s]\n", script->installPath, script->installDir);
+}
+
+int ScriptRun(InstallScript *script, void *window) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(script->text != NULL, "Pointer is NULL\n");
+  ASSERT(script->cursor != NULL, "Pointer is NULL\n");
+  script->window = window;
+  char *end = script->text + script->textLength;
+  char *p = script->cursor;
+  while (p < end) {
+    if ((unsigned char)*p != SCRIPT_MARK) {
+      p++;
+      continue;
+    }
+    script->cursor = p;
+    char keyword[SCRIPT_KEYWORD_MAX + 1];
+    char *args;
+    if (!ScriptReadKeyword(p + 1, end, keyword, &args) || !CommandExists(keyword)) {
+      DebugPrintf("Unknown command '%s'\n", keyword);
+      SysMessageBox(NULL, keyword, "Unknown script keyword...", SYS_MB_OK);
+      return 0;
+    }
+    int32_t consumed = 0;
+    if (!CommandExecute(keyword, script, args, &consumed)) {
+      if (StrEqualNoCase(keyword, "BREAK")) {
+        script->cursor = args;
+        DebugPrintf("Break Encountered\n");
+        return 1;
+      }
+      DebugPrintf("Command Failed '%s'\n", keyword);
+      return 0;
+    }
+    p = ScriptResume(args, consumed, end);
+  }
+  script->cursor = end;
+  ScriptSummary(script);
+  if (script->window != NULL) AppSendDestroy(script->window);
+  return 1;
+}
+
+// Takes every font of the table away from the system and deletes its copy in
+// the temporary directory; a font that cannot be removed is logged.
+static void ScriptRemoveFonts(const InstallScript *script) {
+  for (int32_t i = 0; i < script->fontCount; i++) {
+    char path[SCRIPT_PATH_SIZE];
+    QueryTempDir(path, SCRIPT_PATH_SIZE);
+    StrAppendN(path, script->fonts[i].fileName, SCRIPT_PATH_SIZE);
+    if (!FontResourceRemove(path)) DebugPrintf("Unable to remove font '%d' '%s'\n", (int)i, script->fonts[i].fileName);
+  }
+}
+
+int ScriptFree(InstallScript **script) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(*script != NULL, "Pointer is NULL\n");
+  InstallScript *record = *script;
+  if (record->stringCount > 0) MEM_FREE(record->strings, record->stringCount * (int)sizeof(ScreenString));
+  if (record->fontCount > 0) {
+    ScriptRemoveFonts(record);
+    MEM_FREE(record->fonts, record->fontCount * (int)sizeof(ScriptFont));
+  }
+  MEM_FREE(record->text, record->textLength + 1);
+  MEM_FREE(record, (int)sizeof(InstallScript));
+  *script = NULL;
+  return 1;
+}
