@@ -52,7 +52,9 @@ class ArchiveWriter {
  public:
   // Packs content with method and adds the entry. A raw request for content
   // that begins with a packed signature ("FFC!", "FFC@") is packed instead
-  // (smallest of methods 1 and 2). Returns false, with *error set and the
+  // (smallest of methods 1 and 2). Every packed result is decoded again and
+  // compared before it is accepted; auto falls back to raw when no packer
+  // gives a sound result. Returns false, with *error set and the
   // writer unchanged, for: an empty name; empty content (a stored length of
   // 0 reads as "absent" in the installer); content above ARCHIVE_MAX_ENTRY;
   // a method that cannot pack this content (packer not available); a name
@@ -76,7 +78,7 @@ class ArchiveWriter {
   // container, appending the 4-byte trailer (= base) when trailer is true.
   // out receives only the archive bytes (not what lies before base). Fails,
   // with *error, when there are no entries or the container would reach
-  // 4 GiB.
+  // 2 GiB (the installer measures its file with signed 32-bit offsets).
   bool Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const;
 
  private:
@@ -84,8 +86,13 @@ class ArchiveWriter {
   bool turbo_ = true;
 };
 
+// Whether stub can carry an archive: false (and *error) when it already
+// carries one, begins with "FFS!" (the installer would take it for the
+// archive), or is 2 GiB or larger.
+bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error);
+
 // The finished installer: stub bytes, the archive written for base =
-// stub.size(), and the trailer. Fails as Write does.
+// stub.size(), and the trailer. Fails as ArchiveCheckStub or Write does.
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer,
                            std::vector<uint8_t> *out, std::string *error);
 
@@ -93,7 +100,8 @@ bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter
 // as `ffsbuild pack` writes it; any trailer is dropped) behind stub: every
 // directory offset grows by stub.size(), the records keep their bytes, and
 // the trailer is appended. Fails, with *error, when archive is not a sound
-// standalone archive or the result would reach 4 GiB.
+// standalone archive (or any record is damaged), the stub fails
+// ArchiveCheckStub, or the result would reach 2 GiB.
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,
                          std::vector<uint8_t> *out, std::string *error);
 

@@ -1,15 +1,412 @@
 // Archive subcommands: pack, stub, list, extract, verify.
 #include <stdio.h>
+#include <string.h>
+#include <unistd.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive-reader.h"
+#include "archive-writer.h"
 #include "commands.h"
+#include "fsutil.h"
 
-static int NotYet(const char *name) {
-  fprintf(stderr, "ffsbuild: %s: not available yet\n", name);
+namespace {
+
+const char kPackUsage[] =
+    "usage: ffsbuild pack -o ARCHIVE [options] INPUT...\n"
+    "\n"
+    "Packs files and directories into a standalone archive (see 'ffsbuild stub').\n"
+    "A directory adds every file below it, named by its path relative to that\n"
+    "directory with backslashes (sub\\file.txt), as the installer asks for it; a\n"
+    "file is added under its own base name. Names are matched without letter case.\n"
+    "\n"
+    "  -o, --output FILE   the archive to write\n"
+    "  -m, --method M      storage of the inputs that follow: auto (the smallest of\n"
+    "                      raw, 1 and 2; the default), raw, 1 or 2. Data that begins\n"
+    "                      with a packed signature is always packed.\n"
+    "  --as NAME FILE      add FILE under the archive name NAME\n"
+    "  --names FILE        also write the names packed, one a line, for list,\n"
+    "                      extract and verify (the archive itself stores no names)\n"
+    "  --no-turbo          do not mark the records as lying in directory order\n"
+    "  -q, --quiet         no progress line\n";
+
+const char kStubUsage[] =
+    "usage: ffsbuild stub -o INSTALLER EXECUTABLE ARCHIVE\n"
+    "\n"
+    "Appends a standalone archive to the installer executable and ends the file\n"
+    "with the 4-byte offset of the archive, giving the finished installer.\n"
+    "\n"
+    "  -o, --output FILE   the installer to write\n";
+
+const char kListUsage[] =
+    "usage: ffsbuild list [--names FILE] ARCHIVE [NAME...]\n"
+    "\n"
+    "Lists the entries of an archive or a finished installer: hash, record offset,\n"
+    "stored length, method and content size. The archive stores no names; names\n"
+    "given here or in FILE label the entries they hash to.\n";
+
+const char kExtractUsage[] =
+    "usage: ffsbuild extract [-C DIR] [--names FILE] [--all] ARCHIVE [NAME...]\n"
+    "\n"
+    "Unpacks the named entries of an archive or a finished installer below DIR.\n"
+    "\n"
+    "  -C, --directory DIR  where to write (default: the current directory)\n"
+    "  --names FILE         extract every name listed in FILE\n"
+    "  --all                also write the entries no name is known for, as\n"
+    "                       HASH.bin (eight hex digits)\n";
+
+const char kVerifyUsage[] =
+    "usage: ffsbuild verify [--names FILE] ARCHIVE [NAME...]\n"
+    "\n"
+    "Checks an archive or a finished installer as the installer will read it: the\n"
+    "archive is found, its header and directory are sound and sorted, every record\n"
+    "lies inside the file and every entry decodes to its stated size. Names given\n"
+    "must be present.\n";
+
+int Fail(const std::string &file, const std::string &what) {
+  fprintf(stderr, "ffsbuild: %s: %s\n", file.c_str(), what.c_str());
   return 1;
 }
 
-int CommandPack(int, char **) { return NotYet("pack"); }
-int CommandStub(int, char **) { return NotYet("stub"); }
-int CommandList(int, char **) { return NotYet("list"); }
-int CommandExtract(int, char **) { return NotYet("extract"); }
-int CommandVerify(int, char **) { return NotYet("verify"); }
+int UsageError(const char *command, const std::string &what) {
+  fprintf(stderr, "ffsbuild: %s: %s (see 'ffsbuild %s --help')\n", command, what.c_str(), command);
+  return 2;
+}
+
+// A small option reader: "-o FILE", "--output FILE" and "--output=FILE".
+struct Options {
+  Options(int count, char **args) : argc(count), argv(args) {}
+  int argc;
+  char **argv;
+  int at = 0;
+  std::string error;
+
+  bool More() const { return at < argc; }
+  const char *Peek() const { return argv[at]; }
+  // True when the current argument is one of the names; takes its value.
+  bool Value(const char *shortName, const char *longName, std::string *value) {
+    const char *arg = argv[at];
+    size_t n = strlen(longName);
+    if (strncmp(arg, longName, n) == 0 && arg[n] == '=') {
+      *value = arg + n + 1;
+      at++;
+      return true;
+    }
+    if (!(shortName && strcmp(arg, shortName) == 0) && strcmp(arg, longName) != 0) return false;
+    if (at + 1 >= argc) {
+      error = std::string(arg) + " needs a value";
+      at = argc;
+      return false;
+    }
+    *value = argv[at + 1];
+    at += 2;
+    return true;
+  }
+  bool Flag(const char *shortName, const char *longName) {
+    if ((shortName && strcmp(argv[at], shortName) == 0) || strcmp(argv[at], longName) == 0) {
+      at++;
+      return true;
+    }
+    return false;
+  }
+};
+
+bool IsHelp(int argc, char **argv) {
+  for (int i = 0; i < argc; i++)
+    if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) return true;
+  return false;
+}
+
+bool ReadNames(const std::string &path, std::vector<std::string> *names, std::string *error) {
+  std::vector<uint8_t> text;
+  if (!FsReadFile(path, &text, error)) return false;
+  std::string line;
+  for (size_t i = 0; i <= text.size(); i++) {
+    if (i == text.size() || text[i] == '\n') {
+      while (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) names->push_back(line);
+      line.clear();
+    } else {
+      line += (char)text[i];
+    }
+  }
+  return true;
+}
+
+std::string Hex8(uint32_t v) {
+  char text[16];
+  snprintf(text, sizeof text, "%08X", (unsigned)v);
+  return text;
+}
+
+std::string BaseName(const std::string &path) {
+  size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool Interactive() { return isatty(fileno(stderr)) != 0; }
+
+// One progress line, rewritten in place.
+void Progress(size_t done, size_t total, const std::string &name) {
+  std::string shown = name.size() > 50 ? "..." + name.substr(name.size() - 47) : name;
+  fprintf(stderr, "\rpacking %zu/%zu %-50s", done, total, shown.c_str());
+  if (done == total) fprintf(stderr, "\r%*s\r", 72, "");
+  fflush(stderr);
+}
+
+// The archive (or installer) a reading command works on, with the names that
+// label its entries.
+struct Opened {
+  std::string path;
+  std::vector<uint8_t> bytes;
+  ArchiveImage image;
+  std::vector<std::string> names;  // in the order given, duplicates by hash removed
+};
+
+// Parses "[--names FILE] [extra options] ARCHIVE [NAME...]".
+int OpenArchive(const char *command, Options *o, Opened *opened, std::vector<std::string> *positional) {
+  while (o->More()) {
+    std::string value;
+    if (o->Value(NULL, "--names", &value)) {
+      std::string error;
+      if (!ReadNames(value, &opened->names, &error)) return Fail(value, error);
+    } else if (!o->error.empty()) {
+      return UsageError(command, o->error);
+    } else {
+      positional->push_back(o->Peek());
+      o->at++;
+    }
+  }
+  if (positional->empty()) return UsageError(command, "no archive given");
+  opened->path = (*positional)[0];
+  opened->names.insert(opened->names.end(), positional->begin() + 1, positional->end());
+  std::set<uint32_t> seen;
+  std::vector<std::string> unique;
+  for (const std::string &n : opened->names)
+    if (seen.insert(ArchiveHashName(n)).second) unique.push_back(n);
+  opened->names.swap(unique);
+  std::string error;
+  if (!FsReadFile(opened->path, &opened->bytes, &error)) return Fail(opened->path, error);
+  if (!ArchiveParse(opened->bytes, &opened->image, &error)) return Fail(opened->path, error);
+  return 0;
+}
+
+std::string EntryLabel(const ArchiveRecord &r, const std::string &name) {
+  return "entry " + Hex8(r.hash) + (name.empty() ? "" : " '" + name + "'");
+}
+
+// Name per record index, from the names that hash to it.
+std::vector<std::string> NamesByRecord(const Opened &opened) {
+  std::vector<std::string> byRecord(opened.image.records.size());
+  for (const std::string &n : opened.names) {
+    int i = ArchiveFind(opened.image, ArchiveHashName(n));
+    if (i >= 0 && byRecord[i].empty()) byRecord[i] = n;
+  }
+  return byRecord;
+}
+
+struct PackInput {
+  std::string name;
+  std::string path;
+  ArchiveMethod method;
+};
+
+}  // namespace
+
+int CommandPack(int argc, char **argv) {
+  if (IsHelp(argc, argv)) return fputs(kPackUsage, stdout), 0;
+  Options o{argc, argv};
+  std::string output, namesOut;
+  ArchiveMethod method = ARCHIVE_AUTO;
+  bool turbo = true, quiet = false;
+  std::vector<PackInput> inputs;
+  while (o.More()) {
+    std::string value;
+    if (o.Value("-o", "--output", &output) || o.Value(NULL, "--names", &namesOut)) continue;
+    if (o.Value("-m", "--method", &value)) {
+      if (!ArchiveParseMethod(value.c_str(), &method))
+        return UsageError("pack", "unknown method '" + value + "' (auto, raw, 1 or 2)");
+      continue;
+    }
+    if (!o.error.empty()) return UsageError("pack", o.error);
+    if (o.Flag(NULL, "--no-turbo")) {
+      turbo = false;
+    } else if (o.Flag("-q", "--quiet")) {
+      quiet = true;
+    } else if (o.Flag(NULL, "--as")) {
+      if (o.at + 1 >= argc) return UsageError("pack", "--as needs a name and a file");
+      inputs.push_back({argv[o.at], argv[o.at + 1], method});
+      o.at += 2;
+    } else if (o.Peek()[0] == '-' && o.Peek()[1] != 0) {
+      return UsageError("pack", std::string("unknown option '") + o.Peek() + "'");
+    } else {
+      std::string path = argv[o.at++];
+      if (!FsIsDirectory(path)) {
+        inputs.push_back({BaseName(path), path, method});
+        continue;
+      }
+      std::vector<std::string> names;
+      std::string error;
+      if (!FsListTree(path, &names, &error)) return Fail(path, error);
+      for (const std::string &n : names) {
+        std::string file;
+        FsNameToPath(path, n, &file);
+        inputs.push_back({n, file, method});
+      }
+    }
+  }
+  if (output.empty()) return UsageError("pack", "no output archive given (-o)");
+  if (inputs.empty()) return UsageError("pack", "nothing to pack");
+
+  ArchiveWriter writer;
+  writer.SetTurbo(turbo);
+  bool progress = !quiet && Interactive();
+  for (size_t i = 0; i < inputs.size(); i++) {
+    const PackInput &in = inputs[i];
+    if (progress) Progress(i, inputs.size(), in.name);
+    std::vector<uint8_t> content;
+    std::string error;
+    if (!FsReadFile(in.path, &content, &error) || !writer.Add(in.name, content, in.method, &error)) {
+      if (progress) fputc('\n', stderr);
+      return Fail(in.path, error);
+    }
+  }
+  if (progress) Progress(inputs.size(), inputs.size(), "");
+  std::vector<uint8_t> archive;
+  std::string error;
+  if (!writer.Write(0, false, &archive, &error) || !FsWriteFile(output, archive, &error)) return Fail(output, error);
+  if (!namesOut.empty()) {
+    std::string text;
+    for (const ArchiveEntry &e : writer.Entries()) text += e.name + "\n";
+    if (!FsWriteFile(namesOut, std::vector<uint8_t>(text.begin(), text.end()), &error)) return Fail(namesOut, error);
+  }
+  return 0;
+}
+
+int CommandStub(int argc, char **argv) {
+  if (IsHelp(argc, argv)) return fputs(kStubUsage, stdout), 0;
+  Options o{argc, argv};
+  std::string output;
+  std::vector<std::string> files;
+  while (o.More()) {
+    if (o.Value("-o", "--output", &output)) continue;
+    if (!o.error.empty()) return UsageError("stub", o.error);
+    if (o.Peek()[0] == '-' && o.Peek()[1] != 0)
+      return UsageError("stub", std::string("unknown option '") + o.Peek() + "'");
+    files.push_back(argv[o.at++]);
+  }
+  if (output.empty()) return UsageError("stub", "no output installer given (-o)");
+  if (files.size() != 2) return UsageError("stub", "needs an executable and an archive");
+  std::vector<uint8_t> stub, archive, installer;
+  std::string error;
+  if (!FsReadFile(files[0], &stub, &error)) return Fail(files[0], error);
+  if (!FsReadFile(files[1], &archive, &error)) return Fail(files[1], error);
+  if (!ArchiveCheckStub(stub, &error)) return Fail(files[0], error);
+  if (!ArchiveAppendToStub(stub, archive, &installer, &error)) return Fail(files[1], error);
+  if (!FsWriteFile(output, installer, &error)) return Fail(output, error);
+  return 0;
+}
+
+int CommandList(int argc, char **argv) {
+  if (IsHelp(argc, argv)) return fputs(kListUsage, stdout), 0;
+  Options o{argc, argv};
+  Opened opened;
+  std::vector<std::string> positional;
+  if (int rc = OpenArchive("list", &o, &opened, &positional)) return rc;
+  const ArchiveImage &image = opened.image;
+  std::vector<std::string> names = NamesByRecord(opened);
+  printf("%s at offset %u, %zu %s, flags 0x%08X\n", image.trailer ? "installer archive" : "archive",
+         (unsigned)image.start, image.records.size(), image.records.size() == 1 ? "entry" : "entries",
+         (unsigned)image.flags);
+  printf("%-8s  %10s  %10s  %-6s  %10s  %s\n", "hash", "offset", "stored", "method", "size", "name");
+  int status = 0;
+  for (size_t i = 0; i < image.records.size(); i++) {
+    const ArchiveRecord &r = image.records[i];
+    if (r.problem.empty()) {
+      printf("%08X  %10u  %10u  %-6s  %10u  %s\n", (unsigned)r.hash, (unsigned)r.offset, (unsigned)r.length,
+             ArchiveMethodName(r.method), (unsigned)r.contentSize, names[i].c_str());
+    } else {
+      printf("%08X  %10u  %10s  %-6s  %10s  %s\n", (unsigned)r.hash, (unsigned)r.offset, "-", "-", "-",
+             names[i].c_str());
+      status = Fail(opened.path, EntryLabel(r, names[i]) + ": " + r.problem);
+    }
+  }
+  if (!image.problem.empty()) status = Fail(opened.path, image.problem);
+  return status;
+}
+
+int CommandExtract(int argc, char **argv) {
+  if (IsHelp(argc, argv)) return fputs(kExtractUsage, stdout), 0;
+  std::string directory = ".";
+  bool all = false;
+  // The extract options come first; OpenArchive takes the rest.
+  std::vector<char *> rest;
+  for (int i = 0; i < argc; i++) {
+    if ((!strcmp(argv[i], "-C") || !strcmp(argv[i], "--directory")) && i + 1 < argc) {
+      directory = argv[++i];
+    } else if (!strncmp(argv[i], "--directory=", 12)) {
+      directory = argv[i] + 12;
+    } else if (!strcmp(argv[i], "--all")) {
+      all = true;
+    } else if (!strcmp(argv[i], "-C") || !strcmp(argv[i], "--directory")) {
+      return UsageError("extract", std::string(argv[i]) + " needs a value");
+    } else {
+      rest.push_back(argv[i]);
+    }
+  }
+  Options o{(int)rest.size(), rest.data()};
+  Opened opened;
+  std::vector<std::string> positional;
+  if (int rc = OpenArchive("extract", &o, &opened, &positional)) return rc;
+  if (opened.names.empty() && !all) return UsageError("extract", "nothing to extract: give names, --names or --all");
+  std::vector<std::string> byRecord = NamesByRecord(opened);
+  int status = 0;
+  for (const std::string &n : opened.names)
+    if (ArchiveFind(opened.image, ArchiveHashName(n)) < 0)
+      status = Fail(opened.path, "no entry named '" + n + "'");
+  for (size_t i = 0; i < opened.image.records.size(); i++) {
+    const ArchiveRecord &r = opened.image.records[i];
+    std::string name = byRecord[i];
+    if (name.empty()) {
+      if (!all) continue;
+      name = Hex8(r.hash) + ".bin";
+    }
+    std::string target, error;
+    std::vector<uint8_t> content;
+    if (!FsNameToPath(directory, name, &target)) {
+      status = Fail(opened.path, "'" + name + "' would be written outside the target directory");
+    } else if (!ArchiveDecode(opened.bytes, r, &content, &error)) {
+      status = Fail(opened.path, EntryLabel(r, byRecord[i]) + ": " + error);
+    } else if (!FsMakeParents(target, &error) || !FsWriteFile(target, content, &error)) {
+      status = Fail(target, error);
+    }
+  }
+  return status;
+}
+
+int CommandVerify(int argc, char **argv) {
+  if (IsHelp(argc, argv)) return fputs(kVerifyUsage, stdout), 0;
+  Options o{argc, argv};
+  Opened opened;
+  std::vector<std::string> positional;
+  if (int rc = OpenArchive("verify", &o, &opened, &positional)) return rc;
+  std::vector<std::string> byRecord = NamesByRecord(opened);
+  int status = 0;
+  if (!opened.image.problem.empty()) status = Fail(opened.path, opened.image.problem);
+  for (const std::string &n : opened.names)
+    if (ArchiveFind(opened.image, ArchiveHashName(n)) < 0)
+      status = Fail(opened.path, "no entry named '" + n + "'");
+  for (size_t i = 0; i < opened.image.records.size(); i++) {
+    const ArchiveRecord &r = opened.image.records[i];
+    std::vector<uint8_t> content;
+    std::string error;
+    if (!ArchiveDecode(opened.bytes, r, &content, &error))
+      status = Fail(opened.path, EntryLabel(r, byRecord[i]) + ": " + error);
+  }
+  if (status == 0)
+    printf("%s: %zu %s verified\n", opened.path.c_str(), opened.image.records.size(),
+           opened.image.records.size() == 1 ? "entry" : "entries");
+  return status;
+}

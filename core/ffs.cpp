@@ -1,7 +1,358 @@
-// Placeholder until the archive reader lands.
+// The flat file archive reader: mounts the archive appended to a container
+// file, keeps the sorted directory of name hashes in memory, and loads
+// entries (raw or packed with method 1 or 2) by name. Without a mounted
+// archive the same calls read plain files.
 #include "ffs.h"
 
-int FfsInit(const char *) { return 0; }
-int FfsRemove(void) { return 1; }
-int FfsGetSize(char *, uint32_t *) { return 0; }
-int FfsLoad(char *, void *, uint32_t) { return 0; }
+#include <stdio.h>
+#include <string.h>
+
+#include "ffs-cmp1.h"
+#include "ffs-cmp2.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+// The largest block the allocator hands out; a stored length or content
+// size above it can only come from a damaged file.
+#define FFS_MAX_BLOCK 0x7FFFFFF0u
+
+enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2 };
+
+static FILE *file;
+static uint32_t fileSize;  // also bounds every record, so damage cannot reach past the file
+static uint32_t count;
+static uint32_t flags;
+static FfsDirEntry *directory;  // mounted exactly while this block exists
+
+static uint32_t ReadLe32(const unsigned char *p) {
+  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+// ---- Operations on the open file (0 when no file is open) ---------------
+
+static int FfsRead(void *buffer, uint32_t n) {
+  if (file == NULL) return 0;
+  return fread(buffer, 1, n, file) == n ? 1 : 0;
+}
+
+static int FfsReadLe32(uint32_t *value) {
+  unsigned char bytes[4];
+  if (!FfsRead(bytes, 4)) return 0;
+  *value = ReadLe32(bytes);
+  return 1;
+}
+
+static int FfsSeek(uint32_t offset) {
+  if (file == NULL) return 0;
+  return fseek(file, (long)offset, SEEK_SET) == 0 ? 1 : 0;
+}
+
+static int FfsTell(uint32_t *position) {
+  if (file == NULL) return 0;
+  long at = ftell(file);
+  if (at < 0) return 0;
+  *position = (uint32_t)at;
+  return 1;
+}
+
+static int FfsPeek(void *buffer, uint32_t n) {
+  uint32_t at;
+  if (!FfsTell(&at)) return 0;
+  int result = FfsRead(buffer, n);
+  if (!FfsSeek(at)) return 0;
+  return result;
+}
+
+static void FfsClose(void) {
+  if (file != NULL) fclose(file);
+  file = NULL;
+}
+
+// ---- Mount and unmount ----------------------------------------------------
+
+// Releases a mount without a log line (FfsRemove, or a second FfsInit).
+static void FfsUnmount(void) {
+  FfsClose();
+  if (directory != NULL) {
+    int bytes = (int)(count * FFS_DIR_ENTRY_SIZE);
+    if (!MEM_FREE(directory, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
+  }
+  directory = NULL;
+  count = 0;
+  flags = 0;
+  fileSize = 0;
+}
+
+// Finds the archive's start A: 0 for a leading tag, else the trailer, whose
+// target must carry the tag. Leaves the file just after the tag.
+static int FfsLocate(const char *path, uint32_t *start) {
+  char tag[4] = {0, 0, 0, 0};
+  if (FfsRead(tag, 4) && memcmp(tag, FFS_TAG, 4) == 0) {
+    *start = 0;
+    return 1;
+  }
+  uint32_t a = 0;
+  if (fileSize < FFS_TRAILER_SIZE || !FfsSeek(fileSize - FFS_TRAILER_SIZE) || !FfsReadLe32(&a)) a = 0;
+  if (a == 0 || a >= fileSize) {
+    DebugPrintf("File '%s' doesn't contain FFS data!\n", path);
+    return 0;
+  }
+  memset(tag, 0, sizeof tag);
+  if (!FfsSeek(a) || !FfsRead(tag, 4) || memcmp(tag, FFS_TAG, 4) != 0) {
+    DebugPrintf("FFS Does not contain proper tag (Read %d from %d)!!!\n", (int)a, (int)(fileSize - 4));
+    return 0;
+  }
+  *start = a;
+  return 1;
+}
+
+// Reads count, check and flags after the tag, then the directory. A short
+// header reads as zeros and so fails the count check.
+static int FfsLoadDirectory(const char *path, uint32_t start) {
+  unsigned char head[FFS_HEADER_SIZE - 4];
+  memset(head, 0, sizeof head);
+  FfsRead(head, sizeof head);
+  uint32_t n = ReadLe32(head);
+  uint32_t check = ReadLe32(head + 4);
+  if (n != ~check) {
+    DebugPrintf("FFS: CMatch Fail %d != %d\n", (int)n, (int)~check);
+    return 0;
+  }
+  if (n == 0) {
+    DebugPrintf("FFS: Empty directory in '%s'!\n", path);
+    return 0;
+  }
+  uint64_t bytes = (uint64_t)n * FFS_DIR_ENTRY_SIZE;
+  if (bytes > FFS_MAX_BLOCK || (uint64_t)start + FFS_HEADER_SIZE + bytes > fileSize) {
+    DebugPrintf("FFS: Directory of %u entries doesn't fit in '%s'!\n", (unsigned)n, path);
+    return 0;
+  }
+  unsigned char *records = (unsigned char *)MEM_ALLOC((int)bytes);
+  if (!FfsRead(records, (uint32_t)bytes)) {
+    MEM_FREE(records, (int)bytes);
+    DebugPrintf("FFS: Directory of %u entries doesn't fit in '%s'!\n", (unsigned)n, path);
+    return 0;
+  }
+  // The block is reused in place: each 8-byte record becomes an FfsDirEntry.
+  directory = (FfsDirEntry *)records;
+  for (uint32_t i = 0; i < n; i++) {
+    uint32_t hash = ReadLe32(records + i * 8);
+    uint32_t offset = ReadLe32(records + i * 8 + 4);
+    directory[i].hash = hash;
+    directory[i].offset = offset;
+  }
+  count = n;
+  flags = ReadLe32(head + 8);
+  return 1;
+}
+
+int FfsInit(const char *path) {
+  ASSERT(path != NULL, "Pointer is NULL\n");
+  FfsUnmount();
+  Cmp1Init();
+  Cmp2Init();
+  file = fopen(path, "rb");
+  if (file == NULL) {
+    DebugPrintf("Couldn't open flat file '%s'!\n", path);
+    return 0;
+  }
+  long size = -1;
+  if (fseek(file, 0, SEEK_END) == 0) size = ftell(file);
+  // Offsets are 32-bit: a file that cannot be measured or lies beyond their
+  // reach is treated as empty, which no archive fits in.
+  fileSize = (size < 0 || (unsigned long)size > 0xFFFFFFFFul) ? 0 : (uint32_t)size;
+  FfsSeek(0);
+  uint32_t start;
+  if (!FfsLocate(path, &start) || !FfsLoadDirectory(path, start)) {
+    FfsUnmount();
+    return 0;
+  }
+  DebugPrintf("Flat/Fast File System Initialized...\n");
+  return 1;
+}
+
+int FfsRemove(void) {
+  FfsUnmount();
+  Cmp2Remove();
+  Cmp1Remove();
+  DebugPrintf("Flat/Fast File System Removed...\n");
+  return 1;
+}
+
+int FfsIsMounted(void) { return directory != NULL ? 1 : 0; }
+
+uint32_t FfsFlags(void) { return directory != NULL ? flags : 0; }
+
+// ---- Entries --------------------------------------------------------------
+
+// Binary search with a halving fixed-point step (16 fraction bits).
+static int FfsFindEntry(uint32_t hash, FfsDirEntry *entry) {
+  int64_t pos = count / 2;
+  int64_t step = (pos * 65536 + 32768) / 2;
+  for (;;) {
+    if (pos < 0 || pos >= (int64_t)count) return 0;
+    if (directory[pos].hash == hash) {
+      *entry = directory[pos];
+      return 1;
+    }
+    int64_t move = (step + 32768) / 65536;
+    pos += hash > directory[pos].hash ? move : -move;
+    step /= 2;
+    if (step == 0) return 0;
+  }
+}
+
+// The record head has been read at record (its hash already matched): the
+// data must lie wholly inside the file.
+static int FfsCheckLength(uint32_t hash, uint32_t record, uint32_t length) {
+  uint64_t end = (uint64_t)record + FFS_RECORD_HEAD_SIZE + length;
+  if (length > FFS_MAX_BLOCK || end > fileSize) {
+    DebugPrintf("FFS: Record %x length %u exceeds the file (%u)\n", (unsigned)hash, (unsigned)length,
+                (unsigned)fileSize);
+    return 0;
+  }
+  return 1;
+}
+
+// Positions the file at the entry's data and gives its stored length.
+static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
+  uint32_t record = 0;
+  uint32_t found = 0;
+  int onTurbo = 0;
+  if (flags & FFS_TURBO) {
+    if (FfsTell(&record) && FfsReadLe32(&found) && found == hash) {
+      onTurbo = 1;
+    } else {
+      flags &= ~(uint32_t)FFS_TURBO;
+    }
+  }
+  if (!onTurbo) {
+    FfsDirEntry entry;
+    if (!FfsFindEntry(hash, &entry)) return 0;
+    record = entry.offset;
+    if ((uint64_t)record + FFS_RECORD_HEAD_SIZE > fileSize) {
+      DebugPrintf("FFS: Record %x at %u lies outside the file (%u)\n", (unsigned)hash, (unsigned)record,
+                  (unsigned)fileSize);
+      return 0;
+    }
+    found = 0;
+    if (!FfsSeek(record) || !FfsReadLe32(&found) || found != hash) {
+      DebugPrintf("FFS: Pos Fail %x != %x\n", (unsigned)hash, (unsigned)found);
+      return 0;
+    }
+  }
+  uint32_t l = 0;
+  if (!FfsReadLe32(&l)) l = 0;
+  if (l != 0 && !FfsCheckLength(hash, record, l)) return 0;
+  *length = l;
+  return l != 0 ? 1 : 0;
+}
+
+// Tells the entry's form from its first bytes and gives its content size.
+// data holds at least min(length, FFS_PEEK_SIZE) bytes of the entry. A
+// packed head that is cut short, or whose size is 0 or beyond what can be
+// allocated, is unreadable.
+static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *form, uint32_t *size) {
+  if (length >= 4 && Cmp1IsPacked(data)) {
+    *form = FFS_PACKED1;
+    if (length < CMP1_HEAD_SIZE || !Cmp1GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
+      DebugPrintf("Unable to get size from compressed data type 1\n");
+      return 0;
+    }
+    return 1;
+  }
+  if (length >= 4 && Cmp2IsPacked(data)) {
+    *form = FFS_PACKED2;
+    if (length < CMP2_HEAD_SIZE || !Cmp2GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
+      DebugPrintf("Unable to get size from compressed data type 2\n");
+      return 0;
+    }
+    return 1;
+  }
+  *form = FFS_RAW;
+  *size = length;
+  return 1;
+}
+
+static uint32_t FfsHashName(char *name) {
+  StrUpper(name);
+  return Crc32(name, StrLength(name));
+}
+
+// Size of a plain file; 0 when it cannot be opened or read as a file.
+static int FfsPlainFileSize(const char *name, uint32_t *size) {
+  FILE *plain = fopen(name, "rb");
+  if (plain == NULL) return 0;
+  // A directory opens on some systems but cannot be read.
+  unsigned char probe;
+  size_t got = fread(&probe, 1, 1, plain);
+  long end = -1;
+  if (!ferror(plain) && fseek(plain, 0, SEEK_END) == 0) end = ftell(plain);
+  fclose(plain);
+  if (end < 0 || (got == 0 && end != 0) || (unsigned long)end > FFS_MAX_BLOCK) return 0;
+  *size = (uint32_t)end;
+  return 1;
+}
+
+int FfsGetSize(char *name, uint32_t *size) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, "Pointer is NULL\n");
+  if (directory == NULL) return FfsPlainFileSize(name, size);
+  uint32_t length;
+  if (!FfsSeekEntry(FfsHashName(name), &length)) return 0;
+  unsigned char peek[FFS_PEEK_SIZE];
+  if (!FfsPeek(peek, FFS_PEEK_SIZE)) {
+    DebugPrintf("Unable to peek into compressed data\n");
+    return 0;
+  }
+  FfsForm form;
+  uint32_t content;
+  if (!FfsEntryForm(peek, length, &form, &content)) return 0;
+  *size = content;
+  return 1;
+}
+
+static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size) {
+  uint32_t length;
+  if (!FfsSeekEntry(hash, &length)) return 0;
+  unsigned char *data = (unsigned char *)MEM_ALLOC((int)length);
+  FfsRead(data, length);  // the length was checked against the file
+  int result = 0;
+  FfsForm form;
+  uint32_t content;
+  if (FfsEntryForm(data, length, &form, &content)) {
+    if (form == FFS_RAW) {
+      if (length != size) {
+        DebugPrintf("Incompatible sizes (%d != %d)\n", (int)length, (int)size);
+      } else {
+        memcpy(buffer, data, length);
+        result = 1;
+      }
+    } else if (content != size) {
+      DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
+    } else {
+      result = form == FFS_PACKED1 ? Cmp1Decompress(data, (int)length, buffer, (int)size)
+                                   : Cmp2Decompress(data, (int)length, buffer, (int)size);
+      if (!result) DebugPrintf("Failed to decompress file\n");
+    }
+  }
+  if (!MEM_FREE(data, (int)length)) ABORT("Unable to free memory (%d)\n", (int)length);
+  return result;
+}
+
+int FfsLoad(char *name, void *buffer, uint32_t size) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(buffer != NULL, "Pointer is NULL\n");
+  if (directory == NULL) {
+    FILE *plain = fopen(name, "rb");
+    if (plain == NULL) return 0;
+    size_t got = fread(buffer, 1, size, plain);
+    fclose(plain);
+    if (got != size) {
+      DebugPrintf("Unable to read from file '%s'\n", name);
+      return 0;
+    }
+    return 1;
+  }
+  return FfsLoadEntry(FfsHashName(name), buffer, size);
+}

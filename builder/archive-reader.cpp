@@ -1,0 +1,177 @@
+#include "archive-reader.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "ffs-cmp1.h"
+#include "ffs-cmp2.h"
+#include "ffs.h"
+
+namespace {
+
+uint32_t Le32(const uint8_t *p) {
+  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+std::string Hex(uint32_t v) {
+  char text[16];
+  snprintf(text, sizeof text, "%08X", (unsigned)v);
+  return text;
+}
+
+// Fills in method, content size and problem of a record whose head lies in
+// the file.
+void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
+  uint64_t size = file.size();
+  const uint8_t *head = file.data() + r->offset;
+  uint32_t hash = Le32(head);
+  if (hash != r->hash) {
+    r->problem = "record holds hash " + Hex(hash) + " instead";
+    return;
+  }
+  r->length = Le32(head + 4);
+  r->contentSize = r->length;
+  uint64_t data = (uint64_t)r->offset + FFS_RECORD_HEAD_SIZE;
+  if (r->length == 0) {
+    r->problem = "stored length is 0 (the installer treats the entry as absent)";
+    return;
+  }
+  if (r->length > ARCHIVE_MAX_ENTRY || data + r->length > size) {
+    r->problem = "stored length " + std::to_string(r->length) + " reaches past the end of the file";
+    return;
+  }
+  const uint8_t *bytes = file.data() + data;
+  bool packed1 = r->length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
+  bool packed2 = r->length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
+  if (packed1 || packed2) {
+    r->method = packed1 ? ARCHIVE_METHOD1 : ARCHIVE_METHOD2;
+    if (r->length < 8) {
+      r->problem = "packed head is cut short";
+      return;
+    }
+    uint32_t value = Le32(bytes + 4);
+    r->contentSize = packed1 ? value : ~value;
+    if (r->contentSize == 0 || r->contentSize > ARCHIVE_MAX_ENTRY) {
+      r->problem = "packed head gives an impossible size " + std::to_string(r->contentSize);
+      return;
+    }
+  }
+  if (data + FFS_PEEK_SIZE > size)
+    r->problem = "fewer than 16 bytes follow the start of its data, so its size cannot be queried";
+}
+
+void StartDecoders() {
+  static bool started;
+  if (!started) {
+    Cmp1Init();
+    Cmp2Init();
+    started = true;
+  }
+}
+
+}  // namespace
+
+bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::string *error) {
+  *image = ArchiveImage();
+  uint64_t size = file.size();
+  if (size > 0xFFFFFFFFu) {
+    *error = "file is 4 GiB or larger, beyond the reach of 32-bit offsets";
+    return false;
+  }
+  uint32_t start = 0;
+  if (size >= 4 && memcmp(file.data(), FFS_TAG, 4) == 0) {
+    start = 0;
+  } else {
+    uint32_t a = size >= FFS_TRAILER_SIZE ? Le32(file.data() + size - FFS_TRAILER_SIZE) : 0;
+    if (a == 0 || a >= size) {
+      *error = "contains no archive (no leading \"FFS!\", and the trailer holds no offset inside the file)";
+      return false;
+    }
+    if (a + 4 > size || memcmp(file.data() + a, FFS_TAG, 4) != 0) {
+      *error = "the trailer points to offset " + std::to_string(a) + ", where no \"FFS!\" tag is";
+      return false;
+    }
+    start = a;
+    image->trailer = true;
+  }
+  image->start = start;
+  if (start + (uint64_t)FFS_HEADER_SIZE > size) {
+    *error = "archive header is cut short";
+    return false;
+  }
+  const uint8_t *head = file.data() + start;
+  uint32_t count = Le32(head + 4);
+  uint32_t check = Le32(head + 8);
+  image->flags = Le32(head + 12);
+  if (count != ~check) {
+    *error = "entry count " + std::to_string(count) + " fails its check (" + Hex(check) + ")";
+    return false;
+  }
+  if (count == 0) {
+    *error = "archive has no entries";
+    return false;
+  }
+  uint64_t directory = (uint64_t)start + FFS_HEADER_SIZE;
+  if (directory + (uint64_t)count * FFS_DIR_ENTRY_SIZE > size) {
+    *error = "directory of " + std::to_string(count) + " entries does not fit in the file";
+    return false;
+  }
+  image->records.resize(count);
+  for (uint32_t i = 0; i < count; i++) {
+    const uint8_t *d = file.data() + directory + (uint64_t)i * FFS_DIR_ENTRY_SIZE;
+    ArchiveRecord &r = image->records[i];
+    r.hash = Le32(d);
+    r.offset = Le32(d + 4);
+    r.length = 0;
+    r.method = ARCHIVE_RAW;
+    r.contentSize = 0;
+    if ((uint64_t)r.offset + FFS_RECORD_HEAD_SIZE > size)
+      r.problem = "record offset " + std::to_string(r.offset) + " lies outside the file";
+    else
+      ExamineRecord(file, &r);
+    if (i > 0 && image->problem.empty() && r.hash <= image->records[i - 1].hash)
+      image->problem = r.hash == image->records[i - 1].hash
+                           ? "hash " + Hex(r.hash) + " appears twice in the directory"
+                           : "directory is not sorted by hash (entry " + std::to_string(i) + ")";
+  }
+  return true;
+}
+
+int ArchiveFind(const ArchiveImage &image, uint32_t hash) {
+  for (size_t i = 0; i < image.records.size(); i++)
+    if (image.records[i].hash == hash) return (int)i;
+  return -1;
+}
+
+bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method, uint32_t contentSize,
+                       std::vector<uint8_t> *content, std::string *error) {
+  content->assign(contentSize, 0);
+  if (method == ARCHIVE_RAW) {
+    if (length != contentSize) {
+      *error = "stored length differs from the content size";
+      return false;
+    }
+    if (length) memcpy(content->data(), data, length);
+    return true;
+  }
+  StartDecoders();
+  int ok = method == ARCHIVE_METHOD1
+               ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
+               : Cmp2Decompress(data, (int)length, content->data(), (int)contentSize);
+  if (!ok) {
+    *error = std::string("method-") + ArchiveMethodName(method) + " data does not decode to " +
+             std::to_string(contentSize) + " bytes";
+    return false;
+  }
+  return true;
+}
+
+bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveRecord &record,
+                   std::vector<uint8_t> *content, std::string *error) {
+  if (!record.problem.empty()) {
+    *error = record.problem;
+    return false;
+  }
+  return ArchiveDecodeData(file.data() + record.offset + FFS_RECORD_HEAD_SIZE, record.length, record.method,
+                           record.contentSize, content, error);
+}

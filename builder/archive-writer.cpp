@@ -1,0 +1,271 @@
+#include "archive-writer.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "archive-reader.h"
+#include "ffs-cmp1.h"
+#include "ffs-cmp2.h"
+#include "pack1.h"
+#include "pack2.h"
+#include "vantor-core.h"
+
+namespace {
+
+// The installer measures its own file with 32-bit signed offsets on Win32,
+// so a container must stay below 2 GiB.
+const uint64_t kMaxContainer = 0x7FFFFFFFu;
+
+void PutLe32(std::vector<uint8_t> *out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
+}
+
+bool HasPackedSignature(const uint8_t *content, size_t size) {
+  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0);
+}
+
+std::string Hex(uint32_t v) {
+  char text[16];
+  snprintf(text, sizeof text, "0x%08X", (unsigned)v);
+  return text;
+}
+
+// Packs with one method; the result is kept only when it decodes back to
+// the content, so a packer fault can never reach an installer.
+bool PackWith(ArchiveMethod method, const uint8_t *content, size_t size, std::vector<uint8_t> *out) {
+  out->clear();
+  bool packed = method == ARCHIVE_METHOD1 ? Pack1(content, size, out) : Pack2(content, size, out);
+  if (!packed || out->size() < 8) return false;
+  std::vector<uint8_t> back;
+  std::string ignored;
+  return ArchiveDecodeData(out->data(), out->size(), method, (uint32_t)size, &back, &ignored) &&
+         memcmp(back.data(), content, size) == 0;
+}
+
+// One record to lay out: hash and stored bytes.
+struct Stored {
+  uint32_t hash;
+  const uint8_t *data;
+  uint32_t length;
+};
+
+// Header, directory, records in the given (ascending hash) order, padding so
+// the last record's data has FFS_PEEK_SIZE bytes behind it, and the trailer.
+bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, bool trailer,
+            std::vector<uint8_t> *out, std::string *error) {
+  out->clear();
+  if (records.empty()) {
+    *error = "an archive needs at least one entry";
+    return false;
+  }
+  uint64_t n = records.size();
+  uint64_t offset = (uint64_t)base + FFS_HEADER_SIZE + n * FFS_DIR_ENTRY_SIZE;
+  uint64_t lastData = 0;
+  std::vector<uint32_t> offsets;
+  offsets.reserve(records.size());
+  for (const Stored &r : records) {
+    offsets.push_back((uint32_t)offset);
+    lastData = offset + FFS_RECORD_HEAD_SIZE;
+    offset += FFS_RECORD_HEAD_SIZE + (uint64_t)r.length;
+    if (offset > kMaxContainer) break;
+  }
+  uint64_t tail = trailer ? FFS_TRAILER_SIZE : 0;
+  uint64_t padding = lastData + FFS_PEEK_SIZE > offset + tail ? lastData + FFS_PEEK_SIZE - offset - tail : 0;
+  uint64_t end = offset + padding + tail;
+  if (offset > kMaxContainer || end > kMaxContainer) {
+    *error = "the archive would reach 2 GiB, more than the installer can read";
+    return false;
+  }
+  out->reserve((size_t)(end - base));
+  out->insert(out->end(), FFS_TAG, FFS_TAG + 4);
+  PutLe32(out, (uint32_t)n);
+  PutLe32(out, ~(uint32_t)n);
+  PutLe32(out, flags);
+  for (size_t i = 0; i < records.size(); i++) {
+    PutLe32(out, records[i].hash);
+    PutLe32(out, offsets[i]);
+  }
+  for (const Stored &r : records) {
+    PutLe32(out, r.hash);
+    PutLe32(out, r.length);
+    out->insert(out->end(), r.data, r.data + r.length);
+  }
+  out->insert(out->end(), (size_t)padding, 0);
+  if (trailer) PutLe32(out, base);
+  return true;
+}
+
+}  // namespace
+
+bool ArchiveParseMethod(const char *text, ArchiveMethod *method) {
+  static const struct {
+    const char *name;
+    ArchiveMethod method;
+  } names[] = {{"auto", ARCHIVE_AUTO}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}};
+  for (const auto &n : names)
+    if (strcmp(text, n.name) == 0) {
+      *method = n.method;
+      return true;
+    }
+  return false;
+}
+
+const char *ArchiveMethodName(ArchiveMethod method) {
+  switch (method) {
+    case ARCHIVE_RAW: return "raw";
+    case ARCHIVE_METHOD1: return "1";
+    case ARCHIVE_METHOD2: return "2";
+    default: return "auto";
+  }
+}
+
+uint32_t ArchiveHashName(const std::string &name) {
+  std::string upper = name;
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+  return upper.empty() ? 0 : Crc32(upper.data(), (int)upper.size());
+}
+
+bool ArchiveWriter::Add(const std::string &name, const std::vector<uint8_t> &content, ArchiveMethod method,
+                        std::string *error) {
+  return Add(name, content.data(), content.size(), method, error);
+}
+
+bool ArchiveWriter::Add(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method,
+                        std::string *error) {
+  if (name.empty()) {
+    *error = "an entry needs a name";
+    return false;
+  }
+  if (size == 0) {
+    *error = "'" + name + "' is empty; the installer treats an empty entry as absent";
+    return false;
+  }
+  if (size > ARCHIVE_MAX_ENTRY) {
+    *error = "'" + name + "' is 2 GiB or larger";
+    return false;
+  }
+  ArchiveEntry entry;
+  entry.name = name;
+  entry.hash = ArchiveHashName(name);
+  auto at = std::lower_bound(entries_.begin(), entries_.end(), entry.hash,
+                             [](const ArchiveEntry &e, uint32_t h) { return e.hash < h; });
+  if (at != entries_.end() && at->hash == entry.hash) {
+    *error = "'" + name + "' and '" + at->name + "' have the same hash " + Hex(entry.hash) +
+             " (names differing only in letter case are the same entry)";
+    return false;
+  }
+  entry.contentSize = (uint32_t)size;
+  // Raw data that begins like a packed entry would be misread: pack it.
+  bool rawAllowed = !HasPackedSignature(content, size);
+  if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
+  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2) {
+    if (!PackWith(method, content, size, &entry.data)) {
+      *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
+      return false;
+    }
+    entry.method = method;
+  } else if (method == ARCHIVE_RAW) {
+    entry.data.assign(content, content + size);
+    entry.method = ARCHIVE_RAW;
+  } else {
+    // Smallest wins; raw before method 1 before method 2 on ties.
+    entry.method = ARCHIVE_AUTO;
+    if (rawAllowed) {
+      entry.data.assign(content, content + size);
+      entry.method = ARCHIVE_RAW;
+    }
+    for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2}) {
+      std::vector<uint8_t> packed;
+      if (PackWith(m, content, size, &packed) && (entry.method == ARCHIVE_AUTO || packed.size() < entry.data.size())) {
+        entry.data.swap(packed);
+        entry.method = m;
+      }
+    }
+    if (entry.method == ARCHIVE_AUTO) {
+      *error = "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
+      return false;
+    }
+  }
+  entries_.insert(at, std::move(entry));
+  return true;
+}
+
+uint32_t ArchiveWriter::Flags() const {
+  uint32_t flags = turbo_ ? FFS_TURBO : 0;
+  for (const ArchiveEntry &e : entries_) {
+    if (e.method == ARCHIVE_METHOD1) flags |= FFS_FLAG_METHOD1;
+    if (e.method == ARCHIVE_METHOD2) flags |= FFS_FLAG_METHOD2;
+  }
+  return flags;
+}
+
+bool ArchiveWriter::Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const {
+  std::vector<Stored> records;
+  records.reserve(entries_.size());
+  for (const ArchiveEntry &e : entries_) records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size()});
+  return LayOut(records, Flags(), base, trailer, out, error);
+}
+
+bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
+  if (stub.size() >= 4 && memcmp(stub.data(), FFS_TAG, 4) == 0) {
+    *error = "the executable begins with \"FFS!\"; it looks like an archive, not a program";
+    return false;
+  }
+  ArchiveImage image;
+  std::string ignored;
+  if (ArchiveParse(stub, &image, &ignored)) {
+    *error = "the executable already carries an archive; use the bare stub";
+    return false;
+  }
+  if (stub.size() >= kMaxContainer) {
+    *error = "the executable is 2 GiB or larger";
+    return false;
+  }
+  return true;
+}
+
+static bool Join(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive, std::vector<uint8_t> *out) {
+  out->clear();
+  out->reserve(stub.size() + archive.size());
+  out->insert(out->end(), stub.begin(), stub.end());
+  out->insert(out->end(), archive.begin(), archive.end());
+  return true;
+}
+
+bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
+                           std::string *error) {
+  std::vector<uint8_t> archive;
+  if (!ArchiveCheckStub(stub, error) || !writer.Write((uint32_t)stub.size(), true, &archive, error)) return false;
+  return Join(stub, archive, out);
+}
+
+bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,
+                         std::vector<uint8_t> *out, std::string *error) {
+  if (!ArchiveCheckStub(stub, error)) return false;
+  ArchiveImage image;
+  if (!ArchiveParse(archive, &image, error)) return false;
+  if (image.start != 0) {
+    *error = "is an installer, not a standalone archive";
+    return false;
+  }
+  if (!image.problem.empty()) {
+    *error = image.problem;
+    return false;
+  }
+  std::vector<Stored> records;
+  for (const ArchiveRecord &r : image.records) {
+    if (!r.problem.empty()) {
+      char hash[16];
+      snprintf(hash, sizeof hash, "%08X", (unsigned)r.hash);
+      *error = std::string("entry ") + hash + ": " + r.problem;
+      return false;
+    }
+    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length});
+  }
+  std::vector<uint8_t> moved;
+  if (!LayOut(records, image.flags, (uint32_t)stub.size(), true, &moved, error)) return false;
+  return Join(stub, moved, out);
+}

@@ -1,0 +1,127 @@
+#include "fsutil.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+bool FsIsDirectory(const std::string &path) {
+  std::error_code ec;
+  return fs::is_directory(fs::u8path(path), ec);
+}
+
+bool FsReadFile(const std::string &path, std::vector<uint8_t> *data, std::string *error) {
+  data->clear();
+  if (FsIsDirectory(path)) {
+    *error = "is a directory";
+    return false;
+  }
+  FILE *f = fopen(path.c_str(), "rb");
+  if (f == NULL) {
+    *error = strerror(errno);
+    return false;
+  }
+  uint8_t buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
+  bool bad = ferror(f) != 0;
+  fclose(f);
+  if (bad) {
+    *error = "read error";
+    return false;
+  }
+  return true;
+}
+
+bool FsMakeParents(const std::string &path, std::string *error) {
+  fs::path parent = fs::u8path(path).parent_path();
+  if (parent.empty()) return true;
+  std::error_code ec;
+  fs::create_directories(parent, ec);
+  if (ec) {
+    *error = "cannot create directory '" + parent.u8string() + "': " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std::string *error) {
+  std::string temporary = path + ".part";
+  FILE *f = fopen(temporary.c_str(), "wb");
+  if (f == NULL) {
+    *error = strerror(errno);
+    return false;
+  }
+  bool ok = data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size();
+  if (fclose(f) != 0) ok = false;
+  if (!ok) {
+    remove(temporary.c_str());
+    *error = "write error (disk full?)";
+    return false;
+  }
+  // Windows will not rename over an existing file.
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    remove(path.c_str());
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+      *error = strerror(errno);
+      remove(temporary.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error) {
+  names->clear();
+  std::error_code ec;
+  fs::path base = fs::u8path(root);
+  fs::recursive_directory_iterator it(base, ec), end;
+  if (ec) {
+    *error = ec.message();
+    return false;
+  }
+  for (; it != end; it.increment(ec)) {
+    if (ec) break;
+    const fs::directory_entry &entry = *it;
+    if (entry.is_directory(ec)) continue;
+    fs::path relative = entry.path().lexically_relative(base);
+    if (!entry.is_regular_file(ec)) {
+      *error = "'" + relative.u8string() + "' is neither a file nor a directory";
+      return false;
+    }
+    std::string name;
+    for (const fs::path &part : relative) {
+      if (!name.empty()) name += '\\';
+      name += part.u8string();
+    }
+    names->push_back(name);
+  }
+  if (ec) {
+    *error = ec.message();
+    return false;
+  }
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+bool FsNameToPath(const std::string &root, const std::string &name, std::string *path) {
+  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  std::string host = root.empty() ? std::string(".") : root;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t stop = name.find_first_of("\\/", start);
+    if (stop == std::string::npos) stop = name.size();
+    std::string part = name.substr(start, stop - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    host += '/';
+    host += part;
+    start = stop + 1;
+  }
+  *path = host;
+  return true;
+}

@@ -1,0 +1,36 @@
+// File-system helpers of the builder: whole-file reads and writes, and the
+// walk that turns a payload directory into archive names. Errors come back
+// as the "what is wrong" text; callers put "ffsbuild: <file>: " before it.
+#ifndef BUILDER_FSUTIL_H
+#define BUILDER_FSUTIL_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// Reads the whole file. false (and *error) when it cannot be opened or read,
+// or is a directory.
+bool FsReadFile(const std::string &path, std::vector<uint8_t> *data, std::string *error);
+
+// Writes data to path through a temporary file beside it that is renamed
+// over path at the end, so a failed write never leaves a partial file.
+bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std::string *error);
+
+// Creates the directories leading to path (not path itself).
+bool FsMakeParents(const std::string &path, std::string *error);
+
+bool FsIsDirectory(const std::string &path);
+
+// Every regular file below root, as names relative to root with backslash
+// separators (the form the installer asks for), in ascending byte order.
+// false (and *error) when root cannot be walked or holds something that is
+// neither a directory nor a regular file (the error names it).
+bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error);
+
+// The host path of an archive name below root: backslashes become the
+// host's separator. false for a name that could leave root (absolute, a
+// drive letter, an empty or ".." component).
+bool FsNameToPath(const std::string &root, const std::string &name, std::string *path);
+
+#endif
