@@ -69,6 +69,17 @@ class Harness:
         return subprocess.run(cmd, cwd=cwd, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               timeout=timeout)
 
+    def wine_answering(self, args, title, keys=("Return",), cwd=None, timeout=60):
+        """Runs a program that shows one message box titled title, answers it
+        with keys and waits for the program; returns its exit code."""
+        proc = self.wine(args, cwd=cwd, wait=False)
+        try:
+            self.key(self.find_window(title, timeout=timeout), *keys)
+            return proc.wait(timeout=timeout)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+
     def xdotool(self, *args):
         r = subprocess.run(["xdotool"] + list(args), env=self.env, stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL, text=True)

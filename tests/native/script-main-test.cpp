@@ -1,0 +1,136 @@
+// Start-up with the archive and the script: the failure paths of the first
+// stretch, run through InstallerMain on the stand-ins.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "appwin-standin.h"
+#include "archive-writer.h"
+#include "command.h"
+#include "unit/script-test-support.h"
+#include "script.h"
+#include "sys-standin.h"
+#include "test-support.h"
+#include "winmain.h"
+
+namespace {
+
+// Writes an installer of a small fake stub and the entries; returns its path.
+std::string WriteInstaller(const std::string &name, const std::vector<std::pair<std::string, std::string>> &entries) {
+  ArchiveWriter writer;
+  std::string error;
+  for (const auto &e : entries)
+    EXPECT_TRUE(writer.Add(e.first, (const uint8_t *)e.second.data(), e.second.size(), ARCHIVE_RAW, &error)) << error;
+  std::vector<uint8_t> stub(64, 'M'), out;
+  EXPECT_TRUE(ArchiveWriteInstaller(stub, writer, &out, &error)) << error;
+  std::string path = name + ".exe";
+  FILE *f = fopen(path.c_str(), "wb");
+  fwrite(out.data(), 1, out.size(), f);
+  fclose(f);
+  return path;
+}
+
+class InstallerMainTest : public testing::Test {
+ protected:
+  void SetUp() override { TestWatchBoxes(); }
+  void TearDown() override {
+    SysStandInSetCommandLine("unit-tests");
+    TestRemoveFile("debug.log");
+    for (const std::string &p : files) TestRemoveFile(p);
+  }
+  // Runs the installer as the program at path (without ".exe") with -debug.
+  int Main(const std::string &program) {
+    SysStandInSetCommandLine((program + " -debug").c_str());
+    return InstallerMain(NULL, "-debug");
+  }
+  std::string Log() { return TestReadFile("debug.log"); }
+  static bool EndsWith(const std::string &s, const std::string &tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  }
+  std::vector<std::string> files;
+};
+
+TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsNormally) {
+  EXPECT_EQ(0, Main("no-such-installer"));
+  EXPECT_STREQ("no-such-installer.exe", InstallerProgramPath());
+  EXPECT_EQ(1, TestBoxCount());
+  EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
+  EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Couldn't open flat file 'no-such-installer.exe'!\r\n"));
+  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
+  EXPECT_EQ(nullptr, CommandFirst());
+}
+
+TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
+  files.push_back(WriteInstaller("script-main-ok", {{"install.dat", "\x16" "BREAK:\r\n\x16" "INSTALL:\r\n"}}));
+  int destroyed = AppStandInDestroyCount();
+  EXPECT_EQ(0, Main("script-main-ok"));
+  EXPECT_EQ(0, TestBoxCount());
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Break Encountered\r\n"));
+  EXPECT_EQ(std::string::npos, log.find("'INSTALL'"));  // after the BREAK: not in the first stretch
+  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
+  EXPECT_EQ(destroyed, AppStandInDestroyCount());
+}
+
+TEST_F(InstallerMainTest, UnknownKeywordInTheFirstStretchEndsWithTheBox) {
+  files.push_back(WriteInstaller("script-main-unknown", {{"install.dat", "\x16NOPE:x\r\n\x16" "BREAK:\r\n"}}));
+  EXPECT_EQ(0, Main("script-main-unknown"));
+  EXPECT_EQ(1, TestBoxCount());
+  EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
+  EXPECT_EQ("NOPE", TestLastBoxText());
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Unknown command 'NOPE'\r\n"));
+  EXPECT_EQ(std::string::npos, log.find("Break Encountered"));
+  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+}
+
+TEST_F(InstallerMainTest, ArchiveWithoutTheScriptIsFatal) {
+  files.push_back(WriteInstaller("script-main-noscript", {{"readme.txt", "hello"}}));
+  EXPECT_EXIT(Main("script-main-noscript"), testing::ExitedWithCode(1), "Couldn't load installation script\\.");
+}
+
+// The record as loading leaves it, in the reader's plain-file mode.
+TEST(ScriptLoadPlain, LoadsTheWholeTextWithATerminator) {
+  const char *path = "script-load-plain.dat";
+  FILE *f = fopen(path, "wb");
+  fwrite("\x16TEXT:hi\r\n", 1, 10, f);
+  fclose(f);
+  InstallScript *script = NULL;
+  ASSERT_EQ(1, ScriptLoad(&script, path));
+  EXPECT_EQ(10, script->textLength);
+  EXPECT_EQ(std::string("\x16TEXT:hi\r\n"), std::string(script->text, 10));
+  EXPECT_EQ(0, script->text[10]);
+  EXPECT_EQ(script->text, script->cursor);
+  EXPECT_EQ(nullptr, script->window);
+  EXPECT_EQ(0, script->stringCount);
+  ScriptFree(&script);
+  EXPECT_EQ(nullptr, script);
+  TestRemoveFile(path);
+  EXPECT_EQ(0, ScriptLoad(&script, "no-such-script.dat"));
+  EXPECT_EQ(nullptr, script);
+}
+
+TEST(ScriptRunWindow, EndOfTextTellsTheWindowOnce) {
+  CommandsRemove();
+  InstallScript *script = TestMakeScript("\x16REFRESH:\r\n");
+  CommandsInit();
+  int before = AppStandInDestroyCount();
+  void *window = (void *)0x1234;
+  EXPECT_EQ(1, ScriptRun(script, window));
+  EXPECT_EQ(window, script->window);
+  EXPECT_EQ(before + 1, AppStandInDestroyCount());
+  EXPECT_EQ(window, AppStandInLastDestroyed());
+  EXPECT_EQ(1, ScriptRun(script, NULL));  // nothing left, no window: no message
+  EXPECT_EQ(before + 1, AppStandInDestroyCount());
+  ScriptFree(&script);
+  CommandsRemove();
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// The run loop: how the walk finds commands, reads keywords, resumes after
+// each handler, pauses at BREAK, stops at failures and unknown keywords.
+#include <gtest/gtest.h>
+
+#include "command.h"
+#include "script-test-support.h"
+#include "script.h"
+#include "test-support.h"
+#include "vantor-core.h"
+
+namespace {
+
+typedef std::vector<std::string> Calls;
+
+class ScriptRunTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    TestRegisterKeywords();
+    TestWatchBoxes();
+  }
+  void TearDown() override {
+    if (script) ScriptFree(&script);
+    CommandsRemove();
+    TestStopLog();
+  }
+  // Loads text and runs it once without a window.
+  int Run(const std::string &text) {
+    script = TestMakeScript(text);
+    return ScriptRun(script, NULL);
+  }
+  size_t CursorOffset() const { return (size_t)(script->cursor - script->text); }
+
+  InstallScript *script = nullptr;
+};
+
+TEST_F(ScriptRunTest, CommandsRunInOrderAndLowerCaseKeywordsMatch) {
+  EXPECT_EQ(1, Run("\x16ONE:first\r\n\x16two:a\x16" "b\r\n\x16" "company name:Acme\r\n"));
+  EXPECT_EQ(Calls({"ONE(first)", "TWO(a|b)", "COMPANY NAME(Acme)"}), testCalls);
+  EXPECT_EQ((size_t)script->textLength, CursorOffset());
+  EXPECT_EQ(0, TestBoxCount());
+}
+
+TEST_F(ScriptRunTest, ArgumentsKeepTheirBlanksAndHighBytes) {
+  EXPECT_EQ(1, Run("\x16ONE:  two blanks \xE9\xFF \r\n\x16ONE:\r\n"));
+  EXPECT_EQ(Calls({"ONE(  two blanks \xE9\xFF )", "ONE()"}), testCalls);
+}
+
+// Each of these keywords is unknown: the run stops on its mark with the box.
+TEST_F(ScriptRunTest, UnknownKeywordsStopWithTheBox) {
+  struct Case {
+    std::string text, keyword;
+    bool last;  // nothing may follow it
+  } cases[] = {
+      {"\x16" "COMPANY  NAME:x\r\n", "COMPANY  NAME", false},
+      {"\x16" "COMPANY NAME :x\r\n", "COMPANY NAME ", false},
+      {"\x16:x\r\n", "", false},
+      {"\x16" + std::string(45, 'A') + ":x\r\n", std::string(39, 'A'), false},
+      {"\x16" "ONEX:x\r\n", "ONEX", false},
+      {"\x16ONE", "ONE", true},  // runs to the end of the text without a colon
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.keyword);
+    std::string log = TestStartLog(DEBUG_FILE);
+    std::string text = "\x16ONE:before\r\n" + c.text + (c.last ? "" : "\x16ONE:after\r\n");
+    TestWatchBoxes();
+    testCalls.clear();
+    EXPECT_EQ(0, Run(text));
+    EXPECT_EQ(Calls({"ONE(before)"}), testCalls);
+    EXPECT_EQ(1, TestBoxCount());
+    EXPECT_EQ(c.keyword, TestLastBoxText());
+    EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
+    EXPECT_EQ(13u, CursorOffset());  // on the unknown command's mark
+    EXPECT_NE(std::string::npos, TestReadFile(log).find("Unknown command '" + c.keyword + "'\r\n"));
+    ScriptFree(&script);
+  }
+}
+
+int CmdTestLong(InstallScript *, char *, int32_t *) {
+  testCalls.push_back("LONG");
+  return 1;
+}
+
+TEST_F(ScriptRunTest, KeywordOfThirtyNineBytesIsReadWhole) {
+  std::string keyword(39, 'K');
+  CommandRegister(keyword.c_str(), CmdTestLong);
+  EXPECT_EQ(1, Run("\x16" + keyword + ":\r\n\x16ONE:later\r\n"));
+  EXPECT_EQ(Calls({"LONG", "ONE(later)"}), testCalls);
+}
+
+TEST_F(ScriptRunTest, TabEndsTheArgumentAndTheRestIsSkipped) {
+  EXPECT_EQ(1, Run("\x16ONE:ab\tcd\r\n\x16ONE:x\r\n"));
+  EXPECT_EQ(Calls({"ONE(ab)", "ONE(x)"}), testCalls);
+  EXPECT_EQ(0, TestBoxCount());
+}
+
+TEST_F(ScriptRunTest, TextOutsideCommandsIsIgnored) {
+  EXPECT_EQ(1, Run("ONE:no mark\r\nfree text\r\n\x16ONE:marked\r\nONE:again no mark\r\n"));
+  EXPECT_EQ(Calls({"ONE(marked)"}), testCalls);
+}
+
+TEST_F(ScriptRunTest, TwoByteSeparatorsShiftTheFields) {
+  EXPECT_EQ(1, Run("\x16TWO:a\r\nb\r\n\x16ONE:next\r\n"));
+  EXPECT_EQ(Calls({"TWO(a|)", "ONE(next)"}), testCalls);
+  testCalls.clear();
+  ScriptFree(&script);
+  EXPECT_EQ(1, Run("\x16NINE:1\r\nArial\r\n0\r\n.1\r\n.5\r\n.5\r\n1,2,3\r\nBOLD\r\nHello\r\n"));
+  EXPECT_EQ(Calls({"NINE(1||Arial||0||.1||.5)"}), testCalls);
+}
+
+TEST_F(ScriptRunTest, OneArgumentCommandGivenMoreArguments) {
+  EXPECT_EQ(0, Run("\x16ONE:a\x16" "b\x16" "c\r\n\x16ONE:d\r\n"));
+  // "b" is skipped unread; "c" follows a mark and is taken for a keyword
+  EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
+  EXPECT_EQ("c\r\n\x16ONE", TestLastBoxText());
+}
+
+TEST_F(ScriptRunTest, CountingTheEndByteSkipsLineEnds) {
+  EXPECT_EQ(1, Run("\x16LIST:a,b\r\n\x16NINE:1\x16" "2\x16" "3\x16" "4\x16" "5\x16" "6\x16" "7\x16" "8\x16" "9\r\n"
+                   "\x16ONE:x\r\n"));
+  EXPECT_EQ(Calls({"LIST(a,b)", "NINE(1|2|3|4|5|6|7|8|9)", "ONE(x)"}), testCalls);
+}
+
+TEST_F(ScriptRunTest, SingleByteLineEndAfterCountedEndSkipsTheNextCommand) {
+  EXPECT_EQ(1, Run("\x16LIST:a,b\r\x16ONE:skipped\r\n\x16ONE:runs\r\n"));
+  EXPECT_EQ(Calls({"LIST(a,b)", "ONE(runs)"}), testCalls);
+}
+
+TEST_F(ScriptRunTest, CommandCutShortByTheEndOfTheText) {
+  EXPECT_EQ(1, Run("\x16NINE:1\x16" "Arial"));
+  EXPECT_EQ(Calls({"NINE(1|Arial|||||||)"}), testCalls);
+  ScriptFree(&script);
+  testCalls.clear();
+  EXPECT_EQ(1, Run("\x16ONE:"));
+  EXPECT_EQ(Calls({"ONE()"}), testCalls);
+  EXPECT_EQ((size_t)script->textLength, CursorOffset());
+}
+
+TEST_F(ScriptRunTest, BreakPausesAndTheNextRunGoesOn) {
+  std::string log = TestStartLog(DEBUG_FILE);
+  EXPECT_EQ(1, Run("\x16ONE:a\r\n\x16" "break:\r\n\x16ONE:b\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
+  EXPECT_EQ(15u, CursorOffset());  // the first byte of BREAK's argument text
+  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(Calls({"ONE(a)", "ONE(b)"}), testCalls);
+  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ((size_t)script->textLength, CursorOffset());
+  std::string text = TestReadFile(log);
+  EXPECT_NE(std::string::npos, text.find("Break Encountered\r\nBreak Encountered\r\nCompany Name   : \r\n"));
+}
+
+TEST_F(ScriptRunTest, FailedCommandIsRetriedFromItsOwnMark) {
+  std::string log = TestStartLog(DEBUG_FILE);
+  EXPECT_EQ(0, Run("\x16ONE:a\r\n\x16" "FAIL:\r\n\x16ONE:b\r\n"));
+  EXPECT_EQ(Calls({"ONE(a)", "FAIL"}), testCalls);
+  EXPECT_EQ(8u, CursorOffset());
+  EXPECT_EQ(1, script->installSize);
+  EXPECT_NE(std::string::npos, TestReadFile(log).find("Command Failed 'FAIL'\r\n"));
+  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(Calls({"ONE(a)", "FAIL", "FAIL", "ONE(b)"}), testCalls);
+  EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
+}
+
+TEST_F(ScriptRunTest, EndOfTextLogsTheSummaryEveryRun) {
+  std::string log = TestStartLog(DEBUG_FILE);
+  EXPECT_EQ(1, Run(""));
+  strcpy(script->companyName, "Acme");
+  strcpy(script->productName, "Widget");
+  script->fileCount = 3;
+  strcpy(script->installPath, "C:\\Program Files\\");
+  strcpy(script->installDir, "Widget\\");
+  EXPECT_EQ(1, ScriptRun(script, NULL));
+  std::string text = TestReadFile(log);
+  EXPECT_NE(std::string::npos, text.find("Company Name   : \r\nProduct Name   : \r\nFile Count     : 0\r\n"
+                                         "Install Path   :  []\r\n"));
+  EXPECT_NE(std::string::npos, text.find("Company Name   : Acme\r\nProduct Name   : Widget\r\n"
+                                         "File Count     : 3\r\nInstall Path   : C:\\Program Files\\ [Widget\\]\r\n"));
+}
+
+// A handler that reports more than there is cannot send the walk past the end.
+int CmdTestOverrun(InstallScript *, char *, int32_t *consumed) {
+  *consumed = 1 << 30;
+  return 1;
+}
+
+TEST_F(ScriptRunTest, ConsumedBeyondTheTextEndsTheRun) {
+  CommandRegister("OVER", CmdTestOverrun);
+  EXPECT_EQ(1, Run("\x16OVER:\r\n\x16ONE:x\r\n"));
+  EXPECT_TRUE(testCalls.empty());
+  EXPECT_EQ((size_t)script->textLength, CursorOffset());
+}
+
+}  // namespace
