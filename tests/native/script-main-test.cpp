@@ -38,6 +38,7 @@ class InstallerMainTest : public testing::Test {
   void SetUp() override { TestWatchBoxes(); }
   void TearDown() override {
     SysStandInSetCommandLine("unit-tests");
+    TestStopLog();
     TestRemoveFile("debug.log");
     for (const std::string &p : files) TestRemoveFile(p);
   }
