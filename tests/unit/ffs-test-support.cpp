@@ -1,0 +1,90 @@
+#include "ffs-test-support.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "archive-writer.h"
+#include "ffs.h"
+#include "test-support.h"
+#include "vantor-core.h"
+
+void PutLe32(Bytes *out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
+}
+
+void SetLe32(Bytes *bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) (*bytes)[at + i] = (uint8_t)(v >> (8 * i));
+}
+
+Bytes Text(const std::string &text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Vector48() {
+  const uint8_t head[] = {0x46, 0x46, 0x53, 0x21, 0x01, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF, 0xFF,
+                          0x00, 0x00, 0x00, 0x00, 0x34, 0x9A, 0x8D, 0x96, 0x18, 0x00, 0x00, 0x00,
+                          0x34, 0x9A, 0x8D, 0x96, 0x10, 0x00, 0x00, 0x00};
+  Bytes b(head, head + sizeof head);
+  Bytes digits = Text("0123456789ABCDEF");
+  b.insert(b.end(), digits.begin(), digits.end());
+  return b;
+}
+
+std::string WriteTestFile(const std::string &name, const Bytes &bytes) {
+  FILE *f = fopen(name.c_str(), "wb");
+  if (f) {
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+  }
+  return name;
+}
+
+std::string LogOf(const std::function<void()> &step) {
+  std::string path = TestStartLog(DEBUG_FILE);
+  step();
+  TestStopLog();
+  std::string raw = TestReadFile(path), text;
+  TestRemoveFile(path);
+  for (size_t i = 0; i < raw.size(); i++)
+    if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
+  return text;
+}
+
+Bytes MakeArchive(const std::vector<RawRecord> &records, uint32_t flags, uint32_t base) {
+  Bytes out = Text("FFS!");
+  uint32_t n = (uint32_t)records.size();
+  PutLe32(&out, n);
+  PutLe32(&out, ~n);
+  PutLe32(&out, flags);
+  uint32_t offset = base + 16 + 8 * n;
+  for (const RawRecord &r : records) {
+    PutLe32(&out, r.hash);
+    PutLe32(&out, offset);
+    offset += 8 + (uint32_t)r.data.size();
+  }
+  for (const RawRecord &r : records) {
+    PutLe32(&out, r.hash);
+    PutLe32(&out, (uint32_t)r.data.size());
+    out.insert(out.end(), r.data.begin(), r.data.end());
+  }
+  return out;
+}
+
+bool LoadByName(const std::string &name, Bytes *content) {
+  std::vector<char> writable(name.begin(), name.end());
+  writable.push_back(0);
+  uint32_t size = 0;
+  if (!FfsGetSize(writable.data(), &size)) return false;
+  content->assign(size + 1, 0);  // never an empty vector, whose data() may be NULL
+  writable.assign(name.begin(), name.end());
+  writable.push_back(0);
+  if (!FfsLoad(writable.data(), content->data(), size)) return false;
+  content->resize(size);
+  return true;
+}
+
+bool MethodAvailable(int method) {
+  static const char sample[] = "availability probe, availability probe, availability probe";
+  ArchiveWriter writer;
+  std::string error;
+  return writer.Add("PROBE", (const uint8_t *)sample, sizeof sample,
+                    method == 1 ? ARCHIVE_METHOD1 : ARCHIVE_METHOD2, &error);
+}
