@@ -1,8 +1,153 @@
-// Placeholder until the method-1 decoder lands.
+// Compression method 1 decoder: one pass from memory to memory, no state
+// between calls. Every operation is checked against what is left of the
+// input and of the output, and against the bytes produced so far, before
+// anything is read or written; every failure leaves through one exit.
+#include <string.h>
+
 #include "ffs-cmp1.h"
+#include "vantor-core.h"
 
 int Cmp1Init(void) { return 1; }
 int Cmp1Remove(void) { return 1; }
-int Cmp1IsPacked(const void *) { return 0; }
-int Cmp1GetSize(const void *, uint32_t *) { return 0; }
-int Cmp1Decompress(const void *, int, void *, int) { return 0; }
+
+int Cmp1IsPacked(const void *data) {
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  return memcmp(data, CMP1_SIGNATURE, 4) == 0 ? 1 : 0;
+}
+
+int Cmp1GetSize(const void *data, uint32_t *size) {
+  ASSERT(size != NULL, "Pointer is NULL\n");
+  if (data == NULL) return 0;
+  const unsigned char *p = (const unsigned char *)data + 4;
+  *size = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+  return 1;
+}
+
+int DecodeOpcode(const unsigned char *p, uint16_t *length) {
+  ASSERT(p != NULL, "Pointer is NULL\n");
+  ASSERT(length != NULL, "Pointer is NULL\n");
+  if ((p[0] >> 4) != 0) {
+    *length = (uint16_t)(p[0] >> 4);
+    return 1;
+  }
+  if (p[1] != 0) {
+    *length = (uint16_t)(p[1] + CMP1_SHORT_MAX);
+    return 2;
+  }
+  *length = (uint16_t)(p[2] | (p[3] << 8));
+  return 4;
+}
+
+// Copies n bytes from distance bytes back, in ascending order as if byte by
+// byte. Without overlap it is one block move; with overlap the source
+// repeats with period distance, so the copied stretch can double each time.
+static void CopyForward(unsigned char *out, int pos, int distance, int n) {
+  const unsigned char *from = out + pos - distance;
+  if (distance >= n) {
+    memcpy(out + pos, from, (size_t)n);
+    return;
+  }
+  int span = distance;
+  while (n > 0) {
+    int chunk = n < span ? n : span;
+    memcpy(out + pos, from, (size_t)chunk);
+    pos += chunk;
+    n -= chunk;
+    span += chunk;
+  }
+}
+
+int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(output != NULL, "Pointer is NULL\n");
+  if (length < CMP1_HEAD_SIZE || !Cmp1IsPacked(data)) return 0;
+  uint32_t contentSize;
+  Cmp1GetSize(data, &contentSize);
+  if (contentSize == 0 || (contentSize & 0x80000000u) != 0 || contentSize != (uint32_t)outputSize) return 0;
+
+  const unsigned char *in = (const unsigned char *)data + CMP1_HEAD_SIZE;
+  const unsigned char *end = (const unsigned char *)data + length;
+  unsigned char *out = (unsigned char *)output;
+  int pos = 0;
+  for (;;) {
+    if (in >= end) return 0;
+    int opcode = in[0] & 15;
+    int h = in[0] >> 4;
+    if (opcode >= CMP1_OPCODES) {
+      DebugPrintf("Unknown Opcode (%d)\n", opcode);
+      return 0;
+    }
+    if (opcode > CMP1_DELTA_C) {
+      // One byte, two (word deltas) or one (ByteCopy) output bytes.
+      in++;
+      if (opcode == CMP1_BYTE_COPY) {
+        if (pos < h + 1 || pos >= outputSize) return 0;
+        out[pos] = out[pos - h - 1];
+        pos++;
+        continue;
+      }
+      if (pos < 2 || outputSize - pos < 2) return 0;
+      int littleEndian = opcode == CMP1_DELTA_P || opcode == CMP1_DELTA_PX;
+      int step = opcode <= CMP1_DELTA_N ? h : -h;
+      unsigned lo = out[pos - 2 + !littleEndian], hi = out[pos - 1 - !littleEndian];
+      unsigned word = ((hi << 8 | lo) + (unsigned)step) & 0xFFFF;
+      out[pos + !littleEndian] = (unsigned char)word;
+      out[pos + littleEndian] = (unsigned char)(word >> 8);
+      pos += 2;
+      continue;
+    }
+
+    // The length field: 1, 2 or 4 bytes, each present in the input.
+    int field = h != 0 ? 1 : end - in < 2 ? 0 : in[1] != 0 ? 2 : 4;
+    if (field == 0 || end - in < field) return 0;
+    uint16_t n16;
+    DecodeOpcode(in, &n16);
+    in += field;
+    int n = n16;
+    if (opcode == CMP1_RUN && n == 0) return 1;
+    if (n > outputSize - pos) return 0;
+    switch (opcode) {
+      case CMP1_UNIQUE:
+        if (end - in < n) return 0;
+        memcpy(out + pos, in, (size_t)n);
+        in += n;
+        break;
+      case CMP1_RUN:
+        if (end - in < 1) return 0;
+        memset(out + pos, in[0], (size_t)n);
+        in += 1;
+        break;
+      case CMP1_STRING_NEAR:
+      case CMP1_STRING_FAR: {
+        int operand = opcode == CMP1_STRING_NEAR ? 1 : 2;
+        if (end - in < operand) return 0;
+        int distance = operand == 1 ? in[0] : in[0] | (in[1] << 8);
+        in += operand;
+        if (n > 0 && (distance == 0 || distance > pos)) return 0;
+        if (n > 0) CopyForward(out, pos, distance, n);
+        break;
+      }
+      case CMP1_DELTA: {
+        if (end - in < 1) return 0;
+        unsigned char step = in[0];
+        in += 1;
+        if (n > 0 && pos < 1) return 0;
+        for (int i = pos; i < pos + n; i++) out[i] = (unsigned char)(out[i - 1] + step);
+        break;
+      }
+      case CMP1_DELTA_C: {
+        if (end - in < 1) return 0;
+        int k = in[0];
+        if (k == 0 || k > CMP1_CHANNELS || end - in < 1 + k) return 0;
+        const unsigned char *steps = in + 1;
+        in += 1 + k;
+        if (n > 0 && pos < k) return 0;
+        // Output byte i adds channel i mod k's step to the byte k back.
+        for (int i = 0, j = 0; i < n; i++, j = j + 1 == k ? 0 : j + 1)
+          out[pos + i] = (unsigned char)(out[pos + i - k] + steps[j]);
+        break;
+      }
+    }
+    pos += n;
+  }
+}
