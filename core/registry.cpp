@@ -1,0 +1,108 @@
+// Registry access: root codes, type codes, results and log lines; the system
+// calls are behind registry-sys.h.
+#include "registry.h"
+
+#include <string.h>
+
+#include "registry-sys.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+RegistryKey RegistryRootKey(int root) {
+  switch (root) {
+    case REGROOT_DYN_DATA: return REGISTRY_SYS_DYN_DATA;
+    case REGROOT_LOCAL_MACHINE: return REGISTRY_SYS_LOCAL_MACHINE;
+    case REGROOT_CLASSES_ROOT: return REGISTRY_SYS_CLASSES_ROOT;
+    case REGROOT_CURRENT_CONFIG: return REGISTRY_SYS_CURRENT_CONFIG;
+    default: return REGISTRY_SYS_CURRENT_USER;
+  }
+}
+
+int RegistryOpen(RegistryKey *key, int root, const char *path) {
+  ASSERT(key != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, "Pointer is NULL\n");
+  *key = NULL;
+  RegistryKey opened = NULL;
+  long status = RegistrySysOpen(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &opened);
+  if (status != REGISTRY_STATUS_SUCCESS) {
+    DebugPrintf("Registry Open failed on '%s'(0x%.8X)\n", path, (unsigned)status);
+    return 0;
+  }
+  *key = opened;
+  return 1;
+}
+
+int RegistryCreate(RegistryKey *key, int root, const char *path) {
+  ASSERT(key != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, "Pointer is NULL\n");
+  *key = NULL;
+  RegistryKey created = NULL;
+  if (RegistrySysCreate(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &created) != REGISTRY_STATUS_SUCCESS)
+    return 0;
+  *key = created;
+  return 1;
+}
+
+int RegistryClose(RegistryKey *key) {
+  ASSERT(key != NULL, "Pointer is NULL\n");
+  RegistrySysClose(*key);
+  *key = NULL;
+  return 1;
+}
+
+int RegistryKeyExists(int root, const char *path) {
+  RegistryKey key;
+  if (!RegistryOpen(&key, root, path)) return 0;
+  RegistryClose(&key);
+  return 1;
+}
+
+int RegistrySetString(RegistryKey key, const char *name, const char *text) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, "Pointer is NULL\n");
+  return RegistrySysSetValue(key, name, REGISTRY_SYS_SZ, text, StrLength(text)) == REGISTRY_STATUS_SUCCESS;
+}
+
+int RegistryEnumValue(RegistryKey key, int index, char *name, int nameSize, void *data, int dataSize,
+                      int *dataLength, int *type) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(dataLength != NULL, "Pointer is NULL\n");
+  ASSERT(type != NULL, "Pointer is NULL\n");
+  int nameLength = nameSize;
+  uint32_t systemType = 0;
+  *dataLength = dataSize;
+  if (RegistrySysEnumValue(key, index, name, &nameLength, &systemType, data, dataLength) != REGISTRY_STATUS_SUCCESS)
+    return 0;
+  switch (systemType) {
+    case REGISTRY_SYS_SZ: *type = REGTYPE_STRING; break;
+    case REGISTRY_SYS_BINARY: *type = REGTYPE_BINARY; break;
+    case REGISTRY_SYS_DWORD: *type = REGTYPE_DWORD; break;
+    case REGISTRY_SYS_DWORD_BE: *type = REGTYPE_DWORD_BE; break;
+    default:
+      DebugPrintf("Unsupported type 0x%.8X (%d)\n", (unsigned)systemType, (int)systemType);
+      *type = REGTYPE_BINARY;
+      break;
+  }
+  return 1;
+}
+
+int RegistryGetString(RegistryKey key, const char *name, char *out) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(out != NULL, "Pointer is NULL\n");
+  char valueName[REGISTRY_TEXT_SIZE];
+  char data[REGISTRY_TEXT_SIZE];
+  for (int index = 0;; index++) {
+    int length = 0, type = 0;
+    memset(data, 0, sizeof data);
+    if (!RegistryEnumValue(key, index, valueName, sizeof valueName, data, sizeof data, &length, &type)) return 0;
+    if (!StrEqual(valueName, name)) continue;
+    // The data need not be terminated: at most what was delivered, and room
+    // is kept for the terminator.
+    int count = 0;
+    while (count < length && count < REGISTRY_TEXT_SIZE - 1 && data[count] != 0) count++;
+    memcpy(out, data, (size_t)count);
+    out[count] = 0;
+    return 1;
+  }
+}
