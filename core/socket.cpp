@@ -165,16 +165,23 @@ int SocketConnect(Socket *socket, const uint8_t *address, int port) {
   return state == 1;
 }
 
-int SocketSend(Socket *socket, const char *data, int length, int *sent) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(sent != NULL, "Pointer is NULL\n");
-  *sent = 0;
+// The start of a send or a receive: the count is cleared; the socket must
+// exist, the size must not be negative, and the socket must become ready
+// within the time-out.
+static int SocketReady(Socket *socket, int size, int what, int *count) {
+  *count = 0;
   if (socket == NULL) return 0;
-  if (length < 0) {
+  if (size < 0) {
     SocketSysSetLastError(SOCKET_ERROR_INVALID);
     return 0;
   }
-  if (!SocketWait(socket->handle, SOCKET_WAIT_WRITE)) return 0;
+  return SocketWait(socket->handle, what);
+}
+
+int SocketSend(Socket *socket, const char *data, int length, int *sent) {
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(sent != NULL, "Pointer is NULL\n");
+  if (!SocketReady(socket, length, SOCKET_WAIT_WRITE, sent)) return 0;
   int count = SocketSysSend(socket->handle, data, length);
   if (count >= 0) {
     *sent = count;
@@ -186,13 +193,7 @@ int SocketSend(Socket *socket, const char *data, int length, int *sent) {
 int SocketReceive(Socket *socket, char *buffer, int size, int *received) {
   ASSERT(buffer != NULL, "Pointer is NULL\n");
   ASSERT(received != NULL, "Pointer is NULL\n");
-  *received = 0;
-  if (socket == NULL) return 0;
-  if (size < 0) {
-    SocketSysSetLastError(SOCKET_ERROR_INVALID);
-    return 0;
-  }
-  if (!SocketWait(socket->handle, SOCKET_WAIT_READ)) return 0;
+  if (!SocketReady(socket, size, SOCKET_WAIT_READ, received)) return 0;
   int count = SocketSysReceive(socket->handle, buffer, size);
   if (count > 0) {
     *received = count;

@@ -169,6 +169,10 @@ TEST_F(SocketTest, ShortSendGoesOutWhole) {
   EXPECT_EQ(10, sent);
   EXPECT_EQ(1, SocketSend(socket_, "", 0, &sent));
   EXPECT_EQ(0, sent);
+  sent = 5;
+  EXPECT_EQ(0, SocketSend(socket_, "abc", -1, &sent));  // refused, nothing sent
+  EXPECT_EQ(0, sent);
+  EXPECT_STREQ("Invalid argument", SocketErrorText());
   EXPECT_EQ(1, SocketShutdown(socket_));
   server.Join();
   EXPECT_EQ("VRFY abc\r\n", got);
