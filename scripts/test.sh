@@ -17,7 +17,7 @@ count() {  # count FILE -> "run passed"
 }
 
 echo "== native unit tests"
-"$BUILD/native/tests/unit-tests" >"$BUILD/logs/native.txt" 2>&1 || status=1
+( cd "$BUILD/native/tests" && ./unit-tests ) >"$BUILD/logs/native.txt" 2>&1 || status=1
 grep -E '^\[  (FAILED|PASSED) ' "$BUILD/logs/native.txt" | tail -n 20
 set -- $(count "$BUILD/logs/native.txt"); native_run=$1; native_passed=$2
 
