@@ -1,0 +1,115 @@
+#include "script-keywords.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+const ScriptKeywordInfo keywords[] = {
+    {"COMPANY NAME", 1, {{"name", SARG_TEXT, 159}}, "sets the company name"},
+    {"PRODUCT NAME", 1, {{"name", SARG_TEXT, 159}}, "sets the product name (window title)"},
+    {"TEXT", 1, {{"text", SARG_TEXT, 159}}, "sets the prompt text of the next page or command"},
+    {"FILE LIST", 1, {{"files", SARG_FILE_LIST, 0}}, "lists what INSTALL extracts from the archive"},
+    {"GRADIENT START", 1, {{"colour", SARG_COLOUR, 79}}, "sets the top colour of the background"},
+    {"GRADIENT END", 1, {{"colour", SARG_COLOUR, 79}}, "sets the bottom colour of the background"},
+    {"FONT", 2, {{"id", SARG_ID, 79}, {"font file", SARG_PAYLOAD, 79}},
+     "copies a font file from the archive to the temporary directory and adds it to the system"},
+    {"STRING", 9,
+     {{"id", SARG_ID, 79},
+      {"typeface", SARG_TEXT, 31},
+      {"width", SARG_FRACTION, 79},
+      {"height", SARG_FRACTION, 79},
+      {"x", SARG_FRACTION, 79},
+      {"y", SARG_FRACTION, 79},
+      {"colour", SARG_COLOUR, 79},
+      {"style", SARG_STYLE, 79},
+      {"text", SARG_TEXT, 79}},
+     "defines a text drawn on the background"},
+    {"REFRESH", 0, {}, "repaints the main window"},
+    {"CREATE GROUP", 1, {{"group", SARG_TEXT, 142}}, "creates a Program Manager group"},
+    {"ADD ITEM", 2, {{"program", SARG_TEXT, 159}, {"caption", SARG_TEXT, 159}}, "adds a Program Manager item"},
+    {"NOTEPAD", 1, {{"text file", SARG_TEXT, 771}}, "shows an installed text file"},
+    {"OLE", 2, {{"REGISTER or UNREGISTER", SARG_OLE_MODE, 39}, {"library", SARG_TEXT, 771}},
+     "registers or unregisters a self-registering library"},
+    {"AGREEMENT", 1, {{"text file", SARG_PAYLOAD, 771}}, "shows the licence agreement page"},
+    {"MESSAGE", 1, {{"text file", SARG_PAYLOAD, 771}}, "shows a message page"},
+    {"REGISTER", 1, {{"recipient address", SARG_TEXT, 159}}, "offers electronic registration"},
+    {"BREAK", 0, {}, "pauses the script: ends the current run"},
+    {"UPDATE", 1, {{"message", SARG_TEXT, 159}}, "requires an earlier installation of the product"},
+    {"INSTALL", 0, {}, "extracts the listed files into the destination"},
+    {"DONE", 1, {{"message", SARG_TEXT, 159}}, "records the installation and reports completion"},
+    {"REGISTRY PATH", 1, {{"key path", SARG_TEXT, 159}}, "sets the product's registry key"},
+    {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, 159}}, "sets the space the product needs"},
+    // one place of the 159 is kept for the backslash the installer appends
+    {"INSTALL DIR", 1, {{"directory", SARG_TEXT, 158}}, "sets the default directory name"},
+    {"INSTALL DIR ALT", 1, {{"directory", SARG_TEXT, 158}}, "sets the alternative directory name"},
+    {"INSTALL PATH", 1, {{"prompt", SARG_TEXT, 159}}, "asks for the destination directory"},
+};
+
+const size_t keywordCount = sizeof keywords / sizeof keywords[0];
+
+std::string Upper(const std::string &text) {
+  std::string out = text;
+  for (char &c : out)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+  return out;
+}
+
+std::string WithoutBlanks(const std::string &text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ' && c != '\t') out += c;
+  return out;
+}
+
+// Edits (insert, delete, replace, swap two neighbours) that turn a into b.
+size_t EditDistance(const std::string &a, const std::string &b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); i++) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); j++) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); i++)
+    for (size_t j = 1; j <= b.size(); j++) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+const char *const scriptStyleWords[] = {"ITALIC", "BOLD", "UNDERLINE", "LEFT", "DOWN",
+                                        "RIGHT",  "UP",   "CENTERX",   "CENTERY"};
+const size_t scriptStyleWordCount = sizeof scriptStyleWords / sizeof scriptStyleWords[0];
+
+const ScriptKeywordInfo *ScriptKeywords(size_t *count) {
+  *count = keywordCount;
+  return keywords;
+}
+
+const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text) {
+  std::string upper = Upper(text);
+  for (const ScriptKeywordInfo &k : keywords)
+    if (upper == k.keyword) return &k;
+  return NULL;
+}
+
+const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text) {
+  std::string upper = Upper(text);
+  const ScriptKeywordInfo *best = NULL;
+  size_t bestDistance = 0;
+  for (const ScriptKeywordInfo &k : keywords) {
+    size_t d = WithoutBlanks(upper) == WithoutBlanks(k.keyword) ? 0 : EditDistance(upper, k.keyword);
+    if (best == NULL || d < bestDistance) {
+      best = &k;
+      bestDistance = d;
+    }
+  }
+  size_t limit = std::max<size_t>(1, upper.size() / 4);
+  return best != NULL && bestDistance <= limit ? best : NULL;
+}
+
+std::string ScriptUsage(const ScriptKeywordInfo &info) {
+  std::string out = info.keyword;
+  for (int i = 0; i < info.count; i++) out += std::string(i ? " | " : ": ") + info.args[i].name;
+  return out;
+}

@@ -1,0 +1,56 @@
+// What the builder knows about each keyword of the install script: its
+// arguments, what each holds, the room the installer has for it and the usage
+// line. The one table the compiler, the decompiler and the messages use.
+#ifndef BUILDER_SCRIPT_KEYWORDS_H
+#define BUILDER_SCRIPT_KEYWORDS_H
+
+#include <stddef.h>
+
+#include <string>
+
+#define SCRIPT_MAX_ARGS 9
+
+enum ScriptArgKind {
+  SARG_TEXT,       // any text
+  SARG_INTEGER,    // a whole number
+  SARG_ID,         // a whole number of 1 or more: the table index of STRING and FONT
+  SARG_FRACTION,   // a decimal fraction
+  SARG_COLOUR,     // red, green, blue: decimal numbers separated by commas
+  SARG_STYLE,      // the style and placement words of STRING
+  SARG_PAYLOAD,    // the name of a file in the payload
+  SARG_FILE_LIST,  // names of payload files separated by commas
+  SARG_OLE_MODE,   // REGISTER, or any other word to unregister
+};
+
+struct ScriptArgInfo {
+  const char *name;    // for usage lines and messages
+  ScriptArgKind kind;
+  int room;            // characters the installer keeps; 0: no limit
+};
+
+struct ScriptKeywordInfo {
+  const char *keyword;  // the canonical spelling, as written to install.dat
+  int count;            // arguments, always all of them
+  ScriptArgInfo args[SCRIPT_MAX_ARGS];
+  const char *summary;
+};
+
+// Room for one name of a FILE LIST.
+#define SCRIPT_FILE_NAME_ROOM 771
+
+// The table, in the installer's order of registration.
+const ScriptKeywordInfo *ScriptKeywords(size_t *count);
+// The entry whose keyword equals text without regard to letter case; NULL
+// when there is none.
+const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text);
+// The keyword closest to text when it is a near miss (a typing slip, a
+// missing or doubled blank); NULL when nothing is close.
+const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text);
+// "STRING: id | typeface | ..." or "BREAK".
+std::string ScriptUsage(const ScriptKeywordInfo &info);
+
+// The style words of STRING, in the order the installer looks for them.
+extern const char *const scriptStyleWords[];
+extern const size_t scriptStyleWordCount;
+
+#endif
