@@ -26,7 +26,7 @@ const Subcommand subcommands[] = {
 void Usage(FILE *out) {
   fprintf(out, "usage: ffsbuild <command> [options] ...\n\ncommands:\n");
   for (const Subcommand &s : subcommands) fprintf(out, "  %-10s %s\n", s.name, s.summary);
-  fprintf(out, "\n'ffsbuild <command> --help' describes a command's options.\n");
+  fprintf(out, "\n'ffsbuild <command> --help' describes a command's options;\n'ffsbuild --version' prints the version.\n");
 }
 
 }  // namespace
@@ -36,7 +36,15 @@ int main(int argc, char **argv) {
     Usage(stderr);
     return 2;
   }
-  if (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help")) {
+  bool help = !strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help");
+  if (help && argc > 2) {
+    // "ffsbuild help pack" is "ffsbuild pack --help".
+    char option[] = "--help";
+    char *args[] = {option, NULL};
+    for (const Subcommand &s : subcommands)
+      if (!strcmp(argv[2], s.name)) return s.run(1, args);
+  }
+  if (help) {
     Usage(stdout);
     return 0;
   }
