@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "fsutil.h"
 #include "script-compiler.h"
+#include "script-keywords.h"
 
 namespace {
 
@@ -161,13 +162,6 @@ bool ListPayload(const std::string &root, std::vector<std::string> *names) {
   return false;
 }
 
-std::string Upper(const std::string &text) {
-  std::string out = text;
-  for (char &c : out)
-    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
-  return out;
-}
-
 // install.exe in the folder of the running ffsbuild.
 std::string DefaultStub() {
   char path[4096] = {0};
@@ -249,15 +243,15 @@ int CommandBuild(int argc, char **argv) {
   std::vector<std::string> payload;
   if (!ListPayload(root, &payload)) return 1;
   for (const std::string &name : payload)
-    if (Upper(name) == "INSTALL.DAT")
+    if (ScriptUpper(name) == "INSTALL.DAT")
       return Fail(root, "holds an install.dat of its own; the compiled script takes that name");
   ScriptCompiled compiled;
   if (!CompileFile(script, &payload, &compiled)) return 1;
   if (compiled.data.empty()) return Fail(script, "holds no command; an installer needs at least one");
   std::set<std::string> named;
-  for (const std::string &f : compiled.files) named.insert(Upper(f));
+  for (const std::string &f : compiled.files) named.insert(ScriptUpper(f));
   for (const std::string &name : payload)
-    if (!named.count(Upper(name)))
+    if (!named.count(ScriptUpper(name)))
       fprintf(stderr, "%s: warning: '%s' is packed but the script never names it\n", root.c_str(), name.c_str());
 
   std::string stubPath = o.Get("--stub", DefaultStub()), error;

@@ -31,13 +31,6 @@ std::string Format(const char *format, ...) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Upper(const std::string &text) {
-  std::string out = text;
-  for (char &c : out)
-    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
-  return out;
-}
-
 std::string TrimRight(const std::string &text) {
   size_t end = text.size();
   while (end > 0 && IsBlank(text[end - 1])) end--;
@@ -160,7 +153,7 @@ class Compiler {
   Compiler(const ScriptCompileOptions &options, ScriptCompiled *out) : out_(out) {
     if (options.payload != nullptr) {
       checkPayload_ = true;
-      for (const std::string &name : *options.payload) payload_.insert(Upper(name));
+      for (const std::string &name : *options.payload) payload_.insert(ScriptUpper(name));
     }
     hashes_[ArchiveHashName("install.dat")] = {"INSTALL.DAT", 0};
   }
@@ -289,7 +282,7 @@ class Compiler {
     size_t count;
     const ScriptKeywordInfo *table = ScriptKeywords(&count);
     const ScriptKeywordInfo *best = nullptr;
-    std::string upper = Upper(text);
+    std::string upper = ScriptUpper(text);
     for (size_t i = 0; i < count; i++) {
       std::string k = table[i].keyword;
       if (upper.size() > k.size() && upper.compare(0, k.size(), k) == 0 && IsBlank(upper[k.size()]) &&
@@ -348,7 +341,7 @@ class Compiler {
         CheckFileList(arg, number);
         break;
       case SARG_OLE_MODE:
-        if (Upper(arg.text) != "REGISTER" && Upper(arg.text) != "UNREGISTER")
+        if (ScriptUpper(arg.text) != "REGISTER" && ScriptUpper(arg.text) != "UNREGISTER")
           Report(false, number, arg.column,
                  "'" + arg.text + "' unregisters the library: only REGISTER registers it");
         break;
@@ -417,7 +410,7 @@ class Compiler {
   }
 
   void CheckStyle(const Arg &arg, int number) {
-    std::string upper = Upper(arg.text);
+    std::string upper = ScriptUpper(arg.text);
     size_t p = 0;
     while (p < upper.size()) {
       if (upper[p] == ',' || upper[p] == ' ') {
@@ -461,7 +454,7 @@ class Compiler {
 
   void CheckFileName(const std::string &name, int number, int column) {
     out_->files.push_back(name);
-    std::string upper = Upper(name);
+    std::string upper = ScriptUpper(name);
     uint32_t hash = ArchiveHashName(name);
     auto seen = hashes_.find(hash);
     if (seen == hashes_.end()) {

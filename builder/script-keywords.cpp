@@ -48,13 +48,6 @@ const ScriptKeywordInfo keywords[] = {
 
 const size_t keywordCount = sizeof keywords / sizeof keywords[0];
 
-std::string Upper(const std::string &text) {
-  std::string out = text;
-  for (char &c : out)
-    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
-  return out;
-}
-
 std::string WithoutBlanks(const std::string &text) {
   std::string out;
   for (char c : text)
@@ -81,20 +74,27 @@ const char *const scriptStyleWords[] = {"ITALIC", "BOLD", "UNDERLINE", "LEFT", "
                                         "RIGHT",  "UP",   "CENTERX",   "CENTERY"};
 const size_t scriptStyleWordCount = sizeof scriptStyleWords / sizeof scriptStyleWords[0];
 
+std::string ScriptUpper(const std::string &text) {
+  std::string out = text;
+  for (char &c : out)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+  return out;
+}
+
 const ScriptKeywordInfo *ScriptKeywords(size_t *count) {
   *count = keywordCount;
   return keywords;
 }
 
 const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text) {
-  std::string upper = Upper(text);
+  std::string upper = ScriptUpper(text);
   for (const ScriptKeywordInfo &k : keywords)
     if (upper == k.keyword) return &k;
   return NULL;
 }
 
 const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text) {
-  std::string upper = Upper(text);
+  std::string upper = ScriptUpper(text);
   const ScriptKeywordInfo *best = NULL;
   size_t bestDistance = 0;
   for (const ScriptKeywordInfo &k : keywords) {

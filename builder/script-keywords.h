@@ -46,6 +46,8 @@ const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text);
 // The keyword closest to text when it is a near miss (a typing slip, a
 // missing or doubled blank); NULL when nothing is close.
 const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text);
+// text with a-z upper-cased, as keywords and archive names compare.
+std::string ScriptUpper(const std::string &text);
 // "STRING: id | typeface | ..." or "BREAK".
 std::string ScriptUsage(const ScriptKeywordInfo &info);
 

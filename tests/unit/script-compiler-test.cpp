@@ -217,6 +217,18 @@ struct ErrorCase {
   const char *message;
 };
 
+// The source gives the message among its findings, with that many errors;
+// warnings alone still give the whole script.
+void ExpectFinding(const ErrorCase &c, int errors) {
+  ScriptCompiled out = Compile(c.source);
+  EXPECT_EQ(errors, out.errors) << c.source;
+  if (errors == 0) {
+    EXPECT_FALSE(out.data.empty()) << c.source;
+  }
+  std::vector<std::string> m = Messages(out);
+  EXPECT_NE(m.end(), std::find(m.begin(), m.end(), c.message)) << c.source << (m.empty() ? "" : m[0]);
+}
+
 TEST(ScriptCompile, ErrorsCarryTheirLineAndColumn) {
   const ErrorCase cases[] = {
       {"TEXT: a\nCOMPANY NAM: x\n", "script.txt:2:1: error: unknown keyword 'COMPANY NAM'; did you mean 'COMPANY NAME'?"},
@@ -243,12 +255,7 @@ TEST(ScriptCompile, ErrorsCarryTheirLineAndColumn) {
       {"TEXT: a\tb\n", "script.txt:1:8: error: control byte 0x09 in an argument: the installer would end the argument there"},
       {"!TEXT\n", "script.txt:1:2: error: a raw command needs a ':' after its keyword"},
   };
-  for (const ErrorCase &c : cases) {
-    ScriptCompiled out = Compile(c.source);
-    EXPECT_EQ(1, out.errors) << c.source;
-    std::vector<std::string> m = Messages(out);
-    EXPECT_NE(m.end(), std::find(m.begin(), m.end(), c.message)) << c.source << (m.empty() ? "" : m[0]);
-  }
+  for (const ErrorCase &c : cases) ExpectFinding(c, 1);
 }
 
 TEST(ScriptCompile, WarningsDoNotStop) {
@@ -268,13 +275,7 @@ TEST(ScriptCompile, WarningsDoNotStop) {
       {"STRING: 5000 | A | 0 | 0 | 0 | 0 | 1,2,3 | | x\n", "script.txt:1:9: warning: id 5000 makes the installer hold a table of 5000 entries"},
       {"\xEF\xBB\xBFTEXT: x\n", "script.txt:1:1: warning: a UTF-8 byte order mark, skipped; the installer shows text in the system's ANSI code page"},
   };
-  for (const ErrorCase &c : warnings) {
-    ScriptCompiled out = Compile(c.source);
-    EXPECT_EQ(0, out.errors) << c.source;
-    EXPECT_FALSE(out.data.empty());
-    std::vector<std::string> m = Messages(out);
-    EXPECT_NE(m.end(), std::find(m.begin(), m.end(), c.message)) << c.source << (m.empty() ? "" : m[0]);
-  }
+  for (const ErrorCase &c : warnings) ExpectFinding(c, 0);
 }
 
 TEST(ScriptCompile, PayloadFilesMustExist) {
