@@ -9,6 +9,7 @@
 
 #include "archive-reader.h"
 #include "archive-writer.h"
+#include "cli.h"
 #include "commands.h"
 #include "fsutil.h"
 
@@ -65,15 +66,8 @@ const char kVerifyUsage[] =
     "lies inside the file and every entry decodes to its stated size. Names given\n"
     "must be present.\n";
 
-int Fail(const std::string &file, const std::string &what) {
-  fprintf(stderr, "ffsbuild: %s: %s\n", file.c_str(), what.c_str());
-  return 1;
-}
-
-int UsageError(const char *command, const std::string &what) {
-  fprintf(stderr, "ffsbuild: %s: %s (see 'ffsbuild %s --help')\n", command, what.c_str(), command);
-  return 2;
-}
+const auto Fail = CliFail;
+const auto UsageError = CliUsageError;
 
 // A small option reader: "-o FILE", "--output FILE" and "--output=FILE".
 struct Options {
@@ -162,26 +156,30 @@ struct Opened {
   std::string path;
   std::vector<uint8_t> bytes;
   ArchiveImage image;
-  std::vector<std::string> names;  // in the order given, duplicates by hash removed
+  std::vector<std::string> names;     // in the order given, duplicates by hash removed
+  std::vector<std::string> byRecord;  // the name of each record, where one is known
 };
 
-// Parses "[--names FILE] [extra options] ARCHIVE [NAME...]".
-int OpenArchive(const char *command, Options *o, Opened *opened, std::vector<std::string> *positional) {
-  while (o->More()) {
+// Parses "[--names FILE] ARCHIVE [NAME...]", reads and parses the archive.
+// Returns 0, or the exit code after the message.
+int OpenArchive(const char *command, int argc, char **argv, Opened *opened) {
+  Options o(argc, argv);
+  std::vector<std::string> positional;
+  while (o.More()) {
     std::string value;
-    if (o->Value(NULL, "--names", &value)) {
+    if (o.Value(NULL, "--names", &value)) {
       std::string error;
       if (!ReadNames(value, &opened->names, &error)) return Fail(value, error);
-    } else if (!o->error.empty()) {
-      return UsageError(command, o->error);
+    } else if (!o.error.empty()) {
+      return UsageError(command, o.error);
     } else {
-      positional->push_back(o->Peek());
-      o->at++;
+      positional.push_back(o.Peek());
+      o.at++;
     }
   }
-  if (positional->empty()) return UsageError(command, "no archive given");
-  opened->path = (*positional)[0];
-  opened->names.insert(opened->names.end(), positional->begin() + 1, positional->end());
+  if (positional.empty()) return UsageError(command, "no archive given");
+  opened->path = positional[0];
+  opened->names.insert(opened->names.end(), positional.begin() + 1, positional.end());
   std::set<uint32_t> seen;
   std::vector<std::string> unique;
   for (const std::string &n : opened->names)
@@ -190,21 +188,16 @@ int OpenArchive(const char *command, Options *o, Opened *opened, std::vector<std
   std::string error;
   if (!FsReadFile(opened->path, &opened->bytes, &error)) return Fail(opened->path, error);
   if (!ArchiveParse(opened->bytes, &opened->image, &error)) return Fail(opened->path, error);
+  opened->byRecord.assign(opened->image.records.size(), std::string());
+  for (const std::string &n : opened->names) {
+    int i = ArchiveFind(opened->image, ArchiveHashName(n));
+    if (i >= 0 && opened->byRecord[i].empty()) opened->byRecord[i] = n;
+  }
   return 0;
 }
 
 std::string EntryLabel(const ArchiveRecord &r, const std::string &name) {
   return "entry " + Hex8(r.hash) + (name.empty() ? "" : " '" + name + "'");
-}
-
-// Name per record index, from the names that hash to it.
-std::vector<std::string> NamesByRecord(const Opened &opened) {
-  std::vector<std::string> byRecord(opened.image.records.size());
-  for (const std::string &n : opened.names) {
-    int i = ArchiveFind(opened.image, ArchiveHashName(n));
-    if (i >= 0 && byRecord[i].empty()) byRecord[i] = n;
-  }
-  return byRecord;
 }
 
 struct PackInput {
@@ -217,7 +210,7 @@ struct PackInput {
 
 int CommandPack(int argc, char **argv) {
   if (IsHelp(argc, argv)) return fputs(kPackUsage, stdout), 0;
-  Options o{argc, argv};
+  Options o(argc, argv);
   std::string output, namesOut;
   ArchiveMethod method = ARCHIVE_AUTO;
   bool turbo = true, quiet = false;
@@ -287,7 +280,7 @@ int CommandPack(int argc, char **argv) {
 
 int CommandStub(int argc, char **argv) {
   if (IsHelp(argc, argv)) return fputs(kStubUsage, stdout), 0;
-  Options o{argc, argv};
+  Options o(argc, argv);
   std::string output;
   std::vector<std::string> files;
   while (o.More()) {
@@ -311,12 +304,10 @@ int CommandStub(int argc, char **argv) {
 
 int CommandList(int argc, char **argv) {
   if (IsHelp(argc, argv)) return fputs(kListUsage, stdout), 0;
-  Options o{argc, argv};
   Opened opened;
-  std::vector<std::string> positional;
-  if (int rc = OpenArchive("list", &o, &opened, &positional)) return rc;
+  if (int rc = OpenArchive("list", argc, argv, &opened)) return rc;
   const ArchiveImage &image = opened.image;
-  std::vector<std::string> names = NamesByRecord(opened);
+  const std::vector<std::string> &names = opened.byRecord;
   printf("%s at offset %u, %zu %s, flags 0x%08X\n", image.trailer ? "installer archive" : "archive",
          (unsigned)image.start, image.records.size(), image.records.size() == 1 ? "entry" : "entries",
          (unsigned)image.flags);
@@ -356,12 +347,10 @@ int CommandExtract(int argc, char **argv) {
       rest.push_back(argv[i]);
     }
   }
-  Options o{(int)rest.size(), rest.data()};
   Opened opened;
-  std::vector<std::string> positional;
-  if (int rc = OpenArchive("extract", &o, &opened, &positional)) return rc;
+  if (int rc = OpenArchive("extract", (int)rest.size(), rest.data(), &opened)) return rc;
   if (opened.names.empty() && !all) return UsageError("extract", "nothing to extract: give names, --names or --all");
-  std::vector<std::string> byRecord = NamesByRecord(opened);
+  const std::vector<std::string> &byRecord = opened.byRecord;
   int status = 0;
   for (const std::string &n : opened.names)
     if (ArchiveFind(opened.image, ArchiveHashName(n)) < 0)
@@ -388,11 +377,9 @@ int CommandExtract(int argc, char **argv) {
 
 int CommandVerify(int argc, char **argv) {
   if (IsHelp(argc, argv)) return fputs(kVerifyUsage, stdout), 0;
-  Options o{argc, argv};
   Opened opened;
-  std::vector<std::string> positional;
-  if (int rc = OpenArchive("verify", &o, &opened, &positional)) return rc;
-  std::vector<std::string> byRecord = NamesByRecord(opened);
+  if (int rc = OpenArchive("verify", argc, argv, &opened)) return rc;
+  const std::vector<std::string> &byRecord = opened.byRecord;
   int status = 0;
   if (!opened.image.problem.empty()) status = Fail(opened.path, opened.image.problem);
   for (const std::string &n : opened.names)

@@ -3,6 +3,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <set>
+
+#include <gtest/gtest.h>
+
 #include "archive-writer.h"
 #include "ffs.h"
 #include "test-support.h"
@@ -28,7 +32,24 @@ Bytes Vector48() {
   return b;
 }
 
+// Every file the archive tests wrote is removed when the test program ends.
+static std::set<std::string> &Written() {
+  static std::set<std::string> names;
+  return names;
+}
+
+namespace {
+class RemoveWrittenFiles : public testing::Environment {
+ public:
+  void TearDown() override {
+    for (const std::string &name : Written()) remove(name.c_str());
+  }
+};
+const testing::Environment *const removeWrittenFiles = testing::AddGlobalTestEnvironment(new RemoveWrittenFiles);
+}  // namespace
+
 std::string WriteTestFile(const std::string &name, const Bytes &bytes) {
+  Written().insert(name);
   FILE *f = fopen(name.c_str(), "wb");
   if (f) {
     if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
