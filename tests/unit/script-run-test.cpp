@@ -190,3 +190,26 @@ TEST_F(ScriptRunTest, ConsumedBeyondTheTextEndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every block of the record goes back with the size it was taken with (a
+// wrong size is fatal), fonts included.
+TEST(ScriptFree, ReleasesTheRecordWithItsTables) {
+  MemoryCounters before, after;
+  MemoryGetCounters(&before);
+  InstallScript *script = TestMakeScript("\x16TEXT:x\r\n");
+  script->stringCount = 3;
+  script->strings = (ScreenString *)MEM_ALLOC(3 * (int)sizeof(ScreenString));
+  script->fontCount = 2;
+  script->fonts = (ScriptFont *)MEM_ALLOC(2 * (int)sizeof(ScriptFont));
+  strcpy(script->fonts[0].fileName, "SCRIPT-FREE-A.TTF");
+  strcpy(script->fonts[1].fileName, "SCRIPT-FREE-B.TTF");
+  EXPECT_EQ(1, ScriptFree(&script));
+  EXPECT_EQ(nullptr, script);
+  MemoryGetCounters(&after);
+  EXPECT_EQ(before.count, after.count);
+  EXPECT_EQ(before.bytes, after.bytes);
+}
+
+}  // namespace
