@@ -12,7 +12,7 @@
 static char commandLine[4096] = "install.exe";
 static int consoleOpen;
 static SysMessageBoxHook messageBoxHook;
-static SysBoxRecord lastBox;
+static SysBoxRecord boxes[SYS_STANDIN_BOX_HISTORY];
 static int boxCount;
 
 void SysStandInSetCommandLine(const char *line) {
@@ -47,18 +47,27 @@ int SysStandInConsoleOpen(void) { return consoleOpen; }
 void SysSetMessageBoxHook(SysMessageBoxHook hook) { messageBoxHook = hook; }
 
 int SysMessageBox(void *owner, const char *text, const char *caption, uint32_t style) {
-  lastBox.owner = owner;
-  snprintf(lastBox.text, sizeof(lastBox.text), "%s", text ? text : "");
-  snprintf(lastBox.caption, sizeof(lastBox.caption), "%s", caption ? caption : "");
-  lastBox.style = style;
+  SysBoxRecord *box = &boxes[boxCount % SYS_STANDIN_BOX_HISTORY];
+  box->owner = owner;
+  snprintf(box->text, sizeof(box->text), "%s", text ? text : "");
+  snprintf(box->caption, sizeof(box->caption), "%s", caption ? caption : "");
+  box->style = style;
   boxCount++;
-  fprintf(stderr, "[message box] %s: %s\n", lastBox.caption, lastBox.text);
+  fprintf(stderr, "[message box] %s: %s\n", box->caption, box->text);
   if (messageBoxHook) return messageBoxHook(owner, text, caption, style);
   return (style & 0xF) == SYS_MB_YESNO ? SYS_IDYES : SYS_IDOK;
 }
 
 int SysStandInBoxCount(void) { return boxCount; }
-const SysBoxRecord *SysStandInLastBox(void) { return &lastBox; }
+const SysBoxRecord *SysStandInLastBox(void) {
+  static const SysBoxRecord none = {NULL, "", "", 0};
+  return boxCount > 0 ? &boxes[(boxCount - 1) % SYS_STANDIN_BOX_HISTORY] : &none;
+}
+
+const SysBoxRecord *SysStandInBox(int index) {
+  if (index < 0 || index >= boxCount || index < boxCount - SYS_STANDIN_BOX_HISTORY) return NULL;
+  return &boxes[index % SYS_STANDIN_BOX_HISTORY];
+}
 
 int SysLogTruncate(const char *path) {
   FILE *f = fopen(path, "w");

@@ -17,5 +17,10 @@ void SysStandInSetArgv(int argc, char **argv);
 int SysStandInConsoleOpen(void);
 int SysStandInBoxCount(void);
 const SysBoxRecord *SysStandInLastBox(void);
+// Box number index (0 = the first since the program started, up to
+// SysStandInBoxCount() - 1); only the last SYS_STANDIN_BOX_HISTORY are kept,
+// older ones and indexes out of range give NULL.
+#define SYS_STANDIN_BOX_HISTORY 32
+const SysBoxRecord *SysStandInBox(int index);
 
 #endif

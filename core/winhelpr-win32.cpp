@@ -1,0 +1,79 @@
+// The window helpers' system calls on Win32.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "winhelpr-sys.h"
+
+void WinSysInitCommonControls(void) { InitCommonControls(); }
+
+int WinSysPeekMessage(uint32_t *message) {
+  MSG msg;
+  if (!PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE)) return 0;
+  *message = msg.message;
+  return 1;
+}
+
+void WinSysDispatchMessage(void) {
+  MSG msg;
+  if (GetMessageA(&msg, NULL, 0, 0) == -1) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+int WinSysTempDir(char *buffer, int size) { return (int)GetTempPathA((DWORD)size, buffer); }
+int WinSysSystemDir(char *buffer, int size) { return (int)GetSystemDirectoryA(buffer, (UINT)size); }
+int WinSysWindowsDir(char *buffer, int size) { return (int)GetWindowsDirectoryA(buffer, (UINT)size); }
+
+static int CALLBACK BrowseCallbackThunk(HWND window, UINT message, LPARAM param, LPARAM data) {
+  return BrowseCallback((void *)window, message, (intptr_t)param, (intptr_t)data);
+}
+
+// The root of the browser: the parsed start path, else the drives folder.
+static LPITEMIDLIST BrowseRoot(const char *start) {
+  LPITEMIDLIST root = NULL;
+  if (start[0] != 0) {
+    WCHAR wide[MAX_PATH + 1];
+    IShellFolder *desktop = NULL;
+    int length = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, start, -1, wide, MAX_PATH);
+    if (length > 0 && SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+      wide[MAX_PATH] = 0;
+      if (FAILED(desktop->ParseDisplayName(NULL, NULL, wide, NULL, &root, NULL))) root = NULL;
+      desktop->Release();
+    }
+  }
+  if (root == NULL && FAILED(SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &root))) root = NULL;
+  return root;
+}
+
+int WinSysBrowseFolder(void *owner, const char *title, const char *start, char *chosen, int size) {
+  IMalloc *shellMalloc = NULL;
+  if (FAILED(SHGetMalloc(&shellMalloc)) || shellMalloc == NULL) return 0;
+  int result = 0;
+  LPITEMIDLIST root = BrowseRoot(start);
+  if (root != NULL) {
+    char display[MAX_PATH];
+    BROWSEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.hwndOwner = (HWND)owner;
+    info.pidlRoot = root;
+    info.pszDisplayName = display;
+    info.lpszTitle = title;
+    info.ulFlags = 0;
+    info.lpfn = BrowseCallbackThunk;
+    info.lParam = 0;
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    if (item != NULL) {
+      char path[MAX_PATH + 1];  // the shell writes up to MAX_PATH bytes
+      path[0] = 0;
+      if (SHGetPathFromIDListA(item, path) && path[0] != 0 && lstrlenA(path) < size) {
+        lstrcpyA(chosen, path);
+        result = 1;
+      }
+      shellMalloc->Free(item);
+    }
+    shellMalloc->Free(root);
+  }
+  shellMalloc->Release();
+  return result;
+}

@@ -1,0 +1,123 @@
+// The text pages and the editor: page texts come from the archive, the
+// pages are modal dialogs owned by the main window.
+#include "pages.h"
+
+#include "dialog.h"
+#include "ffs.h"
+#include "resources/resource-ids.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+#include "winhelpr.h"
+
+// Bytes the text control may hold beyond the text itself.
+#define PAGE_LIMIT_SLACK 10
+
+int JoinWrappedLines(char *text) {
+  ASSERT(text != NULL, "Pointer is NULL\n");
+  const unsigned char *in = (const unsigned char *)text;
+  unsigned char *out = (unsigned char *)text;
+  while (*in) {
+    // A printable byte, exactly two control bytes, a printable byte: one
+    // line break inside a paragraph. The terminator ends every test early.
+    if (in[0] >= 32 && in[1] != 0 && in[1] < 32 && in[2] != 0 && in[2] < 32 && in[3] >= 32) {
+      *out++ = in[0];
+      *out++ = ' ';
+      in += 3;
+    } else {
+      *out++ = *in++;
+    }
+  }
+  *out = 0;
+  return 1;
+}
+
+intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case DIALOG_WM_INITDIALOG: {
+      const PageParams *params = (const PageParams *)lParam;
+      ASSERT(params != NULL, "Pointer is NULL\n");
+      ASSERT(params->text != NULL, "Pointer is NULL\n");
+      DialogSetCaption(dialog, params->caption);
+      DialogSetEditText(dialog, params->editId, params->text, params->textSize + PAGE_LIMIT_SLACK);
+      CenterWindow(dialog, NULL);
+      return 0;
+    }
+    case DIALOG_WM_COMMAND:
+      // The buttons close the page with their id first and the result second.
+      if (DIALOG_COMMAND_ID(wParam) == DIALOG_IDOK) {
+        DialogSend(dialog, DIALOG_WM_CLOSE, DIALOG_IDOK, 1);
+        return 1;
+      }
+      if (DIALOG_COMMAND_ID(wParam) == DIALOG_IDCANCEL) {
+        DialogSend(dialog, DIALOG_WM_CLOSE, DIALOG_IDCANCEL, 0);
+        return 1;
+      }
+      return 0;
+    case DIALOG_WM_CLOSE:
+      // A close from the system menu or Alt+F4 carries 0.
+      DialogEnd(dialog, (int16_t)(lParam & 0xFFFF));
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// Loads the entry's text, shows the page modally and releases the text.
+static int ShowPage(void *owner, const char *caption, const char *entryName, int templateId, int editId) {
+  ASSERT(caption != NULL, "Pointer is NULL\n");
+  ASSERT(entryName != NULL, "Pointer is NULL\n");
+  char name[PAGE_NAME_SIZE];  // the reader upper-cases the name in place
+  StrCopyN(name, entryName, PAGE_NAME_SIZE);
+  uint32_t size = 0;
+  if (!FfsGetSize(name, &size)) {
+    DebugPrintf("Unable to get size for '%s'\n", name);
+    return 0;
+  }
+  if (size > PAGE_TEXT_MAX) {
+    DebugPrintf("Unable to load '%s'\n", name);
+    return 0;
+  }
+  int bytes = (int)size + 1;  // zero-filled: the text ends in NUL
+  char *text = (char *)MEM_ALLOC(bytes);
+  int result = 0;
+  if (size > 0 && !FfsLoad(name, text, size)) {
+    DebugPrintf("Unable to load '%s'\n", name);
+  } else {
+    JoinWrappedLines(text);
+    PageParams params = {{0}, NULL, 0, 0};
+    StrCopyN(params.caption, caption, PAGE_CAPTION_SIZE);
+    params.text = text;
+    params.textSize = (int32_t)size;
+    params.editId = editId;
+    intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
+    if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);
+    result = answer == 1;
+  }
+  if (!MEM_FREE(text, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
+  return result;
+}
+
+int ShowMessagePage(void *owner, const char *caption, const char *entryName) {
+  return ShowPage(owner, caption, entryName, IDD_MESSAGE, IDC_MESSAGE_TEXT);
+}
+
+int ShowAgreementPage(void *owner, const char *caption, const char *entryName) {
+  return ShowPage(owner, caption, entryName, IDD_AGREEMENT, IDC_AGREEMENT_TEXT);
+}
+
+int ViewTextFile(const char *path) {
+  ASSERT(path != NULL, "Pointer is NULL\n");
+  // The editor by its full path, so that no program of the same name in
+  // the installer's or the current directory is started instead.
+  char application[PAGE_NAME_SIZE];
+  char commandLine[PAGE_COMMAND_SIZE];
+  uint32_t error = 0;
+  if (!QueryWindowsDir(application, PAGE_NAME_SIZE) || !StrAppendN(application, PAGE_EDITOR, PAGE_NAME_SIZE))
+    error = PAGE_ERROR_PATH_NOT_FOUND;
+  else if (VantorFormat(commandLine, PAGE_COMMAND_SIZE, PAGE_EDITOR_COMMAND, path) >= PAGE_COMMAND_SIZE)
+    error = PAGE_ERROR_NAME_TOO_LONG;  // a cut path would open another file
+  else if (PagesStartProcess(application, commandLine, &error))
+    return 1;
+  DebugPrintf("Failed to view textfile (%d 0x%.8X)\n", (int)error, (unsigned)error);
+  return 0;
+}
