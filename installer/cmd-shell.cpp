@@ -1,0 +1,79 @@
+// The shell commands of the script: CREATE GROUP and ADD ITEM, which send
+// Program Manager its execute commands, and OLE, which runs an installed
+// library's self-registration.
+#include "args.h"
+#include "command.h"
+#include "install.h"
+#include "shell.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+#define GROUP_COMMAND_SIZE 160  // "[CreateGroup(\"...\")]": a group name of 142
+#define ITEM_COMMAND_SIZE 320   // "[AddItem(\"...\",\"...\")]"
+#define OLE_MODE_SIZE 40
+#define OLE_PATH_SIZE 772
+
+// Values go into Program Manager's commands exactly as the script gives them;
+// a command that would not fit its buffer is refused rather than sent cut
+// short, since a cut command is malformed or names another program.
+// length is what the full command needs, size the buffer it was built in.
+static int SendToProgMan(const char *command, int length, int size) {
+  if (length >= size) {
+    DebugPrintf("Command too long for Program Manager (%d > %d) '%s'\n", length, size - 1, command);
+    return 0;
+  }
+  if (!ProgManExecute(command)) {
+    DebugPrintf("Unable to execute '%s'\n", command);
+    return 0;
+  }
+  return 1;
+}
+
+int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  char name[SCRIPT_FIELD_SIZE];
+  int32_t length = ArgCopy(args, name, sizeof name);
+  char command[GROUP_COMMAND_SIZE];
+  int needed = VantorFormat(command, sizeof command, "[CreateGroup(\"%s\")]", name);
+  if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  *consumed = length;
+  return 1;
+}
+
+int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  char program[SCRIPT_FIELD_SIZE], caption[SCRIPT_FIELD_SIZE];
+  ArgReader reader;
+  ArgBegin(&reader, args);
+  ArgNext(&reader, program, sizeof program);
+  ArgNext(&reader, caption, sizeof caption);
+  // The caption follows a 0x16 separator: the run loop must resume behind it.
+  *consumed = ArgConsumed(&reader);
+  char command[ITEM_COMMAND_SIZE];
+  int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
+                            caption);
+  if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  if (script->window != NULL) ShellBringToTop(script->window);
+  return 1;
+}
+
+int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  char mode[OLE_MODE_SIZE], path[OLE_PATH_SIZE];
+  StrCopyN(path, script->installPath, SCRIPT_FIELD_SIZE);
+  int prefix = StrLength(path);
+  ArgReader reader;
+  ArgBegin(&reader, args);
+  ArgNext(&reader, mode, sizeof mode);
+  ArgNext(&reader, path + prefix, sizeof path - prefix);
+  *consumed = ArgConsumed(&reader);
+  // Only the registration's own log lines tell how it went: the script goes on.
+  RegisterServer(path, StrEqualNoCase(mode, "REGISTER") ? 1 : 0);
+  return 1;
+}

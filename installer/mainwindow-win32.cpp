@@ -1,0 +1,187 @@
+// The main window over USER32 and GDI32: the class, the procedure, the
+// message loop and the off-screen painting of the backdrop.
+#include <windows.h>
+#undef MEM_FREE  // the virtual-memory flag; ours is the accounted release
+
+#include "install.h"
+#include "mainwindow.h"
+#include "vantor-core.h"
+
+static HICON windowIcon;
+
+int MainWindowRegisterClass(void *instance) {
+  WNDCLASSEXA wc;
+  ZeroMemory(&wc, sizeof wc);
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = (HINSTANCE)instance;
+  wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_WINDOWFRAME);
+  wc.lpszClassName = MAIN_CLASS_NAME;
+  return RegisterClassExA(&wc) != 0;
+}
+
+int MainWindowUnregisterClass(void *instance) {
+  return UnregisterClassA(MAIN_CLASS_NAME, (HINSTANCE)instance) != 0;
+}
+
+int MainWindowCreate(void *instance, void **window) {
+  ASSERT(window != NULL, "Pointer is NULL\n");
+  HWND created = CreateWindowExA(0, MAIN_CLASS_NAME, "Install", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, (HINSTANCE)instance, NULL);
+  *window = created;
+  return created != NULL;
+}
+
+int MainWindowShow(void *window) {
+  ShowWindow((HWND)window, SW_SHOWMAXIMIZED);
+  UpdateWindow((HWND)window);
+  return 1;
+}
+
+intptr_t MainWindowSend(void *window, unsigned message) {
+  return SendMessageA((HWND)window, message, 0, 0);
+}
+
+int MainWindowMessageLoop(void) {
+  MSG msg;
+  while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    QuickMemoryFrame();
+  }
+  return (int)msg.wParam;
+}
+
+static void OnCreate(HWND window) {
+  char title[MAIN_TITLE_SIZE] = "";
+  if (MainWindowScript() != NULL) MainWindowTitle(MainWindowScript(), title, sizeof title);
+  SetWindowTextA(window, title);
+  HINSTANCE instance = (HINSTANCE)MainWindowInstance();
+  windowIcon = LoadIconA(instance, MAKEINTRESOURCEA(MAIN_ICON_ID));
+  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)windowIcon);
+  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)windowIcon);
+  ProgressCreate(instance, window);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate(window);
+      return 1;
+    case WM_DESTROY:
+      ProgressDestroy();
+      if (windowIcon != NULL) DestroyIcon(windowIcon);
+      windowIcon = NULL;
+      PostQuitMessage(0);
+      return 0;
+    case WM_PAINT:
+      return MainWindowPaint(window);
+    case WM_CLOSE:
+      // No question: the window ends as if the script had reached its end.
+      SendMessageA(window, WM_DESTROY, 0, 0);
+      return 1;
+    case WM_ERASEBKGND:
+      return 1;  // the painting covers the whole client area
+    case WM_QUERYDRAGICON:
+      return (LRESULT)windowIcon;
+    case WM_COMMAND:
+      return DefWindowProcA(window, message, wParam, lParam);
+    case WM_SCRIPT_STEP:
+      return MainWindowStep(window);
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+// The whole backdrop is drawn off screen for every WM_PAINT; only the update
+// rectangle reaches the window, so nothing flickers.
+int MainWindowPaint(HWND window) {
+  RECT update;
+  if (!GetUpdateRect(window, &update, FALSE)) return 0;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  InstallScript *script = MainWindowScript();
+  if (script != NULL) {
+    RECT client;
+    GetClientRect(window, &client);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right - client.left, client.bottom - client.top);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    PaintGradient(memory, &client, script->gradientStart, script->gradientEnd);
+    for (int i = 0; i < script->stringCount; i++) PaintString(memory, &client, &script->strings[i]);
+    BitBlt(dc, update.left, update.top, update.right - update.left, update.bottom - update.top, memory,
+           update.left, update.top, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+  }
+  EndPaint(window, &ps);
+  return 0;
+}
+
+int PaintGradient(HDC dc, const RECT *rect, const unsigned char start[3], const unsigned char end[3]) {
+  ASSERT(rect != NULL && start != NULL && end != NULL, "Pointer is NULL\n");
+  int size = (int)(sizeof(LOGPALETTE) + (GRADIENT_STEPS - 1) * sizeof(PALETTEENTRY));
+  LOGPALETTE *entries = (LOGPALETTE *)MEM_ALLOC(size);
+  entries->palVersion = 0x300;
+  entries->palNumEntries = GRADIENT_STEPS;
+  unsigned char colours[GRADIENT_STEPS][3];
+  for (int i = 0; i < GRADIENT_STEPS; i++) {
+    GradientStepColour(start, end, i, colours[i]);
+    entries->palPalEntry[i].peRed = colours[i][0];
+    entries->palPalEntry[i].peGreen = colours[i][1];
+    entries->palPalEntry[i].peBlue = colours[i][2];
+    entries->palPalEntry[i].peFlags = 0;
+  }
+  HPALETTE palette = CreatePalette(entries);
+  HPALETTE previous = SelectPalette(dc, palette, FALSE);
+  RealizePalette(dc);
+  for (int i = 0; i < GRADIENT_STEPS; i++) {
+    RECT band = *rect;
+    int top, bottom;
+    GradientBandEdges(rect->top, rect->bottom, i, &top, &bottom);
+    band.top = top;
+    band.bottom = bottom;
+    HBRUSH brush = CreateSolidBrush(GradientPaletteColour(colours[i]));
+    FillRect(dc, &band, brush);
+    DeleteObject(brush);
+  }
+  SelectPalette(dc, previous, FALSE);
+  DeleteObject(palette);
+  MEM_FREE(entries, size);
+  return 1;
+}
+
+int PaintString(HDC dc, const RECT *client, const ScreenString *entry) {
+  ASSERT(client != NULL && entry != NULL, "Pointer is NULL\n");
+  int width = client->right - client->left;
+  int height = client->bottom - client->top;
+  StringFont font;
+  ScreenStringFont(entry, width, height, &font);
+  LOGFONTA lf;
+  ZeroMemory(&lf, sizeof lf);
+  lf.lfHeight = font.height;
+  lf.lfWidth = font.width;
+  lf.lfWeight = font.weight;
+  lf.lfItalic = (BYTE)font.italic;
+  lf.lfUnderline = (BYTE)font.underline;
+  lf.lfCharSet = ANSI_CHARSET;
+  lf.lfQuality = PROOF_QUALITY;
+  lf.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
+  lstrcpynA(lf.lfFaceName, font.face, LF_FACESIZE);
+  HFONT created = CreateFontIndirectA(&lf);
+  HGDIOBJ previous = SelectObject(dc, created);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ScreenStringColour(entry));
+  int length = 0;  // the field need not be terminated
+  while (length < (int)sizeof entry->text && entry->text[length] != 0) length++;
+  SIZE extent = {0, 0};
+  GetTextExtentPoint32A(dc, entry->text, length, &extent);
+  int x, y;
+  ScreenStringOrigin(entry, width, height, extent.cx, extent.cy, &x, &y);
+  TextOutA(dc, x, y, entry->text, length);
+  SelectObject(dc, previous);
+  DeleteObject(created);
+  return 1;
+}

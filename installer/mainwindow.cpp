@@ -1,0 +1,102 @@
+// The main window's decisions: its title, the abort question after a failed
+// run, the colours and bands of the backdrop gradient and where and in which
+// font each screen string is drawn. The window itself is mainwindow-win32.cpp.
+#include "mainwindow.h"
+
+#include <math.h>
+
+#include "sys.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+static InstallScript *windowScript;
+static void *windowInstance;
+
+void MainWindowSetScript(InstallScript *script) { windowScript = script; }
+InstallScript *MainWindowScript(void) { return windowScript; }
+void MainWindowSetInstance(void *instance) { windowInstance = instance; }
+void *MainWindowInstance(void) { return windowInstance; }
+
+// The product name may hold 159 characters, more than fits beside the
+// suffixes: the bounded format cuts the text at the buffer instead.
+int MainWindowTitle(const InstallScript *script, char *title, int size) {
+  ASSERT(script != NULL && title != NULL, "Pointer is NULL\n");
+  VantorFormat(title, size, "%s Installation", script->productName);
+  return 1;
+}
+
+int MainWindowAbortCaption(const InstallScript *script, char *caption, int size) {
+  ASSERT(script != NULL && caption != NULL, "Pointer is NULL\n");
+  VantorFormat(caption, size, "%s Installation...", script->productName);
+  return 1;
+}
+
+int MainWindowStep(void *window) {
+  ASSERT(window != NULL, "Pointer is NULL\n");
+  if (windowScript == NULL) return 1;
+  if (ScriptRun(windowScript, window)) return 1;
+  char caption[MAIN_TITLE_SIZE];
+  MainWindowAbortCaption(windowScript, caption, sizeof caption);
+  int answer = SysMessageBox(window, ABORT_QUESTION, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION);
+  // The retry runs inside this handler, so each No nests one level deeper.
+  if (answer == SYS_IDNO)
+    MainWindowSend(window, WM_SCRIPT_STEP);
+  else
+    MainWindowSend(window, MAIN_WM_DESTROY);
+  return 1;
+}
+
+int GradientStepColour(const unsigned char start[3], const unsigned char end[3], int step,
+                       unsigned char out[3]) {
+  ASSERT(start != NULL && end != NULL && out != NULL, "Pointer is NULL\n");
+  double t = step / (double)GRADIENT_STEPS;
+  for (int c = 0; c < 3; c++) {
+    double from = (double)(int)(start[c] * (1.0 - t));
+    out[c] = (unsigned char)(int)(from + end[c] * t);
+  }
+  return 1;
+}
+
+uint32_t GradientPaletteColour(const unsigned char rgb[3]) {
+  ASSERT(rgb != NULL, "Pointer is NULL\n");
+  return 0x02000000u + ((uint32_t)rgb[2] << 16) + ((uint32_t)rgb[1] << 8) + rgb[0];
+}
+
+int GradientBandEdges(int top, int bottom, int step, int *bandTop, int *bandBottom) {
+  ASSERT(bandTop != NULL && bandBottom != NULL, "Pointer is NULL\n");
+  double band = (bottom - top) / (double)GRADIENT_STEPS;
+  *bandTop = top + (int)(step * band);
+  *bandBottom = top + (int)((step + 1) * band);
+  return 1;
+}
+
+int ScreenStringFont(const ScreenString *entry, int width, int height, StringFont *font) {
+  ASSERT(entry != NULL && font != NULL, "Pointer is NULL\n");
+  font->height = (int)floor(height * entry->height);
+  font->width = (int)floor(width * entry->width);
+  font->weight = (entry->flags & STR_BOLD) ? 700 : 400;
+  font->italic = (entry->flags & STR_ITALIC) ? 1 : 0;
+  font->underline = (entry->flags & STR_UNDERLINE) ? 1 : 0;
+  // The system's face names hold 31 characters; the entry's field holds more.
+  StrCopyN(font->face, entry->face, sizeof font->face);
+  return 1;
+}
+
+int ScreenStringOrigin(const ScreenString *entry, int width, int height, int textWidth, int textHeight,
+                       int *x, int *y) {
+  ASSERT(entry != NULL && x != NULL && y != NULL, "Pointer is NULL\n");
+  float fx = width * entry->x;
+  float fy = height * entry->y;
+  if (entry->flags & STR_RIGHT) fx -= textWidth;
+  if (entry->flags & STR_UP) fy -= textHeight;
+  if (entry->flags & STR_CENTERX) fx -= textWidth / 2;
+  if (entry->flags & STR_CENTERY) fy -= textHeight / 2;
+  *x = (int)floor(fx);
+  *y = (int)floor(fy);
+  return 1;
+}
+
+uint32_t ScreenStringColour(const ScreenString *entry) {
+  ASSERT(entry != NULL, "Pointer is NULL\n");
+  return entry->colour[0] + ((uint32_t)entry->colour[1] << 8) + ((uint32_t)entry->colour[2] << 16);
+}

@@ -1,0 +1,240 @@
+// The main window on its stand-in: the step after a failed command asks
+// whether to abort (No repeats the command one level deeper, Yes ends), a
+// paused script waits for the user to close the window, and start-up and
+// shutdown bring the window and the install services up and down in order.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "archive-writer.h"
+#include "command.h"
+#include "mainwindow-standin.h"
+#include "mainwindow.h"
+#include "script.h"
+#include "shell-standin.h"
+#include "sys-standin.h"
+#include "sys.h"
+#include "test-support.h"
+#include "unit/script-test-support.h"
+#include "winmain.h"
+
+namespace {
+
+typedef std::vector<std::string> Calls;
+
+class MainWindowStepTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    TestRegisterKeywords();
+    TestWatchBoxes();
+    MainWindowStandInReset();
+    ASSERT_EQ(1, MainWindowRegisterClass(NULL));
+  }
+  void TearDown() override {
+    MainWindowSetScript(NULL);
+    if (script) ScriptFree(&script);
+    MainWindowUnregisterClass(NULL);
+    MainWindowStandInReset();
+    CommandsRemove();
+  }
+  // Creates the window over a record holding text, and sends the first step.
+  void Start(const std::string &text) {
+    script = TestMakeScript(text);
+    strcpy(script->productName, "Widget");
+    MainWindowSetScript(script);
+    ASSERT_EQ(1, MainWindowCreate(NULL, &window));
+    MainWindowSend(window, WM_SCRIPT_STEP);
+  }
+  InstallScript *script = nullptr;
+  void *window = nullptr;
+};
+
+TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
+  TestQueueBoxAnswer(SYS_IDNO);
+  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  EXPECT_EQ(Calls({"FAIL", "FAIL", "ONE(a)"}), testCalls);
+  EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
+  EXPECT_EQ(1, TestBoxCount());
+  EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
+  EXPECT_EQ("Widget Installation...", TestLastBoxCaption());
+  EXPECT_EQ(SYS_MB_YESNO | SYS_MB_ICONQUESTION, SysStandInLastBox()->style);
+  EXPECT_EQ(window, SysStandInLastBox()->owner);
+  // the end of the text closes the window from inside the nested step
+  EXPECT_STREQ("create step step destroy", MainWindowStandInEvents());
+  EXPECT_EQ(0, MainWindowMessageLoop());
+  EXPECT_STREQ("create step step destroy quit", MainWindowStandInEvents());
+}
+
+TEST_F(MainWindowStepTest, YesEndsWithTheCursorOnTheFailedCommand) {
+  TestQueueBoxAnswer(SYS_IDYES);
+  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  EXPECT_EQ(Calls({"FAIL"}), testCalls);
+  EXPECT_EQ(script->text, script->cursor);
+  EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
+}
+
+TEST_F(MainWindowStepTest, UnknownKeywordInALaterRunAsksAgainAfterNo) {
+  TestQueueBoxAnswer(SYS_IDOK);
+  TestQueueBoxAnswer(SYS_IDNO);
+  TestQueueBoxAnswer(SYS_IDOK);
+  TestQueueBoxAnswer(SYS_IDYES);
+  Start("\x16NOPE:x\r\n");
+  EXPECT_EQ(4, TestBoxCount());
+  EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
+  EXPECT_STREQ("create step step destroy", MainWindowStandInEvents());
+}
+
+TEST_F(MainWindowStepTest, SecondBreakWaitsUntilTheWindowIsClosed) {
+  Start("\x16ONE:a\r\n\x16" "BREAK:\r\n\x16ONE:b\r\n");
+  EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
+  EXPECT_STREQ("create step", MainWindowStandInEvents());
+  // nothing steps the script on: the user closes the window, no question
+  EXPECT_EQ(0, MainWindowMessageLoop());
+  EXPECT_STREQ("create step close destroy quit", MainWindowStandInEvents());
+  EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
+  EXPECT_EQ(0, TestBoxCount());
+}
+
+TEST_F(MainWindowStepTest, TitleComesFromTheProductName) {
+  Start("\x16" "BREAK:\r\n");
+  EXPECT_STREQ("Widget Installation", MainWindowStandInTitle());
+}
+
+// ---- start-up and shutdown through InstallerMain --------------------------
+
+std::string WriteInstaller(const std::string &name, const std::string &script) {
+  ArchiveWriter writer;
+  std::string error;
+  EXPECT_TRUE(writer.Add("install.dat", (const uint8_t *)script.data(), script.size(), ARCHIVE_RAW, &error)) << error;
+  std::vector<uint8_t> stub(64, 'M'), out;
+  EXPECT_TRUE(ArchiveWriteInstaller(stub, writer, &out, &error)) << error;
+  FILE *f = fopen((name + ".exe").c_str(), "wb");
+  fwrite(out.data(), 1, out.size(), f);
+  fclose(f);
+  return name + ".exe";
+}
+
+class MainWindowStartTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    TestWatchBoxes();
+    MainWindowStandInReset();
+    ShellStandInReset();
+  }
+  void TearDown() override {
+    SysStandInSetCommandLine("unit-tests");
+    TestStopLog();
+    TestRemoveFile("debug.log");
+    if (!file.empty()) TestRemoveFile(file);
+    MainWindowStandInReset();
+    ShellStandInReset();
+  }
+  int Main(const std::string &name, const std::string &script) {
+    if (!file.empty()) TestRemoveFile(file);
+    file = WriteInstaller(name, script);
+    return Run(name);
+  }
+  int Run(const std::string &name) {
+    SysStandInSetCommandLine((name + " -debug").c_str());
+    return InstallerMain(NULL, "-debug");
+  }
+  std::string Log() { return TestReadFile("debug.log"); }
+  bool EndsWithExit() {
+    std::string log = Log(), tail = "Successful Exit...\r\n";
+    return log.size() >= tail.size() && log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
+  }
+  std::string file;
+};
+
+TEST_F(MainWindowStartTest, PausedScriptRunsInTheWindowAndShutsDownInOrder) {
+  EXPECT_EQ(0, Main("mainwindow-paused", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
+  EXPECT_EQ(0, MainWindowStandInRegistered());
+  EXPECT_EQ(nullptr, MainWindowScript());
+  EXPECT_STREQ("ole-init dde-init connect disconnect dde-remove ole-remove", ShellStandInEvents());
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Break Encountered\r\nBreak Encountered\r\n"));
+  EXPECT_TRUE(EndsWithExit());
+  EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
+}
+
+// Without a BREAK the whole script runs before the window exists; the
+// window's run finds nothing, logs the summary again and closes at once.
+TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
+  EXPECT_EQ(0, Main("mainwindow-nobreak", "\r\n"));
+  EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
+  std::string log = Log();
+  size_t first = log.find("Company Name   : \r\n");
+  ASSERT_NE(std::string::npos, first);
+  EXPECT_NE(std::string::npos, log.find("Company Name   : \r\n", first + 1));
+  EXPECT_TRUE(EndsWithExit());
+}
+
+TEST_F(MainWindowStartTest, FailedFirstRunShowsNoWindow) {
+  EXPECT_EQ(0, Main("mainwindow-unknown", "\x16NOPE:\r\n"));
+  EXPECT_EQ(1, TestBoxCount());
+  EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
+  EXPECT_STREQ("", MainWindowStandInEvents());
+  EXPECT_TRUE(EndsWithExit());
+}
+
+// Nothing is shut down then, so each case runs in a process of its own, which
+// reports what it saw on standard error.
+TEST_F(MainWindowStartTest, ClassOrWindowFailureReturnsAtOnce) {
+  file = WriteInstaller("mainwindow-nowindow", "\x16" "BREAK:\r\n");
+  EXPECT_EXIT(
+      {
+        MainWindowStandInFailRegister(1);
+        int rc = Run("mainwindow-nowindow");
+        fprintf(stderr, "events [%s] exit logged %d\n", MainWindowStandInEvents(), EndsWithExit());
+        exit(rc);
+      },
+      testing::ExitedWithCode(0), "events \\[\\] exit logged 0");
+  EXPECT_EXIT(
+      {
+        MainWindowStandInFailCreate(1);
+        int rc = Run("mainwindow-nowindow");
+        fprintf(stderr, "registered %d exit logged %d\n", MainWindowStandInRegistered(), EndsWithExit());
+        exit(rc);
+      },
+      testing::ExitedWithCode(0), "registered 1 exit logged 0");
+}
+
+TEST_F(MainWindowStartTest, MissingArchiveStillStopsTheInstallServices) {
+  SysStandInSetCommandLine("no-such-installer -debug");
+  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
+  EXPECT_STREQ("ole-init dde-init connect disconnect dde-remove ole-remove", ShellStandInEvents());
+  EXPECT_STREQ("", MainWindowStandInEvents());
+  EXPECT_TRUE(EndsWithExit());
+}
+
+TEST_F(MainWindowStartTest, NoProgramManagerIsLoggedAndNotFatal) {
+  ShellStandInNoProgMan(1);
+  EXPECT_EQ(0, Main("mainwindow-noprogman", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_NE(std::string::npos, Log().find("Couldn't get ProgMan, non-fatal, but no prog groups!\r\n"));
+  EXPECT_STREQ("ole-init dde-init connect dde-remove ole-remove", ShellStandInEvents());
+}
+
+TEST_F(MainWindowStartTest, InstallServicesThatCannotStartAreFatal) {
+  file = WriteInstaller("mainwindow-noinit", "\r\n");
+  EXPECT_EXIT(
+      {
+        ShellStandInFailOle(1);
+        Run("mainwindow-noinit");
+      },
+      testing::ExitedWithCode(1), "Couldn't init install");
+  EXPECT_EXIT(
+      {
+        ShellStandInFailDde(1);
+        Run("mainwindow-noinit");
+      },
+      testing::ExitedWithCode(1), "Couldn't init install");
+}
+
+}  // namespace
