@@ -87,7 +87,13 @@ int DialogShowAsync(void *window, int command) {
   return 1;
 }
 
-void *DialogParent(void *window) { return (void *)GetParent((HWND)window); }
+// GetParent gives the owner of a popup; a top-level window that is not a
+// popup (the folder browser under some systems) is asked for its owner.
+void *DialogParent(void *window) {
+  HWND parent = GetParent((HWND)window);
+  if (parent == NULL) parent = GetWindow((HWND)window, GW_OWNER);
+  return (void *)parent;
+}
 void *DialogDesktop(void) { return (void *)GetDesktopWindow(); }
 
 int DialogGetRect(void *window, DialogRect *rect) {

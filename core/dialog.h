@@ -94,7 +94,8 @@ int DialogGetItemText(void *dialog, int id, char *buffer, int size);
 // Shows or hides a window without waiting for it (ShowWindowAsync with
 // DIALOG_SW_SHOW or DIALOG_SW_HIDE). Returns 1.
 int DialogShowAsync(void *window, int command);
-// The window's parent or owner (GetParent); NULL when it has none.
+// The window's parent, or its owner (GetParent, else GW_OWNER); NULL when
+// it has neither.
 void *DialogParent(void *window);
 // The desktop window.
 void *DialogDesktop(void);
