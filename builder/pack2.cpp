@@ -14,8 +14,11 @@ const int kWindow = CMP2_WINDOW;
 const int kMinMatch = CMP2_THRESHOLD + 1;  // 4
 const int kMaxMatch = CMP2_LONGEST;        // 60
 const int kHashBits = 15;
-const int kMaxChain = 96;                  // candidates tried per position
+const int kRing = 2 * CMP2_WINDOW;         // chain links kept, by position
+const int kMaxChain = 24;                  // candidates tried per position
 const int kBlock = 4096;                   // bytes parsed with one price table
+const int kLookahead = 64;                 // bytes searched past a block
+const int kNiceLength = 48;                // a match this long is taken as found
 
 uint32_t Load32(const uint8_t *p) {
   uint32_t v;
@@ -46,12 +49,12 @@ struct Match {
 // nearest first, so each length found comes with its nearest distance.
 class MatchFinder {
  public:
-  MatchFinder(const uint8_t *data, size_t size) : data_(data), size_(size), head_(1u << kHashBits, 0), prev_(kWindow, 0) {}
+  MatchFinder(const uint8_t *data, size_t size) : data_(data), size_(size), head_(1u << kHashBits, 0), prev_(kRing, 0) {}
 
   void Insert(size_t pos) {
     if (pos + 4 > size_) return;
     uint32_t h = Hash(pos);
-    prev_[pos & (kWindow - 1)] = head_[h];
+    prev_[pos & (kRing - 1)] = head_[h];
     head_[h] = (uint32_t)pos + 1;
   }
 
@@ -65,6 +68,11 @@ class MatchFinder {
     uint32_t entry = head_[Hash(pos)];
     for (int tries = kMaxChain; entry != 0 && tries > 0; tries--) {
       size_t cand = entry - 1;
+      entry = prev_[cand & (kRing - 1)];
+      if (cand >= pos) {  // inserted ahead, while looking past a block
+        tries++;
+        continue;
+      }
       if (pos - cand > (size_t)kWindow) break;
       const uint8_t *there = data_ + cand;
       if (there[best] == here[best] && Load32(there) == first) {
@@ -77,7 +85,6 @@ class MatchFinder {
           if (length == limit) break;
         }
       }
-      entry = prev_[cand & (kWindow - 1)];
     }
     return count;
   }
@@ -88,7 +95,7 @@ class MatchFinder {
   const uint8_t *data_;
   size_t size_;
   std::vector<uint32_t> head_;  // position + 1 of the newest entry, 0 = none
-  std::vector<uint32_t> prev_;  // by position mod window: the older entry
+  std::vector<uint32_t> prev_;  // by position mod kRing: the older entry
 };
 
 class BitWriter {
@@ -205,24 +212,30 @@ void PackGreedy(const uint8_t *data, size_t size, SymbolCoder *coder) {
 
 // Shortest path over each block: cost[i] is the fewest bits that reach
 // block offset i; ties go to the longer step, which saves a tree update.
+// The path is searched kLookahead bytes past the block, so the steps near
+// its end are chosen knowing what follows; only the steps that start
+// inside the block are coded, and the next block starts where they end.
 void PackBest(const uint8_t *data, size_t size, SymbolCoder *coder) {
   MatchFinder finder(data, size);
   std::vector<int> fieldBits(kWindow);
   int symbolBits[CMP2_SYMBOLS];
-  std::vector<uint32_t> cost(kBlock + 1);
-  std::vector<uint8_t> stepLength(kBlock + 1);
-  std::vector<uint16_t> stepField(kBlock + 1);
+  std::vector<uint32_t> cost(kBlock + kLookahead + 1);
+  std::vector<uint8_t> stepLength(kBlock + kLookahead + 1);
+  std::vector<uint16_t> stepField(kBlock + kLookahead + 1);
   std::vector<int> path;
   Match matches[kMaxMatch];
   coder->Prices(symbolBits, fieldBits.data());
+  const int *lengthBits = symbolBits + 256 - kMinMatch;
+  size_t inserted = 0;
 
-  for (size_t start = 0; start < size; start += kBlock) {
+  for (size_t start = 0; start < size;) {
     int span = (int)std::min<size_t>(kBlock, size - start);
+    int reach = (int)std::min<size_t>(kBlock + kLookahead, size - start);
     coder->Prices(symbolBits, NULL);
-    const int *lengthBits = symbolBits + 256 - kMinMatch;
-    std::fill(cost.begin(), cost.begin() + span + 1, UINT32_MAX);
+    std::fill(cost.begin(), cost.begin() + reach + 1, UINT32_MAX);
     cost[0] = 0;
-    for (int i = 0; i < span; i++) {
+    int skip = 0;
+    for (int i = 0; i < reach; i++) {
       size_t pos = start + i;
       uint32_t here = cost[i];
       uint32_t literal = here + (uint32_t)symbolBits[data[pos]];
@@ -230,8 +243,18 @@ void PackBest(const uint8_t *data, size_t size, SymbolCoder *coder) {
         cost[i + 1] = literal;
         stepLength[i + 1] = 1;
       }
-      int count = finder.Find(pos, std::min(kMaxMatch, span - i), matches);
-      finder.Insert(pos);
+      int count = 0;
+      if (skip > 0)
+        skip--;
+      else
+        count = finder.Find(pos, std::min(kMaxMatch, reach - i), matches);
+      // A long match is as good as certain: the positions it covers are
+      // not searched, which keeps long repeats cheap.
+      if (count > 0 && matches[count - 1].length >= kNiceLength) skip = matches[count - 1].length - 1;
+      if (pos >= inserted) {
+        finder.Insert(pos);
+        inserted = pos + 1;
+      }
       int length = kMinMatch;
       for (int m = 0; m < count; m++) {
         uint32_t base = here + (uint32_t)fieldBits[matches[m].field];
@@ -246,16 +269,17 @@ void PackBest(const uint8_t *data, size_t size, SymbolCoder *coder) {
       }
     }
     path.clear();
-    for (int i = span; i > 0; i -= stepLength[i]) path.push_back(i);
+    for (int i = reach; i > 0; i -= stepLength[i]) path.push_back(i);
     int at = 0;
-    for (size_t k = path.size(); k-- > 0;) {
+    for (size_t k = path.size(); k-- > 0 && at < span;) {
       int to = path[k];
-      if (to - at == 1 && stepLength[to] == 1)
+      if (stepLength[to] == 1)
         coder->Literal(data[start + at]);
       else
         coder->Copy(to - at, stepField[to]);
       at = to;
     }
+    start += at;
   }
 }
 
@@ -265,7 +289,7 @@ bool Pack2(const uint8_t *data, size_t size, std::vector<uint8_t> *out, Pack2Par
   if (data == NULL || out == NULL || size == 0 || size >= 0x80000000u) return false;
   out->clear();
   out->reserve(size / 2 + 64);
-  out->insert(out->end(), CMP2_SIGNATURE, CMP2_SIGNATURE + 4);
+  for (int i = 0; i < 4; i++) out->push_back((uint8_t)CMP2_SIGNATURE[i]);
   uint32_t stored = ~(uint32_t)size;
   for (int i = 0; i < 4; i++) out->push_back((uint8_t)(stored >> (8 * i)));
   SymbolCoder coder(out);

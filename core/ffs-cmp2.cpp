@@ -50,6 +50,10 @@ struct Cmp2State {
 #define PARENT_ENTRIES (CMP2_NODES + CMP2_SYMBOLS)
 
 static Cmp2State *state;
+// MEM_ALLOC blocks are 4-byte aligned; the record holds 64-bit fields, so it
+// is placed at the first 8-byte boundary of a block 8 bytes larger.
+static void *stateBlock;
+#define STATE_BLOCK_SIZE ((int)sizeof(Cmp2State) + 8)
 
 // Distance prefix code lengths: how many of the 64 upper values have a code
 // of 3, 4, ... 8 bits. Codes are consecutive binary numbers in value order.
@@ -130,37 +134,41 @@ void HuffRebuild(Cmp2Tree *tree) {
   }
 }
 
-// The update on raw table pointers, so the decoding loop keeps them in
-// registers. Writing parent[i + (i < NODES)] sets the second child's parent
-// of an inner pair and, for a leaf, simply rewrites its own entry.
-static inline void TreeUpdate(Cmp2Tree *tree, uint16_t *weight, uint16_t *child, uint16_t *parent,
-                              int symbol) {
-  if (weight[CMP2_ROOT] == CMP2_REBUILD) HuffRebuild(tree);
-  unsigned n = parent[symbol + CMP2_NODES];
+// Node n has just reached weight k, above its right neighbour's: it trades
+// places with the last node l whose weight is still below k (the 0xFFFF
+// sentinel ends the search), children and parent links included. Writing
+// parent[i + (i < NODES)] sets the second child's parent of an inner pair
+// and, for a leaf, simply rewrites its own entry. Returns l.
+static inline unsigned TreeExchange(uint16_t *weight, uint16_t *child, uint16_t *parent, unsigned n,
+                                    unsigned k) {
+  unsigned l = n + 1;
+  while (k > weight[l + 1]) l++;
+  weight[n] = weight[l];
+  weight[l] = (uint16_t)k;
+  unsigned i = child[n];
+  parent[i] = (uint16_t)l;
+  parent[i + (i < CMP2_NODES)] = (uint16_t)l;
+  unsigned j = child[l];
+  child[l] = (uint16_t)i;
+  parent[j] = (uint16_t)n;
+  parent[j + (j < CMP2_NODES)] = (uint16_t)n;
+  child[n] = (uint16_t)j;
+  return l;
+}
+
+// Counts node n and every node above it, up to and including the root.
+static inline void TreeClimb(uint16_t *weight, uint16_t *child, uint16_t *parent, unsigned n) {
   do {
     unsigned k = ++weight[n];
-    if (k > weight[n + 1]) {
-      unsigned l = n + 1;
-      while (k > weight[l + 1]) l++;
-      weight[n] = weight[l];
-      weight[l] = (uint16_t)k;
-      unsigned i = child[n];
-      parent[i] = (uint16_t)l;
-      parent[i + (i < CMP2_NODES)] = (uint16_t)l;
-      unsigned j = child[l];
-      child[l] = (uint16_t)i;
-      parent[j] = (uint16_t)n;
-      parent[j + (j < CMP2_NODES)] = (uint16_t)n;
-      child[n] = (uint16_t)j;
-      n = l;
-    }
+    if (k > weight[n + 1]) n = TreeExchange(weight, child, parent, n, k);
     n = parent[n];
   } while (n != 0);
 }
 
 void HuffUpdate(Cmp2Tree *tree, int symbol) {
   ASSERT(tree != NULL, "Pointer is NULL\n");
-  TreeUpdate(tree, tree->weight, tree->child, tree->parent, symbol);
+  if (tree->weight[CMP2_ROOT] == CMP2_REBUILD) HuffRebuild(tree);
+  TreeClimb(tree->weight, tree->child, tree->parent, tree->parent[symbol + CMP2_NODES]);
 }
 
 // ---- Bit reader --------------------------------------------------------------
@@ -222,14 +230,15 @@ static inline unsigned BitGetBits(Cmp2Bits *b, int count) {
 
 // ---- Symbols and distances ----------------------------------------------------
 
+// Walks from the root to a leaf, then counts the symbol.
 static inline int HuffDecodeSymbol(Cmp2Bits *b, Cmp2Tree *tree, uint16_t *weight, uint16_t *child,
                                    uint16_t *parent) {
   BitRefill(b);
   unsigned n = child[CMP2_ROOT];
   while (n < CMP2_NODES) n = child[n + BitGetBit(b)];
-  int symbol = (int)(n - CMP2_NODES);
-  TreeUpdate(tree, weight, child, parent, symbol);
-  return symbol;
+  if (weight[CMP2_ROOT] == CMP2_REBUILD) HuffRebuild(tree);
+  TreeClimb(weight, child, parent, parent[n]);
+  return (int)(n - CMP2_NODES);
 }
 
 // The byte read first selects the upper part and its code length; the
@@ -257,7 +266,8 @@ static void Cmp2Reset(void) {
 
 int Cmp2Init(void) {
   if (state != NULL) return 1;
-  state = (Cmp2State *)MEM_ALLOC((int)sizeof(Cmp2State));
+  stateBlock = MEM_ALLOC(STATE_BLOCK_SIZE);
+  state = (Cmp2State *)(((uintptr_t)stateBlock + 7) & ~(uintptr_t)7);
   state->tree.weight = (uint16_t *)MEM_ALLOC(WEIGHT_ENTRIES * (int)sizeof(uint16_t));
   state->tree.child = (uint16_t *)MEM_ALLOC(CHILD_ENTRIES * (int)sizeof(uint16_t));
   state->tree.parent = (uint16_t *)MEM_ALLOC(PARENT_ENTRIES * (int)sizeof(uint16_t));
@@ -273,7 +283,8 @@ int Cmp2Remove(void) {
   MEM_FREE(state->tree.parent, PARENT_ENTRIES * (int)sizeof(uint16_t));
   MEM_FREE(state->tree.child, CHILD_ENTRIES * (int)sizeof(uint16_t));
   MEM_FREE(state->tree.weight, WEIGHT_ENTRIES * (int)sizeof(uint16_t));
-  MEM_FREE(state, (int)sizeof(Cmp2State));
+  MEM_FREE(stateBlock, STATE_BLOCK_SIZE);
+  state = NULL;
   return 1;
 }
 
