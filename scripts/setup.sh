@@ -3,7 +3,8 @@
 # Quick when everything is there already.
 set -e
 PACKAGES="cmake ninja-build g++ make python3 googletest zlib1g-dev
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick x11-utils"
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick x11-utils
+  python3-aiosmtpd"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

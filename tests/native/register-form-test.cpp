@@ -101,6 +101,18 @@ class RegisterTest : public testing::Test {
     for (const Box &b : Boxes()) out.push_back(b.text);
     return out;
   }
+  // The boxes since SetUp are count boxes with text, the form's caption,
+  // style and owner.
+  void ExpectOnlyBoxes(size_t count, const char *text, uint32_t style, void *owner) {
+    std::vector<Box> boxes = Boxes();
+    ASSERT_EQ(count, boxes.size());
+    for (const Box &b : boxes) {
+      EXPECT_EQ(text, b.text);
+      EXPECT_EQ(REGISTRATION_CAPTION, b.caption);
+      EXPECT_EQ(style, b.style);
+      EXPECT_EQ(owner, b.owner);
+    }
+  }
   std::string Log() { return TestReadFile(log_); }
   int Count(const std::string &text) {
     std::string log = Log();
@@ -279,14 +291,7 @@ TEST_F(RegisterTest, DontRegisterAsksFirst) {
   DialogStandInQueueEscape();  // Esc is "Don't Register" too
   TestQueueBoxAnswer(SYS_IDYES);
   EXPECT_EQ(0, RegistrationRun(script_.window, "reg@localhost", &script_));
-  std::vector<Box> boxes = Boxes();
-  ASSERT_EQ(2u, boxes.size());
-  for (const Box &b : boxes) {
-    EXPECT_EQ(kSure, b.text);
-    EXPECT_EQ(REGISTRATION_CAPTION, b.caption);
-    EXPECT_EQ(SYS_MB_YESNO | SYS_MB_ICONQUESTION, b.style);
-    EXPECT_EQ(DialogStandInFind(IDD_REGISTER), b.owner);
-  }
+  ExpectOnlyBoxes(2, kSure, SYS_MB_YESNO | SYS_MB_ICONQUESTION, DialogStandInFind(IDD_REGISTER));
   EXPECT_EQ("", Log());
 
   // Through the command: the script goes on, quietly.
@@ -307,14 +312,7 @@ TEST_F(RegisterTest, EachYesToTheRetryQuestionIsAnotherAttempt) {
   EXPECT_EQ(4, Count("Contacting host 127.0.0.1:"));
   EXPECT_EQ(1, Count("Send registration to 'reg@127.0.0.1'\r\n"));
   EXPECT_EQ(0, Count("Mail Sent!"));
-  std::vector<Box> boxes = Boxes();
-  ASSERT_EQ(4u, boxes.size());
-  for (const Box &b : boxes) {
-    EXPECT_EQ(kRetry, b.text);
-    EXPECT_EQ(REGISTRATION_CAPTION, b.caption);
-    EXPECT_EQ(SYS_MB_YESNO | SYS_MB_ICONQUESTION, b.style);
-    EXPECT_EQ(script_.window, b.owner);
-  }
+  ExpectOnlyBoxes(4, kRetry, SYS_MB_YESNO | SYS_MB_ICONQUESTION, script_.window);
   EXPECT_EQ(1, DialogStandInDialogCount());  // the form is not shown again
 }
 

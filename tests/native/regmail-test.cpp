@@ -248,64 +248,44 @@ TEST_F(RegMailTest, ThisMachineWithoutAddressOrName) {
   EXPECT_NE(std::string::npos, server.Mail().find("\r\nIP ADRS:0.0.0.0\r\nIP NAME:\r\n"));
 }
 
-TEST_F(RegMailTest, MultiLineGreetingIsRefused) {
-  SmtpScript script;
-  script.greeting = "220-mail.test first line\r\n220 mail.test ready\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  EXPECT_EQ("", server.Transcript());
-  ExpectFailureLogged("Invalid header '220-mail.test first line\r\n220 mail.test ready\r\n'\n");
-  EXPECT_TRUE(Logged("Connected... Sending mail...\nInvalid header"));
-}
+// Each case: how the server misbehaves, the log line that tells, and what the
+// client had sent by then (NULL: not looked at).
+struct Refusal {
+  const char *what;
+  void (*set)(SmtpScript *script);
+  const char *logLine;
+  const char *transcript;
+};
 
-TEST_F(RegMailTest, GreetingIsComparedExactly) {
-  SmtpScript script;
-  script.greeting = "220mail.test\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  ExpectFailureLogged("Invalid header '220mail.test\r\n'\n");
-}
+const Refusal kRefusals[] = {
+    {"multi-line greeting",
+     [](SmtpScript *s) { s->greeting = "220-mail.test first line\r\n220 mail.test ready\r\n"; },
+     "Connected... Sending mail...\nInvalid header '220-mail.test first line\r\n220 mail.test ready\r\n'\n", ""},
+    {"greeting compared exactly", [](SmtpScript *s) { s->greeting = "220mail.test\r\n"; },
+     "Invalid header '220mail.test\r\n'\n", ""},
+    {"VRFY answered 252", [](SmtpScript *s) { s->replies["VRFY"] = "252 Cannot VRFY user\r\n"; },
+     "Invalid response '252 Cannot VRFY user\r\n' not '250 '\n", "VRFY reg\r\n"},  // no QUIT after a failure
+    {"multi-line reply", [](SmtpScript *s) { s->replies["RCPT"] = "250-first\r\n250 second\r\n"; },
+     "Invalid response '250-first\r\n250 second\r\n' not '250 '\n", NULL},
+    {"closed after the greeting", [](SmtpScript *s) { s->closeAfterGreeting = true; },
+     "Failed to read response to 'VRFY reg\r\n'\n", NULL},
+    {"refused DATA", [](SmtpScript *s) { s->replies["DATA"] = "554 No thanks\r\n"; },
+     "Invalid response '554 No thanks\r\n' not '354 '\n",
+     "VRFY reg\r\nMAIL From: <jo@isp.net>\r\nRCPT TO: <reg@localhost>\r\nDATA\r\n"},
+    {"mail not accepted", [](SmtpScript *s) { s->replies["."] = "452 Out of room\r\n"; },
+     "Invalid DATA complete '452 Out of room\r\n'\n", NULL},
+};
 
-TEST_F(RegMailTest, VrfyAnswered252FailsTheAttempt) {
-  SmtpScript script;
-  script.replies["VRFY"] = "252 Cannot VRFY user\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  EXPECT_EQ("VRFY reg\r\n", server.Transcript());  // no QUIT after a failure
-  ExpectFailureLogged("Invalid response '252 Cannot VRFY user\r\n' not '250 '\n");
-}
-
-TEST_F(RegMailTest, RepliesMatchTheirCodeWithoutCaseButOnlyOnSingleLines) {
-  SmtpScript script;
-  script.replies["RCPT"] = "250-first\r\n250 second\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  ExpectFailureLogged("Invalid response '250-first\r\n250 second\r\n' not '250 '\n");
-}
-
-TEST_F(RegMailTest, ServerThatClosesAfterTheGreeting) {
-  SmtpScript script;
-  script.closeAfterGreeting = true;
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  ExpectFailureLogged("Failed to read response to 'VRFY reg\r\n'\n");
-}
-
-TEST_F(RegMailTest, RefusedDataFailsBeforeTheMail) {
-  SmtpScript script;
-  script.replies["DATA"] = "554 No thanks\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  EXPECT_EQ("VRFY reg\r\nMAIL From: <jo@isp.net>\r\nRCPT TO: <reg@localhost>\r\nDATA\r\n", server.Transcript());
-  ExpectFailureLogged("Invalid response '554 No thanks\r\n' not '354 '\n");
-}
-
-TEST_F(RegMailTest, MailNotAcceptedAtItsEnd) {
-  SmtpScript script;
-  script.replies["."] = "452 Out of room\r\n";
-  SmtpTestServer server(script);
-  EXPECT_EQ(0, Send(server));
-  ExpectFailureLogged("Invalid DATA complete '452 Out of room\r\n'\n");
+TEST_F(RegMailTest, EveryRefusalFailsTheAttemptWithItsLogLine) {
+  for (const Refusal &r : kRefusals) {
+    log_ = TestStartLog(DEBUG_FILE);
+    SmtpScript script;
+    r.set(&script);
+    SmtpTestServer server(script);
+    EXPECT_EQ(0, Send(server)) << r.what;
+    if (r.transcript != NULL) EXPECT_EQ(r.transcript, server.Transcript()) << r.what;
+    ExpectFailureLogged(r.logLine);
+  }
 }
 
 TEST_F(RegMailTest, NoGoodbyeStillCountsAsSent) {
