@@ -114,10 +114,8 @@ TEST(FfsReader, InstallerWithTrailerAndDataCutShort) {
 }
 
 TEST(FfsReader, MountFailuresLogOneLine) {
-  EXPECT_EQ("Couldn't open flat file 'ffs-missing.bin'!\n", LogOf([] {
-              EXPECT_EQ(0, FfsInit("ffs-missing.bin"));
-              FfsRemove();
-            }).substr(0, 43));
+  EXPECT_EQ("Couldn't open flat file 'ffs-missing.bin'!\n", LogOf([] { EXPECT_EQ(0, FfsInit("ffs-missing.bin")); }));
+  FfsRemove();
   // No tag, trailer 0; trailer equal to or beyond the file size; a file too
   // short for a trailer.
   Bytes plain = Text("just some bytes!");
