@@ -316,29 +316,6 @@ TEST_F(RegisterTest, EachYesToTheRetryQuestionIsAnotherAttempt) {
   EXPECT_EQ(1, DialogStandInDialogCount());  // the form is not shown again
 }
 
-TEST_F(RegisterTest, RetryAfterAFailureCanSucceed) {
-  SmtpScript refuse;
-  refuse.replies["VRFY"] = "252 Cannot VRFY user\r\n";
-  SmtpTestServer first(refuse);
-  RegistrationSetMailPort(first.Port());
-  Type(GoodAnswers());
-  DialogStandInQueueEnter();
-  // The second attempt goes to a willing server: the port changes while the
-  // retry question is up.
-  SmtpTestServer second{SmtpScript()};
-  static int nextPort;
-  nextPort = second.Port();
-  SysSetMessageBoxHook([](void *, const char *, const char *, uint32_t style) {
-    RegistrationSetMailPort(nextPort);
-    return TestNextBoxAnswer(style);
-  });
-  EXPECT_EQ(1, RegistrationRun(script_.window, "reg@localhost", &script_));
-  SysSetMessageBoxHook([](void *, const char *, const char *, uint32_t style) { return TestNextBoxAnswer(style); });
-  std::vector<std::string> expected = {kRetry, kThanks};
-  EXPECT_EQ(expected, BoxTexts());
-  EXPECT_NE(std::string::npos, second.Mail().find("\r\nCITY:Springfield\r\n"));  // the same answers
-}
-
 TEST_F(RegisterTest, ServerThatNeverAnswersEndsInTheRetryQuestion) {
   SocketSetTimeout(300);
   SmtpScript silent;
@@ -358,15 +335,6 @@ TEST_F(RegisterTest, CloseRequestCarriesOnlyTheResultOne) {
   DialogStandInQueueCall([](void *dialog, void *) { DialogSend(dialog, DIALOG_WM_CLOSE, 7, 0); }, NULL);
   EXPECT_EQ(0, RegistrationRun(script_.window, "reg@localhost", &script_));
   EXPECT_EQ(0, DialogTestWindow(DialogStandInFind(IDD_REGISTER)).result);
-}
-
-TEST_F(RegisterTest, PointersAreChecked) {
-  int32_t consumed;
-  char args[] = "reg@localhost";
-  EXPECT_EXIT(CmdRegister(NULL, args, &consumed), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(CmdRegister(&script_, NULL, &consumed), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(CmdRegister(&script_, args, NULL), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(EmailLooksValid(NULL), testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -283,7 +283,9 @@ TEST_F(RegMailTest, EveryRefusalFailsTheAttemptWithItsLogLine) {
     r.set(&script);
     SmtpTestServer server(script);
     EXPECT_EQ(0, Send(server)) << r.what;
-    if (r.transcript != NULL) EXPECT_EQ(r.transcript, server.Transcript()) << r.what;
+    if (r.transcript != NULL) {
+      EXPECT_EQ(r.transcript, server.Transcript()) << r.what;
+    }
     ExpectFailureLogged(r.logLine);
   }
 }
@@ -307,31 +309,12 @@ TEST_F(RegMailTest, UserPartMustEndWithinSixtyCharacters) {
   EXPECT_EQ(0u, server.Transcript().find("VRFY " + std::string(59, 'u') + "\r\n"));
 }
 
-TEST_F(RegMailTest, EmptyUserPartIsAllowed) {
-  SmtpTestServer server{SmtpScript()};
-  EXPECT_EQ(1, Send(server, "@localhost"));
-  EXPECT_EQ(0u, server.Transcript().find("VRFY \r\n"));
-  EXPECT_TRUE(Logged("Looking up '' at 'localhost'\n"));
-}
-
 TEST_F(RegMailTest, HostThatDoesNotResolve) {
   EXPECT_EQ(0, SendRegistrationMail("reg@no-such-host.invalid", &script_));
   EXPECT_EQ("Looking up 'reg' at 'no-such-host.invalid'\r\nUnable to resolve name 'no-such-host.invalid'\r\n", Log());
   // An address that ends at its "@" names no host at all.
   EXPECT_EQ(0, SendRegistrationMail("reg@", &script_));
   EXPECT_TRUE(Logged("Unable to resolve name ''\n"));
-}
-
-TEST_F(RegMailTest, NoConnectionLogsNothingOfItsOwn) {
-  RegistrationSetMailPort(TestFreePort());
-  MemoryCounters before, after;
-  MemoryGetCounters(&before);
-  EXPECT_EQ(0, SendRegistrationMail("reg@127.0.0.1", &script_));
-  MemoryGetCounters(&after);
-  EXPECT_EQ(before.count, after.count);  // the connection record is released
-  std::string log = Log();
-  EXPECT_EQ("Looking up 'reg' at '127.0.0.1'\r\n", log.substr(0, log.find("Contacting"))) << log;
-  EXPECT_EQ("...\r\n", log.substr(log.size() - 5)) << log;
 }
 
 TEST_F(RegMailTest, ServerThatNeverAnswersEndsWithTheTimeOut) {
@@ -342,13 +325,6 @@ TEST_F(RegMailTest, ServerThatNeverAnswersEndsWithTheTimeOut) {
   EXPECT_EQ(0, Send(server));
   EXPECT_EQ("", server.Transcript());
   ExpectFailureLogged("Invalid header ''\n");
-}
-
-TEST_F(RegMailTest, SmtpCommandChecksItsPointers) {
-  EXPECT_EXIT(SmtpCommand(NULL, "QUIT\r\n", "221 "), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(SendRegistrationMail(NULL, &script_), testing::ExitedWithCode(1), "");
-  char out[4];
-  EXPECT_EXIT(CopyPrintable(NULL, out, sizeof out), testing::ExitedWithCode(1), "");
 }
 
 }  // namespace
