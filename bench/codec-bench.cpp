@@ -98,19 +98,17 @@ int main(int argc, char **argv) {
     m1.ok = ok && output == data;
     Print(name, size, m1);
 
-    Row greedy{"method 2 greedy", 0, 0, 0, true};
-    greedy.packSeconds = Time(1, [&] { Pack2(data.data(), size, &packed, PACK2_GREEDY); });
-    greedy.packed = packed.size();
-    greedy.decodeSeconds = Time(repeats, [&] { ok = Cmp2Decompress(packed.data(), (int)packed.size(), output.data(), (int)size); });
-    greedy.ok = ok && output == data;
-    Print(name, size, greedy);
-
-    Row m2{"method 2", 0, 0, 0, true};
-    m2.packSeconds = Time(1, [&] { Pack2(data.data(), size, &packed, PACK2_BEST); });
-    m2.packed = packed.size();
-    m2.decodeSeconds = Time(repeats, [&] { ok = Cmp2Decompress(packed.data(), (int)packed.size(), output.data(), (int)size); });
-    m2.ok = ok && output == data;
-    Print(name, size, m2);
+    auto method2 = [&](const char *label, Pack2Parse parse) {
+      Row r{label, 0, 0, 0, true};
+      r.packSeconds = Time(1, [&] { Pack2(data.data(), size, &packed, parse); });
+      r.packed = packed.size();
+      r.decodeSeconds = Time(repeats, [&] { ok = Cmp2Decompress(packed.data(), (int)packed.size(), output.data(), (int)size); });
+      r.ok = ok && output == data;
+      Print(name, size, r);
+      return r;
+    };
+    Row greedy = method2("method 2 greedy", PACK2_GREEDY);
+    Row m2 = method2("method 2", PACK2_BEST);
 
     Row ref{"method 2 ref.dec", m2.packed, m2.packSeconds, 0, true};
     ref.decodeSeconds = Time(1, [&] { ok = Cmp2ReferenceDecompress(packed.data(), (int)packed.size(), output.data(), (int)size); });

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ffs-cmp1.h"
+#include "pack-match.h"
 #include "vantor-core.h"
 
 namespace {
@@ -14,31 +15,13 @@ namespace {
 const int kChunk = 1 << 20;
 const int kHashBits = 16;
 const int kWindow = 1 << 16;      // far strings reach 65,535 bytes back
-const int kMaxChain = 32;
+const int kMaxChain = 24;
 const int kNiceLength = 64;       // a string this long is taken as found
 const int kMinDistanceOverlap = 4;
 const uint32_t kInfinite = 0xFFFFFFFFu;
 
 int HeadBytes(int n) { return n <= CMP1_SHORT_MAX ? 1 : n <= CMP1_MEDIUM_MAX ? 2 : 4; }
 
-uint32_t Load32(const uint8_t *p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
-int MatchLength(const uint8_t *a, const uint8_t *b, int limit) {
-  int n = 0;
-  while (n + 8 <= limit) {
-    uint64_t x, y;
-    memcpy(&x, a + n, 8);
-    memcpy(&y, b + n, 8);
-    if (x != y) return n + (__builtin_ctzll(x ^ y) >> 3);
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) n++;
-  return n;
-}
 
 // One step of the parse: an operation of `length` output bytes. param is
 // the run byte, the delta step, the channel count, the word step h, the
@@ -195,14 +178,17 @@ class Packer {
     if (carryFar_.length < kNiceLength && longest < (size_t)kNiceLength && limit >= 4 && pos + 4 <= size_) {
       carryFar_.length = carryNear_.length = 0;
       const uint8_t *here = data_ + pos;
-      uint32_t first = Load32(here);
+      uint32_t first = PackLoad32(here);
       uint32_t entry = head_[Hash(pos)];
       for (int tries = kMaxChain; entry != 0 && tries > 0; tries--) {
         size_t cand = entry - 1;
         size_t distance = pos - cand;
         if (distance >= (size_t)kWindow) break;
-        if (distance >= (size_t)kMinDistanceOverlap && Load32(data_ + cand) == first) {
-          int length = MatchLength(here, data_ + cand, limit);
+        // Only a string longer than the best one at its reach is of use.
+        int beat = distance <= 255 ? carryNear_.length : carryFar_.length;
+        if (distance >= (size_t)kMinDistanceOverlap && beat < limit && data_[cand + beat] == here[beat] &&
+            PackLoad32(data_ + cand) == first) {
+          int length = PackMatchLength(here, data_ + cand, limit);
           if (length > carryFar_.length) carryFar_ = Carry{length, (int)distance};
           if (distance <= 255 && length > carryNear_.length) carryNear_ = Carry{length, (int)distance};
           if (length >= kNiceLength || length == limit) break;
@@ -216,7 +202,7 @@ class Packer {
       add(CMP1_STRING_FAR, carryFar_.distance, (uint32_t)carryFar_.length, HeadBytes(carryFar_.length) + 2);
   }
 
-  uint32_t Hash(size_t pos) const { return (Load32(data_ + pos) * 2654435761u) >> (32 - kHashBits); }
+  uint32_t Hash(size_t pos) const { return PackHash4(data_ + pos, kHashBits); }
 
   void Insert(size_t pos) {
     if (pos + 4 > size_) return;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ffs-cmp2.h"
+#include "pack-match.h"
 
 namespace {
 
@@ -20,25 +21,6 @@ const int kBlock = 4096;                   // bytes parsed with one price table
 const int kLookahead = 64;                 // bytes searched past a block
 const int kNiceLength = 48;                // a match this long is taken as found
 
-uint32_t Load32(const uint8_t *p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
-// Common prefix of a and b, at most limit bytes.
-int MatchLength(const uint8_t *a, const uint8_t *b, int limit) {
-  int n = 0;
-  while (n + 8 <= limit) {
-    uint64_t x, y;
-    memcpy(&x, a + n, 8);
-    memcpy(&y, b + n, 8);
-    if (x != y) return n + (__builtin_ctzll(x ^ y) >> 3);
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) n++;
-  return n;
-}
 
 struct Match {
   int length;
@@ -63,7 +45,7 @@ class MatchFinder {
   int Find(size_t pos, int limit, Match *matches) const {
     if (limit < kMinMatch || pos + 4 > size_) return 0;
     const uint8_t *here = data_ + pos;
-    uint32_t first = Load32(here);
+    uint32_t first = PackLoad32(here);
     int best = kMinMatch - 1, count = 0;
     uint32_t entry = head_[Hash(pos)];
     for (int tries = kMaxChain; entry != 0 && tries > 0; tries--) {
@@ -75,8 +57,8 @@ class MatchFinder {
       }
       if (pos - cand > (size_t)kWindow) break;
       const uint8_t *there = data_ + cand;
-      if (there[best] == here[best] && Load32(there) == first) {
-        int length = MatchLength(here, there, limit);
+      if (there[best] == here[best] && PackLoad32(there) == first) {
+        int length = PackMatchLength(here, there, limit);
         if (length > best) {
           matches[count].length = length;
           matches[count].field = (int)(pos - cand - 1);
@@ -90,7 +72,7 @@ class MatchFinder {
   }
 
  private:
-  uint32_t Hash(size_t pos) const { return (Load32(data_ + pos) * 2654435761u) >> (32 - kHashBits); }
+  uint32_t Hash(size_t pos) const { return PackHash4(data_ + pos, kHashBits); }
 
   const uint8_t *data_;
   size_t size_;
