@@ -87,5 +87,14 @@ int SysLogAppend(const char *path, const char *text) {
   return 1;
 }
 
-void *SysHeapAlloc(int size) { return malloc((size_t)size); }
-void SysHeapFree(void *block) { free(block); }
+// A guarded block hands its caller the address 4 bytes past the block's
+// start. On the 64-bit native build pointers want 8-byte alignment, so the
+// stand-in places every block 12 bytes into an aligned allocation: the caller's
+// address is then aligned as the system's allocator would align it.
+void *SysHeapAlloc(int size) {
+  unsigned char *p = (unsigned char *)malloc((size_t)size + 12);
+  return p ? p + 12 : NULL;
+}
+void SysHeapFree(void *block) {
+  if (block) free((unsigned char *)block - 12);
+}
