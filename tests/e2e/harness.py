@@ -3,15 +3,66 @@
 One Wine prefix and one Xvfb display serve the whole run (wineboot takes a
 while); each case gets a fresh folder of its own inside the prefix's drive C.
 Cases are plain functions named test_* in the test_*.py files here; each takes
-the Harness and raises AssertionError (or any exception) to fail.
+the Harness and raises AssertionError (or any exception) to fail, or Skip when
+what it needs is not there yet.
+
+A typical case builds an installer from a readable script and a payload,
+starts it, answers its windows by their captions and checks what it did:
+
+    inst = h.build_installer("my-case", b"PRODUCT NAME: Widget\nBREAK\n...", {"readme.txt": b"hi"})
+    proc = h.run_installer(inst, "-debug")
+    h.answer("Widget Installation...", "Return")
+    assert h.wait_exit(proc) == 0
+    assert inst.log().endswith(b"Successful Exit...\r\n")
 """
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+class Skip(Exception):
+    """A case that cannot run yet (a command it needs is still a stand-in)."""
+
+
+class Installer:
+    """One built installer in its case folder: unix and windows paths of the
+    folder and of install.exe; log() reads its debug.log."""
+
+    def __init__(self, unix, win):
+        self.unix, self.win = unix, win
+        self.exe = os.path.join(unix, "install.exe")
+        self.exe_win = win + "\\install.exe"
+        self.log_path = os.path.join(unix, "debug.log")
+
+    def log(self):
+        return read_log(self.log_path) if os.path.exists(self.log_path) else b""
+
+
+class Shot:
+    """A screenshot: its file and its pixels (RGB)."""
+
+    def __init__(self, path, env):
+        self.path = path
+        size = subprocess.run(["identify", "-format", "%w %h", path], env=env, stdout=subprocess.PIPE,
+                              check=True).stdout.split()
+        self.width, self.height = int(size[0]), int(size[1])
+        self.rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], env=env, stdout=subprocess.PIPE,
+                                  check=True).stdout
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.rgb[i:i + 3])
+
+
+def pending_commands(log, *keywords):
+    """Those of the keywords whose handler is still the placeholder that
+    only logs that it is not available yet."""
+    return [k for k in keywords if b"Command '%s' is not available yet" % k.encode() in log]
 
 
 class Harness:
@@ -27,8 +78,13 @@ class Harness:
         self.prefix = os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(self.out, "wineprefix")
         self.display = None
         self.xvfb = None
+        self.started = []  # processes of the current case
+        self.selfreg_dll = os.path.join(self.win32, "tests", "selfreg.dll")
         self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # winemenubuilder would copy every shortcut the installers make into
+        # the desktop's own menus, outside the prefix.
+        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
 
     # ---- life of the run -------------------------------------------------
     def start(self):
@@ -47,6 +103,12 @@ class Harness:
             os.makedirs(self.prefix, exist_ok=True)
             subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             subprocess.run(["wineserver", "-w"], env=self.env)
+        # There is no window manager on the virtual display: Wine places and
+        # sizes every window itself, so that a maximised window fills the
+        # screen as it would on Windows.
+        subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+                        "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env)
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
@@ -87,23 +149,187 @@ class Harness:
 
     def find_window(self, title, timeout=20):
         """Waits for a visible window whose title matches exactly; returns its id."""
+        return self.find_window_like("^%s$" % title, timeout)
+
+    def find_window_like(self, pattern, timeout=20):
+        """Waits for a visible window whose title matches the regular
+        expression; returns its id."""
         end = time.time() + timeout
         while time.time() < end:
-            ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title)
+            ids = self.xdotool("search", "--onlyvisible", "--name", pattern)
             if ids:
                 return ids.split()[0]
             time.sleep(0.2)
-        raise AssertionError("no window titled %r appeared" % title)
+        raise AssertionError("no window titled like %r appeared" % pattern)
 
     def key(self, window, *keys):
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--window", window, *keys)
+
+    def key_until_gone(self, window, *keys, tries=3):
+        """Sends keys to a window until it goes (a window that has just lost
+        the focus to another program may miss the first ones)."""
+        for _ in range(tries):
+            time.sleep(0.3)
+            self.key(window, *keys)
+            end = time.time() + 3
+            while time.time() < end:
+                if window not in self.xdotool("search", "--onlyvisible", "--name", ".").split():
+                    return
+                time.sleep(0.2)
+        raise AssertionError("window %s did not go after %r" % (window, keys))
+
+    def click(self, window, fx, fy):
+        """Clicks at the fractions fx, fy of the window's width and height."""
+        geometry = dict(line.split("=") for line in self.xdotool("getwindowgeometry", "--shell", window).split())
+        x, y = int(int(geometry["WIDTH"]) * fx), int(int(geometry["HEIGHT"]) * fy)
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+
+    @staticmethod
+    def command_pending(keyword):
+        """True while the script command still has its placeholder handler."""
+        path = os.path.join(ROOT, "installer", "handlers-pending.cpp")
+        if not os.path.exists(path):
+            return False
+        with open(path) as f:
+            return ('"%s"' % keyword) in f.read()
 
     def screenshot(self, name):
         path = os.path.join(self.shots, name + ".png")
         subprocess.run(["import", "-window", "root", path], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         return path
+
+    # ---- installers built from a readable script ---------------------------
+    def build_installer(self, case, script, files=None, method=None):
+        """Writes script (bytes) and the payload files ({name: bytes}, names
+        may hold "/" for subfolders) into a fresh case folder and builds
+        install.exe there with ffsbuild build. Returns the Installer."""
+        unix, win = self.case_dir(case)
+        payload = os.path.join(unix, "payload")
+        os.makedirs(payload)
+        for name, data in (files or {}).items():
+            path = os.path.join(payload, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        source = os.path.join(unix, "setup.txt")
+        with open(source, "wb") as f:
+            f.write(script)
+        cmd = [self.ffsbuild, "build", "-o", os.path.join(unix, "install.exe"), "--stub", self.install_exe]
+        if method:
+            cmd += ["-m", method]
+        r = subprocess.run(cmd + [source, payload], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        assert r.returncode == 0, r.stderr.decode(errors="replace")
+        return Installer(unix, win)
+
+    def run_installer(self, inst, *args):
+        """Starts the installer in its folder without waiting; returns the
+        process (ended by end_case if the case leaves it running)."""
+        proc = self.wine([inst.exe_win] + list(args), cwd=inst.unix, wait=False)
+        self.started.append(proc)
+        return proc
+
+    def end_case(self):
+        """Ends what the case started and left running, so that the next case
+        finds the screen empty."""
+        for proc in self.started:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.started = []
+
+    def wait_exit(self, proc, timeout=30):
+        """Waits for the process to end and returns its exit code; a process
+        still running after timeout seconds is killed and fails the case."""
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            raise AssertionError("the program did not end within %d s" % timeout)
+
+    def answer(self, title, *keys, timeout=20):
+        """Waits for the window titled title and sends it the keys (a
+        message box: "Return" for its default button, "y" or "n" for Yes or
+        No). Returns the window id."""
+        window = self.find_window(title, timeout=timeout)
+        self.press(window, *keys)
+        return window
+
+    def press(self, window, *keys):
+        """Focuses the window and types the keys as real key presses. Keys
+        sent to a window (key()) reach Wine as synthetic events, and a box
+        closed by such a Return can pass the same Return on to the box that
+        follows it."""
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def windows_titled(self, pattern):
+        """Ids of the visible windows whose title matches pattern (a regular
+        expression) now, without waiting."""
+        ids = self.xdotool("search", "--onlyvisible", "--name", pattern)
+        return ids.split()
+
+    def window_title(self, window):
+        return self.xdotool("getwindowname", window)
+
+    def window_geometry(self, window):
+        """(x, y, width, height) of the window on the screen."""
+        out = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def wait_gone(self, window, timeout=20):
+        """Waits until the window is no longer visible."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if window not in self.windows_titled("."):
+                return
+            time.sleep(0.2)
+        raise AssertionError("window %s is still there" % window)
+
+    def close_window(self, window):
+        """Asks the window to close as a user would: Alt+F4 (the system
+        turns it into WM_CLOSE), typed as real key presses, since Wine takes
+        its modifier keys from those and not from sent events."""
+        self.press(window, "alt+F4")
+
+    def grab(self, name, settle=0.5):
+        """A screenshot of the whole screen saved as screenshots/NAME.png
+        (after settle seconds, so that painting has finished); returns a Shot."""
+        time.sleep(settle)
+        return Shot(self.screenshot(name), self.env)
+
+    # ---- what the installer left behind ---------------------------------------
+    def start_menu_dirs(self):
+        """The prefix's Program Manager folders: every user's and the common
+        "Programs" folder of the Start Menu."""
+        found = []
+        for base, _dirs, _files in os.walk(os.path.join(self.prefix, "drive_c")):
+            if base.endswith(os.path.join("Start Menu", "Programs")):
+                found.append(base)
+        return found
+
+    def find_start_menu(self, *parts):
+        """The path of a group (folder) or item (parts: group, caption +
+        ".lnk") below any Start Menu Programs folder, or None."""
+        for base in self.start_menu_dirs():
+            path = os.path.join(base, *parts)
+            if os.path.exists(path):
+                return path
+        return None
+
+    def reg_query(self, key, value):
+        """The data of a registry value as `wine reg query` shows it, or None."""
+        r = self.wine(["reg", "query", key, "/v", value])
+        if r.returncode != 0:
+            return None
+        for line in r.stdout.decode(errors="replace").splitlines():
+            m = re.match(r"\s+%s\s+REG_\w+\s*(.*)$" % re.escape(value), line)
+            if m:
+                return m.group(1).strip()
+        return None
 
 
 def read_log(path):

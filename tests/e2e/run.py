@@ -30,21 +30,27 @@ def main():
                     cases.append((full, getattr(module, attr)))
     h = harness.Harness(build_root)
     h.start()
-    failed = []
+    failed, skipped = [], []
     try:
         for full, fn in cases:
             t = time.time()
             try:
                 fn(h)
                 print("[  PASS  ] %s (%.1f s)" % (full, time.time() - t), flush=True)
+            except harness.Skip as why:
+                skipped.append(full)
+                print("[  SKIP  ] %s: %s" % (full, why), flush=True)
             except Exception:
                 failed.append(full)
                 print("[  FAIL  ] %s (%.1f s)" % (full, time.time() - t), flush=True)
                 traceback.print_exc()
                 h.screenshot("failed-" + full)
+            finally:
+                h.end_case()
     finally:
         h.stop()
-    print("e2e: %d cases run, %d passed, %d failed" % (len(cases), len(cases) - len(failed), len(failed)))
+    passed = len(cases) - len(failed) - len(skipped)
+    print("e2e: %d cases run, %d passed, %d failed, %d skipped" % (len(cases), passed, len(failed), len(skipped)))
     for f in failed:
         print("  failed: " + f)
     return 1 if failed or not cases else 0
