@@ -133,7 +133,13 @@ def registering(h, case, script):
         proc = h.wine([win + "\\install.exe", "-debug"], cwd=unix, wait=False)
         try:
             press(h, h.find_window(QUESTION), "Return")  # Yes
-            yield unix, sink, wait_new_window(h, FORM, [])
+            try:
+                form = wait_new_window(h, FORM, [])
+            except AssertionError:
+                log = os.path.join(unix, "debug.log")
+                raise AssertionError("the form did not come up; exit %r, log:\n%s" % (
+                    proc.poll(), read_log(log).decode("latin-1") if os.path.exists(log) else "(none)"))
+            yield unix, sink, form
             assert proc.wait(timeout=60) == 0
         finally:
             if proc.poll() is None:
