@@ -59,6 +59,16 @@ class Shot:
         return tuple(self.rgb[i:i + 3])
 
 
+def command_pending(keyword):
+    """True while the keyword's handler is still the placeholder in
+    installer/handlers-pending.cpp (it only logs and goes on)."""
+    path = os.path.join(ROOT, "installer", "handlers-pending.cpp")
+    if not os.path.exists(path):
+        return False
+    with open(path, "rb") as f:
+        return re.search(rb'^PENDING\(\w+, "%s"' % re.escape(keyword.encode()), f.read(), re.M) is not None
+
+
 def pending_commands(log, *keywords):
     """Those of the keywords whose handler is still the placeholder that
     only logs that it is not available yet."""
@@ -88,6 +98,11 @@ class Harness:
 
     # ---- life of the run -------------------------------------------------
     def start(self):
+        # A Wine server left over from an earlier run (the Win32 unit tests,
+        # say) keeps the display it started with; end it, so that every
+        # program of this run shows its windows on this run's display.
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         for n in range(99, 140):
             if not os.path.exists("/tmp/.X%d-lock" % n):
                 self.display = ":%d" % n
@@ -136,8 +151,16 @@ class Harness:
         with keys and waits for the program; returns its exit code."""
         proc = self.wine(args, cwd=cwd, wait=False)
         try:
-            self.key(self.find_window(title, timeout=timeout), *keys)
-            return proc.wait(timeout=timeout)
+            window = self.find_window(title, timeout=timeout)
+            end = time.time() + timeout
+            while time.time() < end:
+                # a box that has only just appeared may miss the first keys
+                self.key(window, *keys)
+                try:
+                    return proc.wait(timeout=2)
+                except subprocess.TimeoutExpired:
+                    pass
+            return proc.wait(timeout=1)
         finally:
             if proc.poll() is None:
                 proc.kill()
@@ -163,37 +186,8 @@ class Harness:
         raise AssertionError("no window titled like %r appeared" % pattern)
 
     def key(self, window, *keys):
-        self.xdotool("windowfocus", "--sync", window)
-        self.xdotool("key", "--window", window, *keys)
-
-    def key_until_gone(self, window, *keys, tries=3):
-        """Sends keys to a window until it goes (a window that has just lost
-        the focus to another program may miss the first ones)."""
-        for _ in range(tries):
-            time.sleep(0.3)
-            self.key(window, *keys)
-            end = time.time() + 3
-            while time.time() < end:
-                if window not in self.xdotool("search", "--onlyvisible", "--name", ".").split():
-                    return
-                time.sleep(0.2)
-        raise AssertionError("window %s did not go after %r" % (window, keys))
-
-    def click(self, window, fx, fy):
-        """Clicks at the fractions fx, fy of the window's width and height."""
-        geometry = dict(line.split("=") for line in self.xdotool("getwindowgeometry", "--shell", window).split())
-        x, y = int(int(geometry["WIDTH"]) * fx), int(int(geometry["HEIGHT"]) * fy)
-        self.xdotool("windowfocus", "--sync", window)
-        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
-
-    @staticmethod
-    def command_pending(keyword):
-        """True while the script command still has its placeholder handler."""
-        path = os.path.join(ROOT, "installer", "handlers-pending.cpp")
-        if not os.path.exists(path):
-            return False
-        with open(path) as f:
-            return ('"%s"' % keyword) in f.read()
+        """Types the keys into the window (see press)."""
+        self.press(window, *keys)
 
     def screenshot(self, name):
         path = os.path.join(self.shots, name + ".png")
@@ -264,6 +258,28 @@ class Harness:
         follows it."""
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--clearmodifiers", *keys)
+
+    def key_until_gone(self, window, *keys, timeout=10):
+        """Types the keys into the window (press) until it has gone, in case
+        a key arrives before the window is ready for it."""
+        end = time.time() + timeout
+        while time.time() < end:
+            self.press(window, *keys)
+            for _ in range(10):
+                if window not in self.windows_titled("."):
+                    return
+                time.sleep(0.1)
+        raise AssertionError("window %s did not go away after %s" % (window, " ".join(keys)))
+
+    def click(self, window, fx, fy):
+        """Clicks the left mouse button at the point given as fractions of
+        the window's width and height."""
+        x, y, width, height = self.window_geometry(window)
+        self.xdotool("mousemove", "--sync", str(x + int(fx * width)), str(y + int(fy * height)))
+        self.xdotool("click", "1")
+
+    def command_pending(self, keyword):
+        return command_pending(keyword)
 
     def windows_titled(self, pattern):
         """Ids of the visible windows whose title matches pattern (a regular
