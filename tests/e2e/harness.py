@@ -151,16 +151,19 @@ class Harness:
         with keys and waits for the program; returns its exit code."""
         proc = self.wine(args, cwd=cwd, wait=False)
         try:
-            window = self.find_window(title, timeout=timeout)
             end = time.time() + timeout
             while time.time() < end:
-                # a box that has only just appeared may miss the first keys
-                self.key(window, *keys)
+                # Every matching window gets the keys, again and again: a box
+                # that has only just appeared may miss the first ones, and a
+                # closed box of an earlier program may still be listed.
+                ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split()
+                for window in ids:
+                    self.key(window, *keys)
                 try:
-                    return proc.wait(timeout=2)
+                    return proc.wait(timeout=1 if ids else 0.2)
                 except subprocess.TimeoutExpired:
                     pass
-            return proc.wait(timeout=1)
+            raise AssertionError("%r did not end after its box %r" % (args, title))
         finally:
             if proc.poll() is None:
                 proc.kill()
