@@ -16,6 +16,15 @@ def abort_caption(h):
     return (" " if h.command_pending("PRODUCT NAME") else "Widget ") + "Installation..."
 
 
+def leave_page(h, title, button, answer):
+    """Clicks a declining button of the page titled title and answers the
+    abort question that follows ("y" or "n")."""
+    page = h.find_window(title)
+    h.click(page, *button)
+    h.wait_gone(page, timeout=5)
+    h.key_until_gone(h.find_window(abort_caption(h)), answer)
+
+
 def run_pages(h, case, script, play, prepare=None):
     """Builds the installer (prepare(inst) adds to its folder), starts it,
     lets play(h, inst) answer its windows, waits for its normal end and
@@ -57,10 +66,7 @@ def test_captions_and_enter_continues_then_declines(h):
 
 def test_i_do_not_accept_asks_to_abort_and_no_shows_the_page_again(h):
     def play(h, inst):
-        page = h.find_window("End User Agreement...")
-        h.click(page, *RIGHT_BUTTON)
-        h.wait_gone(page, timeout=5)
-        h.key_until_gone(h.find_window(abort_caption(h)), "n")
+        leave_page(h, "End User Agreement...", RIGHT_BUTTON, "n")  # "I Do Not Accept", then No
         h.click(h.find_window("End User Agreement..."), *LEFT_BUTTON)  # "I Accept": on to the end
 
     log = run_pages(h, "pages-decline", b"BREAK\nAGREEMENT: license.txt\n", play)
@@ -69,10 +75,7 @@ def test_i_do_not_accept_asks_to_abort_and_no_shows_the_page_again(h):
 
 def test_exit_setup_on_the_welcome_page_and_yes_ends_the_installer(h):
     def play(h, inst):
-        page = h.find_window("Welcome...")
-        h.click(page, *LEFT_BUTTON)
-        h.wait_gone(page, timeout=5)
-        h.key_until_gone(h.find_window(abort_caption(h)), "y")
+        leave_page(h, "Welcome...", LEFT_BUTTON, "y")  # "Exit Setup", then Yes
 
     log = run_pages(h, "pages-exit", b"BREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play)
     assert b"Command Failed 'MESSAGE'\r\n" in log, log

@@ -18,6 +18,7 @@ namespace {
 class WindowHelpers : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(DialogTestFresh()); }
+  void TearDown() override { DialogTestDone(); }
   DialogRect Rect(void *window) {
     DialogRect r = {};
     DialogGetRect(window, &r);

@@ -69,6 +69,7 @@ std::vector<int> TabOrder(int id) {
 class DialogTemplates : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(DialogTestFresh()); }
+  void TearDown() override { DialogTestDone(); }
 };
 
 TEST_F(DialogTemplates, TextPagesHaveTheirTextButtonsAndDefaults) {
@@ -184,6 +185,7 @@ class ScriptedUser : public testing::Test {
     ASSERT_TRUE(DialogTestFresh());
     seen = &record;
   }
+  void TearDown() override { DialogTestDone(); }
   Seen record;
 };
 

@@ -21,6 +21,14 @@ inline bool DialogTestFresh() {
   return DialogStandInLoadTemplates(DialogTestResourceScript().c_str()) == 1;
 }
 
+// Leaves the stand-ins as a test that knows nothing of them expects them:
+// no templates, no windows, default directories.
+inline void DialogTestDone() {
+  DialogStandInLoadTemplates(NULL);
+  DialogStandInReset();
+  WinHelpersStandInReset();
+}
+
 // The state of a stand-in window or control, or a zeroed record.
 inline DialogStandInWindow DialogTestWindow(void *window) {
   DialogStandInWindow info = {};

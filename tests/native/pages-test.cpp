@@ -66,6 +66,8 @@ class Pages : public testing::Test {
     TestStopLog();
     TestRemoveFile(log);
     for (const std::string &f : files) TestRemoveFile(f);
+    PagesStandInReset();
+    DialogTestDone();
   }
   std::string Write(const std::string &name, const std::string &text) {
     FILE *f = fopen(name.c_str(), "wb");

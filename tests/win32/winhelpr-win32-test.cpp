@@ -239,6 +239,14 @@ class ProgressWin32 : public WindowHelpersWin32 {
   HMODULE program = NULL;
 };
 
+TEST_F(ProgressWin32, TheProgramCarriesItsDialogsAndIcon) {
+  if (program == NULL) GTEST_SKIP() << "install.exe not beside the tests";
+  for (int id : {117, 1001, 1002, 1003, 1004})
+    EXPECT_TRUE(FindResourceA(program, MAKEINTRESOURCEA(id), (LPCSTR)RT_DIALOG) != NULL) << id;
+  EXPECT_TRUE(FindResourceA(program, MAKEINTRESOURCEA(104), (LPCSTR)RT_GROUP_ICON) != NULL);
+  EXPECT_TRUE(LoadIconA(program, MAKEINTRESOURCEA(104)) != NULL);
+}
+
 TEST_F(ProgressWin32, RunsOnTheRealTemplate) {
   if (program == NULL) GTEST_SKIP() << "install.exe not beside the tests";
   HWND owner = Popup(0, 0, 640, 480);
