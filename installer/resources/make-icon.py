@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the installer's icon (a parcel with an arrow pointing into it) and
-writes install.ico: 16 x 16, 32 x 32 and 48 x 48 pixels, 32-bit colour with
+writes install.ico: 16 x 16 and 32 x 32 pixels, 32-bit colour with
 alpha and the 1-bit mask older systems use.
 
 usage: make-icon.py [--check]   (--check: fail when install.ico differs)
@@ -11,7 +11,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "install.ico")
-SIZES = (16, 32, 48)
+SIZES = (16, 32)
 SUPERSAMPLE = 4
 
 BOX_FRONT = (196, 140, 72)
@@ -121,6 +121,8 @@ def main():
         return 0
     with open(OUT, "wb") as f:
         f.write(data)
+    # The build does not see the icon behind the resource script: touch it.
+    os.utime(os.path.join(HERE, "install.rc"))
     return 0
 
 
