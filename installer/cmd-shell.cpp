@@ -29,6 +29,17 @@ static int SendToProgMan(const char *command, int length, int size) {
   return 1;
 }
 
+// Reads a command's two values; returns the consumed count, which reaches
+// the end of the second value: that value follows a 0x16 separator, and the
+// run loop must resume behind it, not take it for a command.
+static int32_t ReadTwoValues(const char *args, char *first, int firstSize, char *second, int secondSize) {
+  ArgReader reader;
+  ArgBegin(&reader, args);
+  ArgNext(&reader, first, firstSize);
+  ArgNext(&reader, second, secondSize);
+  return ArgConsumed(&reader);
+}
+
 int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
   ASSERT(script != NULL, "Pointer is NULL\n");
   ASSERT(args != NULL, "Pointer is NULL\n");
@@ -47,12 +58,7 @@ int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
   ASSERT(args != NULL, "Pointer is NULL\n");
   ASSERT(consumed != NULL, "Pointer is NULL\n");
   char program[SCRIPT_FIELD_SIZE], caption[SCRIPT_FIELD_SIZE];
-  ArgReader reader;
-  ArgBegin(&reader, args);
-  ArgNext(&reader, program, sizeof program);
-  ArgNext(&reader, caption, sizeof caption);
-  // The caption follows a 0x16 separator: the run loop must resume behind it.
-  *consumed = ArgConsumed(&reader);
+  *consumed = ReadTwoValues(args, program, sizeof program, caption, sizeof caption);
   char command[ITEM_COMMAND_SIZE];
   int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
                             caption);
@@ -68,11 +74,7 @@ int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
   char mode[OLE_MODE_SIZE], path[OLE_PATH_SIZE];
   StrCopyN(path, script->installPath, SCRIPT_FIELD_SIZE);
   int prefix = StrLength(path);
-  ArgReader reader;
-  ArgBegin(&reader, args);
-  ArgNext(&reader, mode, sizeof mode);
-  ArgNext(&reader, path + prefix, sizeof path - prefix);
-  *consumed = ArgConsumed(&reader);
+  *consumed = ReadTwoValues(args, mode, sizeof mode, path + prefix, sizeof path - prefix);
   // Only the registration's own log lines tell how it went: the script goes on.
   RegisterServer(path, StrEqualNoCase(mode, "REGISTER") ? 1 : 0);
   return 1;

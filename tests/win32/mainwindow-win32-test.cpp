@@ -107,34 +107,33 @@ RECT Inked(const Canvas &canvas) {
   return box;
 }
 
-TEST(PaintStringWin32, AnchorIsTheTopLeftCornerWithoutFlags) {
+// Draws the test string anchored at the centre of a 400 x 300 client area
+// with the flags; returns the box around its ink.
+RECT DrawCentred(int flags) {
   Canvas canvas(400, 300);
-  ScreenString s = Entry(0.5f, 0.5f, 0);
-  ASSERT_EQ(1, PaintString(canvas.dc, &canvas.rect, &s));
+  ScreenString s = Entry(0.5f, 0.5f, flags);
+  EXPECT_EQ(1, PaintString(canvas.dc, &canvas.rect, &s));
   RECT box = Inked(canvas);
-  ASSERT_GE(box.right, 0) << "nothing was drawn";
+  EXPECT_GE(box.right, 0) << "nothing was drawn";
+  return box;
+}
+
+TEST(PaintStringWin32, AnchorIsTheTopLeftCornerWithoutFlags) {
+  RECT box = DrawCentred(0);
   EXPECT_GE(box.left, 200);
   EXPECT_GE(box.top, 150);
   EXPECT_LT(box.bottom, 150 + 31);  // the font is 30 pixels high
 }
 
 TEST(PaintStringWin32, RightAndUpPutTheTextBeforeTheAnchor) {
-  Canvas canvas(400, 300);
-  ScreenString s = Entry(0.5f, 0.5f, STR_RIGHT | STR_UP);
-  PaintString(canvas.dc, &canvas.rect, &s);
-  RECT box = Inked(canvas);
-  ASSERT_GE(box.right, 0) << "nothing was drawn";
+  RECT box = DrawCentred(STR_RIGHT | STR_UP);
   EXPECT_LT(box.right, 200);
   EXPECT_LT(box.bottom, 150);
   EXPECT_GE(box.top, 150 - 31);
 }
 
 TEST(PaintStringWin32, CentredTextStraddlesTheAnchor) {
-  Canvas canvas(400, 300);
-  ScreenString s = Entry(0.5f, 0.5f, STR_CENTERX | STR_CENTERY);
-  PaintString(canvas.dc, &canvas.rect, &s);
-  RECT box = Inked(canvas);
-  ASSERT_GE(box.right, 0) << "nothing was drawn";
+  RECT box = DrawCentred(STR_CENTERX | STR_CENTERY);
   EXPECT_LT(box.left, 200);
   EXPECT_GT(box.right, 200);
   EXPECT_LT(box.top, 150);
