@@ -1,0 +1,51 @@
+// The destination directory: INSTALL DIR, INSTALL DIR ALT and INSTALL PATH
+// (handlers declared in command.h), the destination dialog 1001 and the
+// free-space figures it shows. Window handles are HWND values carried as
+// void *.
+#ifndef INSTALLER_PATHDIALOG_H
+#define INSTALLER_PATHDIALOG_H
+
+#include <stdint.h>
+
+#include "script.h"
+
+// The product's key below HKEY_CURRENT_USER keeps the confirmed destination
+// in this string value; the dialog proposes it again next time.
+#define INSTALL_PATH_VALUE "Install Path"
+#define PROBLEM_CAPTION "Installation Problem..."
+#define PATH_CAPTION "Installation Directory..."
+// The destination's edit control holds 320 characters; 319 are read back.
+#define PATH_EDIT_LIMIT 320
+// A directory that does not fit installPath (159 characters) is refused
+// with this box rather than cut into a different directory.
+#define PATH_TOO_LONG \
+  "The directory you have selected is too long. Please choose one of at most 159 characters."
+// Room for FormatThousands: the longest 32-bit figure with its commas.
+#define THOUSANDS_SIZE 16
+
+// Runs dialog 1001 modally, owned by script->window, with script as its
+// creation parameter. 1 when the user confirmed a directory (then in
+// installPath, ending with a backslash); 0 for "Exit Setup" or a close, and
+// when the dialog could not be made (logged).
+int PathDialogRun(InstallScript *script);
+// The dialog's procedure (dialog.h). While the dialog is open it keeps the
+// record of its creation parameter.
+intptr_t PathDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// Fills the figures of dialog 1001 for the drive of path: 1012 the required
+// kilobytes, 1011 the drive's free kilobytes, 1013 what would remain or "Not
+// enough space" (figures as FormatThousands and "k"). When the free space
+// cannot be determined, 1011 and 1013 read "n/a" and the result is 0; else 1.
+int ShowSpaceFigures(void *dialog, const char *path, int32_t required);
+// Free kilobytes available to this user on the drive whose root is the first
+// three characters of path ("C:\"): GetDiskFreeSpaceExA when the system has
+// it, else GetDiskFreeSpaceA; one log line with the figures. *freeK is 0
+// first and stays 0 when the space cannot be determined (result 0). A figure
+// beyond 32 bits is held at 2,147,483,647k. path is not changed.
+int DiskFreeK(int32_t *freeK, char *path);
+// The value in decimal with a comma before every group of three digits from
+// the right (12345 gives "12,345", -1234 "-1,234") into out, which holds
+// THOUSANDS_SIZE bytes. Returns 1.
+int FormatThousands(int32_t value, char *out);
+
+#endif

@@ -1,0 +1,44 @@
+// Test controls of the target machine's native stand-in (target-posix.cpp).
+//
+// Drives: a test maps a drive letter onto a host folder, so "C:\dir\file"
+// is that folder's "dir/file"; a path without a drive letter is relative to
+// the current directory with its backslashes read as "/"; a path on a drive
+// that is not mapped (or a network path) cannot be opened or created. A file
+// whose owner-write bit is clear cannot be opened for writing, as a
+// read-only file on Windows (even for root).
+//
+// Free space: a mapped drive reports the figures staged for it (1 GiB
+// available, total and free until set); the legacy query reports them as
+// 8 sectors of 512 bytes per cluster.
+#ifndef INSTALLER_TARGET_STANDIN_H
+#define INSTALLER_TARGET_STANDIN_H
+
+#include <stdint.h>
+#include <string>
+
+// No drives, no staged figures or failures, nothing recorded.
+void TargetStandInReset(void);
+// Maps drive letter (either case) onto hostFolder; NULL unmaps it.
+void TargetStandInMapDrive(char letter, const char *hostFolder);
+void TargetStandInSetFreeSpace(char letter, uint64_t available, uint64_t total, uint64_t totalFree);
+// KERNEL32 cannot be loaded: the load fails with error (0: it loads).
+void TargetStandInFailKernel(uint32_t error);
+// The system has no GetDiskFreeSpaceExA (only the legacy query).
+void TargetStandInNoFreeSpaceEx(int absent);
+// The next write stores at most bytes bytes (a full disk); -1 cancels.
+void TargetStandInShortWrite(int bytes);
+
+// The host path a Windows path stands for ("" when it has none).
+std::string TargetStandInHostPath(const char *path);
+// Every directory creation asked for, each path as given and "\n".
+const std::string &TargetStandInCreatedDirs(void);
+// Drive roots the free-space queries were asked about, each and "\n".
+const std::string &TargetStandInQueriedRoots(void);
+// Files opened and not yet closed; kernel libraries loaded and not freed.
+int TargetStandInOpenFiles(void);
+int TargetStandInKernelsLoaded(void);
+// Repaint requests, and the window of the last one.
+int TargetStandInInvalidations(void);
+void *TargetStandInLastInvalidated(void);
+
+#endif

@@ -1,0 +1,47 @@
+// What the installation commands need of the target machine: files and
+// directories written below the destination, the drive's free space through
+// KERNEL32, and the repaint of a window. target-win32.cpp is the product;
+// target-posix.cpp stands in for the native build with drives that a test
+// maps onto host folders and free-space figures it stages
+// (target-standin.h). Every decision and log line is in portable code.
+//
+// Paths are Windows paths ("C:\dir\file", or relative ones with
+// backslashes) on both sides. Window handles are HWND values carried as
+// void *.
+#ifndef INSTALLER_TARGET_SYS_H
+#define INSTALLER_TARGET_SYS_H
+
+#include <stdint.h>
+
+// Creates path for writing byte for byte, truncating an existing file (the
+// standard library's "wb"). 1 and *file set; 0 and *file NULL.
+int TargetSysCreate(const char *path, void **file);
+// Writes size bytes in one write; the count written.
+uint32_t TargetSysWrite(void *file, const void *data, uint32_t size);
+void TargetSysClose(void *file);
+
+// 1 when path names a directory that can be opened for listing.
+int TargetSysDirExists(const char *path);
+// CreateDirectoryA with default security. 1 when created.
+int TargetSysCreateDir(const char *path);
+
+// LoadLibraryA("KERNEL32.DLL"): 1 and *library; 0 and *error the system's
+// error code.
+int TargetSysLoadKernel(void **library, uint32_t *error);
+void TargetSysFreeKernel(void *library);
+// Looks up "GetDiskFreeSpaceExA" in the library: 1 and *entry, 0 when the
+// system has none.
+int TargetSysFindFreeSpaceEx(void *library, void **entry);
+// Calls the entry found above for root ("C:\"): 1 with the bytes available to
+// the caller, the total bytes and the total free bytes; 0 when it failed.
+int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uint64_t *total,
+                         uint64_t *totalFree);
+// GetDiskFreeSpaceA for root: 1 with its four figures, 0 when it failed.
+int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
+                       uint32_t *freeClusters, uint32_t *totalClusters);
+
+// Asks for a repaint of the whole client area with erasing
+// (InvalidateRect with no rectangle, erase TRUE).
+void TargetSysInvalidate(void *window);
+
+#endif

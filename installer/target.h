@@ -1,0 +1,37 @@
+// Files leaving the archive for the target machine: an entry loaded into a
+// buffer of its own, a file written in one piece, and the chain of missing
+// directories made before it. Used by INSTALL and FONT; what touches the
+// system is behind target-sys.h.
+#ifndef INSTALLER_TARGET_H
+#define INSTALLER_TARGET_H
+
+#include <stdint.h>
+
+// Names taken from the file list and target paths: 771 characters.
+#define TARGET_PATH_SIZE 772
+// The largest entry a buffer is made for.
+#define TARGET_ENTRY_MAX 0x7FFFFFF0u
+
+// Loads the archive entry name (upper-cased in place while the archive is
+// mounted) into a new buffer of exactly its size (MEM_ALLOC). 1 with *data
+// and *size; an entry of 0 bytes gives *data NULL, since no block is made for
+// it. 0 after the log line "Unable to get size for '%s'\n" (not found) or
+// "Unable to load '%s'\n" (cannot be read or unpacked, or too large), with
+// nothing left allocated.
+int TargetLoadEntry(char *name, void **data, uint32_t *size);
+// Releases what TargetLoadEntry gave (nothing for an empty entry); *data is
+// NULL afterwards. A failed release check is fatal.
+void TargetFreeEntry(void **data, uint32_t size);
+
+// Writes size bytes to the open file in one write and closes it. Fewer bytes
+// written is fatal: "Unable to write to file '%s'\n" with path. Returns 1.
+int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size);
+
+// Makes sure the directory path exists (with or without a trailing
+// backslash): the outermost missing directory is created first, every
+// deeper one after it. A directory that cannot be made is ignored (the file
+// written into it fails later). path is changed while the call runs and
+// restored. Always 1.
+int MakePath(char *path);
+
+#endif
