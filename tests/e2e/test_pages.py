@@ -3,6 +3,7 @@ captions, Enter and the buttons, the abort question after a declined page,
 and the system's editor started without waiting for it."""
 import os
 import shutil
+import time
 
 WELCOME = b"Welcome to the\r\nWidget installer.\r\n\r\nPress Continue.\r\n"
 LICENCE = b"Licence terms\r\nhere.\r\n"
@@ -12,8 +13,7 @@ LEFT_BUTTON = (37.5 / 227, 176.5 / 186)    # "I Accept", "Exit Setup"
 RIGHT_BUTTON = (187.5 / 227, 176.5 / 186)  # "I Do Not Accept", "Continue"
 
 
-def abort_caption(h):
-    return (" " if h.command_pending("PRODUCT NAME") else "Widget ") + "Installation..."
+ABORT_CAPTION = "Widget Installation..."
 
 
 def leave_page(h, title, button, answer):
@@ -22,14 +22,14 @@ def leave_page(h, title, button, answer):
     page = h.find_window(title)
     h.click(page, *button)
     h.wait_gone(page, timeout=5)
-    h.key_until_gone(h.find_window(abort_caption(h)), answer)
+    h.key_until_gone(h.find_window(ABORT_CAPTION), answer)
 
 
-def run_pages(h, case, script, play, prepare=None):
+def run_pages(h, case, script, play, prepare=None, files=FILES):
     """Builds the installer (prepare(inst) adds to its folder), starts it,
     lets play(h, inst) answer its windows, waits for its normal end and
     returns its log."""
-    inst = h.build_installer(case, script, FILES)
+    inst = h.build_installer(case, script, files)
     if prepare:
         prepare(inst)
     proc = h.run_installer(inst, "-debug")
@@ -45,22 +45,23 @@ def run_pages(h, case, script, play, prepare=None):
     return log
 
 
-def test_captions_and_enter_continues_then_declines(h):
-    with_prompt = not h.command_pending("TEXT")
-    if not with_prompt:
-        print("test_pages: TEXT is still a placeholder: the prompt caption is not checked")
-    script = (b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\n" +
-              (b"TEXT: Licence of Widget\n" if with_prompt else b"") + b"AGREEMENT: license.txt\n")
+def test_captions_are_one_shot_and_enter_continues_or_declines(h):
+    script = (b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\nTEXT: Licence of Widget\n"
+              b"AGREEMENT: license.txt\nMESSAGE: welcome.txt\n")
 
     def play(h, inst):
         h.key_until_gone(h.find_window("Welcome..."), "Return")  # "Continue" is the default
-        agreement = h.find_window("Licence of Widget" if with_prompt else "End User Agreement...")
+        agreement = h.find_window("Licence of Widget")  # the prompt of TEXT
         h.screenshot("pages-agreement")
         h.key_until_gone(agreement, "Return")  # "I Do Not Accept" is the default
-        h.key_until_gone(h.find_window(abort_caption(h)), "y")
+        h.key_until_gone(h.find_window(ABORT_CAPTION), "n")
+        again = h.find_window("End User Agreement...")  # the prompt was used up
+        h.click(again, *LEFT_BUTTON)
+        h.wait_gone(again, timeout=5)
+        h.key_until_gone(h.find_window("Welcome..."), "Return")
 
     log = run_pages(h, "pages-captions", script, play)
-    assert b"Command Failed 'AGREEMENT'\r\n" in log, log
+    assert log.count(b"Command Failed 'AGREEMENT'\r\n") == 1, log
     assert b"Command Failed 'MESSAGE'" not in log, log
 
 
@@ -69,7 +70,7 @@ def test_i_do_not_accept_asks_to_abort_and_no_shows_the_page_again(h):
         leave_page(h, "End User Agreement...", RIGHT_BUTTON, "n")  # "I Do Not Accept", then No
         h.click(h.find_window("End User Agreement..."), *LEFT_BUTTON)  # "I Accept": on to the end
 
-    log = run_pages(h, "pages-decline", b"BREAK\nAGREEMENT: license.txt\n", play)
+    log = run_pages(h, "pages-decline", b"PRODUCT NAME: Widget\nBREAK\nAGREEMENT: license.txt\n", play)
     assert log.count(b"Command Failed 'AGREEMENT'\r\n") == 1, log
 
 
@@ -77,7 +78,7 @@ def test_exit_setup_on_the_welcome_page_and_yes_ends_the_installer(h):
     def play(h, inst):
         leave_page(h, "Welcome...", LEFT_BUTTON, "y")  # "Exit Setup", then Yes
 
-    log = run_pages(h, "pages-exit", b"BREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play)
+    log = run_pages(h, "pages-exit", b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play)
     assert b"Command Failed 'MESSAGE'\r\n" in log, log
     assert b"AGREEMENT" not in log, log
 
@@ -101,3 +102,30 @@ def test_notepad_starts_the_system_editor_without_waiting(h):
 
     log = run_pages(h, "pages-notepad", b"BREAK\nNOTEPAD: readme.txt\nMESSAGE: welcome.txt\n", play, prepare)
     assert b"Failed to view textfile" not in log, log
+
+
+def test_notepad_opens_the_file_installed_below_the_chosen_directory(h):
+    script = (b"PRODUCT NAME: Widget\nBREAK\nINSTALL DIR: Vantor Pages Case\nINSTALL PATH: Where to?\n"
+              b"FILE LIST: readme.txt\nINSTALL\nNOTEPAD: readme.txt\nMESSAGE: welcome.txt\n")
+    files = dict(FILES, **{"readme.txt": b"Installed read me.\r\n"})
+
+    def play(h, inst):
+        dialog = h.find_window("Installation Directory...")
+        h.press(dialog, "Return")  # "Continue" with the proposed directory
+        for _ in range(50):
+            boxes = [w for w in h.windows_titled("^Installation Directory...$") if w != dialog]
+            if boxes:
+                break
+            time.sleep(0.2)
+        assert boxes, "no confirmation box"
+        h.key_until_gone(boxes[0], "y")
+        editor = h.find_window("readme.txt - Notepad")
+        page = h.find_window("Welcome...")
+        h.key_until_gone(editor, "alt+F4")
+        h.click(page, *RIGHT_BUTTON)
+        h.wait_gone(page, timeout=5)
+
+    log = run_pages(h, "pages-notepad-installed", script, play, files=files)
+    assert b"Failed to view textfile" not in log, log
+    # The editor got the unquoted path with its blanks and opened that file.
+    assert b"Install Path   : C:\\Program Files\\Vantor Pages Case\\ " in log, log
