@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <new>
+
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs.h"
@@ -86,7 +88,7 @@ bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::st
       *error = "contains no archive (no leading \"FFS!\", and the trailer holds no offset inside the file)";
       return false;
     }
-    if (a + 4 > size || memcmp(file.data() + a, FFS_TAG, 4) != 0) {
+    if ((uint64_t)a + 4 > size || memcmp(file.data() + a, FFS_TAG, 4) != 0) {
       *error = "the trailer points to offset " + std::to_string(a) + ", where no \"FFS!\" tag is";
       return false;
     }
@@ -144,7 +146,14 @@ int ArchiveFind(const ArchiveImage &image, uint32_t hash) {
 
 bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method, uint32_t contentSize,
                        std::vector<uint8_t> *content, std::string *error) {
-  content->assign(contentSize, 0);
+  // A damaged packed head may announce up to 2 GiB.
+  try {
+    content->assign(contentSize, 0);
+  } catch (const std::bad_alloc &) {
+    content->clear();
+    *error = "no memory for the " + std::to_string(contentSize) + " bytes the entry announces";
+    return false;
+  }
   if (method == ARCHIVE_RAW) {
     if (length != contentSize) {
       *error = "stored length differs from the content size";

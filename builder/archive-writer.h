@@ -9,7 +9,7 @@
 //
 // All offsets are absolute in the container file, so an archive written for
 // one base cannot simply be copied behind a stub: write it for the stub's
-// size (ArchiveWriteInstaller) or move it (ArchiveRelocate).
+// size (ArchiveWriteInstaller) or move it (ArchiveAppendToStub).
 //
 // Output is a pure function of the entries: no time stamps, no host data,
 // directory order by hash, so identical inputs give identical bytes.

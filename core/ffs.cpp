@@ -230,11 +230,7 @@ static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
     FfsDirEntry entry;
     if (!FfsFindEntry(hash, &entry)) return 0;
     record = entry.offset;
-    if ((uint64_t)record + FFS_RECORD_HEAD_SIZE > fileSize) {
-      DebugPrintf("FFS: Record %x at %u lies outside the file (%u)\n", (unsigned)hash, (unsigned)record,
-                  (unsigned)fileSize);
-      return 0;
-    }
+    // A record offset outside the file reads no hash: found stays 0.
     found = 0;
     if (!FfsSeek(record) || !FfsReadLe32(&found) || found != hash) {
       DebugPrintf("FFS: Pos Fail %x != %x\n", (unsigned)hash, (unsigned)found);

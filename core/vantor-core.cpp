@@ -79,7 +79,7 @@ void DebugInit(const char *fileName, int flags) {
   *cut = 0;
   const char *name = (fileName != NULL && strlen(fileName) > 1) ? fileName : "debug.log";
   if (strlen(debugPath) + strlen(name) + 1 > sizeof(debugPath)) debugPath[0] = 0;
-  strcat(debugPath, name);
+  StrAppendN(debugPath, name, DEBUG_PATH_SIZE);  // a name too long even alone is cut
 
   if (flags == 0) return;
   if (flags & DEBUG_CONSOLE) SysConsoleOpen(debugPath);

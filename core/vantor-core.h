@@ -37,8 +37,11 @@ int DebugParseSwitches(const char *args, int *flags);
 // Stores the flags, builds the log path beside the program (token 0 of the
 // process command line), opens the console, empties the log file and logs the
 // banner, as the flags say. A program path too long for the log path buffer
-// is cut at the buffer; the log then goes to the current directory.
+// is refused: the log then goes to the current directory. A file name too
+// long for the buffer is cut to fit.
 void DebugInit(const char *fileName, int flags);
+// Nothing to release: the log file is never held open, so logging still
+// works afterwards.
 void DebugRemove(void);
 
 // Current flags (0: logging off) and the log path built by DebugInit.
@@ -56,6 +59,8 @@ void DebugWrite(const char *text);
 // closing rule of 79 "=".
 void DebugSection(const char *name);
 
+// The source location the next DebugAssert / DebugAbort reports (the ASSERT
+// and ABORT macros record it); the two are kept apart. file is not copied.
 void DebugSetAssertWhere(const char *file, int line);
 void DebugSetAbortWhere(const char *file, int line);
 // Returns only when the condition is true; otherwise logs (when the log is on)
@@ -104,13 +109,21 @@ int MemFree(void *pointer, int size, const char *file, int line);
 #define MEM_ALLOC(size) MemAlloc((size), __FILE__, __LINE__)
 #define MEM_FREE(pointer, size) MemFree((void *)&(pointer), (size), __FILE__, __LINE__)
 
+// Zeroes the counters and reserves the quick pool (a counted block of
+// quickSize bytes; none for 0), with the "Memory Init" reports. Returns 1.
 int MemoryInit(int quickSize);
+// Releases the quick pool, then reports maxima (DEBUG_REPORT) and, whenever
+// the log is on, the "Not all memory was free'd" line for what is left.
+// Returns 1.
 int MemoryRemove(void);
+// Internal steps of MemoryInit and MemoryRemove; each returns 1.
 int GlobalMemoryInit(void);
 int GlobalMemoryRemove(void);
 int QuickMemoryInit(int size);
 int QuickMemoryRemove(void);
 int QuickMemoryReport(void);
+// Ends a frame of the quick pool (once per dispatched window message).
+// Returns 1.
 int QuickMemoryFrame(void);
 
 // Counters of the general pool, for reports and tests.

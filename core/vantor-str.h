@@ -7,9 +7,14 @@
 
 #include <stdint.h>
 
+// Characters before the terminator.
 int StrLength(const char *s);
+// Copy src with its terminator to dest, or to the end of dest; dest must
+// have room (the caller's affair). Return 1.
 int StrCopy(char *dest, const char *src);
 int StrAppend(char *dest, const char *src);
+// 1 when both strings are identical, terminator included (NoCase: letters
+// compare without case; a letter never equals a non-letter), else 0.
 int StrEqual(const char *a, const char *b);
 int StrEqualNoCase(const char *a, const char *b);
 // 1 when the first n characters are identical; a terminator in one string
@@ -20,9 +25,12 @@ int StrEqualNNoCase(const char *a, const char *b, int n);
 // An empty text never matches.
 int StrFind(const char *text, const char *pattern, char **position);
 int StrFindNoCase(const char *text, const char *pattern, char **position);
+// In place: a-z become A-Z (every other byte stays); the characters in
+// reverse order. Return 1.
 int StrUpper(char *s);
 int StrReverse(char *s);
-// Quick CRC of the string, letters without case (shifts 0, 7, 13, 20, 27).
+// Quick CRC of the string into *out, letters without case (shifts 0, 7, 13,
+// 20, 27); 0 for the empty string. Returns 1.
 int StrQuickCrc(const char *s, uint32_t *out);
 
 // Bounded copies: dest holds size bytes; the result is cut to size - 1

@@ -31,6 +31,11 @@ TEST(StandInDebugInit, OverlongProgramPathIsCutSafely) {
   DebugInit("debug.log", 0);
   EXPECT_LT(strlen(DebugLogPath()), (size_t)DEBUG_PATH_SIZE);
   EXPECT_STREQ("debug.log", DebugLogPath());
+  // A file name too long for the buffer even alone is cut to fit it.
+  SysStandInSetCommandLine("C:\\Setup\\install.exe");
+  std::string name(1000, 'n');
+  DebugInit(name.c_str(), 0);
+  EXPECT_EQ(name.substr(0, DEBUG_PATH_SIZE - 1), DebugLogPath());
 }
 
 TEST(StandInDebugInitDeath, NoProgramPathIsFatal) {

@@ -228,6 +228,19 @@ TEST(ArchiveWriter, RoundTripMethod2) {
   RoundTrip(ARCHIVE_METHOD2);
 }
 
+TEST(ArchiveReader, ContentTooLargeToHoldIsAnError) {
+  // A damaged method-2 head announcing nearly 2 GiB: a 32-bit builder cannot
+  // hold it and must say so rather than end on an exception.
+  if (sizeof(void *) != 4) GTEST_SKIP() << "a 64-bit process may well hold 2 GiB";
+  Bytes head = Text("FFC@");
+  PutLe32(&head, ~0x7FFFFFF0u);
+  std::vector<uint8_t> content;
+  std::string error;
+  EXPECT_FALSE(ArchiveDecodeData(head.data(), head.size(), ARCHIVE_METHOD2, 0x7FFFFFF0u, &content, &error));
+  EXPECT_EQ("no memory for the 2147483632 bytes the entry announces", error);
+  EXPECT_TRUE(content.empty());
+}
+
 TEST(ArchiveWriter, MethodNames) {
   ArchiveMethod m;
   for (const char *name : {"auto", "raw", "1", "2"}) {
