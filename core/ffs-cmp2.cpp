@@ -6,7 +6,10 @@
 // - the window is the output itself: a copy reads output bytes already
 //   written, and only a copy reaching before the output start reads the
 //   untouched initial ring (spaces, then zeros from 4036);
-// - copies that cannot overlap what they read move 8 bytes at a time.
+// - copies that cannot overlap what they read move 8 bytes at a time;
+// - the walk down the tree counts the symbol on its way, so the update only
+//   climbs back up (a chain of dependent loads) when a node must trade
+//   places, which is rare for frequent symbols.
 //
 // Why no stream can make it index outside its tables: the input only picks
 // which symbol is counted next; the tree's shape comes from the update and
@@ -230,14 +233,41 @@ static inline unsigned BitGetBits(Cmp2Bits *b, int count) {
 
 // ---- Symbols and distances ----------------------------------------------------
 
-// Walks from the root to a leaf, then counts the symbol.
+// Walks from the root to a leaf and counts the symbol on the way down.
+// Counting a node needs no exchange unless it weighs as much as its right
+// neighbour (the neighbour's own count, if it lies on the path, is its
+// parent's and never equal), so when no node on the path does, the counts
+// can be made in any order and the walk makes them. Otherwise the deepest
+// such node is where the bottom-up update makes its first exchange: the
+// counts above it are taken back and the update goes on from there.
 static inline int HuffDecodeSymbol(Cmp2Bits *b, Cmp2Tree *tree, uint16_t *weight, uint16_t *child,
                                    uint16_t *parent) {
   BitRefill(b);
   unsigned n = child[CMP2_ROOT];
-  while (n < CMP2_NODES) n = child[n + BitGetBit(b)];
-  if (weight[CMP2_ROOT] == CMP2_REBUILD) HuffRebuild(tree);
-  TreeClimb(weight, child, parent, parent[n]);
+  if (weight[CMP2_ROOT] == CMP2_REBUILD) {
+    while (n < CMP2_NODES) n = child[n + BitGetBit(b)];
+    HuffRebuild(tree);
+    TreeClimb(weight, child, parent, parent[n]);
+    return (int)(n - CMP2_NODES);
+  }
+  unsigned deepest = CMP2_NODES;  // none
+  while (n < CMP2_NODES) {
+    n += BitGetBit(b);
+    unsigned w = weight[n];
+    deepest = w == weight[n + 1] ? n : deepest;
+    weight[n] = (uint16_t)(w + 1);
+    n = child[n];
+  }
+  weight[CMP2_ROOT]++;
+  if (deepest != CMP2_NODES) {
+    unsigned m = parent[deepest];
+    do {
+      weight[m]--;
+      m = parent[m];
+    } while (m != 0);
+    m = TreeExchange(weight, child, parent, deepest, weight[deepest]);
+    TreeClimb(weight, child, parent, parent[m]);
+  }
   return (int)(n - CMP2_NODES);
 }
 
