@@ -287,6 +287,38 @@ class Harness:
             self.xdotool("mousemove", "--sync", str(x), str(y))
         self.xdotool("click", "1")
 
+    def accept_destination(self, timeout=20):
+        """Takes the proposed directory in the destination dialog: Return on
+        "Installation Directory...", then Yes in the box of the same caption
+        that asks whether to create it."""
+        dialog = self.find_window("Installation Directory...", timeout=timeout)
+        self.press(dialog, "Return")
+        end = time.time() + timeout
+        while time.time() < end:
+            boxes = [w for w in self.windows_titled("^Installation Directory...$") if w != dialog]
+            if boxes:
+                self.key_until_gone(boxes[0], "y")
+                return
+            time.sleep(0.2)
+        raise AssertionError("the destination was not confirmed")
+
+    def drive_c(self, windows_path):
+        """The unix path of a path on the prefix's drive C. As on Windows,
+        letter case does not matter: an existing file or folder is found in
+        whatever case it was made (the installer upper-cases archive names)."""
+        assert windows_path[:3].upper() == "C:\\", windows_path
+        path = os.path.join(self.prefix, "drive_c")
+        for part in [p for p in windows_path[3:].split("\\") if p]:
+            here = os.listdir(path) if os.path.isdir(path) else []
+            match = [name for name in here if name.lower() == part.lower()]
+            path = os.path.join(path, match[0] if match else part)
+        return path
+
+    def temp_dir(self):
+        """The unix path of the prefix's temporary folder (%TEMP%)."""
+        r = self.wine(["cmd", "/c", "echo", "%TEMP%"])
+        return self.drive_c(r.stdout.decode(errors="replace").strip())
+
     def command_pending(self, keyword):
         return command_pending(keyword)
 

@@ -10,29 +10,51 @@ from harness import read_log
 GROUP = "Vantor Shell Test"
 
 
-def test_create_group_and_add_item_make_the_start_menu_entries(h):
-    unix, win = h.case_dir("shell-items")
-    shutil.copy(h.install_exe, os.path.join(unix, "app.exe"))
-    target = win + "\\app.exe"
-    inst = h.build_installer("shell-items-installer", b"BREAK\nCREATE GROUP: %s\nADD ITEM: %s | Vantor App\n" %
-                             (GROUP.encode(), target.encode()))
+def test_create_group_and_add_item_point_at_the_installed_program(h):
+    directory = "C:\\Program Files\\Vantor Shell Case\\"
+    shutil.rmtree(h.drive_c(directory), ignore_errors=True)
     for base in h.start_menu_dirs():
         shutil.rmtree(os.path.join(base, GROUP), ignore_errors=True)
+    with open(h.install_exe, "rb") as f:
+        program = f.read()
+    inst = h.build_installer("shell-items", b"PRODUCT NAME: Shell Case\nBREAK\nINSTALL DIR: Vantor Shell Case\n"
+                             b"INSTALL PATH: Where to?\nFILE LIST: bin\\app.exe\nINSTALL\nCREATE GROUP: %s\n"
+                             b"ADD ITEM: bin\\app.exe | Vantor App\n" % GROUP.encode(), {"bin/app.exe": program})
     proc = h.run_installer(inst, "-debug")
+    h.accept_destination()
     assert h.wait_exit(proc) == 0  # the script's end closes the window
     log = inst.log()
-    assert b"Couldn't get ProgMan" not in log, log
-    assert b"Unable to execute" not in log, log
+    assert b"Couldn't get ProgMan" not in log and b"Unable to execute" not in log, log
+    target = directory + "bin\\app.exe"
+    assert os.path.exists(h.drive_c(target)), log
     # Wine's shell shows the new group in a window of its own
     group_window = h.find_window(GROUP)
     h.grab("shell-group")
-    assert h.find_start_menu(GROUP), h.start_menu_dirs()
     link = h.find_start_menu(GROUP, "Vantor App.lnk")
-    assert link, os.listdir(h.find_start_menu(GROUP))
+    assert link, h.find_start_menu(GROUP) and os.listdir(h.find_start_menu(GROUP))
     data = read_log(link)
     assert target.encode() in data or target.encode("utf-16-le") in data, data
     h.close_window(group_window)
     h.wait_gone(group_window)
+
+
+def test_font_is_there_for_the_run_and_gone_after_it(h):
+    with open("/usr/share/wine/fonts/tahoma.ttf", "rb") as f:
+        font = f.read()
+    inst = h.build_installer("shell-font", b"FONT: 1 | VANTORFT.TTF\n"
+                             b"STRING: 1 | Tahoma | 0 | 0.1 | 0.5 | 0.5 | 255, 255, 0 | CENTERX | Font for the run\n"
+                             b"BREAK\nBREAK\n", {"VANTORFT.TTF": font})
+    temp = os.path.join(h.temp_dir(), "VANTORFT.TTF")
+    proc = h.run_installer(inst, "-debug")
+    window = h.find_window(" Installation")
+    h.grab("shell-font")
+    assert os.path.exists(temp), temp  # copied there and added
+    h.close_window(window)
+    assert h.wait_exit(proc) == 0
+    log = inst.log()
+    assert b"Unable to add font" not in log and b"Unable to remove font" not in log, log
+    assert b"Non-fatal unable to delete" not in log, log
+    assert not os.path.exists(temp), temp  # removed and deleted at the end
 
 
 def test_ole_calls_the_librarys_entry_points(h):

@@ -2,6 +2,7 @@
 // self-registration through a real library (selfreg.dll, built beside this
 // program), and a font file added for the run and removed with its file.
 #include <windows.h>
+#undef MEM_FREE  // the virtual-memory flag; the accounted release is ours
 
 #include <gtest/gtest.h>
 
