@@ -1,0 +1,70 @@
+// FONT and REFRESH over the stand-ins: the font file copied from the archive
+// into the temporary directory and added for the run, the repaint request.
+#include "commands-test-support.h"
+
+namespace {
+
+class FontTest : public CommandsTest {
+ protected:
+  void SetUp() override {
+    CommandsTest::SetUp();
+    Mount({{"WIDGET.TTF", "font bytes"}, {"OTHER.TTF", "other font"}});
+  }
+};
+
+TEST_F(FontTest, TheFileIsCopiedToTheTemporaryDirectoryAndAdded) {
+  EXPECT_EQ(1, Run(CmdFont, "1\x16widget.ttf"));
+  EXPECT_EQ(13, consumed);  // both arguments and the byte after each
+  EXPECT_EQ(1, script.fontCount);
+  EXPECT_STREQ("WIDGET.TTF", script.fonts[0].fileName);  // upper-cased by the lookup
+  EXPECT_EQ("font bytes", TestReadFile(OnDrive("TEMP/WIDGET.TTF")));
+  EXPECT_EQ(1, ShellStandInFontCount());
+  EXPECT_STREQ("font-change", ShellStandInEvents());
+}
+
+TEST_F(FontTest, TheTableGrowsToTheIdAndKeepsItsEntries) {
+  EXPECT_EQ(1, Run(CmdFont, "2\x16widget.ttf"));
+  EXPECT_EQ(2, script.fontCount);
+  EXPECT_STREQ("", script.fonts[0].fileName);
+  EXPECT_EQ(1, Run(CmdFont, "4\x16other.ttf"));
+  EXPECT_EQ(4, script.fontCount);
+  EXPECT_STREQ("WIDGET.TTF", script.fonts[1].fileName);
+  EXPECT_STREQ("OTHER.TTF", script.fonts[3].fileName);
+  EXPECT_EQ(1, Run(CmdFont, "2\x16other.ttf"));  // a reused ID keeps only the last name
+  EXPECT_EQ(4, script.fontCount);
+  EXPECT_STREQ("OTHER.TTF", script.fonts[1].fileName);
+}
+
+TEST_F(FontTest, FailuresAreLoggedAndFailTheCommand) {
+  EXPECT_EQ(0, Run(CmdFont, "1\x16missing.ttf"));
+  EXPECT_TRUE(Logged("Unable to get size for 'MISSING.TTF'\n"));
+  ShellStandInFailFontAdd(1);
+  EXPECT_EQ(0, Run(CmdFont, "1\x16widget.ttf"));
+  EXPECT_TRUE(Logged("Unable to add font 'WIDGET.TTF'\n"));
+  ShellStandInFailFontAdd(0);
+  WinHelpersStandInSetTempDir("Q:\\NOWHERE\\");  // a drive that is not there
+  EXPECT_EQ(0, Run(CmdFont, "1\x16widget.ttf"));
+  EXPECT_TRUE(Logged("Unable to save 'Q:\\NOWHERE\\WIDGET.TTF'\n"));
+  EXPECT_EQ(0, ShellStandInFontCount());
+}
+
+TEST_F(FontTest, AnIdBelowOneIsFatal) {
+  EXPECT_EXIT(Run(CmdFont, "0\x16widget.ttf"), testing::ExitedWithCode(1), "Invalid string ID \\(0 / 0\\)");
+  EXPECT_EXIT(Run(CmdString, "-3\x16" "a\x16" "0\x16" "0\x16" "0\x16" "0\x16" "0\x16" "\x16" "t"),
+              testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(Run(CmdString, "70000\x16" "a\x16" "0\x16" "0\x16" "0\x16" "0\x16" "0\x16" "\x16" "t"),
+              testing::ExitedWithCode(1), "");
+}
+
+TEST_F(CommandsTest, RefreshAsksForARepaintOnlyOnceTheWindowExists) {
+  script.window = NULL;
+  EXPECT_EQ(1, Run(CmdRefresh, ""));
+  EXPECT_EQ(0, consumed);
+  EXPECT_EQ(0, TargetStandInInvalidations());
+  script.window = window;
+  EXPECT_EQ(1, Run(CmdRefresh, ""));
+  EXPECT_EQ(1, TargetStandInInvalidations());
+  EXPECT_EQ(window, TargetStandInLastInvalidated());
+}
+
+}  // namespace
