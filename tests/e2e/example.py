@@ -1,0 +1,188 @@
+"""The example product of examples/ under Wine, for the end-to-end cases and
+for scripts/demo.py: its two installers built with examples/build.sh, a
+user who answers every page, and what the installation left behind.
+
+Also a reader of what a window shows (tools/wintext.c, cross-built on first
+use), so that cases can check the texts of dialogs and boxes.
+"""
+import os
+import subprocess
+import time
+
+import harness
+
+PRODUCT = "Widget 2000"
+KEY = "HKCU\\Software\\Acme\\Widget 2000"
+DEFAULT_DIR = "C:\\Program Files\\Acme\\Widget 2000\\"
+# What FILE LIST of examples/setup.txt copies, as the payload names them.
+FILES = ["bin/widget.exe", "bin/widgetext.dll", "docs/readme.txt", "docs/manual/getting-started.txt",
+         "data/samples/circle.wdg", "data/samples/square.wdg"]
+UPDATE_FILES = ["bin/widget.exe", "docs/changes.txt"]
+GROUP = "Widget 2000"
+SHORTCUTS = ["Widget 2000.lnk", "Widget 2000 Read Me.lnk"]
+WELCOME = "Welcome to Widget 2000"
+DONE_CAPTION = "Widget 2000 Setup"
+PATH_CAPTION = "Installation Directory..."
+ABORT_CAPTION = "Widget 2000 Installation..."
+# Centres of a text page's two buttons, as fractions of the 227 x 186 page.
+LEFT_BUTTON = (37.5 / 227, 176.5 / 186)   # "I Accept", "Exit Setup"
+
+
+def build(h):
+    """Builds setup.exe and update.exe with examples/build.sh into the run's
+    folder (once per run); returns that folder."""
+    out = os.path.join(h.out, "example")
+    if not os.path.exists(os.path.join(out, "update.exe")):
+        env = dict(os.environ, BUILD=h.build_root)
+        r = subprocess.run(["sh", os.path.join(harness.ROOT, "examples", "build.sh"), out], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        assert r.returncode == 0, r.stdout.decode(errors="replace")
+    return out
+
+
+def place(h, case, name="setup.exe"):
+    """Copies one of the example's installers into a fresh case folder;
+    returns the harness's Installer for it."""
+    built = build(h)
+    unix, win = h.case_dir(case)
+    with open(os.path.join(built, name), "rb") as f:
+        data = f.read()
+    inst = harness.Installer(unix, win)
+    with open(inst.exe, "wb") as f:
+        f.write(data)
+    return inst
+
+
+def payload(h, name, update=False):
+    """Bytes of a payload file as built."""
+    with open(os.path.join(build(h), "update-payload" if update else "payload", *name.split("/")), "rb") as f:
+        return f.read()
+
+
+def wintext(h, title, timeout=10):
+    """The texts of the visible window titled title and its controls, as
+    lines "window: TITLE" and "CLASS ID: TEXT"; waits for the window."""
+    tool = os.path.join(h.out, "wintext.exe")
+    if not os.path.exists(tool):
+        r = subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-s", "-o", tool,
+                            os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "wintext.c")],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        assert r.returncode == 0, r.stdout.decode(errors="replace")
+    end = time.time() + timeout
+    while True:
+        r = h.wine([tool, title])
+        if r.returncode == 0 or time.time() > end:
+            break
+        time.sleep(0.3)
+    assert r.returncode == 0, "no window titled %r" % title
+    return r.stdout.decode("latin-1").replace("\r", "")
+
+
+def control_text(h, title, control_id):
+    """The text of control control_id of the window titled title."""
+    for line in wintext(h, title).splitlines():
+        head, _, text = line.partition(": ")
+        if head.split(" ")[-1] == str(control_id):
+            return text
+    raise AssertionError("window %r has no control %d" % (title, control_id))
+
+
+def box_text(h, title):
+    """The message of the box titled title (its static text)."""
+    for line in wintext(h, title).splitlines():
+        head, _, text = line.partition(": ")
+        if head.startswith("Static") and text:
+            return text
+    raise AssertionError("box %r shows no text" % title)
+
+
+def destination_window(h, timeout=20):
+    return h.find_window(PATH_CAPTION, timeout=timeout)
+
+
+def question_box(h, dialog, timeout=20):
+    """The box titled like the destination dialog that asks to install into
+    the directory; the dialog itself is dialog."""
+    end = time.time() + timeout
+    while time.time() < end:
+        boxes = [w for w in h.windows_titled("^%s$" % PATH_CAPTION) if w != dialog]
+        if boxes:
+            return boxes[0]
+        time.sleep(0.2)
+    raise AssertionError("the destination question did not come")
+
+
+def type_destination(h, dialog, directory):
+    """Replaces the proposed directory by typing: Tab moves to the entry
+    (the first tab stop), which selects all of it."""
+    h.press(dialog, "Tab")
+    h.xdotool("type", "--delay", "20", directory)
+
+
+def accept_pages(h, directory=None, on_welcome=None):
+    """Answers the welcome and licence pages and the destination dialog of
+    the example's setup; directory (typed) replaces the proposal when given.
+    on_welcome(h) runs while the welcome page shows."""
+    welcome = h.find_window(WELCOME, timeout=30)
+    if on_welcome:
+        on_welcome(h)
+    h.key_until_gone(welcome, "Return")
+    agreement = h.find_window("End User Agreement...")
+    h.click(agreement, *LEFT_BUTTON)
+    h.wait_gone(agreement, timeout=10)
+    dialog = destination_window(h)
+    if directory:
+        type_destination(h, dialog, directory)
+    h.press(dialog, "Return")
+    h.key_until_gone(question_box(h, dialog), "y")
+
+
+def finish(h, proc, timeout=60):
+    """After the destination: closes the readme's editor and Wine's window of
+    the new group, answers the closing box and waits for the end."""
+    h.key_until_gone(h.find_window("readme.txt - Notepad", timeout=timeout), "alt+F4")  # it covers the box
+    h.key_until_gone(h.find_window(DONE_CAPTION, timeout=timeout), "Return")
+    code = h.wait_exit(proc, timeout=timeout)
+    for window in h.windows_titled("^%s$" % GROUP):
+        h.close_window(window)
+    return code
+
+
+def installed(h, directory, names):
+    """{name: bytes or None} of the files below the directory."""
+    out = {}
+    for name in names:
+        path = h.drive_c(directory + name.replace("/", "\\"))
+        out[name] = open(path, "rb").read() if os.path.exists(path) else None
+    return out
+
+
+def summary(h, directory, screenshot=None):
+    """What the installation left, as text lines for a person to read."""
+    lines = ["Installed below %s (%s):" % (directory, h.drive_c(directory))]
+    for name, data in installed(h, directory, FILES).items():
+        state = "missing" if data is None else "%d bytes, %s" % (
+            len(data), "same as the payload" if data == payload(h, name) else "DIFFERENT from the payload")
+        lines.append("  %-34s %s" % (name.replace("/", "\\").upper(), state))
+    lines.append("Registry: %s, \"Install Path\" = %s" % (KEY, h.reg_query(KEY, "Install Path")))
+    lines.append("Registry: %s\\Extension, \"State\" = %s (set by the extension's self-registration)"
+                 % (KEY, h.reg_query(KEY + "\\Extension", "State")))
+    group = h.find_start_menu(GROUP)
+    if group:
+        lines.append("Start Menu group %s:" % group)
+        lines += ["  " + name for name in sorted(os.listdir(group))]
+    else:
+        lines.append("Start Menu group %s: not made" % GROUP)
+    if screenshot:
+        lines.append("Screenshot of the backdrop: %s" % screenshot)
+    return lines
+
+
+def forget(h):
+    """Takes away what an earlier installation of the example left: its
+    folder, its key and its Start Menu group."""
+    import shutil
+    shutil.rmtree(h.drive_c(DEFAULT_DIR), ignore_errors=True)
+    h.wine(["reg", "delete", KEY, "/f"])
+    for base in h.start_menu_dirs():
+        shutil.rmtree(os.path.join(base, GROUP), ignore_errors=True)

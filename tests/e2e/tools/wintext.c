@@ -1,0 +1,41 @@
+/* Prints what a user reads in the visible top-level windows titled as the
+   argument: for each such window a line "window: TITLE", then one line per
+   child control "CLASS ID: TEXT". Run under Wine beside the program under
+   test; exits 1 when no such window is up. Built by tests/e2e/example.py
+   with the cross compiler. */
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+static const char *wanted;
+static int found;
+
+static BOOL CALLBACK Child(HWND child, LPARAM unused) {
+  char name[64], text[1024];
+  (void)unused;
+  GetClassNameA(child, name, sizeof name);
+  text[0] = 0;
+  SendMessageA(child, WM_GETTEXT, sizeof text, (LPARAM)text);
+  printf("%s %d: %s\n", name, GetDlgCtrlID(child), text);
+  return TRUE;
+}
+
+static BOOL CALLBACK TopLevel(HWND window, LPARAM unused) {
+  char title[512];
+  (void)unused;
+  if (!IsWindowVisible(window)) return TRUE;
+  GetWindowTextA(window, title, sizeof title);
+  if (strcmp(title, wanted) != 0) return TRUE;
+  found++;
+  printf("window: %s\n", title);
+  EnumChildWindows(window, Child, 0);
+  return TRUE;
+}
+
+int main(int argc, char **argv) {
+  if (argc < 2) return 2;
+  wanted = argv[1];
+  EnumWindows(TopLevel, 0);
+  fflush(stdout);
+  return found ? 0 : 1;
+}
