@@ -67,6 +67,16 @@ TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsNormally) {
   EXPECT_EQ(nullptr, CommandFirst());
 }
 
+TEST_F(InstallerMainTest, FirstTokenHoldingExeAnywhereIsUsedUnchanged) {
+  SysStandInSetCommandLine("\"no-such.EXE-setup\" -debug");
+  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_STREQ("no-such.EXE-setup", InstallerProgramPath());
+  EXPECT_NE(std::string::npos, Log().find("Couldn't open flat file 'no-such.EXE-setup'!\r\n"));
+  SysStandInSetCommandLine("\"dir with space\\setup.Exe\" -debug");
+  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_STREQ("dir with space\\setup.Exe", InstallerProgramPath());
+}
+
 TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
   files.push_back(WriteInstaller("script-main-ok", {{"install.dat", "\x16" "BREAK:\r\n\x16" "INSTALL:\r\n"}}));
   EXPECT_EQ(0, Main("script-main-ok"));
