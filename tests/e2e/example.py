@@ -23,6 +23,7 @@ SHORTCUTS = ["Widget 2000.lnk", "Widget 2000 Read Me.lnk"]
 WELCOME = "Welcome to Widget 2000"
 DONE_CAPTION = "Widget 2000 Setup"
 PATH_CAPTION = "Installation Directory..."
+PATH_TOO_LONG = "The directory you have selected is too long. Please choose one of at most 159 characters."
 ABORT_CAPTION = "Widget 2000 Installation..."
 # Centres of a text page's two buttons, as fractions of the 227 x 186 page.
 LEFT_BUTTON = (37.5 / 227, 176.5 / 186)   # "I Accept", "Exit Setup"
@@ -63,14 +64,14 @@ def wintext(h, title, timeout=10):
     """The texts of the visible window titled title and its controls, as
     lines "window: TITLE" and "CLASS ID: TEXT"; waits for the window."""
     tool = os.path.join(h.out, "wintext.exe")
-    if not os.path.exists(tool):
-        r = subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-s", "-o", tool,
-                            os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "wintext.c")],
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "wintext.c")
+    if not os.path.exists(tool) or os.path.getmtime(tool) < os.path.getmtime(source):
+        r = subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-s", "-o", tool, source],
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         assert r.returncode == 0, r.stdout.decode(errors="replace")
     end = time.time() + timeout
     while True:
-        r = h.wine([tool, title])
+        r = h.wine([tool, title], timeout=30)
         if r.returncode == 0 or time.time() > end:
             break
         time.sleep(0.3)
@@ -113,10 +114,9 @@ def question_box(h, dialog, timeout=20):
 
 
 def type_destination(h, dialog, directory):
-    """Replaces the proposed directory by typing: Tab moves to the entry
-    (the first tab stop), which selects all of it."""
-    h.press(dialog, "Tab")
-    h.xdotool("type", "--delay", "20", directory)
+    """Replaces the directory in the entry (which has the focus) by typing."""
+    h.press(dialog, "End", "shift+Home")
+    h.xdotool("type", "--delay", "10", directory)
 
 
 def accept_pages(h, directory=None, on_welcome=None):

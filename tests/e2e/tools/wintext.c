@@ -14,8 +14,10 @@ static BOOL CALLBACK Child(HWND child, LPARAM unused) {
   char name[64], text[1024];
   (void)unused;
   GetClassNameA(child, name, sizeof name);
+  DWORD_PTR unusedResult;
   text[0] = 0;
-  SendMessageA(child, WM_GETTEXT, sizeof text, (LPARAM)text);
+  /* A window whose thread does not answer is shown without its text. */
+  SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &unusedResult);
   printf("%s %d: %s\n", name, GetDlgCtrlID(child), text);
   return TRUE;
 }
