@@ -29,11 +29,15 @@ ABORT_CAPTION = "Widget 2000 Installation..."
 LEFT_BUTTON = (37.5 / 227, 176.5 / 186)   # "I Accept", "Exit Setup"
 
 
+_built = set()
+
+
 def build(h):
     """Builds setup.exe and update.exe with examples/build.sh into the run's
     folder (once per run); returns that folder."""
     out = os.path.join(h.out, "example")
-    if not os.path.exists(os.path.join(out, "update.exe")):
+    if out not in _built:
+        _built.add(out)
         env = dict(os.environ, BUILD=h.build_root)
         r = subprocess.run(["sh", os.path.join(harness.ROOT, "examples", "build.sh"), out], env=env,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -164,9 +168,9 @@ def summary(h, directory, screenshot=None):
         state = "missing" if data is None else "%d bytes, %s" % (
             len(data), "same as the payload" if data == payload(h, name) else "DIFFERENT from the payload")
         lines.append("  %-34s %s" % (name.replace("/", "\\").upper(), state))
-    lines.append("Registry: %s, \"Install Path\" = %s" % (KEY, h.reg_query(KEY, "Install Path")))
+    lines.append("Registry: %s, \"Install Path\" = %s" % (KEY, h.reg_query(KEY, "Install Path") or "(not set)"))
     lines.append("Registry: %s\\Extension, \"State\" = %s (set by the extension's self-registration)"
-                 % (KEY, h.reg_query(KEY + "\\Extension", "State")))
+                 % (KEY, h.reg_query(KEY + "\\Extension", "State") or "(not set)"))
     group = h.find_start_menu(GROUP)
     if group:
         lines.append("Start Menu group %s:" % group)
