@@ -1,0 +1,58 @@
+// The target machine's real side under Wine: free space of a drive that is
+// there and of one that is not, a directory chain made below the temporary
+// folder, and a file that cannot be created.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pathdialog.h"
+#include "target-sys.h"
+#include "target.h"
+#include "test-support.h"
+#include "winhelpr.h"
+
+namespace {
+
+TEST(TargetWin32, FreeSpaceOfTheSystemDriveAndOfADriveThatIsNotThere) {
+  char system[MAX_PATH + 2];
+  ASSERT_EQ(1, QuerySystemDir(system, sizeof system));
+  int32_t freeK = -1;
+  EXPECT_EQ(1, DiskFreeK(&freeK, system));
+  EXPECT_GT(freeK, 0);
+  char missing[] = "Q:\\Nowhere\\";
+  EXPECT_EQ(0, DiskFreeK(&freeK, missing));
+  EXPECT_EQ(0, freeK);
+  char network[] = "\\\\server\\share\\";
+  EXPECT_EQ(0, DiskFreeK(&freeK, network));
+}
+
+TEST(TargetWin32, MakePathBuildsTheChainAndFilesGoInIt) {
+  char temp[MAX_PATH + 2];
+  ASSERT_EQ(1, QueryTempDir(temp, sizeof temp));
+  std::string base = std::string(temp) + "vantor-target-test";
+  std::string deep = base + "\\ONE\\TWO\\";
+  char path[MAX_PATH * 2];
+  snprintf(path, sizeof path, "%s", deep.c_str());
+  EXPECT_EQ(1, MakePath(path));
+  EXPECT_EQ(deep, path);
+  EXPECT_EQ(1, TargetSysDirExists(path));
+
+  std::string file = deep + "F.TXT";
+  void *handle = NULL;
+  ASSERT_EQ(1, TargetSysCreate(file.c_str(), &handle));
+  EXPECT_EQ(1, TargetWriteAll(handle, file.c_str(), "abc", 3));
+  EXPECT_EQ("abc", TestReadFile(file));
+  // A directory of the name cannot be created as a file.
+  EXPECT_EQ(0, TargetSysCreate((base + "\\ONE").c_str(), &handle));
+  EXPECT_EQ(NULL, handle);
+
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA((base + "\\ONE\\TWO").c_str());
+  RemoveDirectoryA((base + "\\ONE").c_str());
+  RemoveDirectoryA(base.c_str());
+  EXPECT_EQ(0, TargetSysDirExists(base.c_str()));
+}
+
+}  // namespace
