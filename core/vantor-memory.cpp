@@ -119,13 +119,13 @@ int GlobalMemoryInit(void) {
   return 1;
 }
 
-// The leak line: bytes below 1024 in the "b" form, from 1024 up in k.
-static void LeakLine(const char *what, const MemoryCounters *c) {
+// The leak lines: bytes below 1024 in the "b" form, from 1024 up in k.
+static void LeakLine(const MemoryCounters *c, const char *bytesForm, const char *kiloForm) {
   if (c->bytes == 0) return;
   if (c->bytes < 1024)
-    DebugPrintf("Not all %smemory was free'd (%d / %db)\n", what, c->count, c->bytes);
+    DebugPrintf(bytesForm, c->count, c->bytes);
   else
-    DebugPrintf("Not all %smemory was free'd (%d / %dk)\n", what, c->count, c->bytes >> 10);
+    DebugPrintf(kiloForm, c->count, c->bytes >> 10);
 }
 
 int GlobalMemoryRemove(void) {
@@ -133,7 +133,8 @@ int GlobalMemoryRemove(void) {
     DebugSection("Global Memory Remove");
     DebugPrintf("Maximum Global Memory in use (%d / %dk)\n", global.maxCount, global.maxBytes >> 10);
   }
-  LeakLine("global ", &global);
+  LeakLine(&global, "Not all global memory was free'd (%d / %db)\n",
+           "Not all global memory was free'd (%d / %dk)\n");
   if (Reporting()) DebugSection(NULL);
   return 1;
 }
@@ -152,7 +153,7 @@ int MemoryRemove(void) {
   if (Reporting()) DebugSection("Memory Remove");
   QuickMemoryRemove();
   if (Reporting()) DebugPrintf("Maximum Memory in use (%d / %dk)\n", general.maxCount, general.maxBytes >> 10);
-  LeakLine("", &general);
+  LeakLine(&general, "Not all memory was free'd (%d / %db)\n", "Not all memory was free'd (%d / %dk)\n");
   if (Reporting()) DebugSection(NULL);
   return 1;
 }

@@ -2,6 +2,7 @@
 // NOTEPAD opens an installed file in the system's editor.
 #include "args.h"
 #include "command.h"
+#include "handler-check.h"
 #include "pages.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -11,9 +12,7 @@ typedef int (*PageShow)(void *owner, const char *caption, const char *entryName)
 // The page's caption is the one-shot prompt, else the page's own default;
 // the prompt is used up whatever the page's outcome.
 static int PageCommand(InstallScript *script, char *args, int32_t *consumed, const char *fallback, PageShow show) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char name[PAGE_NAME_SIZE];
   *consumed = ArgCopy(args, name, PAGE_NAME_SIZE);
   int result = show(script->window, script->prompt[0] != 0 ? script->prompt : fallback, name);
@@ -30,9 +29,7 @@ int CmdAgreement(InstallScript *script, char *args, int32_t *consumed) {
 }
 
 int CmdNotepad(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char line[PAGE_NAME_SIZE];
   char path[PAGE_NAME_SIZE];
   *consumed = ArgCopy(args, line, PAGE_NAME_SIZE);

@@ -3,6 +3,7 @@
 // library's self-registration.
 #include "args.h"
 #include "command.h"
+#include "handler-check.h"
 #include "install.h"
 #include "shell.h"
 #include "vantor-core.h"
@@ -41,9 +42,7 @@ static int32_t ReadTwoValues(const char *args, char *first, int firstSize, char 
 }
 
 int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char name[SCRIPT_FIELD_SIZE];
   int32_t length = ArgCopy(args, name, sizeof name);
   char command[GROUP_COMMAND_SIZE];
@@ -54,9 +53,7 @@ int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
 }
 
 int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char program[SCRIPT_FIELD_SIZE], caption[SCRIPT_FIELD_SIZE];
   *consumed = ReadTwoValues(args, program, sizeof program, caption, sizeof caption);
   char command[ITEM_COMMAND_SIZE];
@@ -68,9 +65,7 @@ int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
 }
 
 int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char mode[OLE_MODE_SIZE], path[OLE_PATH_SIZE];
   StrCopyN(path, script->installPath, SCRIPT_FIELD_SIZE);
   int prefix = StrLength(path);

@@ -1,6 +1,7 @@
 // The keyword table: a list in descending order of keyword length, searched
 // by length and quick CRC.
 #include "command.h"
+#include "handler-check.h"
 
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -112,9 +113,7 @@ int CommandExecute(const char *keyword, InstallScript *script, char *args, int32
 const CommandEntry *CommandFirst(void) { return commandHead; }
 
 int CmdBreak(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   *consumed = 0;
   return 0;
 }

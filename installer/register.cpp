@@ -1,5 +1,6 @@
 // The REGISTER command, the registration form and the retry loop.
 #include "register.h"
+#include "handler-check.h"
 
 #include <stddef.h>
 #include <string.h>
@@ -42,9 +43,7 @@ char *RegistrationFieldText(RegistrationForm *form, const RegistrationField *fie
 }
 
 int CmdRegister(InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  HANDLER_CHECK(script, args, consumed);
   char address[REGISTRATION_ADDRESS_SIZE];
   *consumed = ArgCopy(args, address, sizeof address);
   if (SysMessageBox(script->window, "Would you like to register electronically?", "Registration...",
