@@ -145,11 +145,19 @@ def finish(h, proc, timeout=60):
     """After the destination: closes the readme's editor and Wine's window of
     the new group, answers the closing box and waits for the end."""
     h.key_until_gone(h.find_window("readme.txt - Notepad", timeout=timeout), "alt+F4")  # it covers the box
-    h.key_until_gone(h.find_window(DONE_CAPTION, timeout=timeout), "Return")
+    box = h.find_window(DONE_CAPTION, timeout=timeout)
+    # Wine's window of the new group can open late and take the keyboard
+    # from the box: close it before answering.
+    close_group_windows(h)
+    h.key_until_gone(box, "Return")
     code = h.wait_exit(proc, timeout=timeout)
+    close_group_windows(h)
+    return code
+
+
+def close_group_windows(h):
     for window in h.windows_titled("^%s$" % GROUP):
         h.close_window(window)
-    return code
 
 
 def installed(h, directory, names):
