@@ -1,9 +1,10 @@
 // Codec benchmark: for each input file, packed size as a share of the input
 // and pack and decode speed (MB/s of unpacked data, 1 MB = 10^6 bytes) of
-// method 1, method 2 (near-optimal and greedy parse), and zlib level 9 as
-// the yardstick; method 2 is also decoded by the plain bit-at-a-time
-// reference decoder for comparison. Every decode is checked against the
-// input. Usage: codec-bench [-r repeats] file...
+// method 1, method 2 (near-optimal and greedy parse), method 3 (levels 9
+// and 6, where the builder has its encoder), and zlib level 9 as the
+// yardstick; method 2 is also decoded by the plain bit-at-a-time reference
+// decoder for comparison. Every decode is checked against the input.
+// Usage: codec-bench [-r repeats] file...
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,8 +17,10 @@
 #include "cmp2-reference.h"
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
+#include "ffs-cmp3.h"
 #include "pack1.h"
 #include "pack2.h"
+#include "pack3.h"
 #include "vantor-core.h"
 
 namespace {
@@ -132,6 +135,23 @@ int main(int argc, char **argv) {
     size_t best = std::min(std::min(m1.packed, m2.packed), size);
     printf("%-14s %-16s %6.2f%%   (smallest of raw, method 1, method 2); method 2 vs greedy: %+.2f%%\n", name, "auto", 100.0 * best / size,
            100.0 * ((double)m2.packed - (double)greedy.packed) / greedy.packed);
+
+    if (Pack3Available()) {
+      size_t m3best = size;
+      for (int level : {PACK3_DEFAULT_LEVEL, 6}) {
+        char label[32];
+        snprintf(label, sizeof label, "method 3 -%d", level);
+        Row r{label, 0, 0, 0, true};
+        r.packSeconds = Time(1, [&] { Pack3(data.data(), size, &packed, level); });
+        r.packed = packed.size();
+        r.decodeSeconds = Time(repeats, [&] { ok = Cmp3Decompress(packed.data(), (int)packed.size(), output.data(), (int)size); });
+        r.ok = ok && output == data;
+        Print(name, size, r);
+        m3best = std::min(m3best, r.packed);
+      }
+      printf("%-14s %-16s %6.2f%%   (smallest of raw and methods 1 to 3); method 3 vs zlib -9: %+.2f%%\n", name, "auto",
+             100.0 * std::min(best, m3best) / size, 100.0 * ((double)m3best - (double)z.packed) / z.packed);
+    }
   }
   Cmp2Remove();
   return 0;

@@ -3,10 +3,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <mutex>
 #include <new>
 
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
+#include "ffs-cmp3.h"
 #include "ffs.h"
 
 namespace {
@@ -38,23 +40,29 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
     r->problem = "stored length is 0 (the installer treats the entry as absent)";
     return;
   }
-  if (r->length > ARCHIVE_MAX_ENTRY || data + r->length > size) {
+  if (r->length > FFS_ENTRY_MAX || data + r->length > size) {
     r->problem = "stored length " + std::to_string(r->length) + " reaches past the end of the file";
     return;
   }
   const uint8_t *bytes = file.data() + data;
   bool packed1 = r->length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
   bool packed2 = r->length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
-  if (packed1 || packed2) {
-    r->method = packed1 ? ARCHIVE_METHOD1 : ARCHIVE_METHOD2;
+  bool packed3 = r->length >= 4 && memcmp(bytes, CMP3_SIGNATURE, 4) == 0;
+  if (packed1 || packed2 || packed3) {
+    r->method = packed1 ? ARCHIVE_METHOD1 : packed2 ? ARCHIVE_METHOD2 : ARCHIVE_METHOD3;
     if (r->length < 8) {
       r->problem = "packed head is cut short";
       return;
     }
     uint32_t value = Le32(bytes + 4);
-    r->contentSize = packed1 ? value : ~value;
-    if (r->contentSize == 0 || r->contentSize > ARCHIVE_MAX_ENTRY) {
+    r->contentSize = packed2 ? ~value : value;
+    if (r->contentSize == 0 || r->contentSize > FFS_ENTRY_MAX) {
       r->problem = "packed head gives an impossible size " + std::to_string(r->contentSize);
+      return;
+    }
+    Cmp3Head head;
+    if (packed3 && !Cmp3ReadHead(bytes, (int)r->length, &head)) {
+      r->problem = "method-3 head is cut short or names coder parameters beyond the installer's limits";
       return;
     }
   }
@@ -80,19 +88,21 @@ bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::st
     return false;
   }
   uint32_t start = 0;
+  image->container = {(uint32_t)size, (uint32_t)size, 0, 0};
   if (size >= 4 && memcmp(file.data(), FFS_TAG, 4) == 0) {
     start = 0;
   } else {
-    uint32_t a = size >= FFS_TRAILER_SIZE ? Le32(file.data() + size - FFS_TRAILER_SIZE) : 0;
-    if (a == 0 || a >= size) {
+    void *bytes = const_cast<std::vector<uint8_t> *>(&file);
+    FfsContainerRead(ArchiveReadAt, bytes, (uint32_t)size, &image->container);
+    int found = FfsContainerFindTrailer(ArchiveReadAt, bytes, &image->container, &image->trailerAt, &start);
+    if (found == FFS_TRAILER_NO_OFFSET) {
       *error = "contains no archive (no leading \"FFS!\", and the trailer holds no offset inside the file)";
       return false;
     }
-    if ((uint64_t)a + 4 > size || memcmp(file.data() + a, FFS_TAG, 4) != 0) {
-      *error = "the trailer points to offset " + std::to_string(a) + ", where no \"FFS!\" tag is";
+    if (found == FFS_TRAILER_NO_TAG) {
+      *error = "the trailer points to offset " + std::to_string(start) + ", where no \"FFS!\" tag is";
       return false;
     }
-    start = a;
     image->trailer = true;
   }
   image->start = start;
@@ -138,6 +148,35 @@ bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::st
   return true;
 }
 
+int ArchiveReadAt(void *context, uint32_t offset, void *buffer, uint32_t n) {
+  const std::vector<uint8_t> *file = (const std::vector<uint8_t> *)context;
+  if ((uint64_t)offset + n > file->size()) return 0;
+  memcpy(buffer, file->data() + offset, n);
+  return 1;
+}
+
+ArchiveIntegrity ArchiveCheckIntegrity(const std::vector<uint8_t> &file, const ArchiveImage &image,
+                                       std::string *what) {
+  FfsIntegrity record;
+  uint32_t at = image.trailerAt - FFS_INTEGRITY_SIZE;
+  bool present = image.trailer && image.trailerAt >= FFS_INTEGRITY_SIZE &&
+                 FfsIntegrityParse(file.data() + at, at, &record);
+  if (!present) {
+    bool announced = (image.flags & FFS_FLAG_INTEGRITY) != 0;
+    *what = announced ? "the integrity record the header announces is missing or damaged"
+                      : "no integrity record (an installer from an older build, or a standalone archive)";
+    return announced ? ARCHIVE_INTEGRITY_DAMAGED : ARCHIVE_INTEGRITY_NONE;
+  }
+  uint32_t crc = FfsIntegrityUpdate(0, &image.container, 0, file.data(), record.covered);
+  if (crc != record.crc) {
+    *what = "integrity check failed: bytes 0 to " + std::to_string(record.covered - 1) + " give CRC-32 " + Hex(crc) +
+            ", the record holds " + Hex(record.crc);
+    return ARCHIVE_INTEGRITY_DAMAGED;
+  }
+  *what = "integrity record matches (CRC-32 " + Hex(crc) + " over " + std::to_string(record.covered) + " bytes)";
+  return ARCHIVE_INTEGRITY_MATCHES;
+}
+
 int ArchiveFind(const ArchiveImage &image, uint32_t hash) {
   for (size_t i = 0; i < image.records.size(); i++)
     if (image.records[i].hash == hash) return (int)i;
@@ -162,10 +201,14 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     if (length) memcpy(content->data(), data, length);
     return true;
   }
+  // The installer's decoders keep their state in static storage: one
+  // thread decodes at a time (the builder packs side by side).
+  static std::mutex decoding;
+  std::lock_guard<std::mutex> hold(decoding);
   StartDecoders();
-  int ok = method == ARCHIVE_METHOD1
-               ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
-               : Cmp2Decompress(data, (int)length, content->data(), (int)contentSize);
+  int ok = method == ARCHIVE_METHOD1   ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
+           : method == ARCHIVE_METHOD2 ? Cmp2Decompress(data, (int)length, content->data(), (int)contentSize)
+                                       : Cmp3Decompress(data, (int)length, content->data(), (int)contentSize);
   if (!ok) {
     *error = std::string("method-") + ArchiveMethodName(method) + " data does not decode to " +
              std::to_string(contentSize) + " bytes";

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "archive-writer.h"
+#include "ffs-container.h"
 
 struct ArchiveRecord {
   uint32_t hash;          // from the directory
   uint32_t offset;        // absolute offset of the record
   uint32_t length;        // stored length L (0 when the record head is unreadable)
-  ArchiveMethod method;   // ARCHIVE_RAW, ARCHIVE_METHOD1 or ARCHIVE_METHOD2
+  ArchiveMethod method;   // ARCHIVE_RAW or ARCHIVE_METHOD1..3
   uint32_t contentSize;   // L for raw, the packed head's size otherwise
   std::string problem;    // empty when the installer can query and load it
 };
@@ -24,6 +25,10 @@ struct ArchiveRecord {
 struct ArchiveImage {
   uint32_t start = 0;     // offset A of the header
   bool trailer = false;   // located through the trailer (an installer)
+  uint32_t trailerAt = 0; // offset of the trailer, when located through it
+  // PE fields a signature rewrites, and where a certificate table that ends
+  // the file begins (container.end; the file size when it is not signed).
+  FfsContainer container = {0, 0, 0, 0};
   uint32_t flags = 0;
   std::vector<ArchiveRecord> records;  // in directory order
   // Directory-level faults (unsorted or repeated hashes); empty when sound.
@@ -35,6 +40,25 @@ struct ArchiveImage {
 // installer could not mount it; damaged records are described in their
 // problem field instead.
 bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::string *error);
+
+// Size of the certificate table that ends the file; 0 when not signed.
+inline uint32_t ArchiveSignatureSize(const ArchiveImage &image) {
+  return image.container.size - image.container.end;
+}
+
+enum ArchiveIntegrity {
+  ARCHIVE_INTEGRITY_NONE,     // no record, and the header announces none
+  ARCHIVE_INTEGRITY_MATCHES,  // the covered bytes give the record's check
+  ARCHIVE_INTEGRITY_DAMAGED   // they do not, or an announced record is gone
+};
+
+// Checks the file against its integrity record as the installer does at
+// start-up; *what says what matched or did not.
+ArchiveIntegrity ArchiveCheckIntegrity(const std::vector<uint8_t> &file, const ArchiveImage &image,
+                                       std::string *what);
+
+// An FfsReadAt over bytes in memory: context is a const std::vector<uint8_t>.
+int ArchiveReadAt(void *context, uint32_t offset, void *buffer, uint32_t n);
 
 // Index of the record with the hash, or -1.
 int ArchiveFind(const ArchiveImage &image, uint32_t hash);

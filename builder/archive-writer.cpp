@@ -4,12 +4,20 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "archive-reader.h"
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
+#include "ffs-cmp3.h"
+#include "ffs-container.h"
+#include "fsutil.h"
 #include "pack1.h"
 #include "pack2.h"
+#include "pack3.h"
 #include "vantor-core.h"
 
 namespace {
@@ -23,7 +31,8 @@ void PutLe32(std::vector<uint8_t> *out, uint32_t v) {
 }
 
 bool HasPackedSignature(const uint8_t *content, size_t size) {
-  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0);
+  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
+                       memcmp(content, CMP3_SIGNATURE, 4) == 0);
 }
 
 std::string Hex(uint32_t v) {
@@ -34,9 +43,11 @@ std::string Hex(uint32_t v) {
 
 // Packs with one method; the result is kept only when it decodes back to
 // the content, so a packer fault can never reach an installer.
-bool PackWith(ArchiveMethod method, const uint8_t *content, size_t size, std::vector<uint8_t> *out) {
+bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t size, std::vector<uint8_t> *out) {
   out->clear();
-  bool packed = method == ARCHIVE_METHOD1 ? Pack1(content, size, out) : Pack2(content, size, out);
+  bool packed = method == ARCHIVE_METHOD1   ? Pack1(content, size, out)
+                : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
+                                            : Pack3(content, size, out, level);
   if (!packed || out->size() < 8) return false;
   std::vector<uint8_t> back;
   std::string ignored;
@@ -51,9 +62,14 @@ struct Stored {
   uint32_t length;
 };
 
+// What follows the records: nothing (a standalone archive), the trailer,
+// or, in an installer, room for the integrity record and the trailer.
+enum Tail { TAIL_NONE, TAIL_TRAILER, TAIL_SEALED };
+
 // Header, directory, records in the given (ascending hash) order, padding so
-// the last record's data has FFS_PEEK_SIZE bytes behind it, and the trailer.
-bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, bool trailer,
+// the last record's data has FFS_PEEK_SIZE bytes behind it (and, sealed, so
+// the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail.
+bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind,
             std::vector<uint8_t> *out, std::string *error) {
   out->clear();
   if (records.empty()) {
@@ -71,8 +87,14 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, b
     offset += FFS_RECORD_HEAD_SIZE + (uint64_t)r.length;
     if (offset > kMaxContainer) break;
   }
-  uint64_t tail = trailer ? FFS_TRAILER_SIZE : 0;
+  uint64_t tail = tailKind == TAIL_NONE ? 0 : FFS_TRAILER_SIZE;
+  if (tailKind == TAIL_SEALED) {
+    tail += FFS_INTEGRITY_SIZE;
+    flags |= FFS_FLAG_INTEGRITY;
+  }
   uint64_t padding = lastData + FFS_PEEK_SIZE > offset + tail ? lastData + FFS_PEEK_SIZE - offset - tail : 0;
+  if (tailKind == TAIL_SEALED)
+    padding += (FFS_INSTALLER_ALIGN - (offset + padding + tail) % FFS_INSTALLER_ALIGN) % FFS_INSTALLER_ALIGN;
   uint64_t end = offset + padding + tail;
   if (offset > kMaxContainer || end > kMaxContainer) {
     *error = "the archive would reach 2 GiB, more than the installer can read";
@@ -93,8 +115,25 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, b
     out->insert(out->end(), r.data, r.data + r.length);
   }
   out->insert(out->end(), (size_t)padding, 0);
-  if (trailer) PutLe32(out, base);
+  if (tailKind == TAIL_SEALED) out->insert(out->end(), FFS_INTEGRITY_SIZE, 0);  // Seal fills it in
+  if (tailKind != TAIL_NONE) PutLe32(out, base);
   return true;
+}
+
+std::vector<Stored> StoredOf(const std::vector<ArchiveEntry> &entries) {
+  std::vector<Stored> records;
+  records.reserve(entries.size());
+  for (const ArchiveEntry &e : entries) records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size()});
+  return records;
+}
+
+// Fills in the integrity record that LayOut left room for before the trailer.
+void Seal(std::vector<uint8_t> *installer) {
+  FfsContainer container;
+  FfsContainerRead(ArchiveReadAt, installer, (uint32_t)installer->size(), &container);
+  uint32_t at = (uint32_t)installer->size() - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE;
+  uint32_t crc = FfsIntegrityUpdate(0, &container, 0, installer->data(), at);
+  FfsIntegrityMake(at, crc, installer->data() + at);
 }
 
 }  // namespace
@@ -103,7 +142,7 @@ bool ArchiveParseMethod(const char *text, ArchiveMethod *method) {
   static const struct {
     const char *name;
     ArchiveMethod method;
-  } names[] = {{"auto", ARCHIVE_AUTO}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}};
+  } names[] = {{"auto", ARCHIVE_AUTO}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3}};
   for (const auto &n : names)
     if (strcmp(text, n.name) == 0) {
       *method = n.method;
@@ -117,6 +156,7 @@ const char *ArchiveMethodName(ArchiveMethod method) {
     case ARCHIVE_RAW: return "raw";
     case ARCHIVE_METHOD1: return "1";
     case ARCHIVE_METHOD2: return "2";
+    case ARCHIVE_METHOD3: return "3";
     default: return "auto";
   }
 }
@@ -133,8 +173,11 @@ bool ArchiveWriter::Add(const std::string &name, const std::vector<uint8_t> &con
   return Add(name, content.data(), content.size(), method, error);
 }
 
-bool ArchiveWriter::Add(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method,
-                        std::string *error) {
+// Packs content as an entry named name (everything Add does but the check
+// against the entries already added). Touches nothing shared, so that
+// entries can be packed side by side.
+static bool PackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
+                      ArchiveEntry *entry, std::string *error) {
   if (name.empty()) {
     *error = "an entry needs a name";
     return false;
@@ -143,54 +186,125 @@ bool ArchiveWriter::Add(const std::string &name, const uint8_t *content, size_t 
     *error = "'" + name + "' is empty; the installer treats an empty entry as absent";
     return false;
   }
-  if (size > ARCHIVE_MAX_ENTRY) {
-    *error = "'" + name + "' is 2 GiB or larger";
+  if (size > FFS_ENTRY_MAX) {
+    *error = "'" + name + "' is larger than the installer loads (" + std::to_string(FFS_ENTRY_MAX) + " bytes)";
     return false;
   }
-  ArchiveEntry entry;
-  entry.name = name;
-  entry.hash = ArchiveHashName(name);
-  auto at = std::lower_bound(entries_.begin(), entries_.end(), entry.hash,
-                             [](const ArchiveEntry &e, uint32_t h) { return e.hash < h; });
-  if (at != entries_.end() && at->hash == entry.hash) {
-    *error = "'" + name + "' and '" + at->name + "' have the same hash " + Hex(entry.hash) +
-             " (names differing only in letter case are the same entry)";
-    return false;
-  }
-  entry.contentSize = (uint32_t)size;
+  entry->name = name;
+  entry->hash = ArchiveHashName(name);
+  entry->contentSize = (uint32_t)size;
   // Raw data that begins like a packed entry would be misread: pack it.
   bool rawAllowed = !HasPackedSignature(content, size);
   if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
-  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2) {
-    if (!PackWith(method, content, size, &entry.data)) {
+  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3) {
+    if (!PackWith(method, level, content, size, &entry->data)) {
       *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
       return false;
     }
-    entry.method = method;
+    entry->method = method;
   } else if (method == ARCHIVE_RAW) {
-    entry.data.assign(content, content + size);
-    entry.method = ARCHIVE_RAW;
+    entry->data.assign(content, content + size);
+    entry->method = ARCHIVE_RAW;
   } else {
-    // Smallest wins; raw before method 1 before method 2 on ties.
-    entry.method = ARCHIVE_AUTO;
+    // Smallest wins; on ties raw, then the lower method.
+    entry->method = ARCHIVE_AUTO;
     if (rawAllowed) {
-      entry.data.assign(content, content + size);
-      entry.method = ARCHIVE_RAW;
+      entry->data.assign(content, content + size);
+      entry->method = ARCHIVE_RAW;
     }
-    for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2}) {
+    for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
+      if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
       std::vector<uint8_t> packed;
-      if (PackWith(m, content, size, &packed) && (entry.method == ARCHIVE_AUTO || packed.size() < entry.data.size())) {
-        entry.data.swap(packed);
-        entry.method = m;
+      if (PackWith(m, level, content, size, &packed) &&
+          (entry->method == ARCHIVE_AUTO || packed.size() < entry->data.size())) {
+        entry->data.swap(packed);
+        entry->method = m;
       }
     }
-    if (entry.method == ARCHIVE_AUTO) {
+    if (entry->method == ARCHIVE_AUTO) {
       *error = "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
       return false;
     }
   }
-  entries_.insert(at, std::move(entry));
   return true;
+}
+
+bool ArchiveWriter::Place(const std::string &name, uint32_t hash, size_t *at, std::string *error) const {
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), hash,
+                             [](const ArchiveEntry &e, uint32_t h) { return e.hash < h; });
+  if (it != entries_.end() && it->hash == hash) {
+    *error = "'" + name + "' and '" + it->name + "' have the same hash " + Hex(hash) +
+             " (names differing only in letter case are the same entry)";
+    return false;
+  }
+  *at = (size_t)(it - entries_.begin());
+  return true;
+}
+
+bool ArchiveWriter::Insert(ArchiveEntry &&entry, std::string *error) {
+  size_t at;
+  if (!Place(entry.name, entry.hash, &at, error)) return false;
+  entries_.insert(entries_.begin() + at, std::move(entry));
+  return true;
+}
+
+bool ArchiveWriter::Add(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method,
+                        std::string *error) {
+  // A name that another entry has fails before any packing.
+  size_t at;
+  if (!name.empty() && !Place(name, ArchiveHashName(name), &at, error)) return false;
+  ArchiveEntry entry;
+  return PackEntry(name, content, size, method, level_, &entry, error) && Insert(std::move(entry), error);
+}
+
+bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error,
+                           size_t *failed, const std::function<void(size_t)> &done) {
+  size_t count = inputs.size();
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = (unsigned)std::min<size_t>(threads, std::max<size_t>(count, 1));
+  std::vector<ArchiveEntry> packed(count);
+  std::vector<std::string> errors(count);
+  std::vector<char> state(count, 0);  // 0 packing, 1 packed, 2 failed
+  std::atomic<size_t> next(0);
+  std::mutex lock;
+  std::condition_variable ready;
+  auto work = [&]() {
+    for (size_t i; (i = next++) < count;) {
+      const ArchiveInput &in = inputs[i];
+      std::vector<uint8_t> read;
+      const std::vector<uint8_t> *content = &in.content;
+      bool good = true;
+      if (!in.path.empty()) {
+        good = FsReadFile(in.path, &read, &errors[i]);
+        content = &read;
+      }
+      good = good && PackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[i], &errors[i]);
+      std::lock_guard<std::mutex> hold(lock);
+      state[i] = good ? 1 : 2;
+      ready.notify_all();
+    }
+  };
+  Crc32("", 1);  // its tables are made once, before the threads share them
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; t++) workers.emplace_back(work);
+  // Entries go in in their order, each as soon as it is packed.
+  bool ok = true;
+  for (size_t i = 0; i < count && ok; i++) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      ready.wait(hold, [&] { return state[i] != 0; });
+    }
+    ok = state[i] == 1 && Insert(std::move(packed[i]), &errors[i]);
+    if (!ok) {
+      next = count;  // nothing more is started
+      *error = errors[i];
+      *failed = i;
+    } else if (done) {
+      done(i + 1);
+    }
+  }
+  for (std::thread &t : workers) t.join();
+  return ok;
 }
 
 uint32_t ArchiveWriter::Flags() const {
@@ -198,15 +312,13 @@ uint32_t ArchiveWriter::Flags() const {
   for (const ArchiveEntry &e : entries_) {
     if (e.method == ARCHIVE_METHOD1) flags |= FFS_FLAG_METHOD1;
     if (e.method == ARCHIVE_METHOD2) flags |= FFS_FLAG_METHOD2;
+    if (e.method == ARCHIVE_METHOD3) flags |= FFS_FLAG_METHOD3;
   }
   return flags;
 }
 
 bool ArchiveWriter::Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const {
-  std::vector<Stored> records;
-  records.reserve(entries_.size());
-  for (const ArchiveEntry &e : entries_) records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size()});
-  return LayOut(records, Flags(), base, trailer, out, error);
+  return LayOut(StoredOf(entries_), Flags(), base, trailer ? TAIL_TRAILER : TAIL_NONE, out, error);
 }
 
 bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
@@ -238,8 +350,12 @@ static bool Join(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &a
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
                            std::string *error) {
   std::vector<uint8_t> archive;
-  if (!ArchiveCheckStub(stub, error) || !writer.Write((uint32_t)stub.size(), true, &archive, error)) return false;
-  return Join(stub, archive, out);
+  if (!ArchiveCheckStub(stub, error) ||
+      !LayOut(StoredOf(writer.Entries()), writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, &archive, error))
+    return false;
+  Join(stub, archive, out);
+  Seal(out);
+  return true;
 }
 
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,
@@ -266,6 +382,8 @@ bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uin
     records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length});
   }
   std::vector<uint8_t> moved;
-  if (!LayOut(records, image.flags, (uint32_t)stub.size(), true, &moved, error)) return false;
-  return Join(stub, moved, out);
+  if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, &moved, error)) return false;
+  Join(stub, moved, out);
+  Seal(out);
+  return true;
 }

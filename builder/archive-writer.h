@@ -1,11 +1,11 @@
 // The archive writer: collects entries (name + content + method), packs them,
-// and lays out the flat file archive the installer mounts:
+// and lays out the flat file archive the installer mounts (the layout is
+// drawn in core/ffs.h).
 //
-//   header (16 bytes: "FFS!", N, ~N, flags)
-//   directory (N x 8 bytes: hash, absolute record offset), ascending hash
-//   records (hash, stored length L, L data bytes), in directory order
-//   [zero padding, so the last record's data has 16 bytes behind it]
-//   [trailer: 4 bytes, the archive's start offset A, only behind a stub]
+// An installer (ArchiveWriteInstaller, ArchiveAppendToStub) ends instead
+// with zero padding to a size that is a multiple of 8, the integrity record
+// (16 bytes, announced by FFS_FLAG_INTEGRITY in the header) and the trailer;
+// the record's layout and what it covers are described in ffs.h.
 //
 // All offsets are absolute in the container file, so an archive written for
 // one base cannot simply be copied behind a stub: write it for the stub's
@@ -22,41 +22,53 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
 #include "ffs.h"
+#include "pack3.h"
 
-// How an entry is stored. ARCHIVE_AUTO picks the smallest of raw, method 1
-// and method 2 (raw wins ties, then method 1).
-enum ArchiveMethod { ARCHIVE_AUTO, ARCHIVE_RAW, ARCHIVE_METHOD1, ARCHIVE_METHOD2 };
+// How an entry is stored. ARCHIVE_AUTO picks the smallest of raw, method 1,
+// method 2 and method 3 (raw wins ties, then the lower method); method 3
+// takes part only where its packer is available (Pack3Available).
+enum ArchiveMethod { ARCHIVE_AUTO, ARCHIVE_RAW, ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3 };
 
-// "auto", "raw", "1", "2" -> method; false for anything else.
+// "auto", "raw", "1", "2", "3" -> method; false for anything else.
 bool ArchiveParseMethod(const char *text, ArchiveMethod *method);
-// "auto", "raw", "1", "2".
+// "auto", "raw", "1", "2", "3".
 const char *ArchiveMethodName(ArchiveMethod method);
 
 // The directory hash of a name: CRC-32 of the name with a-z upper-cased
 // (other bytes unchanged), over its bytes without terminator.
 uint32_t ArchiveHashName(const std::string &name);
 
-// The largest content or stored length an entry may have (2 GiB - 1).
-#define ARCHIVE_MAX_ENTRY 0x7FFFFFFFu
-
 struct ArchiveEntry {
   std::string name;           // as given to Add (the archive stores none)
   uint32_t hash;              // ArchiveHashName(name)
-  ArchiveMethod method;       // ARCHIVE_RAW, ARCHIVE_METHOD1 or ARCHIVE_METHOD2
+  ArchiveMethod method;       // ARCHIVE_RAW or ARCHIVE_METHOD1..3
   uint32_t contentSize;       // bytes after unpacking
   std::vector<uint8_t> data;  // bytes as stored; L = data.size()
+};
+
+// One entry for ArchiveWriter::AddAll: its name, where its content comes
+// from (the file at path, read when its turn comes; content itself when
+// path is empty), and how it is stored (level: method 3's effort).
+struct ArchiveInput {
+  std::string name;
+  std::string path;
+  std::vector<uint8_t> content;
+  ArchiveMethod method = ARCHIVE_AUTO;
+  int level = PACK3_DEFAULT_LEVEL;
 };
 
 class ArchiveWriter {
  public:
   // Packs content with method and adds the entry. A raw request for content
-  // that begins with a packed signature ("FFC!", "FFC@") is packed instead
-  // (smallest of methods 1 and 2). Every packed result is decoded again and
+  // that begins with a packed signature ("FFC!", "FFC@", "FFC#") is packed
+  // instead (smallest of the methods). Every packed result is decoded again and
   // compared before it is accepted; auto falls back to raw when no packer
   // gives a sound result. Returns false, with *error set and the
   // writer unchanged, for: an empty name; empty content (a stored length of
-  // 0 reads as "absent" in the installer); content above ARCHIVE_MAX_ENTRY;
+  // 0 reads as "absent" in the installer); content above FFS_ENTRY_MAX;
   // a method that cannot pack this content (packer not available); a name
   // whose hash another entry already has (the message names both: names
   // that differ only in letter case always collide).
@@ -65,13 +77,25 @@ class ArchiveWriter {
   bool Add(const std::string &name, const std::vector<uint8_t> &content, ArchiveMethod method,
            std::string *error);
 
+  // Adds the inputs as Add would, in their order, packing up to threads of
+  // them at the same time (0: one per processor). The entries are the same,
+  // byte for byte, whatever the count. Stops at the first input, in the
+  // given order, that cannot be read or added: false, with *error and
+  // *failed (its index); the inputs before it stay added. done, when given,
+  // is called on the calling thread with the count of inputs added so far.
+  bool AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error, size_t *failed,
+              const std::function<void(size_t)> &done = nullptr);
+
   // Entries in directory order (ascending hash).
   const std::vector<ArchiveEntry> &Entries() const { return entries_; }
   size_t Count() const { return entries_.size(); }
 
   // Header flags: FFS_TURBO (records in directory order, set by default)
-  // plus FFS_FLAG_METHOD1 / FFS_FLAG_METHOD2 when such entries exist.
+  // plus FFS_FLAG_METHOD1 / 2 / 3 when such entries exist.
   void SetTurbo(bool on) { turbo_ = on; }
+  // Effort of method 3 for the entries added from now on
+  // (PACK3_MIN_LEVEL..PACK3_MAX_LEVEL, default PACK3_DEFAULT_LEVEL).
+  void SetLevel(int level) { level_ = level; }
   uint32_t Flags() const;
 
   // Lays out the archive as it will sit at absolute offset base of its
@@ -82,8 +106,14 @@ class ArchiveWriter {
   bool Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const;
 
  private:
+  // Where an entry of that hash goes in entries_ (*at); false, with *error,
+  // when another entry has the hash.
+  bool Place(const std::string &name, uint32_t hash, size_t *at, std::string *error) const;
+  bool Insert(ArchiveEntry &&entry, std::string *error);
+
   std::vector<ArchiveEntry> entries_;
   bool turbo_ = true;
+  int level_ = PACK3_DEFAULT_LEVEL;
 };
 
 // Whether stub can carry an archive: false (and *error) when it already
@@ -92,16 +122,17 @@ class ArchiveWriter {
 bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error);
 
 // The finished installer: stub bytes, the archive written for base =
-// stub.size(), and the trailer. Fails as ArchiveCheckStub or Write does.
+// stub.size(), padding, the integrity record and the trailer. Fails as
+// ArchiveCheckStub or Write does.
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer,
                            std::vector<uint8_t> *out, std::string *error);
 
 // Moves an archive that begins at offset 0 of archive (a standalone archive
 // as `ffsbuild pack` writes it; any trailer is dropped) behind stub: every
 // directory offset grows by stub.size(), the records keep their bytes, and
-// the trailer is appended. Fails, with *error, when archive is not a sound
-// standalone archive (or any record is damaged), the stub fails
-// ArchiveCheckStub, or the result would reach 2 GiB.
+// padding, the integrity record and the trailer are appended. Fails, with
+// *error, when archive is not a sound standalone archive (or any record is
+// damaged), the stub fails ArchiveCheckStub, or the result would reach 2 GiB.
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,
                          std::vector<uint8_t> *out, std::string *error);
 

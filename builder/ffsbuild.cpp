@@ -2,7 +2,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "commands.h"
+#include "cli.h"
+#include "script-format.h"
 
 namespace {
 
@@ -13,14 +14,14 @@ struct Subcommand {
 };
 
 const Subcommand subcommands[] = {
-    {"build", CommandBuild, "script + payload folder + stub -> finished installer"},
-    {"compile", CommandCompile, "readable script -> install.dat"},
-    {"decompile", CommandDecompile, "install.dat -> readable script"},
-    {"pack", CommandPack, "files or directories -> archive"},
-    {"stub", CommandStub, "append an archive to an executable"},
-    {"list", CommandList, "entries of an archive or installer"},
-    {"extract", CommandExtract, "unpack entries of an archive or installer"},
-    {"verify", CommandVerify, "check that every entry decodes"},
+    {"build", CliBuild, "script + payload folder + stub -> finished installer"},
+    {"compile", CliCompile, "readable script -> " SCRIPT_ENTRY_NAME},
+    {"decompile", CliDecompile, SCRIPT_ENTRY_NAME " -> readable script"},
+    {"pack", CliPack, "files or directories -> archive"},
+    {"stub", CliStub, "append an archive to an executable"},
+    {"list", CliList, "entries of an archive or installer"},
+    {"extract", CliExtract, "unpack entries of an archive or installer"},
+    {"verify", CliVerify, "check entries, signature and integrity record"},
 };
 
 void Usage(FILE *out) {

@@ -8,6 +8,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 bool FsIsDirectory(const std::string &path) {
@@ -125,3 +130,28 @@ bool FsNameToPath(const std::string &root, const std::string &name, std::string 
   *path = host;
   return true;
 }
+
+bool FsFileSize(const std::string &path, uint64_t *size) {
+  std::error_code ec;
+  uintmax_t n = fs::file_size(fs::u8path(path), ec);
+  if (ec) return false;
+  *size = (uint64_t)n;
+  return true;
+}
+
+std::string FsProgramDirectory() {
+  char path[4096] = {0};
+#ifdef _WIN32
+  DWORD n = GetModuleFileNameA(NULL, path, sizeof path - 1);
+  if (n == 0 || n >= sizeof path - 1) return "";
+#else
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  path[n] = 0;
+#endif
+  std::string self = path;
+  size_t cut = self.find_last_of("/\\");
+  return cut == std::string::npos ? "" : self.substr(0, cut + 1);
+}
+
+bool FsIsTerminal(FILE *stream) { return isatty(fileno(stream)) != 0; }

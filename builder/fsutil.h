@@ -1,10 +1,12 @@
-// File-system helpers of the builder: whole-file reads and writes, and the
-// walk that turns a payload directory into archive names. Errors come back
+// File-system helpers of the builder: whole-file reads and writes, the walk
+// that turns a payload directory into archive names, and the little the
+// builder asks of its host (the only place with platform conditionals). Errors come back
 // as the "what is wrong" text; callers put "ffsbuild: <file>: " before it.
 #ifndef BUILDER_FSUTIL_H
 #define BUILDER_FSUTIL_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -32,5 +34,15 @@ bool FsListTree(const std::string &root, std::vector<std::string> *names, std::s
 // host's separator. false for a name that could leave root (absolute, a
 // drive letter, an empty or ".." component).
 bool FsNameToPath(const std::string &root, const std::string &name, std::string *path);
+
+// The size of a regular file; false when it cannot be had.
+bool FsFileSize(const std::string &path, uint64_t *size);
+
+// The folder of the running program with its trailing separator; "" when
+// it cannot be found.
+std::string FsProgramDirectory();
+
+// True when the stream is a terminal.
+bool FsIsTerminal(FILE *stream);
 
 #endif

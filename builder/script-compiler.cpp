@@ -11,12 +11,15 @@
 #include <set>
 
 #include "archive-writer.h"
+#include "codepage.h"
+#include "file-name.h"
+#include "file-pattern.h"
 #include "script-keywords.h"
 
 namespace {
 
-const char kMark = 0x16;
-const size_t kKeywordMax = 39;  // keyword bytes the installer reads
+const char kMark = SCRIPT_MARK;
+const size_t kKeywordMax = SCRIPT_KEYWORD_MAX;
 const int64_t kIdWarning = 1000;
 
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -123,7 +126,18 @@ bool NeedsQuotes(const std::string &text) {
          text.find('|') != std::string::npos;
 }
 
-std::string FormatArg(const std::string &text) {
+// "${" would be read as a name to replace: "$${" keeps it.
+std::string EscapeDefines(const std::string &text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text.compare(i, 2, "${") == 0) out += '$';
+    out += text[i];
+  }
+  return out;
+}
+
+std::string FormatArg(const std::string &raw) {
+  std::string text = EscapeDefines(raw);
   if (!NeedsQuotes(text)) return text;
   std::string out = "\"";
   for (char c : text) out += c == '"' ? "\"\"" : std::string(1, c);
@@ -134,7 +148,7 @@ std::string FormatArg(const std::string &text) {
 // the bytes after the colon always do. A command that takes no arguments is
 // written without its colon in the checked form.
 std::string FormatLine(const std::string &keyword, const std::vector<std::string> &args, bool raw) {
-  std::string out = (raw ? "!" : "") + keyword;
+  std::string out = (raw ? "!" : "") + EscapeDefines(keyword);
   if (args.size() == 1 && args[0].empty()) {
     const ScriptKeywordInfo *info = ScriptFindKeyword(keyword);
     if (raw) return out + ":";
@@ -150,24 +164,59 @@ enum LexResult { LEX_NOTHING, LEX_COMMAND, LEX_FAILED };
 
 class Compiler {
  public:
-  Compiler(const ScriptCompileOptions &options, ScriptCompiled *out) : out_(out) {
+  Compiler(const ScriptCompileOptions &options, ScriptCompiled *out) : options_(options), out_(out) {
     if (options.payload != nullptr) {
       checkPayload_ = true;
-      for (const std::string &name : *options.payload) payload_.insert(ScriptUpper(name));
+      for (size_t i = 0; i < options.payload->size(); i++) {
+        const std::string &name = (*options.payload)[i];
+        payload_.insert(ScriptUpper(name));
+        if (options.payloadSizes != nullptr && i < options.payloadSizes->size())
+          sizes_[ScriptUpper(name)] = (*options.payloadSizes)[i];
+      }
     }
-    hashes_[ArchiveHashName("install.dat")] = {"INSTALL.DAT", 0};
+    hashes_[ArchiveHashName(SCRIPT_ENTRY_NAME)] = {ScriptUpper(SCRIPT_ENTRY_NAME), 0};
   }
 
+  // Findings point at the source: the line's file, its line there and the
+  // column of the byte before any ${NAME} was replaced.
   void Report(bool error, int line, int column, const std::string &message) {
-    out_->diagnostics.push_back({error, line, column, -1, message});
-    (error ? out_->errors : out_->warnings)++;
+    ScriptDiagnostic d = {error || options_.warningsAsErrors, line, column, -1, message, "", {}};
+    if (current_ != nullptr && line > 0) {
+      d.line = current_->line;
+      int at = column - 1;
+      if (at >= (int)current_->columns.size()) at = (int)current_->columns.size() - 1;
+      if (at >= 0) d.column = current_->columns[at];
+      ScriptPlaceDiagnostic(*source_, current_->file, &d);
+    }
+    out_->diagnostics.push_back(d);
+    (d.error ? out_->errors : out_->warnings)++;
+  }
+
+  // Compiles the lines; the preprocessor's findings (in found) are put in
+  // source order among the compiler's.
+  void Compile(const ScriptPreprocessed &source, const std::vector<ScriptDiagnostic> &found) {
+    source_ = &source;
+    size_t next = 0;
+    for (size_t i = 0; i <= source.lines.size(); i++) {
+      for (; next < found.size() && source.findingsAt[next] <= i; next++) {
+        out_->diagnostics.push_back(found[next]);
+        out_->errors++;
+      }
+      if (i == source.lines.size()) break;
+      current_ = &source.lines[i];
+      CompileLine(current_->text, current_->line);
+    }
+    current_ = nullptr;
+    Finish();
   }
 
   void CompileLine(const std::string &text, int number) {
     Line line;
     line.number = number;
+    CheckCodepage(text, number);
     if (Lex(text, &line) != LEX_COMMAND) return;
     if (line.raw) {
+      CheckRawFileList(line);
       Emit(line.keyword, line.args);
       return;
     }
@@ -177,8 +226,48 @@ class Compiler {
       return;
     }
     if (!CheckCount(*info, &line)) return;
+    std::string keyword = info->keyword;
+    expanded_.clear();
+    if (keyword == "FILE LIST" && !ExpandFileList(&line.args[0], number)) return;
+    if (keyword == "INSTALL SIZE" && ScriptUpper(line.args[0].text) == "AUTO") {
+      if (!checkPayload_ || options_.payloadSizes == nullptr) {
+        Report(true, number, line.args[0].column, "INSTALL SIZE auto needs the payload's files to measure");
+        return;
+      }
+      autoSizes_.push_back(out_->data.size() + 1 + keyword.size() + 1);
+      line.args[0].text.clear();
+      Emit(keyword, line.args);
+      return;
+    }
+    size_t listed = out_->files.size();
     for (int i = 0; i < info->count; i++) CheckArg(*info, i, line.args[i], number);
+    if (keyword == "FILE LIST") {
+      out_->fileLists.emplace_back(out_->files.begin() + listed, out_->files.end());
+      fileListLine_ = fileListLine_ ? fileListLine_ : number;
+    }
+    if (keyword == "MESSAGE" || keyword == "AGREEMENT") {
+      ScriptPageFile page;
+      page.name = line.args[0].text;
+      page.place = PlaceOf(number, line.args[0].column);
+      out_->pageFiles.push_back(page);
+    }
+    if (keyword == "INSTALL") sawInstall_ = true;
+    if (keyword == "NOTEPAD") Uses(line.args[0], number, false);
+    if (keyword == "ADD ITEM") Uses(line.args[0], number, true);
+    if (keyword == "OLE") Uses(line.args[1], number, false);
     Emit(info->keyword, line.args);
+  }
+
+  ScriptDiagnostic PlaceOf(int number, int column) {
+    size_t before = out_->diagnostics.size();
+    int errors = out_->errors, warnings = out_->warnings;
+    Report(false, number, column, "");
+    ScriptDiagnostic d = out_->diagnostics.back();
+    out_->diagnostics.resize(before);
+    out_->errors = errors;
+    out_->warnings = warnings;
+    d.error = false;
+    return d;
   }
 
  private:
@@ -266,10 +355,14 @@ class Compiler {
     return true;
   }
 
+  // The message and the suggestions look at no more than the installer reads
+  // (and one byte beyond, to tell a blank after a keyword): a hostile line
+  // costs no more than a short one.
   void UnknownKeyword(const Line &line) {
-    std::string message = "unknown keyword '" + line.keyword + "'";
-    const ScriptKeywordInfo *near = ScriptSuggestKeyword(line.keyword);
-    const ScriptKeywordInfo *prefix = LongestKeywordPrefix(line.keyword);
+    std::string shown = line.keyword.substr(0, kKeywordMax);
+    std::string message = "unknown keyword '" + shown + (line.keyword.size() > kKeywordMax ? "...'" : "'");
+    const ScriptKeywordInfo *near = ScriptSuggestKeyword(shown);
+    const ScriptKeywordInfo *prefix = LongestKeywordPrefix(line.keyword.substr(0, kKeywordMax + 1));
     if (!line.colon && prefix != nullptr)
       message += Format("; is a ':' missing after '%s'?", prefix->keyword);
     else if (near != nullptr)
@@ -390,8 +483,14 @@ class Compiler {
   }
 
   void CheckColour(const Arg &arg, const std::string &what, int number) {
-    std::vector<Arg> parts = Split(arg, ',');
-    if (parts.size() > 3) {
+    std::vector<Arg> parts = Split(arg, SCRIPT_COLOUR_SEPARATOR);
+    if (parts.size() == 1 && ScanWhole(arg.text).trailing && IsBlankSeparated(arg.text)) {
+      Report(false, number, arg.column,
+             what + " '" + arg.text + "' is written with blanks; the installer reads only red: write '" +
+                 Commas(arg.text) + "'");
+      return;
+    }
+    if (parts.size() > SCRIPT_COLOUR_COMPONENTS) {
       Report(true, number, arg.column,
              Format("%s has %d components; a colour has three: red, green, blue", what.c_str(), (int)parts.size()));
       return;
@@ -403,10 +502,33 @@ class Compiler {
         Report(false, number, part.column,
                Format("colour component %d is stored as %d", (int)n.wrapped, (int)(n.wrapped & 0xFF)));
     }
-    if (parts.size() < 3)
+    if (parts.size() < SCRIPT_COLOUR_COMPONENTS)
       Report(false, number, arg.column,
              what + (parts.size() == 1 ? " sets only red" : " sets only red and green") +
                  "; the other components keep their earlier values");
+  }
+
+  // "255 0 0": numbers separated by blanks only.
+  static bool IsBlankSeparated(const std::string &text) {
+    bool blank = false;
+    for (char c : text) {
+      if (IsBlank(c)) blank = true;
+      else if (!IsDigit(c) && c != '-' && c != '+') return false;
+    }
+    return blank;
+  }
+
+  static std::string Commas(const std::string &text) {
+    std::string out;
+    size_t p = 0;
+    while (p < text.size()) {
+      while (p < text.size() && IsBlank(text[p])) p++;
+      size_t end = p;
+      while (end < text.size() && !IsBlank(text[end])) end++;
+      if (end > p) out += (out.empty() ? "" : ", ") + text.substr(p, end - p);
+      p = end;
+    }
+    return out;
   }
 
   void CheckStyle(const Arg &arg, int number) {
@@ -422,10 +544,10 @@ class Compiler {
       std::string word = upper.substr(p, end - p);
       std::string inside;
       bool known = false;
-      for (size_t i = 0; i < scriptStyleWordCount; i++) {
-        if (word == scriptStyleWords[i]) known = true;
-        if (word.find(scriptStyleWords[i]) != std::string::npos)
-          inside += std::string(inside.empty() ? "" : ", ") + scriptStyleWords[i];
+      for (const ScriptStyleWord &style : scriptStyleWords) {
+        if (word == style.word) known = true;
+        if (word.find(style.word) != std::string::npos)
+          inside += std::string(inside.empty() ? "" : ", ") + style.word;
       }
       if (!known)
         Report(false, number, arg.column + (int)p,
@@ -436,7 +558,7 @@ class Compiler {
   }
 
   void CheckFileList(const Arg &arg, int number) {
-    for (const Arg &name : Split(arg, ',', false)) {
+    for (const Arg &name : expanded_.empty() ? Split(arg, ',', false) : expanded_) {
       if (name.text.empty()) {
         Report(true, number, name.column, "an empty name in FILE LIST: INSTALL would fail on it");
         continue;
@@ -445,11 +567,28 @@ class Compiler {
         Report(false, number, name.column,
                "'" + name.text + "' has a blank at its edge, which belongs to the name (blanks around commas are kept)");
       if (name.text.size() > SCRIPT_FILE_NAME_ROOM)
-        Report(false, number, name.column,
+        Report(!expanded_.empty(), number, name.column,
                Format("a file name of %d characters; the installer keeps the first %d", (int)name.text.size(),
                       SCRIPT_FILE_NAME_ROOM));
+      CheckInside(name, number);
       CheckFileName(name.text, number, name.column);
     }
+  }
+
+  // A name of the file list is a path below the destination: it must stay
+  // there.
+  void CheckInside(const Arg &name, int number) {
+    if (!FileNameStaysInside(name.text.c_str()))
+      Report(true, number, name.column,
+             "'" + name.text + "' leads outside the destination directory (absolute, a drive, or '..')");
+  }
+
+  // A raw FILE LIST is written as it stands, but its names are still held to
+  // the destination.
+  void CheckRawFileList(const Line &line) {
+    if (ScriptUpper(line.keyword) != "FILE LIST" || line.args.empty()) return;
+    for (const Arg &name : Split(line.args[0], ',', false))
+      if (!name.text.empty()) CheckInside(name, line.number);
   }
 
   void CheckFileName(const std::string &name, int number, int column) {
@@ -506,6 +645,141 @@ class Compiler {
     data.push_back('\n');
   }
 
+  // ---- Patterns, sizes and what the script refers to -----------------------
+
+  // Replaces a FILE LIST with patterns by the names they expand to (in
+  // expanded_, each with the column of its pattern). false after an error.
+  bool ExpandFileList(Arg *arg, int number) {
+    // In a list with patterns the blanks around each entry are dropped.
+    std::vector<Arg> entries = Split(*arg, ',', true);
+    bool patterns = false;
+    for (const Arg &e : entries) patterns = patterns || FilePatternIs(e.text);
+    if (!patterns) return true;
+    if (!checkPayload_) {
+      Report(true, number, arg->column, "a FILE LIST with patterns needs the payload to expand them (--payload DIR)");
+      return false;
+    }
+    std::vector<Arg> chosen;
+    std::set<std::string> seen;
+    bool ok = true;
+    for (const Arg &e : entries) {
+      if (!e.text.empty() && e.text[0] == '!') continue;
+      if (!FilePatternIs(e.text)) {
+        if (seen.insert(ScriptUpper(e.text)).second) chosen.push_back(e);
+        continue;
+      }
+      size_t before = chosen.size();
+      for (const std::string &name : *options_.payload)
+        if (FilePatternMatch(e.text, name) && seen.insert(ScriptUpper(name)).second) chosen.push_back({name, e.column});
+      bool matched = chosen.size() > before;
+      for (const std::string &name : *options_.payload) matched = matched || FilePatternMatch(e.text, name);
+      if (!matched) {
+        std::string message = "'" + e.text + "' matches no file of the payload";
+        if (e.text.find('/') != std::string::npos) message += "; archive names use '\\' between folders";
+        Report(true, number, e.column, message);
+        ok = false;
+      }
+    }
+    for (const Arg &e : entries) {
+      if (e.text.empty() || e.text[0] != '!') continue;
+      std::string pattern = e.text.substr(1);
+      size_t before = chosen.size();
+      std::vector<Arg> kept;
+      for (const Arg &c : chosen)
+        if (!FilePatternMatch(pattern, c.text)) kept.push_back(c);
+      chosen.swap(kept);
+      if (chosen.size() == before)
+        Report(false, number, e.column, "the exclusion '" + e.text + "' leaves out nothing");
+    }
+    if (!ok) return false;
+    if (chosen.empty()) {
+      Report(true, number, arg->column, "the FILE LIST names no file once its exclusions are applied");
+      return false;
+    }
+    std::string joined;
+    for (const Arg &c : chosen) {
+      if (CodepageLooksUtf8(c.text))
+        Report(false, number, c.column,
+               "'" + c.text + "' is a UTF-8 name; the installer creates it with these bytes in the ANSI code page");
+      if (c.text.find(',') != std::string::npos) {
+        Report(true, number, c.column, "'" + c.text + "' has a comma in its name, which FILE LIST reads as a separator");
+        ok = false;
+      }
+      joined += (joined.empty() ? "" : ",") + c.text;
+    }
+    // The whole list is one argument of install.dat, which the installer
+    // loads whole and measures with 32-bit signed lengths.
+    if (joined.size() > (size_t)SCRIPT_FILE_LIST_MAX) {
+      Report(true, number, arg->column,
+             Format("the FILE LIST expands to %lu bytes; the installer takes at most %u", (unsigned long)joined.size(),
+                    (unsigned)SCRIPT_FILE_LIST_MAX));
+      return false;
+    }
+    if (!ok) return false;
+    arg->text = joined;
+    expanded_ = chosen;
+    return true;
+  }
+
+  // NOTEPAD, OLE and ADD ITEM name a file of the destination: one a FILE
+  // LIST installs (an ADD ITEM program may carry arguments after a blank).
+  void Uses(const Arg &arg, int number, bool program) {
+    if (arg.text.empty()) return;
+    uses_.push_back({arg, PlaceOf(number, arg.column), program});
+  }
+
+  void Finish() {
+    std::set<std::string> installed;
+    uint64_t bytes = 0;
+    for (const auto &list : out_->fileLists)
+      for (const std::string &name : list)
+        if (installed.insert(ScriptUpper(name)).second && sizes_.count(ScriptUpper(name)))
+          bytes += sizes_[ScriptUpper(name)];
+    std::string kilobytes = Format("%llu", (unsigned long long)((bytes + 1023) / 1024));
+    for (auto at = autoSizes_.rbegin(); at != autoSizes_.rend(); ++at)
+      out_->data.insert(out_->data.begin() + (long)*at, kilobytes.begin(), kilobytes.end());
+    // What a FILE LIST installs is known for sure with the payload at hand.
+    if (!options_.wholeScript || !checkPayload_) return;
+    for (const Use &use : uses_) {
+      std::string upper = ScriptUpper(use.arg.text);
+      bool found = installed.count(upper) != 0;
+      size_t blank = upper.find(' ');
+      if (use.program && blank != std::string::npos) found = found || installed.count(upper.substr(0, blank));
+      if (!found) Place(use.place, "'" + use.arg.text + "' is not among the files FILE LIST installs");
+    }
+    if (fileListLine_ && !sawInstall_)
+      Report(false, 0, 0, "the script has a FILE LIST but no INSTALL: nothing will be copied");
+  }
+
+  void Place(ScriptDiagnostic d, const std::string &message) {
+    d.message = message;
+    d.error = options_.warningsAsErrors;
+    out_->diagnostics.push_back(d);
+    (d.error ? out_->errors : out_->warnings)++;
+  }
+
+  // Text in UTF-8 is shown by the installer byte for byte in the ANSI code page.
+  void CheckCodepage(const std::string &text, int number) {
+    if (!CodepageLooksUtf8(text)) return;
+    Report(false, number, 1,
+           "UTF-8 text; the installer shows the bytes in the ANSI code page (--codepage 1252 converts it)");
+  }
+
+  struct Use {
+    Arg arg;
+    ScriptDiagnostic place;
+    bool program;
+  };
+
+  const ScriptCompileOptions &options_;
+  const ScriptPreprocessed *source_ = nullptr;
+  const ScriptSourceLine *current_ = nullptr;
+  std::vector<Arg> expanded_;
+  std::map<std::string, uint64_t> sizes_;
+  std::vector<size_t> autoSizes_;
+  std::vector<Use> uses_;
+  int fileListLine_ = 0;
+  bool sawInstall_ = false;
   ScriptCompiled *out_;
   bool checkPayload_ = false;
   std::set<std::string> payload_;
@@ -585,7 +859,7 @@ class Decompiler {
 
  private:
   void Warn(size_t offset, const std::string &message) {
-    out_->diagnostics.push_back({false, 0, 0, (long)offset, message});
+    out_->diagnostics.push_back({false, 0, 0, (long)offset, message, "", {}});
   }
 
   void Stray(const std::vector<uint8_t> &data, size_t from, size_t to) {
@@ -605,7 +879,9 @@ class Decompiler {
     if (!c.crlf) expected.insert(expected.end(), {'\r', '\n'});
     std::string checked = FormatLine(c.keyword, c.args, false);
     ScriptCompiled compiled;
-    ScriptCompile(checked, ScriptCompileOptions(), &compiled);
+    ScriptCompileOptions options;
+    options.wholeScript = false;
+    ScriptCompile(checked, options, &compiled);
     bool same = compiled.errors == 0 && compiled.data == expected;
     for (const ScriptDiagnostic &d : compiled.diagnostics)
       Warn(c.start, same ? d.message : "kept as a raw command: " + d.message);
@@ -617,9 +893,15 @@ class Decompiler {
 
 }  // namespace
 
-std::string ScriptFormatDiagnostic(const std::string &file, const ScriptDiagnostic &d) {
+std::string ScriptFormatDiagnostic(const std::string &script, const ScriptDiagnostic &d) {
   std::string kind = d.error ? "error" : "warning";
-  if (d.line > 0) return Format("%s:%d:%d: %s: ", file.c_str(), d.line, d.column, kind.c_str()) + d.message;
+  const std::string &file = d.file.empty() ? script : d.file;
+  if (d.line > 0) {
+    std::string out = Format("%s:%d:%d: %s: ", file.c_str(), d.line, d.column, kind.c_str()) + d.message;
+    for (const auto &from : d.includedFrom)
+      out += Format("\n%s:%d: note: included from here", from.first.c_str(), from.second);
+    return out;
+  }
   if (d.offset >= 0) return Format("%s: byte %ld: %s: ", file.c_str(), d.offset, kind.c_str()) + d.message;
   return file + ": " + kind + ": " + d.message;
 }
@@ -632,14 +914,11 @@ bool ScriptCompile(const std::string &source, const ScriptCompileOptions &option
                     "a UTF-8 byte order mark, skipped; the installer shows text in the system's ANSI code page");
     p = 3;
   }
-  for (int number = 1; p < source.size(); number++) {
-    size_t end = source.find('\n', p);
-    if (end == std::string::npos) end = source.size();
-    std::string line = source.substr(p, end - p);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    compiler.CompileLine(line, number);
-    p = end + 1;
-  }
+  ScriptPreprocessed lines;
+  std::vector<ScriptDiagnostic> found;
+  ScriptPreprocess(source.substr(p), options.scriptName, options.defines, options.fixedDefines, options.readFile,
+                   &lines, &found);
+  compiler.Compile(lines, found);
   return out->errors == 0;
 }
 

@@ -13,8 +13,12 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "script-preprocess.h"
 
 struct ScriptDiagnostic {
   bool error;           // an error stops the build; a warning does not
@@ -22,10 +26,14 @@ struct ScriptDiagnostic {
   int column;           // 1-based byte column
   long offset;          // byte offset in install.dat (decompiling), else -1
   std::string message;
+  std::string file;  // the included file the line is in; "" for the script itself
+  std::vector<std::pair<std::string, int>> includedFrom;  // (file, line) of each !include, innermost first
 };
 
 // "script.txt:12:5: error: message", "install.dat: byte 40: warning: ...",
-// or "script.txt: error: ..." for a message without a place.
+// or "script.txt: error: ..." for a message without a place. A line of an
+// included file names that file, and each !include that led there follows
+// on a line of its own: "script.txt:3: note: included from here".
 std::string ScriptFormatDiagnostic(const std::string &file, const ScriptDiagnostic &d);
 
 struct ScriptCompileOptions {
@@ -33,12 +41,37 @@ struct ScriptCompileOptions {
   // file that FILE LIST, FONT, MESSAGE and AGREEMENT name must be among
   // them (letter case aside); when NULL that check is skipped.
   const std::vector<std::string> *payload = nullptr;
+  // The size in bytes of each payload file, in the order of payload; needed
+  // for "INSTALL SIZE: auto".
+  const std::vector<uint64_t> *payloadSizes = nullptr;
+  // The script's name (diagnostics of included files name it in their
+  // include chain; !include reads relative to its folder) and how included
+  // files are read (none can be when unset).
+  std::string scriptName = "script";
+  ScriptReadFile readFile;
+  // Names known before the first line (built-in names, the command line's
+  // -D) and those of them a !define cannot change (the command line's).
+  std::map<std::string, std::string> defines;
+  std::vector<std::string> fixedDefines;
+  // Warnings count as errors.
+  bool warningsAsErrors = false;
+  // The checks of the script as a whole: a FILE LIST without INSTALL, files
+  // NOTEPAD, OLE and ADD ITEM use that no FILE LIST installs.
+  bool wholeScript = true;
+};
+
+// A file a page shows (MESSAGE, AGREEMENT), with the place that names it.
+struct ScriptPageFile {
+  std::string name;
+  ScriptDiagnostic place;  // line, column and file of the name; message empty
 };
 
 struct ScriptCompiled {
   std::vector<uint8_t> data;                   // install.dat
   std::vector<ScriptDiagnostic> diagnostics;   // in source order
   std::vector<std::string> files;              // payload files the script names, as written
+  std::vector<std::vector<std::string>> fileLists;  // the names of each FILE LIST, patterns expanded
+  std::vector<ScriptPageFile> pageFiles;       // the files of MESSAGE and AGREEMENT
   int errors = 0;
   int warnings = 0;
 };

@@ -1,49 +1,59 @@
 #include "script-keywords.h"
 
+#include "script-format.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace {
 
+// The room of each argument: what the installer's buffer for it keeps.
+const int kField = SCRIPT_ROOM(SCRIPT_FIELD_SIZE);
+const int kArg = SCRIPT_ROOM(SCRIPT_ARG_SIZE);
+const int kPath = SCRIPT_ROOM(VANTOR_PATH_SIZE);
+// One place of a directory name is kept for the backslash the installer appends.
+const int kDirectory = kField - 1;
+
 const ScriptKeywordInfo keywords[] = {
-    {"COMPANY NAME", 1, {{"name", SARG_TEXT, 159}}, "sets the company name"},
-    {"PRODUCT NAME", 1, {{"name", SARG_TEXT, 159}}, "sets the product name (window title)"},
-    {"TEXT", 1, {{"text", SARG_TEXT, 159}}, "sets the prompt text of the next page or command"},
+    {"COMPANY NAME", 1, {{"name", SARG_TEXT, kField}}, "sets the company name"},
+    {"PRODUCT NAME", 1, {{"name", SARG_TEXT, kField}}, "sets the product name (window title)"},
+    {"TEXT", 1, {{"text", SARG_TEXT, kField}}, "sets the prompt text of the next page or command"},
     {"FILE LIST", 1, {{"files", SARG_FILE_LIST, 0}}, "lists what INSTALL extracts from the archive"},
-    {"GRADIENT START", 1, {{"colour", SARG_COLOUR, 79}}, "sets the top colour of the background"},
-    {"GRADIENT END", 1, {{"colour", SARG_COLOUR, 79}}, "sets the bottom colour of the background"},
-    {"FONT", 2, {{"id", SARG_ID, 79}, {"font file", SARG_PAYLOAD, 79}},
+    {"GRADIENT START", 1, {{"colour", SARG_COLOUR, kArg}}, "sets the top colour of the background"},
+    {"GRADIENT END", 1, {{"colour", SARG_COLOUR, kArg}}, "sets the bottom colour of the background"},
+    {"FONT", 2, {{"id", SARG_ID, kArg}, {"font file", SARG_PAYLOAD, kArg}},
      "copies a font file from the archive to the temporary directory and adds it to the system"},
     {"STRING", 9,
-     {{"id", SARG_ID, 79},
-      {"typeface", SARG_TEXT, 31},
-      {"width", SARG_FRACTION, 79},
-      {"height", SARG_FRACTION, 79},
-      {"x", SARG_FRACTION, 79},
-      {"y", SARG_FRACTION, 79},
-      {"colour", SARG_COLOUR, 79},
-      {"style", SARG_STYLE, 79},
-      {"text", SARG_TEXT, 79}},
+     {{"id", SARG_ID, kArg},
+      {"typeface", SARG_TEXT, SCRIPT_ROOM(SCRIPT_FACE_SIZE)},
+      {"width", SARG_FRACTION, kArg},
+      {"height", SARG_FRACTION, kArg},
+      {"x", SARG_FRACTION, kArg},
+      {"y", SARG_FRACTION, kArg},
+      {"colour", SARG_COLOUR, kArg},
+      {"style", SARG_STYLE, kArg},
+      {"text", SARG_TEXT, kArg}},
      "defines a text drawn on the background"},
     {"REFRESH", 0, {}, "repaints the main window"},
-    {"CREATE GROUP", 1, {{"group", SARG_TEXT, 142}}, "creates a Program Manager group"},
-    {"ADD ITEM", 2, {{"program", SARG_TEXT, 159}, {"caption", SARG_TEXT, 159}}, "adds a Program Manager item"},
-    {"NOTEPAD", 1, {{"text file", SARG_TEXT, 771}}, "shows an installed text file"},
-    {"OLE", 2, {{"REGISTER or UNREGISTER", SARG_OLE_MODE, 39}, {"library", SARG_TEXT, 771}},
+    {"CREATE GROUP", 1, {{"group", SARG_TEXT, SCRIPT_GROUP_ROOM}}, "creates a Program Manager group"},
+    {"ADD ITEM", 2, {{"program", SARG_TEXT, kField}, {"caption", SARG_TEXT, kField}}, "adds a Program Manager item"},
+    {"NOTEPAD", 1, {{"text file", SARG_TEXT, kPath}}, "shows an installed text file"},
+    {"OLE", 2, {{"REGISTER or UNREGISTER", SARG_OLE_MODE, SCRIPT_ROOM(SCRIPT_OLE_MODE_SIZE)}, {"library", SARG_TEXT, kPath}},
      "registers or unregisters a self-registering library"},
-    {"AGREEMENT", 1, {{"text file", SARG_PAYLOAD, 771}}, "shows the licence agreement page"},
-    {"MESSAGE", 1, {{"text file", SARG_PAYLOAD, 771}}, "shows a message page"},
-    {"REGISTER", 1, {{"recipient address", SARG_TEXT, 159}}, "offers electronic registration"},
+    {"AGREEMENT", 1, {{"text file", SARG_PAYLOAD, kPath}}, "shows the licence agreement page"},
+    {"MESSAGE", 1, {{"text file", SARG_PAYLOAD, kPath}}, "shows a message page"},
+    {"REGISTER", 1, {{"recipient address", SARG_TEXT, kField}}, "offers electronic registration"},
     {"BREAK", 0, {}, "pauses the script: ends the current run"},
-    {"UPDATE", 1, {{"message", SARG_TEXT, 159}}, "requires an earlier installation of the product"},
+    {"UPDATE", 1, {{"message", SARG_TEXT, kField}}, "requires an earlier installation of the product"},
     {"INSTALL", 0, {}, "extracts the listed files into the destination"},
-    {"DONE", 1, {{"message", SARG_TEXT, 159}}, "records the installation and reports completion"},
-    {"REGISTRY PATH", 1, {{"key path", SARG_TEXT, 159}}, "sets the product's registry key"},
-    {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, 159}}, "sets the space the product needs"},
-    // one place of the 159 is kept for the backslash the installer appends
-    {"INSTALL DIR", 1, {{"directory", SARG_TEXT, 158}}, "sets the default directory name"},
-    {"INSTALL DIR ALT", 1, {{"directory", SARG_TEXT, 158}}, "sets the alternative directory name"},
-    {"INSTALL PATH", 1, {{"prompt", SARG_TEXT, 159}}, "asks for the destination directory"},
+    {"DONE", 1, {{"message", SARG_TEXT, kField}}, "records the installation and reports completion"},
+    {"REGISTRY PATH", 1, {{"key path", SARG_TEXT, kField}}, "sets the product's registry key"},
+    {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, kField}}, "sets the space the product needs"},
+    {"INSTALL DIR", 1, {{"directory", SARG_TEXT, kDirectory}}, "sets the default directory name"},
+    {"INSTALL DIR ALT", 1, {{"directory", SARG_TEXT, kDirectory}}, "sets the alternative directory name"},
+    {"INSTALL PATH", 1, {{"prompt", SARG_TEXT, kField}}, "asks for the destination directory"},
+    {"UNINSTALL", 1, {{"program name", SARG_TEXT, kField}},
+     "records the run's changes and writes an uninstaller into the destination"},
 };
 
 const size_t keywordCount = sizeof keywords / sizeof keywords[0];
@@ -70,10 +80,6 @@ size_t EditDistance(const std::string &a, const std::string &b) {
 
 }  // namespace
 
-const char *const scriptStyleWords[] = {"ITALIC", "BOLD", "UNDERLINE", "LEFT", "DOWN",
-                                        "RIGHT",  "UP",   "CENTERX",   "CENTERY"};
-const size_t scriptStyleWordCount = sizeof scriptStyleWords / sizeof scriptStyleWords[0];
-
 std::string ScriptUpper(const std::string &text) {
   std::string out = text;
   for (char &c : out)
@@ -94,6 +100,10 @@ const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text) {
 }
 
 const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text) {
+  // Longer than the installer reads of a keyword: no typing slip of one, and
+  // the distances stay cheap whatever the text.
+  const size_t keywordMax = 39;
+  if (text.size() > keywordMax) return NULL;
   std::string upper = ScriptUpper(text);
   const ScriptKeywordInfo *best = NULL;
   size_t bestDistance = 0;

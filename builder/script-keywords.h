@@ -8,6 +8,10 @@
 
 #include <string>
 
+#include "ffs.h"
+#include "script-format.h"
+#include "vantor-core.h"
+
 #define SCRIPT_MAX_ARGS 9
 
 enum ScriptArgKind {
@@ -35,8 +39,12 @@ struct ScriptKeywordInfo {
   const char *summary;
 };
 
-// Room for one name of a FILE LIST.
-#define SCRIPT_FILE_NAME_ROOM 771
+// Room for one name of a FILE LIST: an archive name.
+#define SCRIPT_FILE_NAME_ROOM SCRIPT_ROOM(VANTOR_PATH_SIZE)
+// The FILE LIST as a whole stays in the loaded install.dat (its names are
+// copied one at a time into buffers of VANTOR_PATH_SIZE), so its bytes are
+// bounded only by the largest entry the installer loads.
+#define SCRIPT_FILE_LIST_MAX FFS_ENTRY_MAX
 
 // The table, in the installer's order of registration.
 const ScriptKeywordInfo *ScriptKeywords(size_t *count);
@@ -50,9 +58,5 @@ const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text);
 std::string ScriptUpper(const std::string &text);
 // "STRING: id | typeface | ..." or "BREAK".
 std::string ScriptUsage(const ScriptKeywordInfo &info);
-
-// The style words of STRING, in the order the installer looks for them.
-extern const char *const scriptStyleWords[];
-extern const size_t scriptStyleWordCount;
 
 #endif

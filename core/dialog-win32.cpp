@@ -3,7 +3,7 @@
 // where DIALOG_WM_INITDIALOG left their binding.
 #include <windows.h>
 
-#include "dialog.h"
+#include "dialog-sys.h"
 
 struct DialogBinding {
   DialogProc proc;

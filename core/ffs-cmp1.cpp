@@ -1,7 +1,7 @@
 // Compression method 1 decoder: one pass from memory to memory, no state
 // between calls. Every operation is checked against what is left of the
 // input and of the output, and against the bytes produced so far, before
-// anything is read or written; every failure leaves through one exit.
+// anything is read or written; a failure returns 0 at once.
 #include <string.h>
 
 #include "ffs-cmp1.h"

@@ -1,6 +1,6 @@
 // The flat file archive reader: mounts the archive appended to a container
 // file, keeps the sorted directory of name hashes in memory, and loads
-// entries (raw or packed with method 1 or 2) by name. Without a mounted
+// entries (raw or packed with method 1, 2 or 3) by name. Without a mounted
 // archive the same calls read plain files.
 #include "ffs.h"
 
@@ -9,20 +9,28 @@
 
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
+#include "ffs-cmp3.h"
+#include "ffs-container.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
 // The largest block the allocator hands out; a stored length or content
 // size above it can only come from a damaged file.
 #define FFS_MAX_BLOCK 0x7FFFFFF0u
+// The integrity check reads the file in blocks of this size, on the stack.
+#define FFS_CHECK_BLOCK 16384
 
-enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2 };
+enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3 };
 
 static FILE *file;
 static uint32_t fileSize;  // also bounds every record, so damage cannot reach past the file
 static uint32_t count;
 static uint32_t flags;
 static FfsDirEntry *directory;  // mounted exactly while this block exists
+static FfsContainer container;  // PE fields a signature rewrites
+static uint32_t trailerAt;      // 0 for an archive at offset 0
+static uint32_t afterDirectory;  // where the mount leaves the file
+static uint32_t archiveStart;    // A: where the program image ends
 
 static uint32_t ReadLe32(const unsigned char *p) {
   return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -81,9 +89,17 @@ static void FfsUnmount(void) {
   count = 0;
   flags = 0;
   fileSize = 0;
+  trailerAt = 0;
+  afterDirectory = 0;
 }
 
-// Finds the archive's start A: 0 for a leading tag, else the trailer, whose
+static int FfsReadAtFile(void *context, uint32_t offset, void *buffer, uint32_t n) {
+  (void)context;
+  return FfsSeek(offset) && FfsRead(buffer, n) ? 1 : 0;
+}
+
+// Finds the archive's start A: 0 for a leading tag, else the trailer (in a
+// signed file, the one in front of the certificate table), whose
 // target must carry the tag. Leaves the file just after the tag.
 static int FfsLocate(const char *path, uint32_t *start) {
   char tag[4] = {0, 0, 0, 0};
@@ -91,19 +107,20 @@ static int FfsLocate(const char *path, uint32_t *start) {
     *start = 0;
     return 1;
   }
-  uint32_t a = 0;
-  if (fileSize < FFS_TRAILER_SIZE || !FfsSeek(fileSize - FFS_TRAILER_SIZE) || !FfsReadLe32(&a)) a = 0;
-  if (a == 0 || a >= fileSize) {
+  FfsContainerRead(FfsReadAtFile, NULL, fileSize, &container);
+  uint32_t at, a;
+  int found = FfsContainerFindTrailer(FfsReadAtFile, NULL, &container, &at, &a);
+  if (found == FFS_TRAILER_NO_OFFSET) {
     DebugPrintf("File '%s' doesn't contain FFS data!\n", path);
     return 0;
   }
-  memset(tag, 0, sizeof tag);
-  if (!FfsSeek(a) || !FfsRead(tag, 4) || memcmp(tag, FFS_TAG, 4) != 0) {
-    DebugPrintf("FFS Does not contain proper tag (Read %d from %d)!!!\n", (int)a, (int)(fileSize - 4));
+  if (found == FFS_TRAILER_NO_TAG) {
+    DebugPrintf("FFS Does not contain proper tag (Read %d from %d)!!!\n", (int)a, (int)at);
     return 0;
   }
+  trailerAt = at;
   *start = a;
-  return 1;
+  return FfsSeek(a + 4);
 }
 
 // Reads count, check and flags after the tag, then the directory. A short
@@ -143,6 +160,7 @@ static int FfsLoadDirectory(const char *path, uint32_t start) {
   }
   count = n;
   flags = ReadLe32(head + 8);
+  afterDirectory = start + FFS_HEADER_SIZE + (uint32_t)bytes;
   return 1;
 }
 
@@ -162,11 +180,14 @@ int FfsInit(const char *path) {
   // reach is treated as empty, which no archive fits in.
   fileSize = (size < 0 || (unsigned long)size > 0xFFFFFFFFul) ? 0 : (uint32_t)size;
   FfsSeek(0);
+  container.size = container.end = fileSize;
+  container.checksumAt = container.securityAt = 0;
   uint32_t start;
   if (!FfsLocate(path, &start) || !FfsLoadDirectory(path, start)) {
     FfsUnmount();
     return 0;
   }
+  archiveStart = start;
   DebugPrintf("Flat/Fast File System Initialized...\n");
   return 1;
 }
@@ -179,9 +200,51 @@ int FfsRemove(void) {
   return 1;
 }
 
+// The bytes the record covers, read in blocks and checked against it.
+static int FfsCheckCovered(const FfsIntegrity *record) {
+  unsigned char block[FFS_CHECK_BLOCK];
+  uint32_t crc = 0;
+  int positioned = FfsSeek(0);
+  for (uint32_t at = 0; at < record->covered;) {
+    uint32_t n = record->covered - at < FFS_CHECK_BLOCK ? record->covered - at : FFS_CHECK_BLOCK;
+    if (!positioned || !FfsRead(block, n)) {
+      DebugPrintf("FFS: Integrity check could not read %u bytes at %u\n", (unsigned)n, (unsigned)at);
+      return 0;
+    }
+    crc = FfsIntegrityUpdate(crc, &container, at, block, n);
+    at += n;
+  }
+  if (crc != record->crc) {
+    DebugPrintf("FFS: Integrity check failed: bytes 0 to %u give CRC-32 %08X, the record holds %08X\n",
+                (unsigned)(record->covered - 1), (unsigned)crc, (unsigned)record->crc);
+    return 0;
+  }
+  return 1;
+}
+
+int FfsCheckIntegrity(void) {
+  if (directory == NULL) return 0;
+  unsigned char bytes[FFS_INTEGRITY_SIZE];
+  FfsIntegrity record;
+  uint32_t at = trailerAt >= FFS_INTEGRITY_SIZE ? trailerAt - FFS_INTEGRITY_SIZE : 0;
+  int present = trailerAt >= FFS_INTEGRITY_SIZE && FfsSeek(at) && FfsRead(bytes, FFS_INTEGRITY_SIZE) &&
+                FfsIntegrityParse(bytes, at, &record);
+  int result = 1;
+  if (present) {
+    result = FfsCheckCovered(&record);
+  } else if (flags & FFS_FLAG_INTEGRITY) {
+    DebugPrintf("FFS: Integrity record missing or damaged before the trailer at %u\n", (unsigned)trailerAt);
+    result = 0;
+  }
+  if (!FfsSeek(afterDirectory)) result = 0;
+  return result;
+}
+
 int FfsIsMounted(void) { return directory != NULL ? 1 : 0; }
 
 uint32_t FfsFlags(void) { return directory != NULL ? flags : 0; }
+
+uint32_t FfsArchiveStart(void) { return directory != NULL ? archiveStart : 0; }
 
 // ---- Entries --------------------------------------------------------------
 
@@ -265,6 +328,14 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
     }
     return 1;
   }
+  if (length >= 4 && Cmp3IsPacked(data)) {
+    *form = FFS_PACKED3;
+    if (length < 8 || !Cmp3GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
+      DebugPrintf("Unable to get size from compressed data type 3\n");
+      return 0;
+    }
+    return 1;
+  }
   *form = FFS_RAW;
   *size = length;
   return 1;
@@ -327,8 +398,9 @@ static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size) {
     } else if (content != size) {
       DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
     } else {
-      result = form == FFS_PACKED1 ? Cmp1Decompress(data, (int)length, buffer, (int)size)
-                                   : Cmp2Decompress(data, (int)length, buffer, (int)size);
+      if (form == FFS_PACKED1) result = Cmp1Decompress(data, (int)length, buffer, (int)size);
+      else if (form == FFS_PACKED2) result = Cmp2Decompress(data, (int)length, buffer, (int)size);
+      else result = Cmp3Decompress(data, (int)length, buffer, (int)size);
       if (!result) DebugPrintf("Failed to decompress file\n");
     }
   }
@@ -351,4 +423,30 @@ int FfsLoad(char *name, void *buffer, uint32_t size) {
     return 1;
   }
   return FfsLoadEntry(FfsHashName(name), buffer, size);
+}
+
+int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, "Pointer is NULL\n");
+  *data = NULL;
+  uint32_t found = 0;
+  if (!FfsGetSize(name, &found)) {
+    if (logged) DebugPrintf("Unable to get size for '%s'\n", name);
+    return 0;
+  }
+  if (found > FFS_ENTRY_MAX) {
+    if (logged) DebugPrintf("Unable to load '%s'\n", name);
+    return 0;
+  }
+  int bytes = (int)found + extra;
+  void *block = bytes > 0 ? MEM_ALLOC(bytes) : NULL;
+  if (found > 0 && !FfsLoad(name, block, found)) {
+    if (logged) DebugPrintf("Unable to load '%s'\n", name);
+    MEM_FREE(block, bytes);
+    return 0;
+  }
+  *data = block;
+  *size = found;
+  return 1;
 }

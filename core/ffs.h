@@ -1,6 +1,29 @@
 // The flat file archive appended to the installer: layout constants, and the
 // reader that mounts it and loads entries by name. The builder includes this
 // header for the same constants.
+//
+// An installer as the builder writes it (integers 32-bit little-endian,
+// offsets absolute in the file):
+//
+//   program image (the stub)
+//   A:  header, 16 bytes: "FFS!", count N, ~N, flags
+//       directory, N x 8 bytes: hash, record offset; ascending hash
+//       records: hash, stored length L, L data bytes; in directory order
+//       zero padding, so that the file's size is a multiple of 8
+//   R:  integrity record, 16 bytes (flags bit FFS_FLAG_INTEGRITY):
+//         "FFI!", covered length (= R), CRC-32 of the covered bytes,
+//         CRC-32 of the record's first 12 bytes
+//       trailer, 4 bytes: A
+//   [certificate table, when the file is signed]
+//
+// The check covers bytes 0 to R-1, leaving out the PE CheckSum field and the
+// security directory entry, which signing rewrites. Signing appends the
+// certificate table and names it in the security directory; the trailer is
+// then the 4 bytes before the table (or before the up to 7 zero bytes an
+// older build left for signing to pad with). A reader that knows nothing of
+// the record reads the trailer and never looks at the bytes before it. A
+// file that begins with "FFS!" is an archive at offset 0 without trailer or
+// record (a standalone archive).
 #ifndef VANTOR_FFS_H
 #define VANTOR_FFS_H
 
@@ -14,17 +37,24 @@
 #define FFS_TURBO 1         // flags bit 0: records lie in directory order
 #define FFS_FLAG_METHOD1 2  // flags bit 1: some entry is packed with method 1
 #define FFS_FLAG_METHOD2 4  // flags bit 2: some entry is packed with method 2
+#define FFS_FLAG_METHOD3 8  // flags bit 3: some entry is packed with method 3
 // Bytes a size query peeks at the start of an entry's data; an entry whose
 // data start lies fewer bytes before the end of the container cannot be
 // queried.
 #define FFS_PEEK_SIZE 16
-
-struct FfsHeader {
-  char tag[4];
-  uint32_t count;
-  uint32_t check;  // ~count
-  uint32_t flags;
-};
+// The largest content an entry may have: the builder refuses more, and the
+// runtime makes no buffer for more.
+#define FFS_ENTRY_MAX 0x7FFFFFF0u
+// flags bit 8: an integrity record lies before the trailer; without it a
+// missing record is an older installer, with it a damaged one.
+#define FFS_FLAG_INTEGRITY 0x100
+#define FFS_INTEGRITY_TAG "FFI!"
+#define FFS_INTEGRITY_SIZE 16
+// Installers are written with sizes a multiple of this, so that signing
+// appends its table without padding.
+#define FFS_INSTALLER_ALIGN 8
+// The most zero bytes a signer inserts between the trailer and its table.
+#define FFS_SIGNED_PADDING_MAX 7
 
 struct FfsDirEntry {
   uint32_t hash;    // CRC-32 of the upper-cased name
@@ -32,8 +62,8 @@ struct FfsDirEntry {
 };
 
 // Mounts the archive in the container file at path: a file that begins with
-// "FFS!" is an archive at offset 0; otherwise its last 4 bytes hold the
-// archive's start offset. Loads the sorted directory and keeps the file open
+// "FFS!" is an archive at offset 0; otherwise its last 4 bytes (in a signed
+// file, the 4 before its certificate table) hold the archive's start offset. Loads the sorted directory and keeps the file open
 // until FfsRemove. Also starts both decompressors, whatever the outcome.
 // Returns 1 mounted; 0 not mounted (one log line, file closed). A header
 // whose count fails its check, is 0, or whose directory does not fit in the
@@ -41,6 +71,12 @@ struct FfsDirEntry {
 int FfsInit(const char *path);
 // Closes the file, releases the directory and both decompressors. Always 1.
 int FfsRemove(void);
+// Checks the mounted installer's bytes against its integrity record, reading
+// the file in blocks. 1 when they match, or when there is no record and the
+// header does not announce one (an older installer); 0 with one log line
+// that says what did not match, or when nothing is mounted. The file is left
+// where the mount left it, so the stored order is still read in order.
+int FfsCheckIntegrity(void);
 // Content size of the named entry (after unpacking). While mounted the name
 // is upper-cased in place and looked up by its CRC-32; unmounted it is a
 // plain file path and the file's size is given. 1 found; 0 absent or damaged
@@ -52,11 +88,23 @@ int FfsGetSize(char *name, uint32_t *size);
 // any failure (logged, except a name that is absent), the buffer's contents
 // then unspecified. A failed call leaves the archive mounted and usable.
 int FfsLoad(char *name, void *buffer, uint32_t size);
+// Loads the entry into a new block (MEM_ALLOC) of its content size plus
+// extra zero bytes (1 for a text that must end in NUL); a block of 0 bytes
+// is not made, *data is then NULL. The name is upper-cased in place while
+// mounted. 1 with *data and *size (the content size); 0 with nothing
+// allocated for an entry that is absent, cannot be read or unpacked, or is
+// larger than FFS_ENTRY_MAX, after the log line "Unable to get size for
+// '%s'\n" (absent) or "Unable to load '%s'\n" when logged is 1. Released
+// with MEM_FREE(*data, *size + extra).
+int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size);
 
 // 1 while an archive is mounted.
 int FfsIsMounted(void);
 // Header flags of the mounted archive; FFS_TURBO is cleared once an entry
 // was asked for out of stored order. 0 when nothing is mounted.
 uint32_t FfsFlags(void);
+// Where the mounted archive starts in its file (A): the bytes before it are
+// the program alone. 0 when nothing is mounted or the file is an archive.
+uint32_t FfsArchiveStart(void);
 
 #endif

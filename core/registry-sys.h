@@ -1,6 +1,6 @@
 // The registry seam: the system calls under core/registry.cpp, with the
 // system's own numbers. registry-win32.cpp is the product (ADVAPI32);
-// registry-posix.cpp is an in-memory registry for the native build
+// registry-standin.cpp is an in-memory registry for the native build
 // (registry-standin.h).
 #ifndef VANTOR_REGISTRY_SYS_H
 #define VANTOR_REGISTRY_SYS_H
@@ -9,13 +9,14 @@
 
 #include "registry.h"
 
-// The predefined root keys.
-#define REGISTRY_SYS_CLASSES_ROOT   ((RegistryKey)(uintptr_t)0x80000000u)
-#define REGISTRY_SYS_CURRENT_USER   ((RegistryKey)(uintptr_t)0x80000001u)
-#define REGISTRY_SYS_LOCAL_MACHINE  ((RegistryKey)(uintptr_t)0x80000002u)
-#define REGISTRY_SYS_USERS          ((RegistryKey)(uintptr_t)0x80000003u)
-#define REGISTRY_SYS_CURRENT_CONFIG ((RegistryKey)(uintptr_t)0x80000005u)
-#define REGISTRY_SYS_DYN_DATA       ((RegistryKey)(uintptr_t)0x80000006u)
+// The predefined root keys, sign-extended as the system defines them for
+// 64-bit programs (the same values in a 32-bit one).
+#define REGISTRY_SYS_CLASSES_ROOT   ((RegistryKey)(intptr_t)(int32_t)0x80000000u)
+#define REGISTRY_SYS_CURRENT_USER   ((RegistryKey)(intptr_t)(int32_t)0x80000001u)
+#define REGISTRY_SYS_LOCAL_MACHINE  ((RegistryKey)(intptr_t)(int32_t)0x80000002u)
+#define REGISTRY_SYS_USERS          ((RegistryKey)(intptr_t)(int32_t)0x80000003u)
+#define REGISTRY_SYS_CURRENT_CONFIG ((RegistryKey)(intptr_t)(int32_t)0x80000005u)
+#define REGISTRY_SYS_DYN_DATA       ((RegistryKey)(intptr_t)(int32_t)0x80000006u)
 
 // Value types.
 #define REGISTRY_SYS_NONE         0
@@ -45,6 +46,11 @@ long RegistrySysCreate(RegistryKey parent, const char *path, uint32_t access, Re
 long RegistrySysClose(RegistryKey key);
 // RegSetValueExA.
 long RegistrySysSetValue(RegistryKey key, const char *name, uint32_t type, const void *data, int length);
+// RegDeleteValueA.
+long RegistrySysDeleteValue(RegistryKey key, const char *name);
+// RegDeleteKeyA: removes parent\path, which must have no subkeys (status 5
+// when it has some, as Windows NT refuses).
+long RegistrySysDeleteKey(RegistryKey parent, const char *path);
 // RegEnumValueA: *nameLength holds the name buffer's size and gets the
 // name's length; *dataLength holds the data buffer's size and gets the data's.
 long RegistrySysEnumValue(RegistryKey key, int index, char *name, int *nameLength, uint32_t *type, void *data,

@@ -39,3 +39,7 @@ long RegistrySysEnumValue(RegistryKey key, int index, char *name, int *nameLengt
   *type = valueType;
   return status;
 }
+
+long RegistrySysDeleteValue(RegistryKey key, const char *name) { return RegDeleteValueA((HKEY)key, name); }
+
+long RegistrySysDeleteKey(RegistryKey parent, const char *path) { return RegDeleteKeyA((HKEY)parent, path); }

@@ -57,6 +57,32 @@ int RegistryKeyExists(int root, const char *path) {
   return 1;
 }
 
+int RegistrySetDword(RegistryKey key, const char *name, uint32_t value) {
+  unsigned char bytes[4] = {(unsigned char)value, (unsigned char)(value >> 8), (unsigned char)(value >> 16),
+                            (unsigned char)(value >> 24)};
+  return RegistrySysSetValue(key, name, REGISTRY_SYS_DWORD, bytes, 4) == REGISTRY_STATUS_SUCCESS;
+}
+
+int RegistryDeleteValue(int root, const char *path, const char *name) {
+  RegistryKey key = NULL;
+  if (RegistrySysOpen(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &key) != REGISTRY_STATUS_SUCCESS) return 0;
+  int removed = RegistrySysDeleteValue(key, name) == REGISTRY_STATUS_SUCCESS;
+  RegistryClose(&key);
+  return removed;
+}
+
+int RegistryDeleteKey(int root, const char *path) {
+  RegistryKey key = NULL;
+  if (RegistrySysOpen(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &key) != REGISTRY_STATUS_SUCCESS) return 0;
+  char name[4];
+  int nameLength = (int)sizeof name, dataLength = 0;
+  uint32_t type;
+  long status = RegistrySysEnumValue(key, 0, name, &nameLength, &type, NULL, &dataLength);
+  RegistryClose(&key);
+  if (status != REGISTRY_STATUS_NO_MORE_ITEMS) return 0;  // a value is there (or could not be read)
+  return RegistrySysDeleteKey(RegistryRootKey(root), path) == REGISTRY_STATUS_SUCCESS;
+}
+
 int RegistrySetString(RegistryKey key, const char *name, const char *text) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(text != NULL, "Pointer is NULL\n");

@@ -45,6 +45,15 @@ int RegistryKeyExists(int root, const char *path);
 // 1 when the system accepted it.
 int RegistrySetString(RegistryKey key, const char *name, const char *text);
 
+// Writes value as a DWORD value. 1 when the system accepted it.
+int RegistrySetDword(RegistryKey key, const char *name, uint32_t value);
+// Removes the value name of root\path. 1 removed; 0 when the key or the value
+// is not there or cannot be changed.
+int RegistryDeleteValue(int root, const char *path, const char *name);
+// Removes root\path when it holds neither values nor subkeys. 1 removed; 0
+// when it is not there, not empty or cannot be removed.
+int RegistryDeleteKey(int root, const char *path);
+
 // The value at index: its name (terminated) into name, which holds nameSize
 // bytes; its data into data, which holds dataSize bytes, with the count in
 // *dataLength; its type code in *type. 0 when there is no value at index or

@@ -1,6 +1,6 @@
 // The socket seam: the system calls under core/socket.cpp, nothing more.
 // socket-win32.cpp is the product (Windows Sockets 1.1, WSOCK32);
-// socket-posix.cpp runs the native build on BSD sockets. Both report errors as
+// standin/socket-bsd.cpp runs the native build on BSD sockets. Both report errors as
 // Windows Sockets numbers through SocketSysLastError. Sockets are created in
 // non-blocking mode; socket.cpp waits with SocketSysWait before each call.
 #ifndef VANTOR_SOCKET_SYS_H

@@ -6,16 +6,17 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "sys.h"
+#include "process-sys.h"
 #include "vantor-str.h"
 
 static int debugFlags;
-static char debugPath[DEBUG_PATH_SIZE];
+static char debugPath[VANTOR_PATH_SIZE];
 static char debugLine[DEBUG_LINE_SIZE + 1];
 static const char *assertFile = "";
 static int assertLine;
 static const char *abortFile = "";
 static int abortLine;
+static int abortBox = 1;
 
 int VantorVFormat(char *buffer, int size, const char *format, va_list args) {
   if (size < 1) return 0;
@@ -66,10 +67,9 @@ void DebugInit(const char *fileName, int flags) {
   const char *line = SysCommandLine();
   if (line == NULL || CmdLineFindArg(line, 0) == NULL)
     ABORT("No starting path was specified on commandline!\n");
-  CmdLineGetArgN(line, 0, debugPath, DEBUG_PATH_SIZE);
-  // A program path that does not fit the buffer is not cut into some other
-  // directory: the log then lies in the current directory.
-  if (strlen(debugPath) >= DEBUG_PATH_SIZE - 1) debugPath[0] = 0;
+  // The program's own file, as start-up finds it; neither the token nor the
+  // module's path fitting leaves the log in the current directory.
+  ProgramPathFind(line, debugPath, VANTOR_PATH_SIZE);
 
   // Keep the directory with its backslash. A backslash only at the first
   // character, or none, leaves the directory empty.
@@ -79,7 +79,7 @@ void DebugInit(const char *fileName, int flags) {
   *cut = 0;
   const char *name = (fileName != NULL && strlen(fileName) > 1) ? fileName : "debug.log";
   if (strlen(debugPath) + strlen(name) + 1 > sizeof(debugPath)) debugPath[0] = 0;
-  StrAppendN(debugPath, name, DEBUG_PATH_SIZE);  // a name too long even alone is cut
+  StrAppendN(debugPath, name, VANTOR_PATH_SIZE);  // a name too long even alone is cut
 
   if (flags == 0) return;
   if (flags & DEBUG_CONSOLE) SysConsoleOpen(debugPath);
@@ -158,6 +158,8 @@ void DebugAssert(int condition, const char *format, ...) {
   exit(1);
 }
 
+void DebugSetAbortBox(int show) { abortBox = show; }
+
 void DebugAbort(const char *format, ...) {
   static const char prefix[] = "\n\nABORT: ";
   const int skip = (int)strlen(prefix);
@@ -166,7 +168,7 @@ void DebugAbort(const char *format, ...) {
   va_start(args, format);
   int length = skip + VantorVFormat(debugLine + skip, (int)sizeof(debugLine) - skip, format, args);
   va_end(args);
-  SysMessageBox(NULL, debugLine + skip, ABORT_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP);
+  if (abortBox) SysMessageBox(NULL, debugLine + skip, ABORT_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP);
   DebugWrite(debugLine);
   if (length > DEBUG_LINE_SIZE) ABORT("Last string too large (%d)\n", length);
   DebugPrintf("       (%s/%d)\n", abortFile, abortLine);
@@ -191,6 +193,18 @@ const char *CmdLineFindArg(const char *text, int index) {
     afterOrdinary = 1;
   }
   return NULL;
+}
+
+int ProgramPathFind(const char *commandLine, char *out, int size) {
+  ASSERT(commandLine != NULL && out != NULL, "Pointer is NULL\n");
+  char *found;
+  int room = size < PROGRAM_PATH_CHARS + 1 ? size : PROGRAM_PATH_CHARS + 1;
+  CmdLineGetArgN(commandLine, 0, out, room);
+  // A token that fills the room may have been cut.
+  int whole = (int)strlen(out) < room - 1;
+  if (whole && !StrFindNoCase(out, ".exe", &found)) whole = StrAppendN(out, ".exe", room);
+  if (whole && out[0] != 0) return PROGRAM_PATH_TOKEN;
+  return SysModulePath(out, size) ? PROGRAM_PATH_MODULE : 0;
 }
 
 int CmdLineGetArgN(const char *text, int index, char *out, int size) {
@@ -225,23 +239,43 @@ static uint32_t Reflect(uint32_t value, int bits) {
   return r;
 }
 
-uint32_t Crc32(const void *data, int length) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  if (length <= 0) return 0;
-  // The entry for each byte value is computed once into a table here; the
-  // result is the same as computing it per byte.
-  static uint32_t table[256];
+// Eight tables: [0] is the classic byte-at-a-time table; [k][b] is [k-1][b]
+// run on through one more zero byte, so that eight bytes fold in one step.
+typedef uint32_t Crc32Table[256];
+static const Crc32Table *Crc32Tables(void) {
+  static Crc32Table tables[8];
   static int ready;
   if (!ready) {
     for (uint32_t b = 0; b < 256; b++) {
       uint32_t v = Reflect(b, 8) << 24;
       for (int k = 0; k < 8; k++) v = (v & 0x80000000u) ? (v << 1) ^ 0x04C11DB7u : v << 1;
-      table[b] = Reflect(v, 32);
+      tables[0][b] = Reflect(v, 32);
     }
+    for (int k = 1; k < 8; k++)
+      for (uint32_t b = 0; b < 256; b++)
+        tables[k][b] = (tables[k - 1][b] >> 8) ^ tables[0][tables[k - 1][b] & 0xFF];
     ready = 1;
   }
+  return tables;
+}
+
+uint32_t Crc32(const void *data, int length) {
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  if (length <= 0) return 0;
+  return Crc32Update(0, data, (uint32_t)length);
+}
+
+uint32_t Crc32Update(uint32_t crc, const void *data, uint32_t length) {
+  ASSERT(data != NULL, "Pointer is NULL\n");
+  const Crc32Table *t = Crc32Tables();
   const unsigned char *p = (const unsigned char *)data;
-  uint32_t crc = 0xFFFFFFFFu;
-  for (int i = 0; i < length; i++) crc = (crc >> 8) ^ table[(p[i] ^ crc) & 0xFF];
+  crc = ~crc;
+  for (; length >= 8; length -= 8, p += 8) {
+    uint32_t lo = crc ^ ((uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24));
+    uint32_t hi = (uint32_t)p[4] | ((uint32_t)p[5] << 8) | ((uint32_t)p[6] << 16) | ((uint32_t)p[7] << 24);
+    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^ t[3][hi & 0xFF] ^
+          t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+  }
+  for (; length > 0; length--, p++) crc = (crc >> 8) ^ t[0][(*p ^ crc) & 0xFF];
   return ~crc;
 }

@@ -20,7 +20,7 @@
 #define DEBUG_APPEND  8  // "-append": the log file is not emptied at start
 
 #define DEBUG_LINE_SIZE 2048  // characters of the line buffer, terminator extra
-#define DEBUG_PATH_SIZE 772   // bytes of the log path buffer
+#define VANTOR_PATH_SIZE 772  // paths and archive entry names: 771 characters and the terminator
 
 #if defined(__GNUC__)
 #define VANTOR_PRINTF(f, a) __attribute__((format(printf, f, a)))
@@ -68,6 +68,9 @@ void DebugSetAbortWhere(const char *file, int line);
 void DebugAssert(int condition, const char *format, ...) VANTOR_PRINTF(2, 3);
 // Shows the fatal-error box, logs, ends the process with exit code 1.
 VANTOR_NORETURN void DebugAbort(const char *format, ...) VANTOR_PRINTF(1, 2);
+// 0 keeps the fatal-error box away (a run nobody watches): DebugAbort then
+// only logs and ends. 1, the start value, shows it.
+void DebugSetAbortBox(int show);
 
 #define ASSERT(condition, ...) \
   (DebugSetAssertWhere(__FILE__, __LINE__), DebugAssert((condition) ? 1 : 0, __VA_ARGS__))
@@ -91,8 +94,23 @@ int CmdLineGetArg(const char *text, int index, char *out);
 // As CmdLineGetArg, but never writes more than size bytes (token cut to fit).
 int CmdLineGetArgN(const char *text, int index, char *out, int size);
 
+// The running program's file into out (size bytes): token 0 of commandLine,
+// with ".exe" appended when it holds none anywhere (any case); when that
+// does not fit whole in PROGRAM_PATH_CHARS characters (the installer's own
+// path buffer, so that the log and the archive agree) or in size, the file
+// the system reports for the running module, so that no other file is ever
+// named. PROGRAM_PATH_TOKEN or PROGRAM_PATH_MODULE says which; 0 (out empty)
+// when neither fits.
+#define PROGRAM_PATH_CHARS 159
+#define PROGRAM_PATH_TOKEN 1
+#define PROGRAM_PATH_MODULE 2
+int ProgramPathFind(const char *commandLine, char *out, int size);
+
 // Standard CRC-32 (IEEE 802.3, reflected). A length of 0 or less gives 0.
 uint32_t Crc32(const void *data, int length);
+// The same CRC-32 carried on over a further block: crc is the CRC-32 of the
+// bytes before (0 before the first block), the result that of all of them.
+uint32_t Crc32Update(uint32_t crc, const void *data, uint32_t length);
 
 // ---- Memory accounting ----------------------------------------------------
 

@@ -3,7 +3,7 @@
 // once per window message.
 #include <string.h>
 
-#include "sys.h"
+#include "process-sys.h"
 #include "vantor-core.h"
 
 static MemoryCounters general;

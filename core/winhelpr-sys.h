@@ -1,5 +1,5 @@
 // The window helpers' system calls (COMCTL32, USER32, KERNEL32, SHELL32),
-// under winhelpr.cpp. winhelpr-win32.cpp is the product; winhelpr-posix.cpp
+// under winhelpr.cpp. winhelpr-win32.cpp is the product; winhelpr-standin.cpp
 // stands in for the native build with a message queue, directories and
 // folder-browser answers a test sets (winhelpr-standin.h).
 #ifndef VANTOR_WINHELPR_SYS_H

@@ -1,7 +1,7 @@
 // Window helpers: the decisions over the dialog and window-helper seams.
 #include "winhelpr.h"
 
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr-sys.h"
@@ -65,10 +65,17 @@ int DialogGetText(void *dialog, int id, char *buffer, int size) {
   return 1;
 }
 
+int DialogSelectAllFromStart(void *dialog, int id) {
+  // Selected from the text's end back to its start: the caret stands at the
+  // start, so the control shows the text's beginning.
+  DialogSendItem(dialog, id, DIALOG_EM_SETSEL, EDIT_SELECT_ALL_END, 0);
+  return 1;
+}
+
 int DialogSetEditText(void *dialog, int id, const char *text, int limit) {
   ASSERT(text != NULL, "Pointer is NULL\n");
   DialogSetItemText(dialog, id, text);
-  DialogSendItem(dialog, id, DIALOG_EM_SETSEL, 0, EDIT_SELECT_ALL_END);
+  DialogSelectAllFromStart(dialog, id);
   DialogSendItem(dialog, id, DIALOG_EM_LIMITTEXT, (uintptr_t)(limit < 0 ? 0 : limit), 0);
   return 1;
 }

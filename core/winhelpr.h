@@ -5,7 +5,7 @@
 // comment says otherwise.
 //
 // winhelpr.cpp holds every decision (centring arithmetic, the percentage
-// clamp, the backslash rule); the system calls sit behind dialog.h and
+// clamp, the backslash rule); the system calls sit behind dialog-sys.h and
 // winhelpr-sys.h.
 #ifndef VANTOR_WINHELPR_H
 #define VANTOR_WINHELPR_H
@@ -38,8 +38,12 @@ int ProgressBarSetPercent(void *dialog, int id, double percent);
 // Text of control id into buffer (size bytes), cut to fit, always
 // terminated; empty when there is no such control.
 int DialogGetText(void *dialog, int id, char *buffer, int size);
-// Sets the text of edit control id, selects all of it and limits the control
-// to limit characters.
+// Selects the whole text of edit control id with the caret at its start, so
+// the view stays at the top. Returns 1.
+int DialogSelectAllFromStart(void *dialog, int id);
+// Sets the text of edit control id, selects all of it with the caret at its
+// start (so the view stays at the top) and limits the control to limit
+// characters.
 int DialogSetEditText(void *dialog, int id, const char *text, int limit);
 // The shell folder browser owned by owner with title above the tree. path
 // holds BROWSE_PATH_SIZE bytes: on entry a start path (the browser is then

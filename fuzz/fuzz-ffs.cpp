@@ -7,7 +7,7 @@
 // they point at) to the hashes of the names the harness asks for, so the
 // search, record and decoder paths are reached without finding CRC-32
 // preimages.
-// fuzz-sources: core/ffs.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/sys-posix.cpp
+// fuzz-sources: core/ffs.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -52,7 +52,11 @@ void PointAtNames(std::vector<uint8_t> *file) {
 const std::string &FilePath() {
   static std::string path;
   if (path.empty()) {
+#ifdef _WIN32
+    const char *dir = getenv("TEMP");
+#else
     const char *dir = getenv("TMPDIR");
+#endif
     path = std::string(dir && *dir ? dir : "/tmp") + "/fuzz-ffs-" + std::to_string((long)getpid()) + ".bin";
   }
   return path;

@@ -1,7 +1,8 @@
 // Replays fuzz inputs through a target's LLVMFuzzerTestOneInput from a plain
 // main, so a corpus or a crash file can be re-run without libFuzzer, natively
 // or as a Win32 program under Wine. Arguments: files or directories (every
-// regular file inside, not recursing). Exit code 0 when all ran.
+// regular file inside, not recursing). Exit code 0 when there were inputs
+// and all ran.
 #include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -56,5 +57,5 @@ int main(int argc, char **argv) {
     }
   }
   fprintf(stderr, "replayed %d inputs, %d unreadable\n", files, failed);
-  return failed == 0 ? 0 : 1;
+  return failed == 0 && files > 0 ? 0 : 1;
 }

@@ -11,10 +11,13 @@
 # - it defines LLVMFuzzerTestOneInput and aborts when its property fails;
 # - a line "// fuzz-sources: a.cpp b.cpp ..." lists the sources it links
 #   (paths from the repository root); without it, every portable core/*.cpp
-#   and the core/*-posix.cpp stand-ins are linked;
+#   and the native sides of the core seams in standin/ are linked;
 # - an optional line "// fuzz-flags: ..." adds compiler flags to the
 #   libFuzzer build (say, -fno-sanitize-coverage=trace-cmp where comparison
 #   tracing costs more than it finds);
+# - an optional line "// fuzz-libs: ..." adds libraries to both native builds
+#   (a target that uses one guards it with __has_include, so the Win32
+#   replay builds without it);
 # - seeds live in fuzz/seeds/NAME/ (committed); the growing corpus goes to
 #   $FUZZ_WORK/corpus/NAME and crash files to $FUZZ_WORK/crashes/NAME
 #   (FUZZ_WORK defaults to build-fuzz/, outside version control).
@@ -22,13 +25,15 @@ set -e
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 WORK=${FUZZ_WORK:-$ROOT/build-fuzz}
-INCLUDES="-I$ROOT/core -I$ROOT/builder -I$ROOT/tests/unit"
+INCLUDES="-I$ROOT/core -I$ROOT/standin -I$ROOT/builder -I$ROOT/tests/support"
 mkdir -p "$WORK/bin"
 
 sources_of() {
   list=$(sed -n 's|^// fuzz-sources: ||p' "$1" | head -n 1)
   if [ -z "$list" ]; then
-    list=$(cd "$ROOT" && ls core/*.cpp | grep -v -e '-win32\.cpp$')
+    list="$(cd "$ROOT" && ls core/*.cpp | grep -v -e '-win32\.cpp$') standin/process-standin.cpp
+      standin/registry-standin.cpp standin/socket-bsd.cpp standin/winhelpr-standin.cpp
+      standin/rcscript-standin.cpp standin/dialog-standin.cpp standin/user-standin.cpp"
   fi
   for s in $list; do printf '%s ' "$ROOT/$s"; done
 }
@@ -37,11 +42,15 @@ flags_of() {
   sed -n 's|^// fuzz-flags: ||p' "$1" | head -n 1
 }
 
+libs_of() {
+  sed -n 's|^// fuzz-libs: ||p' "$1" | head -n 1
+}
+
 if [ "$1" = "--replay" ]; then
   status=0
   for target in fuzz/fuzz-*.cpp; do
     name=$(basename "$target" .cpp | sed 's/^fuzz-//')
-    g++ -O1 -g -std=c++17 $INCLUDES "$target" fuzz/regression-main.cpp $(sources_of "$target") -o "$WORK/bin/replay-$name"
+    g++ -O1 -g -std=c++17 $INCLUDES "$target" fuzz/regression-main.cpp $(sources_of "$target") $(libs_of "$target") -o "$WORK/bin/replay-$name"
     dirs=""
     for d in "fuzz/seeds/$name" "$WORK/corpus/$name" "$WORK/crashes/$name"; do [ -d "$d" ] && dirs="$dirs $d"; done
     echo "$name:"
@@ -57,7 +66,7 @@ for target in fuzz/fuzz-*.cpp; do
   case "$name" in *"$FILTER"*) ;; *) continue ;; esac
   binary="$WORK/bin/fuzz-$name"
   clang++ -O1 -g -std=c++17 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined $(flags_of "$target") \
-    $INCLUDES "$target" $(sources_of "$target") -o "$binary"
+    $INCLUDES "$target" $(sources_of "$target") $(libs_of "$target") -o "$binary"
   mkdir -p "$WORK/corpus/$name" "$WORK/crashes/$name"
   seeds=""
   [ -d "fuzz/seeds/$name" ] && seeds="fuzz/seeds/$name"

@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include "script.h"
 #include "vantor-core.h"
 
 #define ARG_END 0x20           // the first byte value that belongs to an argument
@@ -33,13 +34,23 @@ void ArgBegin(ArgReader *reader, const char *text) {
   reader->start = text;
   reader->next = text;
   reader->last = text;
+  reader->end = NULL;  // the first NUL
+}
+
+void ArgBeginScript(ArgReader *reader, const InstallScript *script, const char *text) {
+  ArgBegin(reader, text);
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  if (script->text == NULL) return;
+  const char *scriptEnd = script->text + script->textLength;
+  if (text >= script->text && text <= scriptEnd) reader->end = scriptEnd;
 }
 
 // Moves past an argument of the given length and the byte that ended it,
-// unless that byte is the end of the text.
+// whatever that byte is, unless it is the end of the text.
 static int32_t ArgStep(ArgReader *reader, int32_t length) {
   reader->last = reader->next + length;
-  reader->next = *reader->last ? reader->last + 1 : reader->last;
+  int atEnd = reader->end != NULL ? reader->last >= reader->end : *reader->last == 0;
+  reader->next = atEnd ? reader->last : reader->last + 1;
   return length;
 }
 

@@ -27,9 +27,17 @@ struct ArgReader {
   const char *start;  // the argument text
   const char *next;   // where the next argument begins
   const char *last;   // end of the argument read last
+  const char *end;    // the end of the text (its terminator); NULL: the first NUL
 };
 
+struct InstallScript;
+
+// A text of its own, ended by its first NUL.
 void ArgBegin(ArgReader *reader, const char *text);
+// An argument text inside the script's text, which ends at the script's end
+// (a NUL before it is a byte like any other between arguments). A text
+// outside the script is read as ArgBegin reads it.
+void ArgBeginScript(ArgReader *reader, const InstallScript *script, const char *text);
 // Copies the next argument as ArgCopy does and steps over the one byte after
 // it (never over the end of the text). Returns the argument's full length.
 int32_t ArgNext(ArgReader *reader, char *buffer, int size);

@@ -3,13 +3,16 @@
 // installation, DONE records the destination and says goodbye.
 #include "args.h"
 #include "command.h"
+#include "file-name.h"
 #include "handler-check.h"
-#include "install.h"
+#include "pages.h"
 #include "pathdialog.h"
 #include "registry.h"
-#include "sys.h"
+#include "process-sys.h"
 #include "target-sys.h"
 #include "target.h"
+#include "unattended.h"
+#include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -40,8 +43,8 @@ static int NextName(const char **cursor, char *name, int size) {
 // once more.
 static int CreateTarget(const char *path, void **file) {
   if (TargetSysCreate(path, file)) return 1;
-  char directory[TARGET_PATH_SIZE];
-  StrCopyN(directory, path, TARGET_PATH_SIZE);
+  char directory[VANTOR_PATH_SIZE];
+  StrCopyN(directory, path, VANTOR_PATH_SIZE);
   int cut = StrLength(directory);
   while (cut > 0 && directory[cut - 1] != '\\') cut--;
   directory[cut] = 0;
@@ -51,8 +54,8 @@ static int CreateTarget(const char *path, void **file) {
 
 // Copies one file of the list below installPath; 0 after its log line.
 static int InstallOne(const InstallScript *script, const char **cursor, double *done) {
-  char name[TARGET_PATH_SIZE];
-  if (!NextName(cursor, name, TARGET_PATH_SIZE)) {
+  char name[VANTOR_PATH_SIZE];
+  if (!NextName(cursor, name, VANTOR_PATH_SIZE)) {
     DebugPrintf("Unable to get size for '%s'\n", name);
     return 0;
   }
@@ -60,23 +63,41 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
   uint32_t size;
   if (!TargetLoadEntry(name, &data, &size)) return 0;
   InstallProgress(script, *done + size / 2);
-  char path[TARGET_PATH_SIZE];
+  char path[VANTOR_PATH_SIZE];
   void *file;
-  if (!StrCopyN(path, script->installPath, TARGET_PATH_SIZE) || !StrAppendN(path, name, TARGET_PATH_SIZE) ||
+  if (!StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) || !StrAppendN(path, name, VANTOR_PATH_SIZE) ||
       !CreateTarget(path, &file)) {
     DebugPrintf("Unable to create file '%s'\n", path);
     TargetFreeEntry(&data, size);
     return 0;
   }
   TargetWriteAll(file, path, data, size);
+  UninstallNote(UNINSTALL_TAG_FILE, path, NULL);
   *done += size;
   TargetFreeEntry(&data, size);
+  return 1;
+}
+
+// 1 when every name of the list stays below the destination; else 0 after
+// the log line of the first that does not. Names too long for the buffer are
+// left to the copy, which refuses them.
+static int ListStaysInside(const InstallScript *script) {
+  const char *cursor = script->fileList != NULL ? script->fileList : "";
+  char name[VANTOR_PATH_SIZE];
+  for (int32_t i = 0; i < script->fileCount; i++) {
+    if (NextName(&cursor, name, VANTOR_PATH_SIZE) && !FileNameStaysInside(name)) {
+      DebugPrintf("Refusing '%s': the name leads outside the destination\n", name);
+      return 0;
+    }
+  }
   return 1;
 }
 
 int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   *consumed = 0;
+  // Nothing of the list is written when any name would land elsewhere.
+  if (!ListStaysInside(script)) return 0;
   ProgressShow(1);
   const char *cursor = script->fileList != NULL ? script->fileList : "";
   double done = 0;
@@ -96,8 +117,9 @@ int CmdUpdate(InstallScript *script, char *args, int32_t *consumed) {
   *consumed = ArgCopy(args, line, SCRIPT_FIELD_SIZE);
   if (installed) return 1;
   DebugPrintf("Registry path does not exist (%s)\n", script->registryPath);
-  SysMessageBox(script->window, line[0] != 0 ? line : "The program you are attempting to update must be installed first.",
-                PROBLEM_CAPTION, SYS_MB_OK);
+  UnattendedFail(EXIT_NOT_INSTALLED);
+  UnattendedBox(script->window, line[0] != 0 ? line : "The program you are attempting to update must be installed first.",
+                PROBLEM_CAPTION, SYS_MB_OK, SYS_IDOK);
   return 0;
 }
 
@@ -108,10 +130,13 @@ static void RecordInstallPath(const InstallScript *script) {
   if (RegistryKeyExists(REGROOT_CURRENT_USER, script->registryPath)) {
     if (!RegistryOpen(&key, REGROOT_CURRENT_USER, script->registryPath))
       ABORT("Unable to open key '%s'\n", script->registryPath);
-  } else if (!RegistryCreate(&key, REGROOT_CURRENT_USER, script->registryPath)) {
-    ABORT("Unable to create key '%s'\n", script->registryPath);
+  } else {
+    UninstallNoteMissingKeys(script->registryPath);
+    if (!RegistryCreate(&key, REGROOT_CURRENT_USER, script->registryPath))
+      ABORT("Unable to create key '%s'\n", script->registryPath);
   }
   if (!RegistrySetString(key, INSTALL_PATH_VALUE, script->installPath)) DebugPrintf("Unable to set Install Path\n");
+  else UninstallNote(UNINSTALL_TAG_VALUE, script->registryPath, INSTALL_PATH_VALUE);
   RegistryClose(&key);
 }
 
@@ -121,7 +146,7 @@ int CmdDone(InstallScript *script, char *args, int32_t *consumed) {
   char line[SCRIPT_FIELD_SIZE];
   *consumed = ArgCopy(args, line, SCRIPT_FIELD_SIZE);
   if (script->prompt[0] == 0) StrCopyN(script->prompt, "Installation Complete!", SCRIPT_FIELD_SIZE);
-  SysMessageBox(script->window, line, script->prompt, SYS_MB_OK);
+  UnattendedBox(script->window, line, script->prompt, SYS_MB_OK, SYS_IDOK);
   script->prompt[0] = 0;
   return 1;
 }

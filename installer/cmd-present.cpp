@@ -5,7 +5,7 @@
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
-#include "install.h"
+#include "shell.h"
 #include "target-sys.h"
 #include "target.h"
 #include "vantor-core.h"
@@ -17,13 +17,13 @@ int ParseRgb(unsigned char *destination, char *text) {
   ASSERT(text != NULL, "Pointer is NULL\n");
   int index = 0;
   char *component = text;
-  for (char *p = text; *p != 0 && index < 3; p++) {
-    if (*p != ',') continue;
+  for (char *p = text; *p != 0 && index < SCRIPT_COLOUR_COMPONENTS; p++) {
+    if (*p != SCRIPT_COLOUR_SEPARATOR) continue;
     *p = 0;
     destination[index++] = (unsigned char)ArgInteger(component);
     component = p + 1;
   }
-  if (index < 3) destination[index] = (unsigned char)ArgInteger(component);
+  if (index < SCRIPT_COLOUR_COMPONENTS) destination[index] = (unsigned char)ArgInteger(component);
   return 1;
 }
 
@@ -46,8 +46,8 @@ int CmdText(InstallScript *script, char *args, int32_t *consumed) {
 }
 
 static int GradientCommand(unsigned char *colour, char *args, int32_t *consumed) {
-  char text[PRESENT_ARG_SIZE];
-  *consumed = ArgCopy(args, text, PRESENT_ARG_SIZE);
+  char text[SCRIPT_ARG_SIZE];
+  *consumed = ArgCopy(args, text, SCRIPT_ARG_SIZE);
   return ParseRgb(colour, text);
 }
 
@@ -69,7 +69,7 @@ int CmdFileList(InstallScript *script, char *args, int32_t *consumed) {
   for (int32_t i = 0; i < length; i++)
     if (args[i] == ',') script->fileCount++;
   ArgReader reader;
-  ArgBegin(&reader, args);
+  ArgBeginScript(&reader, script, args);
   ArgSkip(&reader);
   *consumed = ArgConsumedWithEnd(&reader);
   args[length] = 0;  // the names end where the line did
@@ -96,27 +96,27 @@ static void *TableEntry(void **table, int32_t *count, int32_t id, int entrySize)
 
 // Reads the ID argument of a STRING or FONT.
 static int32_t ReadId(ArgReader *reader) {
-  char text[PRESENT_ARG_SIZE];
-  ArgNext(reader, text, PRESENT_ARG_SIZE);
+  char text[SCRIPT_ARG_SIZE];
+  ArgNext(reader, text, SCRIPT_ARG_SIZE);
   return ArgInteger(text);
 }
 
 int CmdFont(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   ArgReader reader;
-  ArgBegin(&reader, args);
+  ArgBeginScript(&reader, script, args);
   int32_t id = ReadId(&reader);
   ScriptFont *entry =
       (ScriptFont *)TableEntry((void **)&script->fonts, &script->fontCount, id, (int)sizeof(ScriptFont));
-  ArgNext(&reader, entry->fileName, PRESENT_ARG_SIZE);
+  ArgNext(&reader, entry->fileName, SCRIPT_ARG_SIZE);
   *consumed = ArgConsumedWithEnd(&reader);
 
   void *data;
   uint32_t size;
   if (!TargetLoadEntry(entry->fileName, &data, &size)) return 0;
-  char path[TARGET_PATH_SIZE];
-  QueryTempDir(path, TARGET_PATH_SIZE);
-  StrAppendN(path, entry->fileName, TARGET_PATH_SIZE);
+  char path[VANTOR_PATH_SIZE];
+  QueryTempDir(path, VANTOR_PATH_SIZE);
+  StrAppendN(path, entry->fileName, VANTOR_PATH_SIZE);
   void *file;
   if (!TargetSysCreate(path, &file)) {
     DebugPrintf("Unable to save '%s'\n", path);
@@ -132,20 +132,10 @@ int CmdFont(InstallScript *script, char *args, int32_t *consumed) {
   return 1;
 }
 
-// Style and placement words, found anywhere in the upper-cased argument.
-static const struct {
-  const char *word;
-  int32_t flag;
-} styleWords[] = {
-    {"ITALIC", STR_ITALIC}, {"BOLD", STR_BOLD},    {"UNDERLINE", STR_UNDERLINE}, {"LEFT", 0},
-    {"DOWN", 0},            {"RIGHT", STR_RIGHT},  {"UP", STR_UP},               {"CENTERX", STR_CENTERX},
-    {"CENTERY", STR_CENTERY},
-};
-
 static int32_t StyleFlags(char *text) {
   StrUpper(text);
   int32_t flags = 0;
-  for (const auto &style : styleWords) {
+  for (const ScriptStyleWord &style : scriptStyleWords) {
     char *at;
     if (StrFind(text, style.word, &at)) flags |= style.flag;
   }
@@ -153,29 +143,29 @@ static int32_t StyleFlags(char *text) {
 }
 
 static float ReadFraction(ArgReader *reader) {
-  char text[PRESENT_ARG_SIZE];
-  ArgNext(reader, text, PRESENT_ARG_SIZE);
+  char text[SCRIPT_ARG_SIZE];
+  ArgNext(reader, text, SCRIPT_ARG_SIZE);
   return (float)ArgFraction(text);
 }
 
 int CmdString(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   ArgReader reader;
-  ArgBegin(&reader, args);
+  ArgBeginScript(&reader, script, args);
   int32_t id = ReadId(&reader);
   ScreenString *entry = (ScreenString *)TableEntry((void **)&script->strings, &script->stringCount, id,
                                                    (int)sizeof(ScreenString));
-  ArgNext(&reader, entry->face, PRESENT_ARG_SIZE);
+  ArgNext(&reader, entry->face, SCRIPT_ARG_SIZE);
   entry->width = ReadFraction(&reader);
   entry->height = ReadFraction(&reader);
   entry->x = ReadFraction(&reader);
   entry->y = ReadFraction(&reader);
-  char text[PRESENT_ARG_SIZE];
-  ArgNext(&reader, text, PRESENT_ARG_SIZE);
+  char text[SCRIPT_ARG_SIZE];
+  ArgNext(&reader, text, SCRIPT_ARG_SIZE);
   ParseRgb(entry->colour, text);
-  ArgNext(&reader, text, PRESENT_ARG_SIZE);
+  ArgNext(&reader, text, SCRIPT_ARG_SIZE);
   entry->flags = StyleFlags(text);
-  ArgNext(&reader, entry->text, PRESENT_ARG_SIZE);
+  ArgNext(&reader, entry->text, SCRIPT_ARG_SIZE);
   *consumed = ArgConsumedWithEnd(&reader);
   return 1;
 }

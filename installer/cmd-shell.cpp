@@ -4,15 +4,16 @@
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
-#include "install.h"
 #include "shell.h"
+#include "shell-sys.h"
+#include "unattended.h"
+#include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
-#define GROUP_COMMAND_SIZE 160  // "[CreateGroup(\"...\")]": a group name of 142
 #define ITEM_COMMAND_SIZE 320   // "[AddItem(\"...\",\"...\")]"
-#define OLE_MODE_SIZE 40
-#define OLE_PATH_SIZE 772
+
+static char lastGroup[SCRIPT_FIELD_SIZE];  // the group items go to, for the uninstall record
 
 // Values go into Program Manager's commands exactly as the script gives them;
 // a command that would not fit its buffer is refused rather than sent cut
@@ -32,12 +33,14 @@ static int SendToProgMan(const char *command, int length, int size) {
 
 // Reads a command's two values; returns the consumed count, which reaches
 // the end of the second value: that value follows a 0x16 separator, and the
-// run loop must resume behind it, not take it for a command.
-static int32_t ReadTwoValues(const char *args, char *first, int firstSize, char *second, int secondSize) {
+// run loop must resume behind it, not take it for a command. *cut is 1 when
+// a value was longer than its buffer and so was cut.
+static int32_t ReadTwoValues(const InstallScript *script, const char *args, char *first, int firstSize,
+                             char *second, int secondSize, int *cut) {
   ArgReader reader;
-  ArgBegin(&reader, args);
-  ArgNext(&reader, first, firstSize);
-  ArgNext(&reader, second, secondSize);
+  ArgBeginScript(&reader, script, args);
+  *cut = ArgNext(&reader, first, firstSize) >= firstSize;
+  if (ArgNext(&reader, second, secondSize) >= secondSize) *cut = 1;
   return ArgConsumed(&reader);
 }
 
@@ -45,9 +48,15 @@ int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   char name[SCRIPT_FIELD_SIZE];
   int32_t length = ArgCopy(args, name, sizeof name);
-  char command[GROUP_COMMAND_SIZE];
-  int needed = VantorFormat(command, sizeof command, "[CreateGroup(\"%s\")]", name);
+  if (UnattendedMode()) {
+    *consumed = length;
+    return UnattendedCreateGroup(name);
+  }
+  char command[SCRIPT_GROUP_COMMAND_SIZE];
+  int needed = VantorFormat(command, sizeof command, SCRIPT_GROUP_COMMAND, name);
   if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  StrCopy(lastGroup, name);
+  UninstallNote(UNINSTALL_TAG_GROUP, name, NULL);
   *consumed = length;
   return 1;
 }
@@ -55,22 +64,31 @@ int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
 int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   char program[SCRIPT_FIELD_SIZE], caption[SCRIPT_FIELD_SIZE];
-  *consumed = ReadTwoValues(args, program, sizeof program, caption, sizeof caption);
+  int cut;
+  *consumed = ReadTwoValues(script, args, program, sizeof program, caption, sizeof caption, &cut);
+  if (cut) {  // a cut path names another program
+    DebugPrintf("Item value too long for Program Manager (> %d) '%s'\n", SCRIPT_FIELD_SIZE - 1, program);
+    return 0;
+  }
+  if (UnattendedMode()) return UnattendedAddItem(script, program, caption);
   char command[ITEM_COMMAND_SIZE];
   int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
                             caption);
   if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  UninstallNote(UNINSTALL_TAG_ITEM, lastGroup, caption);
   if (script->window != NULL) ShellBringToTop(script->window);
   return 1;
 }
 
 int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
-  char mode[OLE_MODE_SIZE], path[OLE_PATH_SIZE];
+  char mode[SCRIPT_OLE_MODE_SIZE], path[VANTOR_PATH_SIZE];
   StrCopyN(path, script->installPath, SCRIPT_FIELD_SIZE);
   int prefix = StrLength(path);
-  *consumed = ReadTwoValues(args, mode, sizeof mode, path + prefix, sizeof path - prefix);
+  int cut;
+  *consumed = ReadTwoValues(script, args, mode, sizeof mode, path + prefix, sizeof path - prefix, &cut);
   // Only the registration's own log lines tell how it went: the script goes on.
-  RegisterServer(path, StrEqualNoCase(mode, "REGISTER") ? 1 : 0);
+  int doRegister = StrEqualNoCase(mode, "REGISTER") ? 1 : 0;
+  if (RegisterServer(path, doRegister) && doRegister) UninstallNote(UNINSTALL_TAG_LIBRARY, path, NULL);
   return 1;
 }

@@ -1,7 +1,8 @@
 // The keyword table: a list in descending order of keyword length, searched
 // by length and quick CRC.
 #include "command.h"
-#include "handler-check.h"
+
+#include "uninstall.h"
 
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -13,33 +14,35 @@ struct CommandDefinition {
   CommandHandler handler;
 };
 
-// The script language, in the order of registration.
+// The script language, in the order of registration, with the file that
+// holds each handler.
 static const CommandDefinition commandDefinitions[] = {
-    {"COMPANY NAME", CmdCompanyName},
-    {"PRODUCT NAME", CmdProductName},
-    {"TEXT", CmdText},
-    {"FILE LIST", CmdFileList},
-    {"GRADIENT START", CmdGradientStart},
-    {"GRADIENT END", CmdGradientEnd},
-    {"FONT", CmdFont},
-    {"STRING", CmdString},
-    {"REFRESH", CmdRefresh},
-    {"CREATE GROUP", CmdCreateGroup},
-    {"ADD ITEM", CmdAddItem},
-    {"NOTEPAD", CmdNotepad},
-    {"OLE", CmdOle},
-    {"AGREEMENT", CmdAgreement},
-    {"MESSAGE", CmdMessage},
-    {"REGISTER", CmdRegister},
-    {"BREAK", CmdBreak},
-    {"UPDATE", CmdUpdate},
-    {"INSTALL", CmdInstall},
-    {"DONE", CmdDone},
-    {"REGISTRY PATH", CmdRegistryPath},
-    {"INSTALL SIZE", CmdInstallSize},
-    {"INSTALL DIR", CmdInstallDir},
-    {"INSTALL DIR ALT", CmdInstallDirAlt},
-    {"INSTALL PATH", CmdInstallPath},
+    {"COMPANY NAME", CmdCompanyName},       // cmd-present.cpp
+    {"PRODUCT NAME", CmdProductName},       // cmd-present.cpp
+    {"TEXT", CmdText},                      // cmd-present.cpp
+    {"FILE LIST", CmdFileList},             // cmd-present.cpp
+    {"GRADIENT START", CmdGradientStart},   // cmd-present.cpp
+    {"GRADIENT END", CmdGradientEnd},       // cmd-present.cpp
+    {"FONT", CmdFont},                      // cmd-present.cpp
+    {"STRING", CmdString},                  // cmd-present.cpp
+    {"REFRESH", CmdRefresh},                // cmd-present.cpp
+    {"CREATE GROUP", CmdCreateGroup},       // cmd-shell.cpp
+    {"ADD ITEM", CmdAddItem},               // cmd-shell.cpp
+    {"NOTEPAD", CmdNotepad},                // cmd-pages.cpp
+    {"OLE", CmdOle},                        // cmd-shell.cpp
+    {"AGREEMENT", CmdAgreement},            // cmd-pages.cpp
+    {"MESSAGE", CmdMessage},                // cmd-pages.cpp
+    {"REGISTER", CmdRegister},              // cmd-register.cpp
+    {"BREAK", CmdBreak},                    // cmd-flow.cpp
+    {"UPDATE", CmdUpdate},                  // cmd-install.cpp
+    {"INSTALL", CmdInstall},                // cmd-install.cpp
+    {"DONE", CmdDone},                      // cmd-install.cpp
+    {"REGISTRY PATH", CmdRegistryPath},     // cmd-settings.cpp
+    {"INSTALL SIZE", CmdInstallSize},       // cmd-settings.cpp
+    {"INSTALL DIR", CmdInstallDir},         // cmd-destination.cpp
+    {"INSTALL DIR ALT", CmdInstallDirAlt},  // cmd-destination.cpp
+    {"INSTALL PATH", CmdInstallPath},       // cmd-destination.cpp
+    {"UNINSTALL", CmdUninstall},            // uninstall.cpp
 };
 
 int CommandsInit(void) {
@@ -63,8 +66,8 @@ int CommandRegister(const char *keyword, CommandHandler handler) {
   CommandEntry *entry = (CommandEntry *)MEM_ALLOC((int)sizeof(CommandEntry));
   entry->length = StrLength(keyword);
   entry->handler = handler;
-  if (entry->length >= COMMAND_KEYWORD_SIZE)
-    ABORT("Command keyword too long (%s) (%d > %d)\n", keyword, entry->length, COMMAND_KEYWORD_SIZE);
+  if (entry->length >= SCRIPT_KEYWORD_SIZE)
+    ABORT("Command keyword too long (%s) (%d > %d)\n", keyword, entry->length, SCRIPT_KEYWORD_SIZE);
   StrCopy(entry->keyword, keyword);
   StrQuickCrc(keyword, &entry->crc);
 
@@ -111,9 +114,3 @@ int CommandExecute(const char *keyword, InstallScript *script, char *args, int32
 }
 
 const CommandEntry *CommandFirst(void) { return commandHead; }
-
-int CmdBreak(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  *consumed = 0;
-  return 0;
-}

@@ -7,7 +7,6 @@
 
 #include "script.h"
 
-#define COMMAND_KEYWORD_SIZE 40  // a registered keyword is shorter than this
 
 // Carries out one command. args points into the script text at the first
 // byte after the keyword's colon (the handler may write into the text);
@@ -16,14 +15,14 @@
 typedef int (*CommandHandler)(InstallScript *script, char *args, int32_t *consumed);
 
 struct CommandEntry {
-  char keyword[COMMAND_KEYWORD_SIZE];
+  char keyword[SCRIPT_KEYWORD_SIZE];
   int32_t length;
   uint32_t crc;  // StrQuickCrc of the keyword
   CommandHandler handler;
   CommandEntry *next;
 };
 
-// Registers the 25 keywords of the script language. Returns 1.
+// Registers the 26 keywords of the script language. Returns 1.
 int CommandsInit(void);
 // Releases every entry. Returns 1.
 int CommandsRemove(void);

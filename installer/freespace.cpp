@@ -1,5 +1,5 @@
 // The free space of the destination's drive and the dialog's three figures.
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "pathdialog.h"
 #include "resources/resource-ids.h"
 #include "target-sys.h"
@@ -18,6 +18,10 @@ int DiskFreeK(int32_t *freeK, char *path) {
   ASSERT(freeK != NULL, "Pointer is NULL\n");
   ASSERT(path != NULL, "Pointer is NULL\n");
   *freeK = 0;
+  // Only an absolute path with a drive letter names a drive: the system would
+  // take "\\", ".\\" or an empty entry as the current drive.
+  unsigned char letter = (unsigned char)(path[0] | 0x20);
+  if (letter < 'a' || letter > 'z' || path[1] != ':' || path[2] != '\\') return 0;
   void *kernel;
   uint32_t error = 0;
   if (!TargetSysLoadKernel(&kernel, &error)) {

@@ -3,8 +3,9 @@
 #include <windows.h>
 #undef MEM_FREE  // the virtual-memory flag; ours is the accounted release
 
-#include "install.h"
+#include "pages.h"
 #include "mainwindow.h"
+#include "mainwindow-sys.h"
 #include "vantor-core.h"
 
 static HICON windowIcon;

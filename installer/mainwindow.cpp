@@ -2,10 +2,12 @@
 // run, the colours and bands of the backdrop gradient and where and in which
 // font each screen string is drawn. The window itself is mainwindow-win32.cpp.
 #include "mainwindow.h"
+#include "mainwindow-sys.h"
 
 #include <math.h>
 
-#include "sys.h"
+#include "process-sys.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -34,15 +36,23 @@ int MainWindowAbortCaption(const InstallScript *script, char *caption, int size)
 int MainWindowStep(void *window) {
   ASSERT(window != NULL, "Pointer is NULL\n");
   if (windowScript == NULL) return 1;
-  if (ScriptRun(windowScript, window)) return 1;
-  char caption[MAIN_TITLE_SIZE];
-  MainWindowAbortCaption(windowScript, caption, sizeof caption);
-  int answer = SysMessageBox(window, ABORT_QUESTION, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION);
-  // The retry runs inside this handler, so each No nests one level deeper.
-  if (answer == SYS_IDNO)
-    MainWindowSend(window, WM_SCRIPT_STEP);
-  else
-    MainWindowSend(window, MAIN_WM_DESTROY);
+  int result = ScriptRun(windowScript, window);
+  if (UnattendedMode()) {
+    // Nobody answers the abort question or closes a paused window.
+    if (UnattendedRunEnds(windowScript, result)) MainWindowSend(window, MAIN_WM_DESTROY);
+    return 1;
+  }
+  // Each No runs the failed command again in this same handler, so any
+  // number of retries keeps the stack as it is.
+  while (!result) {
+    char caption[MAIN_TITLE_SIZE];
+    MainWindowAbortCaption(windowScript, caption, sizeof caption);
+    if (SysMessageBox(window, ABORT_QUESTION, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION) != SYS_IDNO) {
+      MainWindowSend(window, MAIN_WM_DESTROY);
+      break;
+    }
+    result = ScriptRun(windowScript, window);
+  }
   return 1;
 }
 

@@ -3,11 +3,9 @@
 // WM_SCRIPT_STEP and asks whether to abort after a failed command.
 //
 // mainwindow.cpp holds what is decided (titles, the abort question, the
-// gradient's colours and bands, the screen strings' fonts and anchors);
-// mainwindow-win32.cpp is the window itself (class, procedure, painting);
-// mainwindow-posix.cpp is a stand-in window that dispatches the same
-// messages in memory, so that the program runs to its end natively.
-// Window handles are HWND values carried as void *.
+// gradient's colours and bands, the screen strings' fonts and anchors); the
+// window itself is behind mainwindow-sys.h. Window handles are HWND values
+// carried as void *.
 #ifndef INSTALLER_MAINWINDOW_H
 #define INSTALLER_MAINWINDOW_H
 
@@ -18,7 +16,6 @@
 #define MAIN_CLASS_NAME "InstallKivClass"
 #define MAIN_ICON_ID 104
 #define MAIN_TITLE_SIZE 160     // window title and abort caption buffers
-#define MAIN_FACE_SIZE 32       // typeface names given to the system (31 characters)
 #define GRADIENT_STEPS 256
 
 // Window messages the window handles, with the Win32 values.
@@ -49,9 +46,9 @@ int MainWindowTitle(const InstallScript *script, char *title, int size);
 int MainWindowAbortCaption(const InstallScript *script, char *caption, int size);
 
 // The WM_SCRIPT_STEP handler: runs the script from its cursor; when the run
-// fails, asks the abort question (owned by window): No sends WM_SCRIPT_STEP
-// again (the failed command repeats, one level deeper), any other answer
-// sends WM_DESTROY. Returns 1.
+// fails, asks the abort question (owned by window): No runs the script again
+// from the failed command within the same call (a loop, so retries never
+// nest), any other answer sends WM_DESTROY. Returns 1.
 int MainWindowStep(void *window);
 
 // Colour of gradient step (0..255), per channel:
@@ -72,7 +69,7 @@ struct StringFont {
   int weight;               // 700 bold, 400 otherwise
   int italic;               // 1 or 0
   int underline;            // 1 or 0
-  char face[MAIN_FACE_SIZE];  // the entry's typeface, cut to 31 characters
+  char face[SCRIPT_FACE_SIZE];  // the entry's typeface, cut to 31 characters
 };
 int ScreenStringFont(const ScreenString *entry, int width, int height, StringFont *font);
 // Where a measured text (textWidth x textHeight) is drawn: the anchor at the
@@ -83,32 +80,5 @@ int ScreenStringOrigin(const ScreenString *entry, int width, int height, int tex
                        int *x, int *y);
 // Text colour value of the entry (red + green * 256 + blue * 65536).
 uint32_t ScreenStringColour(const ScreenString *entry);
-
-// ---- The window (Win32 side, or the stand-in) ----------------------------
-
-// Registers the class "InstallKivClass". 1 registered, 0 not.
-int MainWindowRegisterClass(void *instance);
-int MainWindowUnregisterClass(void *instance);
-// Creates the WS_POPUP window titled "Install" (its WM_CREATE sets the title,
-// icon and hidden progress window). 1 and *window set, 0 not.
-int MainWindowCreate(void *instance, void **window);
-// Shows it maximised and paints it once. Returns 1.
-int MainWindowShow(void *window);
-// Sends a message (wParam and lParam 0) and returns the procedure's result.
-intptr_t MainWindowSend(void *window, unsigned message);
-// Runs the message loop until WM_QUIT, ending a quick-memory frame after each
-// message. Returns WM_QUIT's wParam.
-int MainWindowMessageLoop(void);
-
-#if defined(_WIN32) && defined(_WINDEF_)
-// The Win32 side's own operations, for its tests (include <windows.h> first).
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The WM_PAINT handler; returns 0.
-int MainWindowPaint(HWND window);
-// Fills rect with the 256 bands of the gradient. Returns 1.
-int PaintGradient(HDC dc, const RECT *rect, const unsigned char start[3], const unsigned char end[3]);
-// Draws one screen string in the client rectangle. Returns 1.
-int PaintString(HDC dc, const RECT *client, const ScreenString *entry);
-#endif
 
 #endif

@@ -1,7 +1,7 @@
 // The process seam on Win32.
 #include <windows.h>
 
-#include "pages.h"
+#include "pages-sys.h"
 
 int PagesStartProcess(const char *application, char *commandLine, uint32_t *error) {
   STARTUPINFOA startup;

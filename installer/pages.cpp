@@ -1,8 +1,9 @@
 // The text pages and the editor: page texts come from the archive, the
 // pages are modal dialogs owned by the main window.
 #include "pages.h"
+#include "pages-sys.h"
 
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "ffs.h"
 #include "resources/resource-ids.h"
 #include "vantor-core.h"
@@ -43,6 +44,13 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
       return 0;
     }
     case DIALOG_WM_COMMAND:
+      // The system selects the whole text of an edit control that gets the
+      // focus, with the caret, and so the view, at its end: the page shows
+      // its text from the top all the same.
+      if (DIALOG_COMMAND_CODE(wParam) == DIALOG_EN_SETFOCUS) {
+        DialogSelectAllFromStart(dialog, DIALOG_COMMAND_ID(wParam));
+        return 1;
+      }
       // The buttons close the page with their id first and the result second.
       if (DIALOG_COMMAND_ID(wParam) == DIALOG_IDOK) {
         DialogSend(dialog, DIALOG_WM_CLOSE, DIALOG_IDOK, 1);
@@ -66,33 +74,22 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
 static int ShowPage(void *owner, const char *caption, const char *entryName, int templateId, int editId) {
   ASSERT(caption != NULL, "Pointer is NULL\n");
   ASSERT(entryName != NULL, "Pointer is NULL\n");
-  char name[PAGE_NAME_SIZE];  // the reader upper-cases the name in place
-  StrCopyN(name, entryName, PAGE_NAME_SIZE);
-  uint32_t size = 0;
-  if (!FfsGetSize(name, &size)) {
-    DebugPrintf("Unable to get size for '%s'\n", name);
-    return 0;
-  }
-  if (size > PAGE_TEXT_MAX) {
-    DebugPrintf("Unable to load '%s'\n", name);
-    return 0;
-  }
-  int bytes = (int)size + 1;  // zero-filled: the text ends in NUL
-  char *text = (char *)MEM_ALLOC(bytes);
-  int result = 0;
-  if (size > 0 && !FfsLoad(name, text, size)) {
-    DebugPrintf("Unable to load '%s'\n", name);
-  } else {
-    JoinWrappedLines(text);
-    PageParams params = {{0}, NULL, 0, 0};
-    StrCopyN(params.caption, caption, PAGE_CAPTION_SIZE);
-    params.text = text;
-    params.textSize = (int32_t)size;
-    params.editId = editId;
-    intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
-    if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);
-    result = answer == 1;
-  }
+  char name[VANTOR_PATH_SIZE];  // the reader upper-cases the name in place
+  StrCopyN(name, entryName, VANTOR_PATH_SIZE);
+  void *block;
+  uint32_t size;
+  if (!FfsLoadEntry(name, 1, 1, &block, &size)) return 0;  // zero-filled: the text ends in NUL
+  int bytes = (int)size + 1;
+  char *text = (char *)block;
+  JoinWrappedLines(text);
+  PageParams params = {{0}, NULL, 0, 0};
+  StrCopyN(params.caption, caption, PAGE_CAPTION_SIZE);
+  params.text = text;
+  params.textSize = (int32_t)size;
+  params.editId = editId;
+  intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
+  if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);
+  int result = answer == 1;
   if (!MEM_FREE(text, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
   return result;
 }
@@ -109,10 +106,10 @@ int ViewTextFile(const char *path) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   // The editor by its full path, so that no program of the same name in
   // the installer's or the current directory is started instead.
-  char application[PAGE_NAME_SIZE];
+  char application[VANTOR_PATH_SIZE];
   char commandLine[PAGE_COMMAND_SIZE];
   uint32_t error = 0;
-  if (!QueryWindowsDir(application, PAGE_NAME_SIZE) || !StrAppendN(application, PAGE_EDITOR, PAGE_NAME_SIZE))
+  if (!QueryWindowsDir(application, VANTOR_PATH_SIZE) || !StrAppendN(application, PAGE_EDITOR, VANTOR_PATH_SIZE))
     error = PAGE_ERROR_PATH_NOT_FOUND;
   else if (VantorFormat(commandLine, PAGE_COMMAND_SIZE, PAGE_EDITOR_COMMAND, path) >= PAGE_COMMAND_SIZE)
     error = PAGE_ERROR_NAME_TOO_LONG;  // a cut path would open another file

@@ -1,59 +1,20 @@
-// The destination directory: its name and alternative name, and the dialog
-// that proposes a directory, browses for one and confirms it.
+// The destination dialog: proposes a directory, browses for one and
+// confirms it.
 #include "pathdialog.h"
 
-#include "args.h"
-#include "command.h"
-#include "dialog.h"
-#include "handler-check.h"
+#include "dialog-sys.h"
 #include "registry.h"
 #include "resources/resource-ids.h"
-#include "sys.h"
+#include "process-sys.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
 
-#define PROPOSAL_SIZE (PATH_EDIT_LIMIT + 1)
 #define QUESTION_SIZE 512
-#define DEFAULT_PROMPT "Please select the destination directory..."
-#define PROGRAM_FILES "Program Files\\"
-#define DRIVE_ROOT_LENGTH 3  // "C:\"
 
 // The record of the dialog that is open.
 static InstallScript *pathScript;
-
-// Copies the line into a directory-name field and makes it end with a
-// backslash (an empty line gives a single backslash).
-static int DirectoryName(char *field, char *args, int32_t *consumed) {
-  *consumed = ArgCopy(args, field, SCRIPT_FIELD_SIZE - 1);
-  int length = StrLength(field);
-  if (length == 0 || field[length - 1] != '\\') StrAppendN(field, "\\", SCRIPT_FIELD_SIZE);
-  return 1;
-}
-
-int CmdInstallDir(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  return DirectoryName(script->installDir, args, consumed);
-}
-
-int CmdInstallDirAlt(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  return DirectoryName(script->installDirAlt, args, consumed);
-}
-
-int CmdInstallPath(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  *consumed = ArgCopy(args, script->prompt, SCRIPT_FIELD_SIZE);
-  if (StrLength(script->prompt) < 4) StrCopyN(script->prompt, DEFAULT_PROMPT, SCRIPT_FIELD_SIZE);
-  // The default: "Program Files\" on the drive of the system directory.
-  char system[PROPOSAL_SIZE];
-  QuerySystemDir(system, PROPOSAL_SIZE);
-  if (StrLength(system) > DRIVE_ROOT_LENGTH) system[DRIVE_ROOT_LENGTH] = 0;
-  VantorFormat(script->installPath, SCRIPT_FIELD_SIZE, "%s%s", system, PROGRAM_FILES);
-  int result = PathDialogRun(script);
-  script->prompt[0] = 0;
-  return result;
-}
 
 int PathDialogRun(InstallScript *script) {
   ASSERT(script != NULL, "Pointer is NULL\n");
@@ -68,7 +29,7 @@ int PathDialogRun(InstallScript *script) {
 static void PathProblem(const char *text) { SysMessageBox(NULL, text, PROBLEM_CAPTION, SYS_MB_OK); }
 
 // The directory an earlier installation recorded replaces the proposal.
-static void EarlierInstallation(const InstallScript *script, char *proposal) {
+static void EarlierInstallation(const InstallScript *script, char *proposal, int size) {
   RegistryKey key;
   if (!RegistryOpen(&key, REGROOT_CURRENT_USER, script->registryPath)) {
     DebugPrintf("Unable to open '%s'\n", script->registryPath);
@@ -76,42 +37,51 @@ static void EarlierInstallation(const InstallScript *script, char *proposal) {
   }
   char value[REGISTRY_TEXT_SIZE];
   if (RegistryGetString(key, INSTALL_PATH_VALUE, value))
-    StrCopyN(proposal, value, PROPOSAL_SIZE);
+    StrCopyN(proposal, value, size);
   else
     DebugPrintf("Unable to get Install Path\n");
   RegistryClose(&key);
 }
 
+void PathProposal(const InstallScript *script, char *proposal, int size) {
+  ASSERT(script != NULL && proposal != NULL, "Pointer is NULL\n");
+  VantorFormat(proposal, size, "%s%s", script->installPath, script->installDir);
+  if (script->registryPath[0] != 0) EarlierInstallation(script, proposal, size);
+  if (UnattendedDir() != NULL) StrCopyN(proposal, UnattendedDir(), size);
+}
+
 static void PathInit(void *dialog, InstallScript *script) {
   pathScript = script;
   DialogSetCaption(dialog, PATH_CAPTION);
-  char proposal[PROPOSAL_SIZE];
-  VantorFormat(proposal, PROPOSAL_SIZE, "%s%s", script->installPath, script->installDir);
-  if (script->registryPath[0] != 0) EarlierInstallation(script, proposal);
+  char proposal[PATH_PROPOSAL_SIZE];
+  PathProposal(script, proposal, PATH_PROPOSAL_SIZE);
   DialogSetEditText(dialog, IDC_PATH_EDIT, proposal, PATH_EDIT_LIMIT);
   DialogSetItemText(dialog, IDC_PATH_PROMPT, script->prompt);
   ShowSpaceFigures(dialog, proposal, script->installSize);
   CenterWindow(dialog, NULL);
 }
 
-// "Continue": the entered directory must be on a drive that is there, have
-// room and fit installPath; then the user is asked.
-static void PathContinue(void *dialog, InstallScript *script) {
-  char directory[PROPOSAL_SIZE];
-  DialogGetText(dialog, IDC_PATH_EDIT, directory, PATH_EDIT_LIMIT);
+// The checks of "Continue", in this order: a drive that is there, room, and
+// a directory that fits installPath.
+const char *PathRefusal(const InstallScript *script, char *directory, int size) {
+  ASSERT(script != NULL && directory != NULL, "Pointer is NULL\n");
   int length = StrLength(directory);
-  if (length == 0 || directory[length - 1] != '\\') StrAppendN(directory, "\\", (int)sizeof directory);
+  if (length == 0 || directory[length - 1] != '\\') StrAppendN(directory, "\\", size);
   int32_t freeK;
-  if (!DiskFreeK(&freeK, directory)) {
-    PathProblem("The drive you have selected cannot be located.");
-    return;
-  }
-  if (freeK < script->installSize) {
-    PathProblem("The drive you have selected does not have enough free space.");
-    return;
-  }
-  if (StrLength(directory) >= SCRIPT_FIELD_SIZE) {
-    PathProblem(PATH_TOO_LONG);
+  if (!DiskFreeK(&freeK, directory)) return "The drive you have selected cannot be located.";
+  if (freeK < script->installSize) return "The drive you have selected does not have enough free space.";
+  if (StrLength(directory) >= SCRIPT_FIELD_SIZE) return PATH_TOO_LONG;
+  return NULL;
+}
+
+// "Continue": the entered directory must pass the checks; then the user is
+// asked.
+static void PathContinue(void *dialog, InstallScript *script) {
+  char directory[PATH_PROPOSAL_SIZE];
+  DialogGetText(dialog, IDC_PATH_EDIT, directory, PATH_EDIT_LIMIT);
+  const char *refusal = PathRefusal(script, directory, (int)sizeof directory);
+  if (refusal != NULL) {
+    PathProblem(refusal);
     return;
   }
   char question[QUESTION_SIZE];
@@ -146,7 +116,7 @@ static void BrowsedProposal(InstallScript *script, char *proposal) {
     path[StrLength(path) - StrLength(alt)] = 0;
     tail = alt;
   }
-  VantorFormat(proposal, PROPOSAL_SIZE, "%s%s", path, tail);
+  VantorFormat(proposal, PATH_PROPOSAL_SIZE, "%s%s", path, tail);
 }
 
 static void PathBrowse(void *dialog, InstallScript *script) {
@@ -161,7 +131,7 @@ static void PathBrowse(void *dialog, InstallScript *script) {
     return;
   }
   StrCopyN(script->installPath, chosen, SCRIPT_FIELD_SIZE);
-  char proposal[PROPOSAL_SIZE];
+  char proposal[PATH_PROPOSAL_SIZE];
   BrowsedProposal(script, proposal);
   DialogSetEditText(dialog, IDC_PATH_EDIT, proposal, PATH_EDIT_LIMIT);
   ShowSpaceFigures(dialog, script->installPath, script->installSize);

@@ -1,6 +1,5 @@
-// The destination directory: INSTALL DIR, INSTALL DIR ALT and INSTALL PATH
-// (handlers declared in command.h), the destination dialog 1001 and the
-// free-space figures it shows. Window handles are HWND values carried as
+// The destination dialog 1001 that INSTALL PATH runs (cmd-destination.cpp)
+// and the free-space figures it shows. Window handles are HWND values carried as
 // void *.
 #ifndef INSTALLER_PATHDIALOG_H
 #define INSTALLER_PATHDIALOG_H
@@ -16,6 +15,7 @@
 #define PATH_CAPTION "Installation Directory..."
 // The destination's edit control holds 320 characters; 319 are read back.
 #define PATH_EDIT_LIMIT 320
+#define PATH_PROPOSAL_SIZE (PATH_EDIT_LIMIT + 1)
 // A directory that does not fit installPath (159 characters) is refused
 // with this box rather than cut into a different directory.
 #define PATH_TOO_LONG \
@@ -28,9 +28,19 @@
 // installPath, ending with a backslash); 0 for "Exit Setup" or a close, and
 // when the dialog could not be made (logged).
 int PathDialogRun(InstallScript *script);
-// The dialog's procedure (dialog.h). While the dialog is open it keeps the
+// The dialog's procedure (dialog-sys.h). While the dialog is open it keeps the
 // record of its creation parameter.
 intptr_t PathDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// The directory the dialog proposes, into proposal (size bytes):
+// installPath followed by installDir, replaced by the directory an earlier
+// installation recorded, replaced by the "-dir=" path when one was given.
+void PathProposal(const InstallScript *script, char *proposal, int size);
+// The dialog's checks of a directory before it is taken: a trailing
+// backslash is added (directory holds size bytes); NULL when it may be
+// taken, else the text of the refusal ("... cannot be located.", "... does
+// not have enough free space.", PATH_TOO_LONG).
+const char *PathRefusal(const InstallScript *script, char *directory, int size);
 
 // Fills the figures of dialog 1001 for the drive of path: 1012 the required
 // kilobytes, 1011 the drive's free kilobytes, 1013 what would remain or "Not

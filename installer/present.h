@@ -4,9 +4,6 @@
 #ifndef INSTALLER_PRESENT_H
 #define INSTALLER_PRESENT_H
 
-// Room for one argument of GRADIENT START, GRADIENT END, FONT and STRING:
-// 79 characters (a longer one is cut).
-#define PRESENT_ARG_SIZE 80
 // The largest ID of a STRING or FONT entry; an ID above it, like one below
 // 1, is the fatal "Invalid string ID (%d / %d)\n".
 #define PRESENT_ID_MAX 65535

@@ -1,7 +1,7 @@
 // The progress window: created hidden with the main window, shown while
 // files are copied, destroyed with the main window. Before it exists (the
 // script's first run) showing and advancing it do nothing.
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "pages.h"
 #include "resources/resource-ids.h"
 #include "vantor-core.h"

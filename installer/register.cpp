@@ -1,15 +1,12 @@
 // The REGISTER command, the registration form and the retry loop.
 #include "register.h"
-#include "handler-check.h"
 
 #include <stddef.h>
 #include <string.h>
 
-#include "args.h"
-#include "command.h"
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "resources/resource-ids.h"
-#include "sys.h"
+#include "process-sys.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -17,6 +14,9 @@
 static_assert(sizeof(RegistrationForm) == 1120, "the form block is 1,120 bytes");
 
 static RegistrationForm registrationForm;
+// Set only while "Register Now!" closes the form after its checks passed:
+// the one close that may end the form with 1.
+static int formChecked;
 
 #define FIELD(id, member, format) \
   { id, (int)offsetof(RegistrationForm, member), (int)sizeof(((RegistrationForm *)0)->member), format }
@@ -40,19 +40,6 @@ char *RegistrationFieldText(RegistrationForm *form, const RegistrationField *fie
   ASSERT(form != NULL, "Pointer is NULL\n");
   ASSERT(field != NULL, "Pointer is NULL\n");
   return (char *)form + field->offset;
-}
-
-int CmdRegister(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  char address[REGISTRATION_ADDRESS_SIZE];
-  *consumed = ArgCopy(args, address, sizeof address);
-  if (SysMessageBox(script->window, "Would you like to register electronically?", "Registration...",
-                    SYS_MB_YESNO | SYS_MB_ICONQUESTION) == SYS_IDYES) {
-    if (script->prompt[0] == 0) StrCopyN(script->prompt, REGISTRATION_DEFAULT_TAG, SCRIPT_FIELD_SIZE);
-    RegistrationRun(script->window, address, script);
-  }
-  memset(script->prompt, 0, sizeof script->prompt);
-  return 1;
 }
 
 int RegistrationRun(void *owner, const char *address, InstallScript *script) {
@@ -121,7 +108,9 @@ static void FormRegister(void *dialog) {
     FormBox(dialog, "The email address appears to be invalid.", SYS_MB_OK);
     return;
   }
+  formChecked = 1;
   FormClose(dialog, 1);
+  formChecked = 0;
 }
 
 intptr_t RegistrationDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -145,7 +134,8 @@ intptr_t RegistrationDialogProc(void *dialog, uint32_t message, uintptr_t wParam
       }
       return 0;
     case DIALOG_WM_CLOSE:
-      DialogEnd(dialog, wParam == 1 ? 1 : 0);
+      // A close request from elsewhere, whatever it carries, ends with 0.
+      DialogEnd(dialog, wParam == 1 && formChecked ? 1 : 0);
       return 1;
   }
   return 0;

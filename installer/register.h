@@ -1,11 +1,11 @@
-// Electronic registration: the REGISTER command, the registration form
-// (dialog 1004) with its checks, the retry loop, and the mail that carries
-// the form's answers and a block of machine facts to the address the script
-// names, over a minimal SMTP conversation.
+// Electronic registration behind the REGISTER command (cmd-register.cpp):
+// the registration form (dialog 1004) with its checks, the retry loop, and
+// the mail that carries the form's answers and a block of machine facts to
+// the address the script names, over a minimal SMTP conversation.
 //
-// register.cpp holds the command, the form and the loop; regmail.cpp the
-// mail. The machine facts that are neither sockets nor registry come through
-// sysinfo.h.
+// register.cpp holds the form and the loop; regmail.cpp the mail. The
+// machine facts that are neither sockets nor registry come through
+// sysinfo-sys.h.
 #ifndef INSTALLER_REGISTER_H
 #define INSTALLER_REGISTER_H
 
@@ -67,7 +67,7 @@ int CmdRegister(InstallScript *script, char *args, int32_t *consumed);
 // user gave up after a failure.
 int RegistrationRun(void *owner, const char *address, InstallScript *script);
 
-// The dialog procedure of form 1004 (DialogProc of dialog.h). "Register Now!"
+// The dialog procedure of form 1004 (DialogProc of dialog-sys.h). "Register Now!"
 // reads and checks the ten answers and ends the form with 1; "Don't
 // Register" asks for confirmation and ends it with 0; a close request ends
 // it with its wParam when that is 1, else with 0.

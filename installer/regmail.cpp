@@ -6,7 +6,7 @@
 #include "register.h"
 #include "registry.h"
 #include "socket.h"
-#include "sysinfo.h"
+#include "sysinfo-sys.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -194,20 +194,22 @@ static void MailFacts(Socket *socket, char *line) {
   SocketGetLocalHost(&local);
   MailSend(socket, MailFormat(line, "IP ADRS:%d.%d.%d.%d\r\n", local.address[0], local.address[1],
                               local.address[2], local.address[3]));
-  MailLine(socket, line, "IP NAME:%s\r\n", local.name);
+  // The host name and the registry's values come from outside the program:
+  // cleaned as the answers are, so no control byte reaches the connection.
+  MailCleanLine(socket, line, "IP NAME:%s\r\n", local.name);
 
   for (size_t k = 0; k < sizeof factKeys / sizeof factKeys[0]; k++) {
     RegistryKey key;
     if (!RegistryOpen(&key, factKeys[k].root, factKeys[k].path)) continue;
     for (int i = 0; i < factKeys[k].count; i++) {
       MailRegistryFact(key, factKeys[k].facts[i].name, field);
-      MailLine(socket, line, factKeys[k].facts[i].format, field);
+      MailCleanLine(socket, line, factKeys[k].facts[i].format, field);
     }
     RegistryClose(&key);
   }
 
   MailSystemText(field);
-  MailLine(socket, line, "OS:%s\r\n", field);
+  MailCleanLine(socket, line, "OS:%s\r\n", field);
   MailSend(socket, MailFormat(line, "MEMORY:%dk\r\n", (int)(SysInfoTotalMemory() >> 10)));
 }
 

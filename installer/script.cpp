@@ -1,36 +1,29 @@
 // The script record: loading install.dat, the run loop, releasing.
 #include "script.h"
 
-#include "appwin.h"
 #include "command.h"
 #include "ffs.h"
-#include "install.h"
-#include "sys.h"
+#include "mainwindow-sys.h"
+#include "shell.h"
+#include "process-sys.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
 
-#define SCRIPT_PATH_SIZE 772  // archive names and font paths
 
 int ScriptLoad(InstallScript **script, const char *name) {
   ASSERT(script != NULL, "Pointer is NULL\n");
   ASSERT(name != NULL, "Pointer is NULL\n");
-  char entry[SCRIPT_PATH_SIZE];  // the reader upper-cases the name in place
-  if (!StrCopyN(entry, name, SCRIPT_PATH_SIZE)) return 0;
+  char entry[VANTOR_PATH_SIZE];  // the reader upper-cases the name in place
+  if (!StrCopyN(entry, name, VANTOR_PATH_SIZE)) return 0;
 
-  InstallScript *record = (InstallScript *)MEM_ALLOC((int)sizeof(InstallScript));
+  void *text;
   uint32_t size;
-  if (!FfsGetSize(entry, &size) || size >= 0x7FFFFFF0u) {
-    MEM_FREE(record, (int)sizeof(InstallScript));
-    return 0;
-  }
+  if (!FfsLoadEntry(entry, 1, 0, &text, &size)) return 0;  // zero-filled: the text ends in NUL
+  InstallScript *record = (InstallScript *)MEM_ALLOC((int)sizeof(InstallScript));
   record->textLength = (int32_t)size;
-  record->text = (char *)MEM_ALLOC(record->textLength + 1);
-  if (size > 0 && !FfsLoad(entry, record->text, size)) {
-    MEM_FREE(record->text, record->textLength + 1);
-    MEM_FREE(record, (int)sizeof(InstallScript));
-    return 0;
-  }
+  record->text = (char *)text;
   record->cursor = record->text;
   *script = record;
   return 1;
@@ -84,7 +77,8 @@ int ScriptRun(InstallScript *script, void *window) {
     char *args;
     if (!ScriptReadKeyword(p + 1, end, keyword, &args) || !CommandExists(keyword)) {
       DebugPrintf("Unknown command '%s'\n", keyword);
-      SysMessageBox(NULL, keyword, "Unknown script keyword...", SYS_MB_OK);
+      UnattendedBox(NULL, keyword, "Unknown script keyword...", SYS_MB_OK, SYS_IDOK);
+      UnattendedFail(EXIT_COMMAND_FAILED);
       return 0;
     }
     int32_t consumed = 0;
@@ -95,13 +89,14 @@ int ScriptRun(InstallScript *script, void *window) {
         return 1;
       }
       DebugPrintf("Command Failed '%s'\n", keyword);
+      UnattendedFail(EXIT_COMMAND_FAILED);
       return 0;
     }
     p = ScriptResume(args, consumed, end);
   }
   script->cursor = end;
   ScriptSummary(script);
-  if (script->window != NULL) AppSendDestroy(script->window);
+  if (script->window != NULL) MainWindowSend(script->window, MAIN_WM_DESTROY);
   return 1;
 }
 
@@ -109,9 +104,9 @@ int ScriptRun(InstallScript *script, void *window) {
 // the temporary directory; a font that cannot be removed is logged.
 static void ScriptRemoveFonts(const InstallScript *script) {
   for (int32_t i = 0; i < script->fontCount; i++) {
-    char path[SCRIPT_PATH_SIZE];
-    QueryTempDir(path, SCRIPT_PATH_SIZE);
-    StrAppendN(path, script->fonts[i].fileName, SCRIPT_PATH_SIZE);
+    char path[VANTOR_PATH_SIZE];
+    QueryTempDir(path, VANTOR_PATH_SIZE);
+    StrAppendN(path, script->fonts[i].fileName, VANTOR_PATH_SIZE);
     if (!FontResourceRemove(path)) DebugPrintf("Unable to remove font '%d' '%s'\n", (int)i, script->fonts[i].fileName);
   }
 }

@@ -5,26 +5,15 @@
 
 #include <stdint.h>
 
-#define SCRIPT_MARK 0x16
-#define SCRIPT_FIELD_SIZE 160  // text fields: 159 characters and the terminator
-#define SCRIPT_KEYWORD_MAX 39  // keyword bytes read after the mark
-
-// Placement and style bits of a screen string.
-#define STR_RIGHT     0x01
-#define STR_UP        0x02
-#define STR_CENTERX   0x04
-#define STR_CENTERY   0x08
-#define STR_ITALIC    0x10
-#define STR_BOLD      0x20
-#define STR_UNDERLINE 0x40
+#include "script-format.h"
 
 struct ScreenString {
   float x;       // horizontal anchor, fraction of the client width
   float y;       // vertical anchor, fraction of the client height
   float width;   // character width, fraction of the client width (0: system's choice)
   float height;  // character height, fraction of the client height
-  char text[160];
-  char face[80];
+  char text[SCRIPT_FIELD_SIZE];
+  char face[SCRIPT_ARG_SIZE];
   unsigned char colour[3];  // R, G, B
   int32_t flags;
 };

@@ -3,8 +3,9 @@
 #include <windows.h>
 #include <ddeml.h>
 #include <ole2.h>
+#include <shlobj.h>
 
-#include "shell.h"
+#include "shell-sys.h"
 
 // Client conversations only: completions of the asynchronous executes and
 // every other notification are answered with no data.
@@ -74,6 +75,44 @@ int ShellFontRemove(const char *path, uint32_t *error) {
   return removed != 0;
 }
 
-void ShellFontChanged(void) { SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }
+// Every top-level window hears of the change; one that does not answer (a
+// hung program) is given up after two seconds instead of holding the
+// installer for ever.
+void ShellFontChanged(void) {
+  SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, 2000, NULL);
+}
 
 void ShellBringToTop(void *window) { BringWindowToTop((HWND)window); }
+
+int ShellProgramsFolder(char *folder, int size) {
+  char path[MAX_PATH];
+  if (!SHGetSpecialFolderPathA(NULL, path, CSIDL_PROGRAMS, TRUE) || lstrlenA(path) >= size) return 0;
+  lstrcpyA(folder, path);
+  return 1;
+}
+
+int ShellMakeFolder(const char *path) {
+  return CreateDirectoryA(path, NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// The identifiers of the shortcut object and its two interfaces, defined here:
+// the system library that defines them defines every identifier in one
+// object, 41 KB that the program would carry for these three.
+static const GUID kClsidShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+static const GUID kIidShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+static const GUID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+int ShellSaveLink(const char *linkPath, const char *target, const char *description) {
+  WCHAR wide[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0) return 0;
+  IShellLinkA *link = NULL;
+  if (FAILED(CoCreateInstance(kClsidShellLink, NULL, CLSCTX_INPROC_SERVER, kIidShellLinkA, (void **)&link)))
+    return 0;
+  IPersistFile *file = NULL;
+  int saved = SUCCEEDED(link->SetPath(target)) && SUCCEEDED(link->SetDescription(description)) &&
+              SUCCEEDED(link->QueryInterface(kIidPersistFile, (void **)&file)) &&
+              SUCCEEDED(file->Save(wide, TRUE));
+  if (file != NULL) file->Release();
+  link->Release();
+  return saved;
+}

@@ -1,10 +1,10 @@
 // The install services: OLE for the whole run, the client DDE conversation
 // with Program Manager, self-registration of installed libraries and fonts
-// made available for the run. What the system does is behind shell.h.
+// made available for the run. What the system does is behind shell-sys.h.
 #include <stdio.h>
 
-#include "install.h"
 #include "shell.h"
+#include "shell-sys.h"
 #include "vantor-core.h"
 #include "winhelpr.h"
 

@@ -1,55 +1,30 @@
-// The shell integration's seam: what the install services (shell.cpp) need
-// from OLE, the DDE management library, library loading and the font table.
-// shell-win32.cpp is the product; shell-posix.cpp is the stand-in the native
-// tests drive (shell-standin.h). Every decision and log line is in shell.cpp.
+// The shell integration of the run: OLE, the Program Manager DDE
+// conversation, self-registration and fonts for the run (shell.cpp; CREATE
+// GROUP, ADD ITEM and OLE in cmd-shell.cpp). The system is behind
+// shell-sys.h.
 #ifndef INSTALLER_SHELL_H
 #define INSTALLER_SHELL_H
 
-#include <stdint.h>
-
-// Program Manager's service and topic name.
-#define PROGMAN_NAME "PROGMAN"
-// A client-only DDE instance that skips registration notifications
-// (APPCMD_CLIENTONLY | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS).
-#define SHELL_DDE_FLAGS 0x180010u
-
-// The Program Manager conversation opened by InstallInit (NULL when Program
-// Manager did not answer): a conversation on the "PROGMAN" service and topic.
-void *ProgManConnect(void);
-
-// OLE for the whole run: 1 when initialised with S_OK.
-int ShellOleInit(void);
-void ShellOleRemove(void);
-// A DDE instance with SHELL_DDE_FLAGS whose callback answers every
-// transaction with no data. 1 and *instance set, 0 and *instance 0.
-int ShellDdeInit(uint32_t *instance);
-void ShellDdeRemove(uint32_t instance);
-// A conversation on service and topic (CP_WINANSI string handles, made and
-// freed here); NULL when a handle cannot be made or nobody answers.
-void *ShellDdeConnect(uint32_t instance, const char *service, const char *topic);
-void ShellDdeDisconnect(void *conversation);
-// Starts an asynchronous CF_TEXT execute of command with its terminator; the
-// outcome is not awaited. 1 when the transaction started.
-int ShellDdeExecute(void *conversation, const char *command);
-
-// Loads a library with its own directory searched first for its
-// dependencies. 1 and *library set; 0 and *error the system's error code.
-int ShellLibraryLoad(const char *path, void **library, uint32_t *error);
-// The address of an exported entry point, or 0 when there is none.
-int ShellLibraryEntry(void *library, const char *name, void **entry);
-// Calls an entry point that takes nothing and answers an HRESULT.
-int32_t ShellLibraryCall(void *entry);
-void ShellLibraryFree(void *library);
-
-// Adds a font file to the system's font table: the number of fonts added (0
-// and *error set on failure).
-int ShellFontAdd(const char *path, uint32_t *error);
-// Removes it again: 1 removed, 0 and *error set.
-int ShellFontRemove(const char *path, uint32_t *error);
-// Tells every top-level window that the font table changed (WM_FONTCHANGE).
-void ShellFontChanged(void);
-
-// Brings a window to the top of the window order.
-void ShellBringToTop(void *window);
+// OLE for the run and the client DDE instance with its Program Manager
+// conversation. 1 when OLE and DDE are up (Program Manager may be missing:
+// logged, and the group and item commands then send nothing); 0 after the
+// log line "Failed to initialize OLE\n" or "Couldn't init DDE\n".
+int InstallInit(void);
+// Ends the conversation, the DDE instance and OLE. Returns 1.
+int InstallRemove(void);
+// Starts an asynchronous execute of command (sent with its terminator) and
+// lets pending messages run. 1 sent, or nothing to send to; 0 when DDE is
+// not up or the transaction could not start.
+int ProgManExecute(const char *command);
+// Loads the library at path and calls DllRegisterServer (doRegister 1) or
+// DllUnregisterServer (anything else). 1 when the entry point ran and
+// reported success; 0 with the reason in the log.
+int RegisterServer(const char *path, int doRegister);
+// Adds the font file to the system's font table and tells every top-level
+// window. 1 added; 0 after the log line.
+int FontResourceAdd(const char *path);
+// Takes the font away again and deletes its file (a failed delete is only
+// logged). 1 removed; 0 after the log line, the file kept.
+int FontResourceRemove(const char *path);
 
 #endif

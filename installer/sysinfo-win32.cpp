@@ -3,11 +3,13 @@
 #include <windows.h>
 #undef MEM_FREE  // a memory-state flag of the system headers; the library has its own
 
-#include "sysinfo.h"
+#include "sysinfo-sys.h"
 #include "vantor-core.h"
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "version record of 148 bytes");
+#ifndef _WIN64  // the 64-bit test build's record has wider fields
 static_assert(sizeof(MEMORYSTATUS) == 32, "memory status of 32 bytes");
+#endif
 
 int SysInfoGetVersion(SysInfoVersion *version) {
   ASSERT(version != NULL, "Pointer is NULL\n");

@@ -1,7 +1,7 @@
 // What the installation commands need of the target machine: files and
 // directories written below the destination, the drive's free space through
 // KERNEL32, and the repaint of a window. target-win32.cpp is the product;
-// target-posix.cpp stands in for the native build with drives that a test
+// target-standin.cpp stands in for the native build with drives that a test
 // maps onto host folders and free-space figures it stages
 // (target-standin.h). Every decision and log line is in portable code.
 //
@@ -19,6 +19,22 @@ int TargetSysCreate(const char *path, void **file);
 // Writes size bytes in one write; the count written.
 uint32_t TargetSysWrite(void *file, const void *data, uint32_t size);
 void TargetSysClose(void *file);
+// Removes the file path (DeleteFileA). 1 when removed.
+int TargetSysDelete(const char *path);
+// The system's reason for the last short write: its error code, and its text
+// (one line, no line end) into text of size bytes.
+uint32_t TargetSysWriteError(char *text, int size);
+
+// Opens path for reading byte for byte: 1 with *file and the file's *size;
+// 0 and *file NULL when it cannot be opened. Closed with TargetSysClose.
+int TargetSysOpenRead(const char *path, void **file, uint32_t *size);
+// Reads up to size bytes; the count read.
+uint32_t TargetSysRead(void *file, void *data, uint32_t size);
+// DeleteFileA: 0 when removed, else the system's error code (2: not there,
+// 32: in use by another program, 5: access denied).
+uint32_t TargetSysRemoveFile(const char *path);
+// RemoveDirectoryA: 1 when removed (the system removes only an empty one).
+int TargetSysRemoveDir(const char *path);
 
 // 1 when path names a directory that can be opened for listing.
 int TargetSysDirExists(const char *path);

@@ -11,11 +11,26 @@ int TargetSysCreate(const char *path, void **file) {
   return *file != NULL;
 }
 
+static DWORD writeError;
+
 uint32_t TargetSysWrite(void *file, const void *data, uint32_t size) {
-  return (uint32_t)fwrite(data, 1, size, (FILE *)file);
+  SetLastError(0);
+  uint32_t written = (uint32_t)fwrite(data, 1, size, (FILE *)file);
+  writeError = GetLastError();
+  return written;
 }
 
 void TargetSysClose(void *file) { fclose((FILE *)file); }
+
+int TargetSysDelete(const char *path) { return DeleteFileA(path) != 0; }
+
+uint32_t TargetSysWriteError(char *text, int size) {
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, writeError, 0, text,
+                                (DWORD)size, NULL);
+  if (length == 0 && size > 0) text[0] = 0;
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) text[--length] = 0;
+  return (uint32_t)writeError;
+}
 
 int TargetSysDirExists(const char *path) {
   DIR *listing = opendir(path);
@@ -25,6 +40,23 @@ int TargetSysDirExists(const char *path) {
 }
 
 int TargetSysCreateDir(const char *path) { return CreateDirectoryA(path, NULL) != 0; }
+
+int TargetSysOpenRead(const char *path, void **file, uint32_t *size) {
+  FILE *f = fopen(path, "rb");
+  *file = f;
+  *size = 0;
+  if (f == NULL) return 0;
+  long length = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+  fseek(f, 0, SEEK_SET);
+  *size = length > 0 ? (uint32_t)length : 0;
+  return 1;
+}
+
+uint32_t TargetSysRead(void *file, void *data, uint32_t size) { return (uint32_t)fread(data, 1, size, (FILE *)file); }
+
+uint32_t TargetSysRemoveFile(const char *path) { return DeleteFileA(path) ? 0 : (uint32_t)GetLastError(); }
+
+int TargetSysRemoveDir(const char *path) { return RemoveDirectoryA(path) != 0; }
 
 int TargetSysLoadKernel(void **library, uint32_t *error) {
   HMODULE module = LoadLibraryA("KERNEL32.DLL");

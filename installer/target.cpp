@@ -3,33 +3,15 @@
 
 #include "ffs.h"
 #include "target-sys.h"
+#include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
+#define TARGET_REASON_SIZE 256  // the system's text for a failed write
+
 int TargetLoadEntry(char *name, void **data, uint32_t *size) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(size != NULL, "Pointer is NULL\n");
-  *data = NULL;
-  uint32_t found = 0;
-  if (!FfsGetSize(name, &found)) {
-    DebugPrintf("Unable to get size for '%s'\n", name);
-    return 0;
-  }
-  if (found > TARGET_ENTRY_MAX) {
-    DebugPrintf("Unable to load '%s'\n", name);
-    return 0;
-  }
   // The allocator refuses a block of 0 bytes: an empty entry needs none.
-  void *buffer = found > 0 ? MEM_ALLOC((int)found) : NULL;
-  if (found > 0 && !FfsLoad(name, buffer, found)) {
-    DebugPrintf("Unable to load '%s'\n", name);
-    MEM_FREE(buffer, (int)found);
-    return 0;
-  }
-  *data = buffer;
-  *size = found;
-  return 1;
+  return FfsLoadEntry(name, 0, 1, data, size);
 }
 
 void TargetFreeEntry(void **data, uint32_t size) {
@@ -42,7 +24,15 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
   ASSERT(file != NULL, "Pointer is NULL\n");
   ASSERT(path != NULL, "Pointer is NULL\n");
   uint32_t written = size > 0 ? TargetSysWrite(file, data, size) : 0;
-  if (written < size) ABORT("Unable to write to file '%s'\n", path);
+  if (written < size) {
+    // No partial file stays behind; the log says why the write fell short.
+    char reason[TARGET_REASON_SIZE];
+    uint32_t code = TargetSysWriteError(reason, (int)sizeof reason);
+    TargetSysClose(file);
+    if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
+    DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
+    ABORT("Unable to write to file '%s'\n", path);
+  }
   TargetSysClose(file);
   return 1;
 }
@@ -57,6 +47,6 @@ int MakePath(char *path) {
     MakePath(path);
     path[last] = '\\';
   }
-  TargetSysCreateDir(path);
+  if (TargetSysCreateDir(path)) UninstallNote(UNINSTALL_TAG_DIR, path, NULL);
   return 1;
 }

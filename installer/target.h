@@ -7,10 +7,6 @@
 
 #include <stdint.h>
 
-// Names taken from the file list and target paths: 771 characters.
-#define TARGET_PATH_SIZE 772
-// The largest entry a buffer is made for.
-#define TARGET_ENTRY_MAX 0x7FFFFFF0u
 
 // Loads the archive entry name (upper-cased in place while the archive is
 // mounted) into a new buffer of exactly its size (MEM_ALLOC). 1 with *data
@@ -24,7 +20,9 @@ int TargetLoadEntry(char *name, void **data, uint32_t *size);
 void TargetFreeEntry(void **data, uint32_t size);
 
 // Writes size bytes to the open file in one write and closes it. Fewer bytes
-// written is fatal: "Unable to write to file '%s'\n" with path. Returns 1.
+// written (a full disk) closes and removes the file, logs the system's
+// reason ("Write failed (%u): %s\n") and is fatal: "Unable to write to file
+// '%s'\n" with path. Returns 1.
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size);
 
 // Makes sure the directory path exists (with or without a trailing

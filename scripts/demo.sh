@@ -9,4 +9,5 @@ set -e
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
 ./scripts/build.sh >/dev/null
+. scripts/wine-mode.sh
 exec python3 scripts/demo.py "$BUILD"

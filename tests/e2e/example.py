@@ -6,6 +6,7 @@ Also a reader of what a window shows (tools/wintext.c, cross-built on first
 use), so that cases can check the texts of dialogs and boxes.
 """
 import os
+import re
 import subprocess
 import time
 
@@ -38,7 +39,7 @@ def build(h):
     out = os.path.join(h.out, "example")
     if out not in _built:
         _built.add(out)
-        env = dict(os.environ, BUILD=h.build_root)
+        env = dict(os.environ, FFSBUILD=h.ffsbuild, STUB=h.install_exe, CC_WIN32=h.cc)
         r = subprocess.run(["sh", os.path.join(harness.ROOT, "examples", "build.sh"), out], env=env,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         assert r.returncode == 0, r.stdout.decode(errors="replace")
@@ -64,15 +65,18 @@ def payload(h, name, update=False):
         return f.read()
 
 
-def wintext(h, title, timeout=10):
+def wintext(h, title, timeout=30):
     """The texts of the visible window titled title and its controls, as
     lines "window: TITLE" and "CLASS ID: TEXT"; waits for the window."""
     tool = os.path.join(h.out, "wintext.exe")
     source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "wintext.c")
     if not os.path.exists(tool) or os.path.getmtime(tool) < os.path.getmtime(source):
-        r = subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-s", "-o", tool, source],
+        r = subprocess.run([h.cc, "-Os", "-s", "-o", tool, source],
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         assert r.returncode == 0, r.stdout.decode(errors="replace")
+    # The window is there before the tool starts: a Wine program started
+    # while the one under test is still starting up may wait a long while.
+    h.find_window(re.escape(title), timeout=timeout)
     end = time.time() + timeout
     while True:
         r = h.wine([tool, title], timeout=30)
@@ -101,11 +105,11 @@ def box_text(h, title):
     raise AssertionError("box %r shows no text" % title)
 
 
-def destination_window(h, timeout=20):
+def destination_window(h, timeout=45):
     return h.find_window(PATH_CAPTION, timeout=timeout)
 
 
-def question_box(h, dialog, timeout=20):
+def question_box(h, dialog, timeout=45):
     """The box titled like the destination dialog that asks to install into
     the directory; the dialog itself is dialog."""
     end = time.time() + timeout
@@ -133,7 +137,7 @@ def accept_pages(h, directory=None, on_welcome=None):
     h.key_until_gone(welcome, "Return")
     agreement = h.find_window("End User Agreement...")
     h.click(agreement, *LEFT_BUTTON)
-    h.wait_gone(agreement, timeout=10)
+    h.wait_gone(agreement, timeout=30)
     dialog = destination_window(h)
     if directory:
         type_destination(h, dialog, directory)
@@ -144,15 +148,46 @@ def accept_pages(h, directory=None, on_welcome=None):
 def finish(h, proc, timeout=60):
     """After the destination: closes the readme's editor and Wine's window of
     the new group, answers the closing box and waits for the end."""
-    h.key_until_gone(h.find_window("readme.txt - Notepad", timeout=timeout), "alt+F4")  # it covers the box
-    box = h.find_window(DONE_CAPTION, timeout=timeout)
-    # Wine's window of the new group can open late and take the keyboard
-    # from the box: close it before answering.
-    close_group_windows(h)
-    h.key_until_gone(box, "Return")
+    close_editor(h, "readme.txt - Notepad", timeout)  # it covers the box
+    h.find_window(DONE_CAPTION, timeout=timeout)
+    # Wine's window of the new group can open late, even after the first
+    # Return, and take the keyboard from the box: it is closed before each.
+    # The box is looked for by its title each time: the window found first
+    # may not be the one that stays.
+    end = time.time() + timeout
+    while time.time() < end:
+        boxes = h.windows_titled("^%s$" % re.escape(DONE_CAPTION))
+        if not boxes:
+            break
+        close_group_windows(h)
+        for box in boxes:
+            h.press(box, "Return")
+        time.sleep(0.5)
     code = h.wait_exit(proc, timeout=timeout)
     close_group_windows(h)
     return code
+
+
+def close_editor(h, title, timeout=60):
+    """Closes the editor titled title that the installer started. Wine's
+    window of the new group can open late and cover it, taking the keys:
+    it is closed before each try."""
+    editor = h.find_window(title, timeout=timeout)
+    end = time.time() + 20
+    while editor in h.windows_titled(".") and time.time() < end:
+        close_group_windows(h)
+        h.press(editor, "alt+F4")
+        for _ in range(20):
+            if editor not in h.windows_titled("."):
+                break
+            time.sleep(0.1)
+    # Wine's explorer, which owns the group window, can stop answering for a
+    # while and keep the keyboard: the editor is then ended by the system
+    # (what is tested is that the installer started it).
+    if editor in h.windows_titled("."):
+        h.wine(["taskkill", "/F", "/IM", "notepad.exe"])
+        h.wait_gone(editor, timeout=timeout)
+    assert editor not in h.windows_titled("."), "%r did not close" % title
 
 
 def close_group_windows(h):
@@ -192,9 +227,13 @@ def summary(h, directory, screenshot=None):
 
 def forget(h):
     """Takes away what an earlier installation of the example left: its
-    folder, its key and its Start Menu group."""
+    folder, its key, its Start Menu group, and the font of a run that was
+    stopped before it could take it away (a case that failed)."""
     import shutil
     shutil.rmtree(h.drive_c(DEFAULT_DIR), ignore_errors=True)
+    font = os.path.join(h.temp_dir(), "WIDGET.TTF")
+    if os.path.exists(font):
+        os.remove(font)
     h.wine(["reg", "delete", KEY, "/f"])
     for base in h.start_menu_dirs():
         shutil.rmtree(os.path.join(base, GROUP), ignore_errors=True)

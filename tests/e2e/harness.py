@@ -4,7 +4,7 @@ One Wine prefix and one Xvfb display serve the whole run (wineboot takes a
 while); each case gets a fresh folder of its own inside the prefix's drive C.
 Cases are plain functions named test_* in the test_*.py files here; each takes
 the Harness and raises AssertionError (or any exception) to fail, or Skip when
-what it needs is not there yet.
+the machine cannot run it.
 
 A typical case builds an installer from a readable script and a payload,
 starts it, answers its windows by their captions and checks what it did:
@@ -26,7 +26,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 
 
 class Skip(Exception):
-    """A case that cannot run yet (a command it needs is still a stand-in)."""
+    """A case that cannot run on this machine; the test run counts it as a
+    failure unless tests/expected-skips.txt lists it with its reason."""
 
 
 class Installer:
@@ -59,30 +60,18 @@ class Shot:
         return tuple(self.rgb[i:i + 3])
 
 
-def command_pending(keyword):
-    """True while the keyword's handler is still the placeholder in
-    installer/handlers-pending.cpp (it only logs and goes on)."""
-    path = os.path.join(ROOT, "installer", "handlers-pending.cpp")
-    if not os.path.exists(path):
-        return False
-    with open(path, "rb") as f:
-        return re.search(rb'^PENDING\(\w+, "%s"' % re.escape(keyword.encode()), f.read(), re.M) is not None
-
-
-def pending_commands(log, *keywords):
-    """Those of the keywords whose handler is still the placeholder that
-    only logs that it is not available yet."""
-    return [k for k in keywords if b"Command '%s' is not available yet" % k.encode() in log]
-
-
 class Harness:
-    def __init__(self, build_root):
-        self.build_root = build_root
-        self.native = os.path.join(build_root, "native")
-        self.win32 = os.path.join(build_root, "win32")
+    def __init__(self, native, win32):
+        """native, win32: the two build folders (ffsbuild from the first,
+        install.exe and the Win32 test programs from the second)."""
+        self.native, self.win32 = native, win32
         self.install_exe = os.path.join(self.win32, "installer", "install.exe")
+        # The Windows build is i686, or x86_64 where the machine runs only
+        # 64-bit programs; programs the cases compile match it.
+        wide = pe_machine(self.install_exe) == 0x8664
+        self.cc = ("x86_64" if wide else "i686") + "-w64-mingw32-gcc"
         self.ffsbuild = os.path.join(self.native, "builder", "ffsbuild")
-        self.out = os.path.join(build_root, "e2e")
+        self.out = os.path.join(self.native, "e2e")
         self.shots = os.path.join(self.out, "screenshots")
         os.makedirs(self.shots, exist_ok=True)
         self.prefix = os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(self.out, "wineprefix")
@@ -95,6 +84,9 @@ class Harness:
         # the desktop's own menus, outside the prefix.
         self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        if wide:  # Wine's 64-bit loader as wine (scripts/wine-mode.sh made the commands)
+            shims = os.path.join(os.path.dirname(self.native), "wine64-bin")
+            self.env.update(PATH=shims + os.pathsep + self.env.get("PATH", ""), WINELOADER="/usr/lib/wine/wine64")
 
     # ---- life of the run -------------------------------------------------
     def start(self):
@@ -121,9 +113,24 @@ class Harness:
         # There is no window manager on the virtual display: Wine places and
         # sizes every window itself, so that a maximised window fills the
         # screen as it would on Windows.
-        subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
-                        "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env)
+        # (Written once per prefix: each Wine start costs seconds.)
+        if not self._unmanaged():
+            subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t",
+                            "REG_SZ", "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=self.env)
+
+    def _unmanaged(self):
+        """True when the prefix's user registry already says Managed=N."""
+        try:
+            with open(os.path.join(self.prefix, "user.reg"), encoding="latin-1") as f:
+                text = f.read()
+        except OSError:
+            return False
+        at = text.find("[Software\\\\Wine\\\\X11 Driver]")
+        end = text.find("\n[", at + 1) if at >= 0 else -1
+        section = text[at:end if end >= 0 else len(text)] if at >= 0 else ""
+        return '"Managed"="N"' in section
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
@@ -173,11 +180,11 @@ class Harness:
                            stderr=subprocess.DEVNULL, text=True)
         return r.stdout.strip()
 
-    def find_window(self, title, timeout=20):
+    def find_window(self, title, timeout=45):
         """Waits for a visible window whose title matches exactly; returns its id."""
         return self.find_window_like("^%s$" % title, timeout)
 
-    def find_window_like(self, pattern, timeout=20):
+    def find_window_like(self, pattern, timeout=45):
         """Waits for a visible window whose title matches the regular
         expression; returns its id."""
         end = time.time() + timeout
@@ -224,9 +231,21 @@ class Harness:
     def run_installer(self, inst, *args):
         """Starts the installer in its folder without waiting; returns the
         process (ended by end_case if the case leaves it running)."""
-        proc = self.wine([inst.exe_win] + list(args), cwd=inst.unix, wait=False)
+        # What Wine itself says (a program it could not start) is kept
+        # outside the prefix, for a failure's message: stderr_of(inst).
+        with open(self.stderr_of(inst), "ab") as err:  # a second run of the case adds to it
+            err.write(b"== %s %s\n" % (time.strftime("%H:%M:%S").encode(), " ".join(args).encode()))
+            err.flush()
+            proc = subprocess.Popen(["wine", inst.exe_win] + list(args), cwd=inst.unix, env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=err)
         self.started.append(proc)
         return proc
+
+    def stderr_of(self, inst):
+        """The file that keeps what Wine wrote while inst ran."""
+        folder = os.path.join(self.out, "wine-stderr")
+        os.makedirs(folder, exist_ok=True)
+        return os.path.join(folder, os.path.basename(inst.unix) + ".txt")
 
     def end_case(self):
         """Ends what the case started and left running, so that the next case
@@ -243,10 +262,14 @@ class Harness:
         try:
             return proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
+            shown = sorted(self.window_title(w) for w in self.windows_titled("."))
+            ps = subprocess.run(["ps", "-eo", "stat,args"], stdout=subprocess.PIPE).stdout.decode(errors="replace")
+            processes = "\n".join(line for line in ps.splitlines() if ":\\" in line)  # Wine's programs
             proc.kill()
-            raise AssertionError("the program did not end within %d s" % timeout)
+            raise AssertionError("the program did not end within %d s; windows shown: %r; processes:\n%s"
+                                 % (timeout, shown, processes))
 
-    def answer(self, title, *keys, timeout=20):
+    def answer(self, title, *keys, timeout=45):
         """Waits for the window titled title and sends it the keys (a
         message box: "Return" for its default button, "y" or "n" for Yes or
         No). Returns the window id."""
@@ -262,7 +285,7 @@ class Harness:
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--clearmodifiers", *keys)
 
-    def key_until_gone(self, window, *keys, timeout=10):
+    def key_until_gone(self, window, *keys, timeout=20):
         """Types the keys into the window (press) until it has gone, in case
         a key arrives before the window is ready for it."""
         end = time.time() + timeout
@@ -287,7 +310,7 @@ class Harness:
             self.xdotool("mousemove", "--sync", str(x), str(y))
         self.xdotool("click", "1")
 
-    def accept_destination(self, timeout=20):
+    def accept_destination(self, timeout=45):
         """Takes the proposed directory in the destination dialog: Return on
         "Installation Directory...", then Yes in the box of the same caption
         that asks whether to create it."""
@@ -316,11 +339,10 @@ class Harness:
 
     def temp_dir(self):
         """The unix path of the prefix's temporary folder (%TEMP%)."""
-        r = self.wine(["cmd", "/c", "echo", "%TEMP%"])
-        return self.drive_c(r.stdout.decode(errors="replace").strip())
-
-    def command_pending(self, keyword):
-        return command_pending(keyword)
+        if not getattr(self, "_temp", None):
+            r = self.wine(["cmd", "/c", "echo", "%TEMP%"])
+            self._temp = self.drive_c(r.stdout.decode(errors="replace").strip())
+        return self._temp
 
     def windows_titled(self, pattern):
         """Ids of the visible windows whose title matches pattern (a regular
@@ -337,7 +359,7 @@ class Harness:
         values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
         return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
-    def wait_gone(self, window, timeout=20):
+    def wait_gone(self, window, timeout=30):
         """Waits until the window is no longer visible."""
         end = time.time() + timeout
         while time.time() < end:
@@ -387,6 +409,14 @@ class Harness:
             if m:
                 return m.group(1).strip()
         return None
+
+
+def pe_machine(path):
+    """The machine field of a PE file's header (0x14C for i686)."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    at = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[at + 4:at + 6], "little")
 
 
 def read_log(path):

@@ -6,8 +6,6 @@ import example
 KEY = "HKCU\\Software\\Vantor Tests\\Gadget"
 DEFAULT = "C:\\Program Files\\Vantor Gadget\\"
 PROBLEM = "Installation Problem..."
-# Where "(C:)" stands in Wine's folder browser, as fractions of its window.
-BROWSER_DRIVE_C = ((446 - 367) / 289, (332 - 226) / 316)
 
 
 def gadget(h, case, size=0):
@@ -106,6 +104,19 @@ def test_a_drive_that_is_not_there_is_refused_and_no_asks_again(h):
     finish(h, inst, proc, DEFAULT)
 
 
+def test_an_entry_without_a_drive_letter_is_refused(h):
+    """The system takes "\\" or ".\\" as the current drive; the dialog must
+    not, or the product lands in the drive's root."""
+    inst, proc = gadget(h, "dest-nodriveletter")
+    dialog = example.destination_window(h)
+    for entry in ("\\", ".\\", "..\\Gadget"):
+        example.type_destination(h, dialog, entry)
+        assert refusal(h, dialog) == "The drive you have selected cannot be located.", entry
+    example.type_destination(h, dialog, "C:\\Gadget Lettered")
+    confirm(h, dialog, "C:\\Gadget Lettered\\")
+    finish(h, inst, proc, "C:\\Gadget Lettered\\")
+
+
 def test_a_directory_too_long_for_the_record_is_refused(h):
     inst, proc = gadget(h, "dest-long")
     dialog = example.destination_window(h)
@@ -122,7 +133,9 @@ def test_browse_proposes_the_product_directory_below_the_chosen_folder(h):
     h.press(dialog, "Tab", "space")  # from the entry to "Browse"
     browser = h.find_window("Browse for Folder")
     assert example.control_text(h, "Browse for Folder", 14146) == "Where should Gadget go?"
-    h.click(browser, *BROWSER_DRIVE_C)
+    # by keyboard: from OK back to the tree, its first item (My Computer),
+    # then the first drive below it, "(C:)"
+    h.press(browser, "shift+Tab", "Home", "Down")
     h.key_until_gone(browser, "Return")
     assert example.control_text(h, example.PATH_CAPTION, 1009) == "C:\\Vantor Gadget\\"
     h.press(dialog, "shift+Tab")  # back to the entry, so that Return means "Continue"

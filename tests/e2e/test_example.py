@@ -58,7 +58,7 @@ def test_update_over_an_installation_finds_its_folder(h):
     assert example.control_text(h, example.PATH_CAPTION, 1009) == place  # proposed as recorded
     h.press(dialog, "Return")
     h.key_until_gone(example.question_box(h, dialog), "y")
-    h.key_until_gone(h.find_window("changes.txt - Notepad", timeout=30), "alt+F4")
+    example.close_editor(h, "changes.txt - Notepad", timeout=30)
     h.key_until_gone(h.find_window("Installation Complete!"), "Return")
     assert h.wait_exit(proc) == 0
     for name, data in example.installed(h, place, example.UPDATE_FILES).items():

@@ -5,6 +5,8 @@ import os
 import shutil
 import time
 
+import example
+
 WELCOME = b"Welcome to the\r\nWidget installer.\r\n\r\nPress Continue.\r\n"
 LICENCE = b"Licence terms\r\nhere.\r\n"
 FILES = {"welcome.txt": WELCOME, "license.txt": LICENCE}
@@ -21,7 +23,7 @@ def leave_page(h, title, button, answer):
     abort question that follows ("y" or "n")."""
     page = h.find_window(title)
     h.click(page, *button)
-    h.wait_gone(page, timeout=5)
+    h.wait_gone(page, timeout=15)
     h.key_until_gone(h.find_window(ABORT_CAPTION), answer)
 
 
@@ -57,7 +59,7 @@ def test_captions_are_one_shot_and_enter_continues_or_declines(h):
         h.key_until_gone(h.find_window(ABORT_CAPTION), "n")
         again = h.find_window("End User Agreement...")  # the prompt was used up
         h.click(again, *LEFT_BUTTON)
-        h.wait_gone(again, timeout=5)
+        h.wait_gone(again, timeout=15)
         h.key_until_gone(h.find_window("Welcome..."), "Return")
 
     log = run_pages(h, "pages-captions", script, play)
@@ -72,6 +74,30 @@ def test_i_do_not_accept_asks_to_abort_and_no_shows_the_page_again(h):
 
     log = run_pages(h, "pages-decline", b"PRODUCT NAME: Widget\nBREAK\nAGREEMENT: license.txt\n", play)
     assert log.count(b"Command Failed 'AGREEMENT'\r\n") == 1, log
+
+
+def first_visible_line(h, title):
+    for line in example.wintext(h, title).splitlines():
+        if line.startswith("first-line id="):
+            return int(line.partition(": ")[2])
+    raise AssertionError("the page %r has no text box" % title)
+
+
+def test_long_pages_open_at_their_first_line(h):
+    """The whole text is selected, but the view stays at the top: a person
+    reads the licence from its start."""
+    long_text = b"".join(b"Paragraph %d of the licence terms.\r\n\r\n" % i for i in range(80))
+    files = {"welcome.txt": long_text, "license.txt": long_text}
+
+    def play(h, inst):
+        for title in ("Welcome...", "End User Agreement..."):
+            page = h.find_window(title)
+            assert first_visible_line(h, title) == 0, title
+            h.click(page, *(RIGHT_BUTTON if title == "Welcome..." else LEFT_BUTTON))  # Continue, I Accept
+            h.wait_gone(page, timeout=15)
+
+    run_pages(h, "pages-top", b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play,
+              files=files)
 
 
 def test_exit_setup_on_the_welcome_page_and_yes_ends_the_installer(h):
@@ -98,7 +124,7 @@ def test_notepad_starts_the_system_editor_without_waiting(h):
         assert not h.windows_titled("^Installation Problem...$")
         h.key_until_gone(editor, "alt+F4")  # the editor covers the page
         h.click(page, *RIGHT_BUTTON)
-        h.wait_gone(page, timeout=5)
+        h.wait_gone(page, timeout=15)
 
     log = run_pages(h, "pages-notepad", b"BREAK\nNOTEPAD: readme.txt\nMESSAGE: welcome.txt\n", play, prepare)
     assert b"Failed to view textfile" not in log, log
@@ -123,7 +149,7 @@ def test_notepad_opens_the_file_installed_below_the_chosen_directory(h):
         page = h.find_window("Welcome...")
         h.key_until_gone(editor, "alt+F4")
         h.click(page, *RIGHT_BUTTON)
-        h.wait_gone(page, timeout=5)
+        h.wait_gone(page, timeout=15)
 
     log = run_pages(h, "pages-notepad-installed", script, play, files=files)
     assert b"Failed to view textfile" not in log, log

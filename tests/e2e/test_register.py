@@ -62,7 +62,7 @@ def windows(h, title):
     return ids.split() if ids else []
 
 
-def wait_new_window(h, title, known, timeout=20):
+def wait_new_window(h, title, known, timeout=45):
     """Waits for a visible window titled title that is not among known."""
     end = time.time() + timeout
     while time.time() < end:
@@ -117,12 +117,6 @@ def fill(h, form, answers):
         type_text(h, form, text)
 
 
-def script_value(log, keyword, value):
-    """What a command sets, or "" while its handler is not written yet."""
-    pending = ("Command '%s' is not available yet" % keyword).encode()
-    return b"" if pending in log else value
-
-
 @contextlib.contextmanager
 def registering(h, case, script):
     """Builds the installer, starts it with the mail server up and says Yes
@@ -174,9 +168,7 @@ def test_registration_mail_reaches_the_server(h):
     assert len(sink.mails()) == 1, sink.mails()
 
     log = read_log(os.path.join(unix, "debug.log"))
-    company = script_value(log, "COMPANY NAME", b"Acme")
-    product = script_value(log, "PRODUCT NAME", b"Widget")
-    tag = script_value(log, "TEXT", b"WIDGET") or b"REG"
+    company, product, tag = b"Acme", b"Widget", b"WIDGET"
     assert log.count(b"Send registration to 'reg@127.0.0.1'\r\n") == 1, log
     assert (b"Looking up 'reg' at '127.0.0.1'\r\nContacting host 127.0.0.1:25...\r\n"
             b"Connected... Sending mail...\r\n") in log, log
@@ -228,3 +220,45 @@ def test_declining_inside_the_main_window_sends_nothing(h):
     assert b"Send registration" not in log, log
     assert b"Break Encountered\r\n" in log, log
     assert log.endswith(b"Successful Exit...\r\n"), log[-300:]
+
+
+OWNER_KEY = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion"
+HOSTILE_OWNER = b"Pat\r\n.\r\nMAIL FROM:<evil@x>\r\nRCPT TO:<victim@y>\r\nDATA\r\nSubject: injected\r\n"
+
+
+def set_owner(h, case, data):
+    """Writes RegisteredOwner (bytes, CR LF and all, which `reg add` cannot
+    carry) from a REGEDIT4 file as hex(1) bytes, with the 32-bit regedit
+    where the prefix has one, since the installer is a 32-bit program. None
+    deletes the value."""
+    unix, win = h.case_dir(case)
+    value = "-" if data is None else "hex(1):" + ",".join("%02x" % b for b in data + b"\0")
+    with open(os.path.join(unix, "owner.reg"), "w", newline="\r\n") as f:
+        f.write('REGEDIT4\n\n[%s]\n"RegisteredOwner"=%s\n\n' % (OWNER_KEY, value))
+    wow = os.path.join(h.prefix, "drive_c", "windows", "syswow64", "regedit.exe")
+    regedit = "C:\\windows\\syswow64\\regedit.exe" if os.path.exists(wow) else "regedit"
+    r = h.wine([regedit, "/S", win + "\\owner.reg"])
+    assert r.returncode == 0, r.stderr
+
+
+def test_a_hostile_owner_value_cannot_add_commands_to_the_mail(h):
+    before = h.reg_query(OWNER_KEY.replace("HKEY_LOCAL_MACHINE", "HKLM"), "RegisteredOwner")
+    set_owner(h, "register-owner-set", HOSTILE_OWNER)
+    try:
+        script = b"COMPANY NAME: Acme\nPRODUCT NAME: Widget\nREGISTER: reg@127.0.0.1\nBREAK\n"
+        with registering(h, "register-injection", script) as (unix, sink, form):
+            fill(h, form, ANSWERS)
+            press(h, form, "Return")
+            wait_gone(h, form)
+            mail = sink.wait_mail()
+            press(h, wait_new_window(h, FORM, [form]), "Return")  # the thanks
+    finally:
+        set_owner(h, "register-owner-restore", None if before is None else before.encode())
+    assert len(sink.mails()) == 1, sink.mails()
+    head, _, data = mail.partition(b"\r\n\r\n")
+    assert head == b"FROM jo@isp.net\r\nTO reg@127.0.0.1", head
+    lines = data.split(b"\r\n")
+    assert b"OS OWNER:Pat.MAIL FROM:<evil@x>RCPT TO:<victim@y>DATASubject: injected" in lines, lines
+    assert lines[-3].startswith(b"MEMORY:") and lines[-2:] == [b"", b""], lines[-3:]
+    log = read_log(os.path.join(unix, "debug.log"))
+    assert log.count(b"Disconnected... Mail Sent!\r\n") == 1, log

@@ -5,7 +5,7 @@ selfreg.log beside itself)."""
 import os
 import shutil
 
-from harness import read_log
+from harness import ROOT, read_log
 
 GROUP = "Vantor Shell Test"
 
@@ -39,10 +39,11 @@ def test_create_group_and_add_item_point_at_the_installed_program(h):
 
 
 def test_font_is_there_for_the_run_and_gone_after_it(h):
-    with open("/usr/share/wine/fonts/tahoma.ttf", "rb") as f:
+    # the example product's own font, drawn by examples/tools/make-font.py
+    with open(os.path.join(ROOT, "examples", "payload", "WIDGET.TTF"), "rb") as f:
         font = f.read()
     inst = h.build_installer("shell-font", b"FONT: 1 | VANTORFT.TTF\n"
-                             b"STRING: 1 | Tahoma | 0 | 0.1 | 0.5 | 0.5 | 255, 255, 0 | CENTERX | Font for the run\n"
+                             b"STRING: 1 | Widget Pixel | 0 | 0.1 | 0.5 | 0.5 | 255, 255, 0 | CENTERX | Font for the run\n"
                              b"BREAK\nBREAK\n", {"VANTORFT.TTF": font})
     temp = os.path.join(h.temp_dir(), "VANTORFT.TTF")
     proc = h.run_installer(inst, "-debug")

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "commands-test-support.h"
-#include "unit/ffs-test-support.h"
+#include "ffs-test-support.h"
 #include "pages.h"
 #include "target.h"
 
@@ -76,6 +76,28 @@ TEST_F(InstallTest, AMissingOrDamagedEntryFailsTheCommand) {
   FileList("a.txt,gone.txt");
   EXPECT_EQ(0, Run(CmdInstall, ""));
   EXPECT_TRUE(Logged("Unable to get size for 'GONE.TXT'\n"));
+  Mount({{"A.TXT", "a"}, {"B.TXT", std::string(300, 'b')}}, "B.TXT");
+  FileList("a.txt,b.txt");
+  EXPECT_EQ(0, Run(CmdInstall, ""));
+  EXPECT_TRUE(Logged("Failed to decompress file\nUnable to load 'B.TXT'\n")) << Log();
+  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/B.TXT")));
+}
+
+// A name that would land outside the destination fails the command before
+// any file of the list is written.
+TEST_F(InstallTest, NamesLeadingOutsideTheDestinationAreRefusedFirst) {
+  Mount({{"A.TXT", "a"}});
+  for (const char *bad : {"..\\..\\x.txt", "C:\\x.txt", "c:x.txt", "\\x.txt", "/x.txt", "sub/../../x.txt",
+                          "sub\\.. \\x.txt", "...\\x.txt", "a.txt:stream"}) {
+    FileList(std::string("a.txt,") + bad);
+    EXPECT_EQ(0, Run(CmdInstall, "")) << bad;
+    EXPECT_TRUE(Logged("Refusing '" + std::string(bad) + "': the name leads outside the destination\n")) << Log();
+    EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/A.TXT"))) << bad;
+  }
+  EXPECT_EQ("", TargetStandInCreatedDirs());
+  FileList("a.txt,sub\\..x\\..a.txt,.hidden");  // dots inside names are names
+  EXPECT_EQ(0, Run(CmdInstall, ""));
+  EXPECT_TRUE(Logged("Unable to get size for 'SUB\\..X\\..A.TXT'\n")) << Log();
 }
 
 TEST_F(InstallTest, AReadOnlyTargetFailsAndARetryStartsFromTheFirstName) {
@@ -148,7 +170,9 @@ TEST_F(InstallTest, MakePathBuildsTheChainAndRestoresThePath) {
   EXPECT_EQ(1, MakePath(elsewhere));  // a drive that is not there: tried, ignored
 }
 
-TEST_F(InstallTest, AShortWriteIsFatal) {
+// A full disk: the partial file is removed and the system's reason logged
+// before the fatal box.
+TEST_F(InstallTest, AShortWriteRemovesThePartialFileAndIsFatal) {
   Mount({{"A.TXT", "abcdef"}});
   FileList("a.txt");
   EXPECT_EXIT(
@@ -156,7 +180,10 @@ TEST_F(InstallTest, AShortWriteIsFatal) {
         TargetStandInShortWrite(3);
         Run(CmdInstall, "");
       },
-      testing::ExitedWithCode(1), "");
+      testing::ExitedWithCode(1), Fatal("Unable to write to file 'C:\\Program Files\\Widget\\A.TXT'"));
+  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/A.TXT")));
+  EXPECT_TRUE(Logged("Write failed (112): There is not enough space on the disk.\n"
+                     "\n\nABORT: Unable to write to file 'C:\\Program Files\\Widget\\A.TXT'\n")) << Log();
 }
 
 // ---- UPDATE and DONE -----------------------------------------------------
@@ -237,7 +264,19 @@ TEST_F(CommandsTest, DoneDiesWhenTheKeyCannotBeHad) {
         RegistryStandInFailNext(REGISTRY_STANDIN_CREATE, 5);
         Run(CmdDone, "x");
       },
-      testing::ExitedWithCode(1), "");
+      testing::ExitedWithCode(1), Fatal("Unable to create key 'Software\\Acme'"));
+}
+
+// A key that is there but cannot be opened.
+TEST_F(CommandsTest, DoneDiesWhenTheKeyCannotBeOpened) {
+  StrCopy(script.registryPath, "Software\\Acme");
+  RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Acme", "Other", "x");
+  EXPECT_EXIT(
+      {
+        RegistryStandInFailAfter(REGISTRY_STANDIN_OPEN, 5, 1);  // found, then not opened
+        Run(CmdDone, "x");
+      },
+      testing::ExitedWithCode(1), Fatal("Unable to open key 'Software\\Acme'"));
 }
 
 }  // namespace

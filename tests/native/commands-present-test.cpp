@@ -46,14 +46,17 @@ TEST_F(FontTest, FailuresAreLoggedAndFailTheCommand) {
   EXPECT_EQ(0, Run(CmdFont, "1\x16widget.ttf"));
   EXPECT_TRUE(Logged("Unable to save 'Q:\\NOWHERE\\WIDGET.TTF'\n"));
   EXPECT_EQ(0, ShellStandInFontCount());
+  Mount({{"BAD.TTF", std::string(300, 'f')}}, "BAD.TTF");
+  EXPECT_EQ(0, Run(CmdFont, "1\x16" "bad.ttf"));
+  EXPECT_TRUE(Logged("Unable to load 'BAD.TTF'\n")) << Log();
 }
 
 TEST_F(FontTest, AnIdBelowOneIsFatal) {
-  EXPECT_EXIT(Run(CmdFont, "0\x16widget.ttf"), testing::ExitedWithCode(1), "Invalid string ID \\(0 / 0\\)");
+  EXPECT_EXIT(Run(CmdFont, "0\x16widget.ttf"), testing::ExitedWithCode(1), Fatal("Invalid string ID (0 / 0)"));
   EXPECT_EXIT(Run(CmdString, "-3\x16" "a\x16" "0\x16" "0\x16" "0\x16" "0\x16" "0\x16" "\x16" "t"),
-              testing::ExitedWithCode(1), "");
+              testing::ExitedWithCode(1), Fatal("Invalid string ID (-3 / 0)"));
   EXPECT_EXIT(Run(CmdString, "70000\x16" "a\x16" "0\x16" "0\x16" "0\x16" "0\x16" "0\x16" "\x16" "t"),
-              testing::ExitedWithCode(1), "");
+              testing::ExitedWithCode(1), Fatal("Invalid string ID (70000 / 0)"));
 }
 
 TEST_F(CommandsTest, RefreshAsksForARepaintOnlyOnceTheWindowExists) {

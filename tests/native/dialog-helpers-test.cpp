@@ -8,8 +8,8 @@
 #include <string>
 
 #include "dialog-standin.h"
-#include "dialog.h"
-#include "native/dialog-test-support.h"
+#include "dialog-sys.h"
+#include "dialog-test-support.h"
 #include "winhelpr-standin.h"
 #include "winhelpr.h"
 
@@ -123,6 +123,7 @@ TEST_F(WindowHelpers, EditTextIsSelectedWholeAndLimited) {
   EXPECT_STREQ("C:\\Program Files\\", edit.text);
   EXPECT_EQ(0, edit.selectionStart);
   EXPECT_EQ(17, edit.selectionEnd);
+  EXPECT_EQ(0, edit.caret);  // the view stays at the start
   EXPECT_EQ(320, edit.limit);
   char buffer[8] = "junk";
   EXPECT_EQ(1, DialogGetText(dialog, 1009, buffer, sizeof buffer));

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "dialog-standin.h"
-#include "dialog.h"
-#include "native/dialog-test-support.h"
+#include "dialog-sys.h"
+#include "dialog-test-support.h"
 
 namespace {
 

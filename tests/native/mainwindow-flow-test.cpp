@@ -1,5 +1,5 @@
 // The main window on its stand-in: the step after a failed command asks
-// whether to abort (No repeats the command one level deeper, Yes ends), a
+// whether to abort (No repeats the command in the same step, Yes ends), a
 // paused script waits for the user to close the window, and start-up and
 // shutdown bring the window and the install services up and down in order.
 #include <gtest/gtest.h>
@@ -15,12 +15,13 @@
 #include "command.h"
 #include "mainwindow-standin.h"
 #include "mainwindow.h"
+#include "mainwindow-sys.h"
 #include "script.h"
 #include "shell-standin.h"
-#include "sys-standin.h"
-#include "sys.h"
+#include "process-standin.h"
+#include "process-sys.h"
 #include "test-support.h"
-#include "unit/script-test-support.h"
+#include "script-test-support.h"
 #include "winmain.h"
 
 namespace {
@@ -64,10 +65,10 @@ TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
   EXPECT_EQ("Widget Installation...", TestLastBoxCaption());
   EXPECT_EQ(SYS_MB_YESNO | SYS_MB_ICONQUESTION, SysStandInLastBox()->style);
   EXPECT_EQ(window, SysStandInLastBox()->owner);
-  // the end of the text closes the window from inside the nested step
-  EXPECT_STREQ("create step step destroy", MainWindowStandInEvents());
+  // the end of the text closes the window from inside the one step
+  EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
   EXPECT_EQ(0, MainWindowMessageLoop());
-  EXPECT_STREQ("create step step destroy quit", MainWindowStandInEvents());
+  EXPECT_STREQ("create step destroy quit", MainWindowStandInEvents());
 }
 
 TEST_F(MainWindowStepTest, YesEndsWithTheCursorOnTheFailedCommand) {
@@ -86,7 +87,19 @@ TEST_F(MainWindowStepTest, UnknownKeywordInALaterRunAsksAgainAfterNo) {
   Start("\x16NOPE:x\r\n");
   EXPECT_EQ(4, TestBoxCount());
   EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
-  EXPECT_STREQ("create step step destroy", MainWindowStandInEvents());
+  EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
+}
+
+// Retries do not grow the stack: 200 No answers, then the command passes.
+TEST_F(MainWindowStepTest, TwoHundredRetriesRunAtOneDepth) {
+  TestFailTimes(200);
+  for (int i = 0; i < 200; i++) TestQueueBoxAnswer(SYS_IDNO);
+  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  EXPECT_EQ(201, script->installSize);
+  EXPECT_EQ(200, TestBoxCount());
+  EXPECT_EQ("ONE(a)", testCalls.back());
+  EXPECT_LT(TestFailStackSpread(), 256u);
+  EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
 }
 
 TEST_F(MainWindowStepTest, SecondBreakWaitsUntilTheWindowIsClosed) {

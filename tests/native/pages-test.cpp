@@ -7,16 +7,16 @@
 #include <string>
 
 #include "archive-writer.h"
+#include "commands-test-support.h"
 #include "command.h"
 #include "dialog-standin.h"
-#include "dialog.h"
+#include "dialog-sys.h"
 #include "ffs.h"
-#include "install.h"
-#include "native/dialog-test-support.h"
+#include "dialog-test-support.h"
 #include "pages-standin.h"
 #include "pages.h"
 #include "script.h"
-#include "sys-standin.h"
+#include "process-standin.h"
 #include "test-support.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -95,6 +95,13 @@ class Pages : public testing::Test {
 
 TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
   Write("welcome.txt", "Welcome to the\r\nproduct.\r\n\r\nEnjoy.");
+  // As the system gives the text box the focus: all selected, caret at the end.
+  DialogStandInQueueCall(
+      [](void *dialog, void *) {
+        DialogSendItem(dialog, 1013, DIALOG_EM_SETSEL, 0, (intptr_t)-1);
+        DialogSend(dialog, DIALOG_WM_COMMAND, DIALOG_MAKE_PARAM(1013, DIALOG_EN_SETFOCUS), 0);
+      },
+      NULL);
   DialogStandInQueuePress(1);
   EXPECT_EQ(1, Run(CmdMessage, "welcome.txt"));
   EXPECT_EQ(11, consumed);
@@ -106,6 +113,7 @@ TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
   EXPECT_STREQ("Welcome to the product.\r\n\r\nEnjoy.", text.text);
   EXPECT_EQ(0, text.selectionStart);
   EXPECT_EQ(33, text.selectionEnd);       // all of it
+  EXPECT_EQ(0, text.caret);               // seen from its first line
   EXPECT_EQ(34 + 10, text.limit);         // the stored size and ten
   EXPECT_EQ((1024 - page.rect.right + page.rect.left) / 2, page.rect.left);  // centred on the desktop
   EXPECT_EQ((768 - page.rect.bottom + page.rect.top) / 2, page.rect.top);
@@ -204,6 +212,16 @@ TEST_F(Pages, TextsComeFromTheMountedArchiveByUpperCasedName) {
   EXPECT_STREQ("Archived welcome.", DialogStandInControlText(DialogStandInFind(1003), 1013));
   EXPECT_EQ(0, Run(CmdMessage, "other.txt"));
   EXPECT_NE(std::string::npos, Log().find("Unable to get size for 'OTHER.TXT'\r\n"));
+  FfsRemove();
+  std::vector<uint8_t> damaged = TestInstallerBytes({{"BAD.TXT", std::string(300, 'b')}}, "BAD.TXT");
+  Write("pages-archive.exe", std::string(damaged.begin(), damaged.end()));
+  ASSERT_EQ(1, FfsInit("pages-archive.exe"));
+  EXPECT_EQ(0, Run(CmdMessage, "bad.txt"));
+  EXPECT_EQ(0, Run(CmdAgreement, "bad.txt"));
+  std::string log = Log();
+  size_t first = log.find("Unable to load 'BAD.TXT'\r\n");
+  ASSERT_NE(std::string::npos, first) << log;
+  EXPECT_NE(std::string::npos, log.find("Unable to load 'BAD.TXT'\r\n", first + 1)) << log;
 }
 
 // ---- NOTEPAD ---------------------------------------------------------------

@@ -3,6 +3,7 @@
 // folder-browser answers.
 #include "commands-test-support.h"
 #include "pathdialog.h"
+#include "target-sys.h"
 #include "resources/resource-ids.h"
 
 namespace {
@@ -142,6 +143,34 @@ TEST_F(PathDialogTest, ADriveThatIsNotThereIsRefused) {
   EXPECT_EQ((std::vector<std::string>{kNotLocated, kNotLocated, kNotLocated, "Install Widget into C:\\Widget\\?"}),
             BoxTexts());
   EXPECT_STREQ("C:\\Widget\\", script.installPath);
+}
+
+// Entries without a drive letter, which the system would take as the
+// current drive or a relative path, are refused without asking it.
+TEST_F(PathDialogTest, AnEntryWithoutADriveLetterIsRefused) {
+  for (const char *entry : {"\\", ".\\", "..\\x", "Widget", "\\Widget"}) {
+    DialogStandInQueueText(IDC_PATH_EDIT, entry);
+    DialogStandInQueuePress(DIALOG_IDOK);
+  }
+  DialogStandInQueueText(IDC_PATH_EDIT, "c:\\Widget");
+  DialogStandInQueuePress(DIALOG_IDOK);
+  EXPECT_EQ(1, InstallPath());
+  std::vector<std::string> expected(5, kNotLocated);
+  expected.push_back("Install Widget into c:\\Widget\\?");
+  EXPECT_EQ(expected, BoxTexts());
+  EXPECT_STREQ("c:\\Widget\\", script.installPath);
+  std::string roots = TargetStandInQueriedRoots();
+  for (size_t at = 0; at < roots.size(); at = roots.find('\n', at) + 1)
+    EXPECT_EQ(':', roots[at + 1]) << roots;  // only roots with a drive letter were asked about
+  // The stand-in answers for a root without a letter, as the system does.
+  void *kernel, *entry;
+  uint32_t error;
+  uint64_t available, total, totalFree;
+  ASSERT_EQ(1, TargetSysLoadKernel(&kernel, &error));
+  ASSERT_EQ(1, TargetSysFindFreeSpaceEx(kernel, &entry));
+  EXPECT_EQ(1, TargetSysFreeSpaceEx(entry, "\\", &available, &total, &totalFree));
+  EXPECT_EQ(1, TargetSysFreeSpaceEx(entry, ".\\", &available, &total, &totalFree));
+  TargetSysFreeKernel(kernel);
 }
 
 TEST_F(PathDialogTest, NoKeepsTheDialogAndEveryWayOutFails) {

@@ -15,8 +15,8 @@
 #include "resources/resource-ids.h"
 #include "socket-standin.h"
 #include "socket.h"
-#include "sys-standin.h"
-#include "sys.h"
+#include "process-standin.h"
+#include "process-sys.h"
 #include "sysinfo-standin.h"
 #include "test-support.h"
 #include "vantor-core.h"
@@ -335,6 +335,20 @@ TEST_F(RegisterTest, CloseRequestCarriesOnlyTheResultOne) {
   DialogStandInQueueCall([](void *dialog, void *) { DialogSend(dialog, DIALOG_WM_CLOSE, 7, 0); }, NULL);
   EXPECT_EQ(0, RegistrationRun(script_.window, "reg@localhost", &script_));
   EXPECT_EQ(0, DialogTestWindow(DialogStandInFind(IDD_REGISTER)).result);
+}
+
+// Only the form's own close after its checks passed ends it with 1: a close
+// from elsewhere carrying 1, after Register Now! was refused, sends nothing.
+TEST_F(RegisterTest, OutsideCloseWithOneEndsTheFormWithZero) {
+  std::vector<std::string> answers = GoodAnswers();
+  answers[0] = "x";
+  Type(answers);
+  DialogStandInQueueEnter();
+  DialogStandInQueueCall([](void *dialog, void *) { DialogSend(dialog, DIALOG_WM_CLOSE, 1, 0); }, NULL);
+  EXPECT_EQ(0, RegistrationRun(script_.window, "reg@localhost", &script_));
+  EXPECT_EQ(0, DialogTestWindow(DialogStandInFind(IDD_REGISTER)).result);
+  EXPECT_EQ(std::vector<std::string>{kFillIn}, BoxTexts());
+  EXPECT_EQ(0, Count("Send registration to"));
 }
 
 }  // namespace

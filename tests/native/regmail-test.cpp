@@ -248,6 +248,28 @@ TEST_F(RegMailTest, ThisMachineWithoutAddressOrName) {
   EXPECT_NE(std::string::npos, server.Mail().find("\r\nIP ADRS:0.0.0.0\r\nIP NAME:\r\n"));
 }
 
+// Machine facts come from outside the program: a value or host name that
+// holds a line end, or the end of the mail itself, stays on its one line.
+TEST_F(RegMailTest, MachineFactsCannotEndTheMailOrAddCommands) {
+  const char *hostile = "Pat\r\n.\r\nMAIL FROM:<evil@x>\r\nRCPT TO:<victim@y>\r\nDATA\r\nSubject: x\r\n";
+  RegistryStandInSetText(REGROOT_LOCAL_MACHINE, kOwner, "RegisteredOwner", hostile);
+  RegistryStandInSetText(REGROOT_LOCAL_MACHINE, kCpu, "Identifier", "x86\n.\nQUIT");
+  SocketStandInSetHostName("evil\r\n.\r\nhost");
+  SmtpTestServer server{SmtpScript()};
+  ASSERT_EQ(1, Send(server));
+  std::string t = server.Transcript();
+  size_t end = t.find("\r\n.\r\n");
+  ASSERT_NE(std::string::npos, end) << t;
+  EXPECT_EQ("\r\n.\r\nQUIT\r\n", t.substr(end)) << t;  // one mail, then only QUIT
+  EXPECT_EQ(0u, t.find("VRFY reg\r\nMAIL From: <jo@isp.net>\r\nRCPT TO: <reg@localhost>\r\nDATA\r\n")) << t;
+  std::string body = Body(server.Mail());
+  EXPECT_NE(std::string::npos, body.find("\r\nIP NAME:evil.host\r\n")) << body;
+  EXPECT_NE(std::string::npos, body.find("\r\nCPU IDENT:x86.QUIT\r\nCPU SPEED:500\r\n")) << body;
+  EXPECT_NE(std::string::npos,
+            body.find("\r\nOS OWNER:Pat.MAIL FROM:<evil@x>RCPT TO:<victim@y>DATASubject: x\r\nOS ORG:Doe & Co\r\n"))
+      << body;
+}
+
 // Each case: how the server misbehaves, the log line that tells, and what the
 // client had sent by then (NULL: not looked at).
 struct Refusal {

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "appwin-standin.h"
 #include "archive-writer.h"
 #include "command.h"
-#include "unit/script-test-support.h"
+#include "commands-test-support.h"
+#include "ffs.h"
+#include "mainwindow-standin.h"
+#include "script-test-support.h"
 #include "script.h"
-#include "sys-standin.h"
+#include "process-standin.h"
 #include "test-support.h"
 #include "winmain.h"
 
@@ -67,6 +69,27 @@ TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsNormally) {
   EXPECT_EQ(nullptr, CommandFirst());
 }
 
+TEST_F(InstallerMainTest, DamagedInstallerShowsTheDamagedBoxBeforeTheScriptLoads) {
+  std::string path = WriteInstaller("script-main-damaged", {{"install.dat", "\x16" "BREAK:\r\n"}});
+  files.push_back(path);
+  std::string bytes = TestReadFile(path);
+  bytes[bytes.size() - 30] ^= 0x40;  // in the entry's data or the padding after it
+  FILE *f = fopen(path.c_str(), "wb");
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+  EXPECT_EQ(0, Main("script-main-damaged"));
+  EXPECT_EQ(1, TestBoxCount());
+  EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
+  EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
+  std::string log = Log();
+  size_t line = log.find("FFS: Integrity check failed: bytes 0 to ");
+  EXPECT_NE(std::string::npos, line);
+  EXPECT_EQ(std::string::npos, log.find("FFS: Integrity", line + 1));
+  EXPECT_EQ(std::string::npos, log.find("Break Encountered"));
+  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
+}
+
 TEST_F(InstallerMainTest, FirstTokenHoldingExeAnywhereIsUsedUnchanged) {
   SysStandInSetCommandLine("\"no-such.EXE-setup\" -debug");
   EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
@@ -75,6 +98,29 @@ TEST_F(InstallerMainTest, FirstTokenHoldingExeAnywhereIsUsedUnchanged) {
   SysStandInSetCommandLine("\"dir with space\\setup.Exe\" -debug");
   EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
   EXPECT_STREQ("dir with space\\setup.Exe", InstallerProgramPath());
+}
+
+// A first token that does not fit the path buffer whole (160 characters, or
+// 156 without ".exe") is never cut into another file's name: the module's
+// path is opened instead, and the log says why.
+TEST_F(InstallerMainTest, OverlongFirstTokenOpensTheRunningModule) {
+  files.push_back(WriteInstaller("script-main-module", {{"install.dat", "\x16" "BREAK:\r\n"}}));
+  SysStandInSetModulePath("script-main-module.exe");
+  for (const std::string &token : {std::string(152, 'd') + "\\setup.exe", std::string(156, 's')}) {
+    SysStandInSetCommandLine(("\"" + token + "\" -debug").c_str());
+    EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+    EXPECT_STREQ("script-main-module.exe", InstallerProgramPath());
+    std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("Program path too long for 159 characters, using the module's path "
+                                          "'script-main-module.exe'\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("Break Encountered\r\n")) << log;
+  }
+  SysStandInSetModulePath(NULL);
+  SysStandInSetCommandLine(("\"" + std::string(156, 's') + "\" -debug").c_str());
+  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_STREQ("", InstallerProgramPath());  // nothing fits: nothing but the damaged box
+  EXPECT_NE(std::string::npos, Log().find("Program path too long for 159 characters\r\n"));
+  EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
 }
 
 TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
@@ -106,6 +152,32 @@ TEST_F(InstallerMainTest, ArchiveWithoutTheScriptIsFatal) {
   EXPECT_EXIT(Main("script-main-noscript"), testing::ExitedWithCode(1), "Couldn't load installation script\\.");
 }
 
+// A damaged install.dat: its size can be read, its text cannot be unpacked.
+// Loading fails with nothing left allocated, and start-up then stops.
+TEST_F(InstallerMainTest, ScriptWhoseSizeReadsButWhichCannotBeLoadedIsFatal) {
+  std::vector<uint8_t> bytes = TestInstallerBytes({{"install.dat", std::string(300, '\x16')}}, "install.dat");
+  files.push_back("script-main-damaged.exe");
+  FILE *f = fopen(files.back().c_str(), "wb");
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+  ASSERT_EQ(1, FfsInit(files.back().c_str()));
+  uint32_t size = 0;
+  char name[] = "install.dat";
+  EXPECT_EQ(1, FfsGetSize(name, &size));
+  EXPECT_EQ(300u, size);
+  MemoryCounters before, after;
+  MemoryGetCounters(&before);
+  InstallScript *script = NULL;
+  EXPECT_EQ(0, ScriptLoad(&script, "install.dat"));
+  EXPECT_EQ(nullptr, script);
+  MemoryGetCounters(&after);
+  EXPECT_EQ(before.count, after.count);
+  EXPECT_EQ(before.bytes, after.bytes);
+  FfsRemove();
+  EXPECT_EXIT(Main("script-main-damaged"), testing::ExitedWithCode(1),
+              "\\[message box\\] Internal error, program aborting\\.\\.\\.: Couldn't load installation script\\.\n");
+}
+
 // The record as loading leaves it, in the reader's plain-file mode.
 TEST(ScriptLoadPlain, LoadsTheWholeTextWithATerminator) {
   const char *path = "script-load-plain.dat";
@@ -131,14 +203,14 @@ TEST(ScriptRunWindow, EndOfTextTellsTheWindowOnce) {
   CommandsRemove();
   InstallScript *script = TestMakeScript("\x16REFRESH:\r\n");
   CommandsInit();
-  int before = AppStandInDestroyCount();
+  int before = MainWindowStandInDestroyCount();
   void *window = (void *)0x1234;
   EXPECT_EQ(1, ScriptRun(script, window));
   EXPECT_EQ(window, script->window);
-  EXPECT_EQ(before + 1, AppStandInDestroyCount());
-  EXPECT_EQ(window, AppStandInLastDestroyed());
+  EXPECT_EQ(before + 1, MainWindowStandInDestroyCount());
+  EXPECT_EQ(window, MainWindowStandInLastDestroyed());
   EXPECT_EQ(1, ScriptRun(script, NULL));  // nothing left, no window: no message
-  EXPECT_EQ(before + 1, AppStandInDestroyCount());
+  EXPECT_EQ(before + 1, MainWindowStandInDestroyCount());
   ScriptFree(&script);
   CommandsRemove();
 }

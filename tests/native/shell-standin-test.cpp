@@ -9,13 +9,13 @@
 #include <string>
 
 #include "command.h"
-#include "install.h"
+#include "shell.h"
 #include "mainwindow-standin.h"
 #include "script.h"
 #include "shell-standin.h"
-#include "shell.h"
+#include "shell-sys.h"
 #include "test-support.h"
-#include "unit/script-test-support.h"
+#include "script-test-support.h"
 #include "vantor-core.h"
 
 namespace {
@@ -111,10 +111,17 @@ TEST_F(ShellTest, OverlongCommandsAreRefused) {
   EXPECT_EQ(1, Run(CmdAddItem, std::string(140, 'a') + "\x16" + std::string(13, 'c') + "\r\n"));
   EXPECT_EQ(0, Run(CmdAddItem, std::string(140, 'a') + "\x16" + std::string(14, 'c') + "\r\n"));
   EXPECT_EQ(1, (int)std::count(ShellStandInExecuted(), ShellStandInExecuted() + strlen(ShellStandInExecuted()), 'A'));
-  // a value longer than its room is cut; consumed still covers all of it
+  // a value longer than its room would name another program: refused, not
+  // cut; consumed still covers all of it
   std::string name(200, 'n');
-  Run(CmdAddItem, name + "\x16" "c\r\n");
+  script.installPath[0] = 0;
+  std::string sent = ShellStandInExecuted();
+  EXPECT_EQ(0, Run(CmdAddItem, name + "\x16" "c\r\n"));
   EXPECT_EQ(202, consumed);
+  EXPECT_EQ(sent, ShellStandInExecuted());  // nothing more was sent
+  EXPECT_NE(std::string::npos, Log().find("Item value too long for Program Manager (> 159) '" + name.substr(0, 159) + "'"));
+  EXPECT_EQ(0, Run(CmdAddItem, "app.exe\x16" + std::string(160, 'c') + "\r\n"));
+  EXPECT_EQ(sent, ShellStandInExecuted());
 }
 
 TEST_F(ShellTest, OleRegistersInAnyCaseAndOtherwiseUnregisters) {

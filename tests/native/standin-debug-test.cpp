@@ -1,7 +1,7 @@
 // The process stand-in: the log path follows token 0 of the command line.
 #include <gtest/gtest.h>
 
-#include "sys-standin.h"
+#include "process-standin.h"
 #include "test-support.h"
 #include "vantor-core.h"
 
@@ -29,13 +29,19 @@ TEST(StandInDebugInit, OverlongProgramPathIsCutSafely) {
   std::string dir(2000, 'd');
   SysStandInSetCommandLine(("C:\\" + dir + "\\install.exe").c_str());
   DebugInit("debug.log", 0);
-  EXPECT_LT(strlen(DebugLogPath()), (size_t)DEBUG_PATH_SIZE);
+  EXPECT_LT(strlen(DebugLogPath()), (size_t)VANTOR_PATH_SIZE);
   EXPECT_STREQ("debug.log", DebugLogPath());
+  // With the module's path known, the log lies beside the running program,
+  // as start-up finds it.
+  SysStandInSetModulePath("C:\\Setup\\install.exe");
+  DebugInit("debug.log", 0);
+  EXPECT_STREQ("C:\\Setup\\debug.log", DebugLogPath());
+  SysStandInSetModulePath(NULL);
   // A file name too long for the buffer even alone is cut to fit it.
   SysStandInSetCommandLine("C:\\Setup\\install.exe");
   std::string name(1000, 'n');
   DebugInit(name.c_str(), 0);
-  EXPECT_EQ(name.substr(0, DEBUG_PATH_SIZE - 1), DebugLogPath());
+  EXPECT_EQ(name.substr(0, VANTOR_PATH_SIZE - 1), DebugLogPath());
 }
 
 TEST(StandInDebugInitDeath, NoProgramPathIsFatal) {

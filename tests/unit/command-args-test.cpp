@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "args.h"
+#include "script.h"
 
 namespace {
 
@@ -57,6 +58,32 @@ TEST(ArgRead, NothingIsReadPastTheEndOfTheText) {
   EXPECT_EQ(4, ArgConsumed(&reader));
   EXPECT_EQ(4, ArgConsumedWithEnd(&reader));
   EXPECT_EQ(text + 4, reader.next);
+}
+
+// Inside the script a NUL between arguments is stepped over like any byte;
+// only the script's own end stops the reader.
+TEST(ArgRead, NulBetweenArgumentsIsSteppedOverUpToTheScriptsEnd) {
+  char text[] = "ab\0cd\0";  // the script's bytes, then its terminator
+  InstallScript script;
+  memset(&script, 0, sizeof script);
+  script.text = text;
+  script.textLength = 6;
+  ArgReader reader;
+  ArgBeginScript(&reader, &script, text);
+  char buffer[16];
+  EXPECT_EQ(2, ArgNext(&reader, buffer, sizeof buffer));
+  EXPECT_EQ(2, ArgNext(&reader, buffer, sizeof buffer));
+  EXPECT_STREQ("cd", buffer);
+  EXPECT_EQ(0, ArgNext(&reader, buffer, sizeof buffer));  // the last script byte, a NUL
+  EXPECT_EQ(0, ArgNext(&reader, buffer, sizeof buffer));  // the end: no further
+  EXPECT_EQ(text + 6, reader.next);
+  EXPECT_EQ(6, ArgConsumedWithEnd(&reader));
+  // A text outside the script ends at its first NUL.
+  const char other[] = "ab\0cd";
+  ArgBeginScript(&reader, &script, other);
+  ArgNext(&reader, buffer, sizeof buffer);
+  EXPECT_EQ(0, ArgNext(&reader, buffer, sizeof buffer));
+  EXPECT_EQ(other + 2, reader.next);
 }
 
 TEST(ArgNumber, WholeNumbers) {

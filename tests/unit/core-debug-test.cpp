@@ -132,6 +132,23 @@ TEST(DebugAbortDeath, AssertAndAbortKeepSeparateLocations) {
   TestRemoveFile(path);
 }
 
+// An assertion or fatal text longer than the line buffer: the buffer's worth
+// is written, then the overflow itself is fatal.
+TEST(DebugAbortDeath, OverlongAssertAndAbortTextsReportTheirLength) {
+  // Each death test's log is read before the next: on Windows the child runs
+  // the test from its start and so starts the log afresh.
+  std::string path = TestStartLog(DEBUG_FILE);
+  std::string longer(3000, 'z');
+  EXPECT_EXIT(ASSERT(0, "%s", longer.c_str()), testing::ExitedWithCode(1),
+              "\\[message box\\] Internal error, program aborting\\.\\.\\.: Last string too large \\(3010\\)\n");
+  EXPECT_NE(std::string::npos, TestReadFile(path).find("\r\n\r\nABORT: Last string too large (3010)\r\n"));
+  EXPECT_EXIT(DebugAbort("%s", longer.c_str()), testing::ExitedWithCode(1),
+              "\\[message box\\] Internal error, program aborting\\.\\.\\.: Last string too large \\(3009\\)\n");
+  EXPECT_NE(std::string::npos, TestReadFile(path).find("\r\n\r\nABORT: Last string too large (3009)\r\n"));
+  TestStopLog();
+  TestRemoveFile(path);
+}
+
 TEST(CmdLine, QuotedExample) {
   const char *text = "a  \"b c\" d";
   EXPECT_EQ(text, CmdLineFindArg(text, 0));

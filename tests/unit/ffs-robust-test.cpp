@@ -37,9 +37,9 @@ const Sample &TheSample() {
   Bytes dll;
   for (int i = 0; i < 300; i++) dll.push_back((uint8_t)(i * 7 + (i >> 3)));
   writer.Add(kNames[0], Text("TITLE Test\nBREAK\nINSTALL readme.txt\n"), ARCHIVE_AUTO, &error);
-  writer.Add(kNames[1], Text(text), MethodAvailable(1) ? ARCHIVE_METHOD1 : ARCHIVE_RAW, &error);
+  writer.Add(kNames[1], Text(text), ARCHIVE_METHOD1, &error);
   writer.Add(kNames[2], dll, ARCHIVE_RAW, &error);
-  writer.Add(kNames[3], zeros, MethodAvailable(2) ? ARCHIVE_METHOD2 : ARCHIVE_RAW, &error);
+  writer.Add(kNames[3], zeros, ARCHIVE_METHOD2, &error);
   writer.Add(kNames[4], Text("xy"), ARCHIVE_RAW, &error);
   Bytes stub = Text("MZ a stub of some length, standing in for the program");
   sample.stubSize = stub.size();

@@ -233,6 +233,30 @@ TEST_F(RegistryTest, PathsAndCreation) {
   EXPECT_EQ("Registry Open failed on '\\Software\\Vantor Tests'(0x000000A1)\r\n", Log(log));
 }
 
+// What the uninstaller takes away: a value, then a key only once it holds
+// neither values nor subkeys; numbers as DWORD values.
+TEST_F(RegistryTest, ValuesAndEmptyKeysAreDeleted) {
+  ASSERT_EQ(1, RegistryCreate(&key_, REGROOT_CURRENT_USER, kSub));
+  EXPECT_EQ(1, RegistrySetDword(key_, "Size", 0x01020304u));
+  EXPECT_EQ(1, RegistrySetString(key_, "Name", "x"));
+  RegistryClose(&key_);
+  uint32_t type;
+  std::string data;
+  ASSERT_TRUE(TestRegistryGetRaw(REGROOT_CURRENT_USER, kSub, "Size", &type, &data));
+  EXPECT_EQ(4u, type);  // REG_DWORD
+  EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), data);
+  EXPECT_EQ(0, RegistryDeleteKey(REGROOT_CURRENT_USER, kSub));   // values left
+  EXPECT_EQ(0, RegistryDeleteKey(REGROOT_CURRENT_USER, kPath));  // a subkey left
+  EXPECT_EQ(1, RegistryDeleteValue(REGROOT_CURRENT_USER, kSub, "Size"));
+  EXPECT_EQ(0, RegistryDeleteValue(REGROOT_CURRENT_USER, kSub, "Size"));
+  EXPECT_EQ(1, RegistryDeleteValue(REGROOT_CURRENT_USER, kSub, "name"));
+  EXPECT_EQ(1, RegistryDeleteKey(REGROOT_CURRENT_USER, kSub));
+  EXPECT_FALSE(TestRegistryKeyExists(REGROOT_CURRENT_USER, kSub));
+  EXPECT_EQ(1, RegistryDeleteKey(REGROOT_CURRENT_USER, kPath));
+  EXPECT_EQ(0, RegistryDeleteKey(REGROOT_CURRENT_USER, kPath));
+  EXPECT_EQ(0, RegistryDeleteValue(REGROOT_CURRENT_USER, kPath, "Size"));
+}
+
 TEST_F(RegistryTest, ClosedKeysAreRefused) {
   ASSERT_EQ(1, RegistryCreate(&key_, REGROOT_CURRENT_USER, kSub));
   RegistryKey copy = key_;

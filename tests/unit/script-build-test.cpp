@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive-reader.h"
-#include "commands.h"
+#include "cli.h"
 #include "ffs.h"
 #include "fsutil.h"
 #include "script-compiler.h"
@@ -54,24 +54,24 @@ class ScriptBuildTest : public testing::Test {
 };
 
 TEST_F(ScriptBuildTest, CompileAndDecompileFiles) {
-  EXPECT_EQ(0, Invoke(CommandCompile, {"-o", At("install.dat"), "--payload", At("payload"), At("setup.txt")}));
+  EXPECT_EQ(0, Invoke(CliCompile, {"-o", At("install.dat"), "--payload", At("payload"), At("setup.txt")}));
   std::string dat = TestReadFile(At("install.dat"));
   EXPECT_EQ("\x16PRODUCT NAME:Widget\r\n\x16" "FILE LIST:readme.txt,sub\\app.exe\r\n\x16" "FONT:1\x16" "font.ttf\r\n"
             "\x16" "BREAK:\r\n\x16INSTALL:\r\n",
             dat);
-  EXPECT_EQ(0, Invoke(CommandDecompile, {At("install.dat"), "--output=" + At("back.txt")}));
+  EXPECT_EQ(0, Invoke(CliDecompile, {At("install.dat"), "--output=" + At("back.txt")}));
   EXPECT_EQ("PRODUCT NAME: Widget\nFILE LIST: readme.txt,sub\\app.exe\nFONT: 1 | font.ttf\nBREAK\nINSTALL\n",
             TestReadFile(At("back.txt")));
   Write(At("bad.txt"), "FONT: 1 | missing.ttf\n");
   TestRemoveFile(At("install.dat"));
-  EXPECT_EQ(1, Invoke(CommandCompile, {"-o", At("install.dat"), "--payload", At("payload"), At("bad.txt")}));
+  EXPECT_EQ(1, Invoke(CliCompile, {"-o", At("install.dat"), "--payload", At("payload"), At("bad.txt")}));
   EXPECT_FALSE(TestFileExists(At("install.dat")));
-  EXPECT_EQ(2, Invoke(CommandCompile, {"--bogus", At("bad.txt")}));
-  EXPECT_EQ(2, Invoke(CommandCompile, {}));
+  EXPECT_EQ(2, Invoke(CliCompile, {"--bogus", At("bad.txt")}));
+  EXPECT_EQ(2, Invoke(CliCompile, {}));
 }
 
 TEST_F(ScriptBuildTest, BuildMakesAnInstallerTheReaderMounts) {
-  ASSERT_EQ(0, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("payload")}));
+  ASSERT_EQ(0, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("payload")}));
   std::vector<uint8_t> file;
   std::string error;
   ASSERT_TRUE(FsReadFile(At("setup.exe"), &file, &error)) << error;
@@ -95,22 +95,22 @@ TEST_F(ScriptBuildTest, BuildMakesAnInstallerTheReaderMounts) {
   FfsRemove();
 
   // and decompile reads the script out of the installer
-  EXPECT_EQ(0, Invoke(CommandDecompile, {"-o", At("back.txt"), At("setup.exe")}));
+  EXPECT_EQ(0, Invoke(CliDecompile, {"-o", At("back.txt"), At("setup.exe")}));
   EXPECT_EQ(0u, TestReadFile(At("back.txt")).find("PRODUCT NAME: Widget\n"));
 }
 
 TEST_F(ScriptBuildTest, BuildStopsOnErrors) {
   Write(At("bad.txt"), "FILE LIST: readme.txt,nothere.txt\nINSTALL\n");
-  EXPECT_EQ(1, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("bad.txt"), At("payload")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("bad.txt"), At("payload")}));
   Write(At("empty.txt"), "# nothing to do\n");
-  EXPECT_EQ(1, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("empty.txt"), At("payload")}));
-  EXPECT_EQ(1, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("no-stub.exe"), At("setup.txt"), At("payload")}));
-  EXPECT_EQ(1, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("nowhere")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("empty.txt"), At("payload")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("no-stub.exe"), At("setup.txt"), At("payload")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("nowhere")}));
   Write(At("payload/install.dat"), "own");
-  EXPECT_EQ(1, Invoke(CommandBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("payload")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("payload")}));
   EXPECT_FALSE(TestFileExists(At("setup.exe")));
-  EXPECT_EQ(2, Invoke(CommandBuild, {At("setup.txt"), At("payload")}));  // no output
-  EXPECT_EQ(2, Invoke(CommandBuild, {"-o", At("x.exe"), "-m", "7", At("setup.txt"), At("payload")}));
+  EXPECT_EQ(2, Invoke(CliBuild, {At("setup.txt"), At("payload")}));  // no output
+  EXPECT_EQ(2, Invoke(CliBuild, {"-o", At("x.exe"), "-m", "7", At("setup.txt"), At("payload")}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // decompiler, and every check with its place in the source.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -10,6 +12,7 @@
 #include "command.h"
 #include "script-compiler.h"
 #include "script-keywords.h"
+#include "script-test-support.h"
 
 namespace {
 
@@ -64,6 +67,38 @@ TEST(ScriptKeywordTable, MatchesTheInstallersTable) {
   CommandsRemove();
   EXPECT_EQ("STRING: id | typeface | width | height | x | y | colour | style | text", ScriptUsage(table[7]));
   EXPECT_EQ("BREAK", ScriptUsage(*ScriptFindKeyword("break")));
+}
+
+// The builder's room for an argument is what the installer keeps of it: a
+// longer argument handed to the installer's own handler comes out cut to
+// exactly that many characters (INSTALL DIR adds its backslash).
+TEST(ScriptKeywordTable, RoomIsWhatTheInstallerKeeps) {
+  InstallScript *script = TestMakeScript("");
+  const struct {
+    const char *keyword;
+    CommandHandler handler;
+    const char *field;
+    size_t added;
+  } cases[] = {
+      {"COMPANY NAME", CmdCompanyName, script->companyName, 0},
+      {"PRODUCT NAME", CmdProductName, script->productName, 0},
+      {"TEXT", CmdText, script->prompt, 0},
+      {"REGISTRY PATH", CmdRegistryPath, script->registryPath, 0},
+      {"INSTALL DIR", CmdInstallDir, script->installDir, 1},
+      {"INSTALL DIR ALT", CmdInstallDirAlt, script->installDirAlt, 1},
+  };
+  for (const auto &c : cases) {
+    std::string args(1000, 'x');
+    int32_t consumed = 0;
+    ASSERT_EQ(1, c.handler(script, &args[0], &consumed)) << c.keyword;
+    EXPECT_EQ((size_t)ScriptFindKeyword(c.keyword)->args[0].room + c.added, strlen(c.field)) << c.keyword;
+  }
+  std::string args = "1\x16" "Arial\x16" "0.1\x16" "0.1\x16" "0.5\x16" "0.5\x16" "1,2,3\x16" "BOLD\x16" +
+                     std::string(1000, 'x') + "\r\n";
+  int32_t consumed = 0;
+  ASSERT_EQ(1, CmdString(script, &args[0], &consumed));
+  EXPECT_EQ((size_t)ScriptFindKeyword("STRING")->args[8].room, strlen(script->strings[0].text));
+  ScriptFree(&script);
 }
 
 TEST(ScriptCompile, EveryKeywordCompilesAndRoundTrips) {
@@ -193,13 +228,16 @@ TEST(ScriptDecompile, RandomScriptsRoundTrip) {
       if (random() % 6 == 0) keyword[0] = (char)tolower(keyword[0]);
       if (random() % 8 == 0) keyword = "X" + std::to_string(random() % 100);
       data += "\x16" + keyword + ":";
+      // A file list stays below the destination: no separators, colons or dots.
+      bool files = ScriptUpper(keyword) == "FILE LIST";
       int args = (int)(random() % 10);
       for (int a = 0; a < args; a++) {
         if (a) data += "\x16";
         int length = (int)(random() % 12);
         for (int b = 0; b < length; b++) {
           const char pool[] = " |\"#!:,abc019.\xE9\xFF";
-          data += random() % 2 ? pool[random() % (sizeof pool - 1)] : (char)(0x20 + random() % 0xE0);
+          char c = random() % 2 ? pool[random() % (sizeof pool - 1)] : (char)(0x20 + random() % 0xE0);
+          data += files && strchr(":./\\", c) != NULL ? 'x' : c;
         }
       }
       data += "\r\n";
@@ -254,8 +292,25 @@ TEST(ScriptCompile, ErrorsCarryTheirLineAndColumn) {
       {"TEXT: \"a\" b\n", "script.txt:1:11: error: text after a closing quote (write \"\" for a quote inside quotes)"},
       {"TEXT: a\tb\n", "script.txt:1:8: error: control byte 0x09 in an argument: the installer would end the argument there"},
       {"!TEXT\n", "script.txt:1:2: error: a raw command needs a ':' after its keyword"},
+      {"FILE LIST: a.txt,..\\..\\x.txt\n",
+       "script.txt:1:18: error: '..\\..\\x.txt' leads outside the destination directory (absolute, a drive, or '..')"},
+      {"FILE LIST: C:\\x.txt\n",
+       "script.txt:1:12: error: 'C:\\x.txt' leads outside the destination directory (absolute, a drive, or '..')"},
+      {"!file list:ok.txt,\\x.txt\n",
+       "script.txt:1:19: error: '\\x.txt' leads outside the destination directory (absolute, a drive, or '..')"},
   };
   for (const ErrorCase &c : cases) ExpectFinding(c, 1);
+}
+
+// One 10 MB line without a colon: the message quotes at most the 39 bytes
+// the installer reads, and no suggestion is searched for beyond them.
+TEST(ScriptCompile, AHostileLineCostsNoMoreThanItsKeyword) {
+  std::string line(10 * 1024 * 1024, 'Q');
+  ScriptCompiled c = Compile(line + "\n");
+  ASSERT_EQ(1, c.errors);
+  EXPECT_EQ("script.txt:1:1: error: unknown keyword '" + std::string(39, 'Q') + "...'", Messages(c)[0]);
+  EXPECT_EQ(nullptr, ScriptSuggestKeyword("BREAK" + std::string(40, ' ')));
+  EXPECT_STREQ("BREAK", ScriptSuggestKeyword("BRAEK")->keyword);
 }
 
 TEST(ScriptCompile, WarningsDoNotStop) {
@@ -283,7 +338,7 @@ TEST(ScriptCompile, PayloadFilesMustExist) {
   ScriptCompiled ok = Compile("FILE LIST: readme.txt,BIN\\APP.EXE\nFONT: 1 | FONT.TTF\nAGREEMENT: license.txt\n", &payload);
   EXPECT_EQ(0, ok.errors);
   EXPECT_EQ(std::vector<std::string>({"readme.txt", "BIN\\APP.EXE", "FONT.TTF", "license.txt"}), ok.files);
-  ScriptCompiled bad = Compile("FILE LIST: readme.txt,bin/app.exe\nMESSAGE: welcome.txt\nFONT: 2 | gone.ttf\n", &payload);
+  ScriptCompiled bad = Compile("FILE LIST: readme.txt,bin/app.exe\nMESSAGE: welcome.txt\nFONT: 2 | gone.ttf\nINSTALL\n", &payload);
   EXPECT_EQ(3, bad.errors);
   EXPECT_EQ(std::vector<std::string>(
                 {"script.txt:1:23: error: 'bin/app.exe' is not in the payload; archive names use '\\' between folders",

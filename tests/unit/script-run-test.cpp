@@ -135,6 +135,14 @@ TEST_F(ScriptRunTest, CommandCutShortByTheEndOfTheText) {
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
 }
 
+// A NUL where a separator stands is stepped over like any byte; the walk
+// then resumes behind the whole command.
+TEST_F(ScriptRunTest, NulBetweenArgumentsIsSteppedOver) {
+  EXPECT_EQ(1, Run(std::string("\x16TWO:a\0b\r\n\x16ONE:c\r\n\x16NINE:1\0", 26)));
+  EXPECT_EQ(Calls({"TWO(a|b)", "ONE(c)", "NINE(1||||||||)"}), testCalls);
+  EXPECT_EQ((size_t)script->textLength, CursorOffset());
+}
+
 TEST_F(ScriptRunTest, BreakPausesAndTheNextRunGoesOn) {
   std::string log = TestStartLog(DEBUG_FILE);
   EXPECT_EQ(1, Run("\x16ONE:a\r\n\x16" "break:\r\n\x16ONE:b\r\n\x16" "BREAK:\r\n"));

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install.h"
+#include "pages.h"
 #include "winhelpr.h"
 
 namespace {

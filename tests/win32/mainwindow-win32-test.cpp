@@ -7,8 +7,13 @@
 
 #include <string.h>
 
+#include "command.h"
 #include "mainwindow.h"
+#include "mainwindow-sys.h"
 #include "script.h"
+#include "process-sys.h"
+#include "test-support.h"
+#include "script-test-support.h"
 
 namespace {
 
@@ -192,6 +197,25 @@ TEST_F(MainWindowWin32Test, ScriptStepToTheEndEndsTheMessageLoop) {
   script.cursor = text;
   EXPECT_EQ(1, SendMessageA((HWND)window, WM_SCRIPT_STEP, 0, 0));
   EXPECT_EQ(0, MainWindowMessageLoop());
+}
+
+// 200 retries through the real window procedure, each answered No: they
+// run at one depth of the stack, and the script then goes on to its end.
+TEST_F(MainWindowWin32Test, TwoHundredRetriesRunAtOneDepth) {
+  TestRegisterKeywords();
+  TestWatchBoxes();
+  TestFailTimes(200);
+  for (int i = 0; i < 200; i++) TestQueueBoxAnswer(SYS_IDNO);
+  char text[] = "\x16" "FAIL:\r\n\x16ONE:a\r\n";
+  script.text = text;
+  script.textLength = (int32_t)strlen(text);
+  script.cursor = text;
+  EXPECT_EQ(1, SendMessageA((HWND)window, WM_SCRIPT_STEP, 0, 0));
+  EXPECT_EQ(200, TestBoxCount());
+  EXPECT_EQ("ONE(a)", testCalls.back());
+  EXPECT_LT(TestFailStackSpread(), 256u);
+  EXPECT_EQ(0, MainWindowMessageLoop());
+  CommandsRemove();
 }
 
 }  // namespace

@@ -28,6 +28,20 @@ TEST(TargetWin32, FreeSpaceOfTheSystemDriveAndOfADriveThatIsNotThere) {
   EXPECT_EQ(0, DiskFreeK(&freeK, network));
 }
 
+// The system itself answers for a root without a drive letter (the current
+// drive); the destination's free space refuses such a path all the same.
+TEST(TargetWin32, APathWithoutADriveLetterHasNoDrive) {
+  ULARGE_INTEGER a, t, f;
+  EXPECT_TRUE(GetDiskFreeSpaceExA("\\", &a, &t, &f));
+  for (const char *entry : {"\\", ".\\", "..\\x\\", "x\\"}) {
+    char path[16];
+    strcpy(path, entry);
+    int32_t freeK = -1;
+    EXPECT_EQ(0, DiskFreeK(&freeK, path)) << entry;
+    EXPECT_EQ(0, freeK);
+  }
+}
+
 TEST(TargetWin32, MakePathBuildsTheChainAndFilesGoInIt) {
   char temp[MAX_PATH + 2];
   ASSERT_EQ(1, QueryTempDir(temp, sizeof temp));

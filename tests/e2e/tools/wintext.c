@@ -1,6 +1,7 @@
 /* Prints what a user reads in the visible top-level windows titled as the
    argument: for each such window a line "window: TITLE", then one line per
-   child control "CLASS ID: TEXT". Run under Wine beside the program under
+   child control "CLASS ID: TEXT", and for a text box of several lines a line
+   "first-line id=ID: N" with the first line it shows. Run under Wine beside the program under
    test; exits 1 when no such window is up. Built by tests/e2e/example.py
    with the cross compiler. */
 #include <windows.h>
@@ -19,6 +20,12 @@ static BOOL CALLBACK Child(HWND child, LPARAM unused) {
   /* A window whose thread does not answer is shown without its text. */
   SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &unusedResult);
   printf("%s %d: %s\n", name, GetDlgCtrlID(child), text);
+  /* A text box of several lines: which line it shows first. */
+  if (GetWindowLongA(child, GWL_STYLE) & ES_MULTILINE && _stricmp(name, "Edit") == 0) {
+    DWORD_PTR first = 0;
+    SendMessageTimeoutA(child, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 2000, &first);
+    printf("first-line id=%d: %d\n", GetDlgCtrlID(child), (int)first);
+  }
   return TRUE;
 }
 

@@ -1,0 +1,96 @@
+#include "codepage.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+
+namespace {
+
+// Windows-1252's characters for 0x80-0x9F (0: none); 0xA0-0xFF are U+00A0-U+00FF.
+const uint16_t k1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The next character of UTF-8 text at *p; false when the bytes are not
+// well-formed.
+bool NextChar(const std::string &text, size_t *p, uint32_t *code) {
+  unsigned char c = (unsigned char)text[*p];
+  int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+  if (extra < 0 || *p + extra >= text.size() + (extra == 0)) return false;
+  uint32_t value = extra == 0 ? c : c & (0x3F >> extra);
+  for (int i = 1; i <= extra; i++) {
+    unsigned char next = (unsigned char)text[*p + i];
+    if ((next & 0xC0) != 0x80) return false;
+    value = value << 6 | (next & 0x3F);
+  }
+  static const uint32_t least[4] = {0, 0x80, 0x800, 0x10000};
+  if (value < least[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  *p += extra + 1;
+  *code = value;
+  return true;
+}
+
+bool To1252(uint32_t code, char *out) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return *out = (char)code, true;
+  for (int i = 0; i < 32; i++)
+    if (k1252[i] != 0 && k1252[i] == code) return *out = (char)(0x80 + i), true;
+  return false;
+}
+
+std::string Shown(const std::string &text, size_t from, size_t to) { return "'" + text.substr(from, to - from) + "'"; }
+
+}  // namespace
+
+bool CodepageLooksUtf8(const std::string &text) {
+  bool high = false;
+  for (size_t p = 0; p < text.size();) {
+    uint32_t code;
+    if (!NextChar(text, &p, &code)) return false;
+    high = high || code >= 0x80;
+  }
+  return high;
+}
+
+bool CodepageFromUtf8(const std::string &text, int codepage, std::string *out, std::string *problem) {
+  out->clear();
+  if (codepage == 1252) {
+    for (size_t p = 0; p < text.size();) {
+      size_t from = p;
+      uint32_t code;
+      char c;
+      if (!NextChar(text, &p, &code)) return *problem = "the text is not UTF-8", false;
+      if (!To1252(code, &c)) return *problem = Shown(text, from, p) + " has no place in code page 1252", false;
+      out->push_back(c);
+    }
+    return true;
+  }
+#ifndef _WIN32
+  char name[32];
+  snprintf(name, sizeof name, "CP%d", codepage);
+  iconv_t cd = iconv_open(name, "UTF-8");
+  if (cd == (iconv_t)-1) return *problem = "code page " + std::to_string(codepage) + " is unknown here", false;
+  std::string input = text;
+  char *in = &input[0];
+  size_t left = input.size();
+  std::string buffer(text.size() * 2 + 16, '\0');
+  char *to = &buffer[0];
+  size_t room = buffer.size();
+  size_t result = left ? iconv(cd, &in, &left, &to, &room) : 0;
+  iconv_close(cd);
+  if (result == (size_t)-1) {
+    size_t at = (size_t)(in - &input[0]), end = at + 1;
+    while (end < text.size() && ((unsigned char)text[end] & 0xC0) == 0x80) end++;
+    *problem = Shown(text, at, end) + " has no place in code page " + std::to_string(codepage);
+    return false;
+  }
+  out->assign(&buffer[0], to);
+  return true;
+#else
+  *problem = "this ffsbuild converts only to code page 1252";
+  return false;
+#endif
+}

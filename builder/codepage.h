@@ -1,0 +1,21 @@
+// Text and the ANSI code page: the installer shows bytes as the system's
+// ANSI code page has them, so UTF-8 written on Linux shows as two or three
+// wrong characters per letter. The builder finds such text and, when asked,
+// converts it.
+#ifndef BUILDER_CODEPAGE_H
+#define BUILDER_CODEPAGE_H
+
+#include <string>
+
+#define CODEPAGE_DEFAULT 1252
+
+// True when text holds a byte above 0x7F and all of it is well-formed UTF-8
+// (text in an ANSI code page almost never is).
+bool CodepageLooksUtf8(const std::string &text);
+
+// Converts UTF-8 text to the code page. false with *problem when a
+// character has no place in it or the code page is unknown here (1252
+// always is; others where the host converts them).
+bool CodepageFromUtf8(const std::string &text, int codepage, std::string *out, std::string *problem);
+
+#endif

@@ -1,0 +1,72 @@
+#include "pack3.h"
+
+#include "ffs-cmp3.h"
+
+bool Pack3ParseLevel(const std::string &text, int *level) {
+  if (text.size() != 1 || text[0] < '0' + PACK3_MIN_LEVEL || text[0] > '0' + PACK3_MAX_LEVEL) return false;
+  *level = text[0] - '0';
+  return true;
+}
+
+#ifdef VANTOR_HAVE_LZMA
+#include <lzma.h>
+
+bool Pack3Available() { return true; }
+
+bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int level) {
+  out->clear();
+  if (size == 0 || size > 0x7FFFFFFFu || level < PACK3_MIN_LEVEL || level > PACK3_MAX_LEVEL) return false;
+  lzma_options_lzma options;
+  uint32_t preset = (uint32_t)level | (level == PACK3_MAX_LEVEL ? LZMA_PRESET_EXTREME : 0);
+  if (lzma_lzma_preset(&options, preset)) return false;
+  uint32_t dictionary = CMP3_MIN_DICTIONARY;
+  while (dictionary < size && dictionary < options.dict_size) dictionary <<= 1;
+  if (dictionary > CMP3_MAX_DICTIONARY) dictionary = CMP3_MAX_DICTIONARY;
+  options.dict_size = dictionary;
+  options.lc = 3;
+  options.lp = 0;
+  options.pb = 2;
+  options.ext_flags = 0;  // no end marker: the head carries the size
+  options.ext_size_low = (uint32_t)size;
+  options.ext_size_high = 0;
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, NULL}};
+  lzma_stream strm = LZMA_STREAM_INIT;
+  if (lzma_raw_encoder(&strm, filters) != LZMA_OK) return false;
+
+  out->resize(CMP3_HEAD_SIZE);
+  uint8_t *head = out->data();
+  for (int i = 0; i < 4; i++) head[i] = (uint8_t)CMP3_SIGNATURE[i];
+  for (int i = 0; i < 4; i++) head[4 + i] = (uint8_t)(size >> (8 * i));
+  head[8] = (uint8_t)CMP3_PARAMETERS(options.lc, options.lp, options.pb);
+  for (int i = 0; i < 4; i++) head[9 + i] = (uint8_t)(dictionary >> (8 * i));
+
+  strm.next_in = data;
+  strm.avail_in = size;
+  lzma_ret ret = LZMA_OK;
+  size_t chunk = size / 2 + 4096;
+  while (ret == LZMA_OK) {
+    size_t at = out->size();
+    out->resize(at + chunk);
+    strm.next_out = out->data() + at;
+    strm.avail_out = chunk;
+    ret = lzma_code(&strm, LZMA_FINISH);
+    out->resize(out->size() - strm.avail_out);
+  }
+  lzma_end(&strm);
+  if (ret != LZMA_STREAM_END) {
+    out->clear();
+    return false;
+  }
+  return true;
+}
+
+#else
+
+bool Pack3Available() { return false; }
+
+bool Pack3(const uint8_t *, size_t, std::vector<uint8_t> *out, int) {
+  out->clear();
+  return false;
+}
+
+#endif

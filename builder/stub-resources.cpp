@@ -1,0 +1,59 @@
+#include "stub-resources.h"
+
+#include "fsutil.h"
+#include "pe-resources.h"
+#include "script-format.h"
+
+bool StubResourcesWanted(const StubResourceOptions &o) { return !o.icon.empty() || !o.version.empty(); }
+
+std::string StubResourcesCheck(const StubResourceOptions &o) {
+  uint16_t numbers[4];
+  if (!o.version.empty() && !PeParseVersion(o.version, numbers))
+    return "version '" + o.version + "' is not one to four numbers from 0 to 65535 with dots (1.2.3.4)";
+  if (o.version.empty() && !(o.productVersion + o.description + o.copyright + o.company + o.product).empty())
+    return "the version texts need --version";
+  return "";
+}
+
+std::string StubScriptValue(const std::vector<uint8_t> &dat, const std::string &keyword) {
+  // Each command: the mark, the keyword, ':', arguments split by the mark, CR LF.
+  std::string text(dat.begin(), dat.end()), value;
+  std::string head = std::string(1, (char)SCRIPT_MARK) + keyword + ":";
+  for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+    size_t from = at + head.size();
+    size_t end = text.find_first_of(std::string(1, (char)SCRIPT_MARK) + "\r\n", from);
+    value = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+  }
+  return value;
+}
+
+bool StubApplyResources(const StubResourceOptions &o, const std::vector<uint8_t> &installDat,
+                        std::vector<uint8_t> *stub, std::string *file, std::string *error) {
+  file->clear();
+  std::vector<PeIconImage> icon;
+  if (!o.icon.empty()) {
+    std::vector<uint8_t> ico;
+    *file = o.icon;
+    if (!FsReadFile(o.icon, &ico, error) || !PeParseIcon(ico, &icon, error)) return false;
+    file->clear();
+  }
+  PeImage image;
+  if (!image.Load(*stub, error)) return false;
+  if (!icon.empty()) PeSetIconGroup(&image, STUB_ICON_GROUP, icon);
+  if (!o.version.empty()) {
+    PeVersionInfo info;
+    PeParseVersion(o.version, info.fileVersion);
+    info.fileVersionText = o.version;
+    info.productVersionText = o.productVersion.empty() ? o.version : o.productVersion;
+    if (!PeParseVersion(info.productVersionText, info.productVersion))
+      std::copy(info.fileVersion, info.fileVersion + 4, info.productVersion);
+    info.companyName = o.company.empty() ? StubScriptValue(installDat, "COMPANY NAME") : o.company;
+    info.productName = o.product.empty() ? StubScriptValue(installDat, "PRODUCT NAME") : o.product;
+    info.fileDescription = !o.description.empty() ? o.description
+                           : info.productName.empty() ? "Setup" : info.productName + " Setup";
+    info.legalCopyright = o.copyright;
+    info.originalFilename = o.originalFilename;
+    PeSetVersion(&image, info);
+  }
+  return image.Save(stub, error);
+}

@@ -1,0 +1,40 @@
+// Property: any bytes given as a program or an icon are read or refused
+// with a reason, never a crash; a program that reads is written back, and
+// the written image reads again with the same resources.
+// fuzz-sources: builder/pe-resources.cpp core/ffs-container.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "pe-resources.h"
+
+static bool Same(const std::vector<PeResource> &a, const std::vector<PeResource> &b) {
+  if (a.size() != b.size()) return false;
+  for (const PeResource &r : a) {
+    bool found = false;
+    for (const PeResource &s : b)
+      found |= r.type == s.type && r.name == s.name && r.language == s.language && r.data == s.data;
+    if (!found) return false;
+  }
+  return true;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::vector<uint8_t> bytes(data, data + size), saved;
+  std::string error;
+  std::vector<PeIconImage> icon;
+  if (!PeParseIcon(bytes, &icon, &error) && error.empty()) abort();
+  PeImage image, again;
+  if (!image.Load(bytes, &error)) {
+    if (error.empty()) abort();
+    return 0;
+  }
+  PeVersionInfo info;
+  info.companyName = std::string((const char *)data, size < 40 ? size : 40);
+  PeSetVersion(&image, info);
+  if (!image.Save(&saved, &error)) return 0;  // no room for the section: refused
+  if (!again.Load(saved, &error) || !Same(image.Resources(), again.Resources())) abort();
+  return 0;
+}

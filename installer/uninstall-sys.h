@@ -1,0 +1,22 @@
+// What the uninstaller needs of the system beyond files, directories and the
+// registry: starting its copy in the temporary directory so that the copy
+// goes away when it ends, and a pause while the original program exits.
+// uninstall-win32.cpp is the product; standin/uninstall-standin.cpp records
+// the starts for the native tests (uninstall-standin.h).
+#ifndef INSTALLER_UNINSTALL_SYS_H
+#define INSTALLER_UNINSTALL_SYS_H
+
+#include <stdint.h>
+
+// Opens program for deletion when its last handle closes (where the system
+// lets it: not while it runs), starts it with the command line "program"
+// arguments, handing it every inheritable handle (so a copy started from a
+// copy holds that handle too), and closes this process's handles. With wait
+// it waits for the program to end and gives its *exitCode. 1 started.
+int UninstallSysStartCopy(const char *program, const char *arguments, int wait, uint32_t *exitCode);
+// CopyFileA, replacing an earlier copy. 1 copied.
+int UninstallSysCopy(const char *from, const char *to);
+// Sleep.
+void UninstallSysSleep(uint32_t milliseconds);
+
+#endif

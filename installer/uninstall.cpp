@@ -1,0 +1,273 @@
+// UNINSTALL, the record of a run's changes and what the end of the run
+// writes: the bare program as the uninstaller, the record beside it and the
+// Add/Remove Programs entry.
+#include "uninstall.h"
+
+#include <string.h>
+
+#include "args.h"
+#include "command.h"
+#include "ffs-container.h"
+#include "ffs.h"
+#include "file-name.h"
+#include "handler-check.h"
+#include "registry.h"
+#include "target-sys.h"
+#include "target.h"
+#include "vantor-core.h"
+#include "vantor-str.h"
+
+static int recording;
+static char programName[SCRIPT_FIELD_SIZE];
+static char *lines;  // the lines noted in this run, MEM_ALLOC'd
+static int32_t linesLength, linesSize;
+
+void UninstallReset(void) {
+  if (lines != NULL) MEM_FREE(lines, linesSize);
+  lines = NULL;
+  linesLength = linesSize = 0;
+  recording = 0;
+  programName[0] = 0;
+}
+
+int UninstallRecording(void) { return recording; }
+
+int CmdUninstall(InstallScript *script, char *args, int32_t *consumed) {
+  HANDLER_CHECK(script, args, consumed);
+  char name[SCRIPT_FIELD_SIZE];
+  *consumed = ArgCopy(args, name, SCRIPT_FIELD_SIZE);
+  if (name[0] == 0) StrCopy(name, UNINSTALL_DEFAULT_NAME);
+  if (!FileNameStaysInside(name)) {
+    DebugPrintf("Refusing '%s': the name leads outside the destination\n", name);
+    return 0;
+  }
+  StrCopy(programName, name);
+  recording = 1;
+  return 1;
+}
+
+// 1 when the length bytes of text hold line (lineLength bytes) as a whole line.
+static int HasLine(const char *text, int32_t length, const char *line, int32_t lineLength) {
+  for (int32_t at = 0; at + lineLength <= length;) {
+    if (memcmp(text + at, line, (size_t)lineLength) == 0) return 1;
+    const char *end = (const char *)memchr(text + at, '\n', (size_t)(length - at));
+    if (end == NULL) break;
+    at = (int32_t)(end - text) + 1;
+  }
+  return 0;
+}
+
+void UninstallNote(char tag, const char *first, const char *second) {
+  if (!recording) return;
+  char line[2 * VANTOR_PATH_SIZE + 8];
+  int length = second != NULL ? VantorFormat(line, (int)sizeof line, "%c\t%s\t%s\r\n", tag, first, second)
+                              : VantorFormat(line, (int)sizeof line, "%c\t%s\r\n", tag, first);
+  if (length >= (int)sizeof line) {
+    DebugPrintf("Uninstall: line too long, not recorded '%s'\n", first);
+    return;
+  }
+  if (HasLine(lines, linesLength, line, length)) return;
+  if (linesLength + length > linesSize) {
+    int32_t size = linesSize > 0 ? linesSize : 4096;
+    while (linesLength + length > size) size *= 2;
+    char *grown = (char *)MEM_ALLOC(size);
+    if (linesLength > 0) memcpy(grown, lines, (size_t)linesLength);
+    if (lines != NULL) MEM_FREE(lines, linesSize);
+    lines = grown;
+    linesSize = size;
+  }
+  memcpy(lines + linesLength, line, (size_t)length);
+  linesLength += length;
+}
+
+void UninstallNoteMissingKeys(const char *path) {
+  if (!recording) return;
+  char key[SCRIPT_FIELD_SIZE + 80];
+  if (!StrCopyN(key, path, (int)sizeof key)) return;
+  for (int i = 0;; i++) {
+    char c = key[i];
+    if (c != '\\' && c != 0) continue;
+    key[i] = 0;
+    if (i > 0 && !RegistryKeyExists(REGROOT_CURRENT_USER, key)) UninstallNote(UNINSTALL_TAG_KEY, key, NULL);
+    key[i] = c;
+    if (c == 0) break;
+  }
+}
+
+static void Hex8(uint32_t value, char *out) {
+  for (int i = 7; i >= 0; i--, value >>= 4) out[i] = "0123456789ABCDEF"[value & 15];
+}
+
+void UninstallRecordSeal(const char *text, uint32_t size, char *line) {
+  memcpy(line, "CRC32 ", 6);
+  Hex8(Crc32Update(0, text, size), line + 6);
+  memcpy(line + 14, "\r\n", 3);
+}
+
+int UninstallRecordCheck(const char *text, uint32_t size, uint32_t *bodyStart, uint32_t *bodyLength) {
+  uint32_t head = (uint32_t)sizeof UNINSTALL_HEAD - 1;
+  if (size < head + UNINSTALL_CRC_LINE_SIZE || memcmp(text, UNINSTALL_HEAD, head) != 0) return 0;
+  uint32_t body = size - UNINSTALL_CRC_LINE_SIZE;
+  char seal[UNINSTALL_CRC_LINE_SIZE + 1];
+  UninstallRecordSeal(text, body, seal);
+  if (memcmp(seal, text + body, UNINSTALL_CRC_LINE_SIZE) != 0) return 0;
+  // Every line: a tag, TAB, bytes of 0x20 and above or TAB, CR LF.
+  for (uint32_t at = head; at < body;) {
+    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKA", text[at]) || text[at + 1] != '\t') return 0;
+    uint32_t end = at + 2;
+    while (end < body && ((unsigned char)text[end] >= 0x20 || text[end] == '\t')) end++;
+    if (end == at + 2 || end + 1 >= body || text[end] != '\r' || text[end + 1] != '\n') return 0;
+    at = end + 2;
+  }
+  *bodyStart = head;
+  *bodyLength = body - head;
+  return 1;
+}
+
+int UninstallRecordPath(const char *program, char *path, int size) {
+  int length = StrLength(program), dot = length;
+  for (int i = length - 1; i >= 0 && program[i] != '\\'; i--)
+    if (program[i] == '.') {
+      dot = i;
+      break;
+    }
+  if (dot + 5 > size) return 0;
+  memcpy(path, program, (size_t)dot);
+  StrCopy(path + dot, ".dat");
+  return 1;
+}
+
+int UninstallLoadFile(const char *path, char **data, uint32_t *size) {
+  void *file;
+  if (!TargetSysOpenRead(path, &file, size)) return 0;
+  if (*size >= 0x7FFFFFF0u) {
+    TargetSysClose(file);
+    return 0;
+  }
+  *data = (char *)MEM_ALLOC((int)*size + 1);
+  uint32_t read = *size > 0 ? TargetSysRead(file, *data, *size) : 0;
+  TargetSysClose(file);
+  (*data)[*size] = 0;
+  if (read == *size) return 1;
+  MEM_FREE(*data, (int)*size + 1);
+  return 0;
+}
+
+struct Block {
+  const char *data;
+  uint32_t size;
+};
+
+static int ReadBlock(void *context, uint32_t offset, void *buffer, uint32_t n) {
+  const Block *block = (const Block *)context;
+  if (offset > block->size || n > block->size - offset) return 0;
+  memcpy(buffer, block->data + offset, n);
+  return 1;
+}
+
+// The program's bytes before its archive, written as the uninstaller. A
+// signed installer's signature does not come along, so its directory entry
+// is cleared.
+static int WriteProgram(const char *programPath, const char *path) {
+  uint32_t start = FfsArchiveStart();
+  char *data;
+  uint32_t size;
+  if (start == 0 || !UninstallLoadFile(programPath, &data, &size)) {
+    DebugPrintf("Uninstall: unable to read the program '%s'\n", programPath);
+    return 0;
+  }
+  Block block = {data, start <= size ? start : 0};
+  FfsContainer container;
+  FfsContainerRead(ReadBlock, &block, block.size, &container);
+  if (container.securityAt != 0) memset(data + container.securityAt, 0, 8);
+  void *file;
+  int written = start <= size && TargetSysCreate(path, &file);
+  if (written) TargetWriteAll(file, path, data, start);
+  else DebugPrintf("Unable to create file '%s'\n", path);
+  MEM_FREE(data, (int)size + 1);
+  return written;
+}
+
+// The record at path: the earlier record's lines, this run's lines that are
+// not among them, the check line.
+static int WriteRecord(const char *path) {
+  char *old = NULL;
+  uint32_t oldSize = 0, start = 0, length = 0;
+  if (UninstallLoadFile(path, &old, &oldSize) && !UninstallRecordCheck(old, oldSize, &start, &length))
+    DebugPrintf("Uninstall record '%s' is damaged; a new one is written\n", path);
+  int32_t head = (int32_t)sizeof UNINSTALL_HEAD - 1;
+  int32_t room = head + (int32_t)length + linesLength + UNINSTALL_CRC_LINE_SIZE + 1;
+  char *text = (char *)MEM_ALLOC(room);
+  memcpy(text, UNINSTALL_HEAD, (size_t)head);
+  int32_t size = head;
+  if (length > 0) memcpy(text + size, old + start, length);
+  size += (int32_t)length;
+  if (old != NULL) MEM_FREE(old, (int)oldSize + 1);
+  for (int32_t at = 0; at < linesLength;) {
+    const char *end = (const char *)memchr(lines + at, '\n', (size_t)(linesLength - at));
+    int32_t lineLength = (int32_t)(end - (lines + at)) + 1;
+    if (!HasLine(text + head, size - head, lines + at, lineLength)) {
+      memcpy(text + size, lines + at, (size_t)lineLength);
+      size += lineLength;
+    }
+    at += lineLength;
+  }
+  UninstallRecordSeal(text, (uint32_t)size, text + size);
+  size += UNINSTALL_CRC_LINE_SIZE;
+  void *file;
+  int written = TargetSysCreate(path, &file);
+  if (written) TargetWriteAll(file, path, text, (uint32_t)size);
+  else DebugPrintf("Unable to create file '%s'\n", path);
+  MEM_FREE(text, room);
+  return written;
+}
+
+static void SetText(RegistryKey key, const char *name, const char *text) {
+  if (!RegistrySetString(key, name, text)) DebugPrintf("Uninstall: unable to set '%s'\n", name);
+}
+
+// The Add/Remove Programs values of the product.
+static void WriteEntry(const InstallScript *script, const char *arpKey, const char *program) {
+  RegistryKey key;
+  if (!RegistryCreate(&key, REGROOT_CURRENT_USER, arpKey)) {
+    DebugPrintf("Unable to create key '%s'\n", arpKey);
+    return;
+  }
+  char text[VANTOR_PATH_SIZE + 40];
+  SetText(key, "DisplayName", script->productName[0] != 0 ? script->productName : programName);
+  SetText(key, "Publisher", script->companyName);
+  StrCopyN(text, script->installPath, (int)sizeof text);
+  int length = StrLength(text);
+  if (length > 3 && text[length - 1] == '\\') text[length - 1] = 0;
+  SetText(key, "InstallLocation", text);
+  VantorFormat(text, (int)sizeof text, "\"%s\" %s", program, UNINSTALL_SWITCH);
+  SetText(key, "UninstallString", text);
+  VantorFormat(text, (int)sizeof text, "\"%s\" %s -silent", program, UNINSTALL_SWITCH);
+  SetText(key, "QuietUninstallString", text);
+  SetText(key, "DisplayIcon", program);
+  if (!RegistrySetDword(key, "EstimatedSize", (uint32_t)(script->installSize > 0 ? script->installSize : 0)) ||
+      !RegistrySetDword(key, "NoModify", 1) || !RegistrySetDword(key, "NoRepair", 1))
+    DebugPrintf("Uninstall: unable to set the numbers of '%s'\n", arpKey);
+  RegistryClose(&key);
+}
+
+int UninstallFinish(const InstallScript *script, const char *programPath) {
+  int written = 0;
+  char program[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE], arpKey[SCRIPT_FIELD_SIZE + 80];
+  const char *product = script->productName[0] != 0 ? script->productName : programName;
+  if (recording && linesLength > 0 && script->installPath[0] != 0 &&
+      VantorFormat(program, (int)sizeof program, "%s%s", script->installPath, programName) < (int)sizeof program &&
+      UninstallRecordPath(program, record, (int)sizeof record) &&
+      VantorFormat(arpKey, (int)sizeof arpKey, "%s%s", UNINSTALL_ARP_KEY, product) < (int)sizeof arpKey) {
+    UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
+    UninstallNoteMissingKeys(arpKey);
+    UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
+    written = WriteProgram(programPath, program) && WriteRecord(record);
+    if (written) {
+      WriteEntry(script, arpKey, program);
+      DebugPrintf("Uninstaller written to '%s'\n", program);
+    }
+  }
+  UninstallReset();
+  return written;
+}

@@ -1,0 +1,105 @@
+// The uninstaller: what a run that asks for one (UNINSTALL) records of its
+// changes, the record's file format, what the end of the run leaves in the
+// destination (the bare program and the record) and in Add/Remove Programs,
+// and the "-uninstall" mode that takes it all away again. The record lives
+// in uninstall.cpp, the removal in uninstall-run.cpp; the system is behind
+// target-sys.h, registry-sys.h, shell-sys.h and uninstall-sys.h.
+//
+// The record file (beside the uninstaller, its name with ".dat" for the
+// extension) is text, every line ending in CR LF:
+//
+//   VANTOR UNINSTALL 1              the head
+//   TAG TAB value [TAB value]       one change, no control bytes but TAB
+//   ...
+//   CRC32 XXXXXXXX                  CRC-32 of every byte before this line,
+//                                   eight upper-case hexadecimal digits
+//
+// Tags: P product name (the last one counts), F file written, D directory
+// made, O library registered through OLE, G Program Manager group, I item
+// (its group TAB its caption), V value written (key TAB value name, below
+// HKEY_CURRENT_USER), K key made (below HKEY_CURRENT_USER, outermost
+// first), A the Add/Remove Programs key. A later run over the same
+// destination adds its lines that are not there yet.
+#ifndef INSTALLER_UNINSTALL_H
+#define INSTALLER_UNINSTALL_H
+
+#include <stdint.h>
+
+#include "script.h"
+
+#define UNINSTALL_HEAD "VANTOR UNINSTALL 1\r\n"
+#define UNINSTALL_CRC_LINE_SIZE 16  // "CRC32 " + 8 digits + CR LF
+#define UNINSTALL_DEFAULT_NAME "uninstall.exe"
+#define UNINSTALL_ARP_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+#define UNINSTALL_SWITCH "-uninstall"
+// The text after it is the path of the uninstaller the copy was made of.
+#define UNINSTALL_FROM_SWITCH "-uninstall="
+// The same for the copy's last step, once the original program has ended.
+#define UNINSTALL_END_SWITCH "-uninstall-end="
+
+#define UNINSTALL_TAG_PRODUCT 'P'
+#define UNINSTALL_TAG_FILE 'F'
+#define UNINSTALL_TAG_DIR 'D'
+#define UNINSTALL_TAG_LIBRARY 'O'
+#define UNINSTALL_TAG_GROUP 'G'
+#define UNINSTALL_TAG_ITEM 'I'
+#define UNINSTALL_TAG_VALUE 'V'
+#define UNINSTALL_TAG_KEY 'K'
+#define UNINSTALL_TAG_ARP 'A'
+
+// UNINSTALL: from here on the run records its changes, and its end writes
+// the uninstaller under the given name (UNINSTALL_DEFAULT_NAME when empty)
+// below the destination.
+int CmdUninstall(InstallScript *script, char *args, int32_t *consumed);
+
+// 1 while the run records (after UNINSTALL).
+int UninstallRecording(void);
+// Adds one line (second may be NULL) unless the same line is there; nothing
+// while the run does not record.
+void UninstallNote(char tag, const char *first, const char *second);
+// K lines for each key of path below HKEY_CURRENT_USER that does not exist
+// yet, outermost first (called before the keys are made).
+void UninstallNoteMissingKeys(const char *path);
+// At the end of the run: when it recorded and has a destination, writes the
+// uninstaller (programPath's bytes before its archive), the record (merged
+// with an earlier one there) and the Add/Remove Programs entry. Releases
+// what was recorded in any case. 1 written, 0 not.
+int UninstallFinish(const InstallScript *script, const char *programPath);
+// Drops what was recorded and stops recording (tests, shutdown).
+void UninstallReset(void);
+
+// The record's check: 1 when text (size bytes) is a sound record, with
+// *bodyStart and *bodyLength the lines between the head and the check line.
+int UninstallRecordCheck(const char *text, uint32_t size, uint32_t *bodyStart, uint32_t *bodyLength);
+// Writes the check line for the size bytes before it into line (17 bytes).
+void UninstallRecordSeal(const char *text, uint32_t size, char *line);
+// Reads a whole file into a new block (MEM_ALLOC) of its size + 1, a zero
+// at its end. 1 with *data and *size; 0 when it cannot be opened or read
+// (nothing allocated).
+int UninstallLoadFile(const char *path, char **data, uint32_t *size);
+// The record's path for the uninstaller at program: its extension (or, if
+// none, the end) replaced by ".dat". 0 when it does not fit.
+int UninstallRecordPath(const char *program, char *path, int size);
+
+// 1 when an uninstall record (a file that begins with its head) lies
+// beside the program at path.
+int UninstallRecordBeside(const char *path);
+// 1 when the argument text asks for the uninstaller ("-uninstall").
+int UninstallRequested(const char *args);
+// The uninstaller's run; the exit code. Without "-uninstall=" it copies the
+// program into the temporary directory, starts the copy with the same
+// arguments and "-uninstall=" and the program's path, waits for it and ends
+// with its exit code. The copy asks, removes what the record lists but the
+// original program, its record and the directories holding them, reports,
+// and starts itself once more with "-uninstall-end=" and the path: that last
+// step waits for the original to end and removes those three.
+int UninstallMain(const char *args);
+
+// Texts of the uninstaller.
+#define UNINSTALL_QUESTION "Remove %s and all of its components?"
+#define UNINSTALL_NOTHING "There is nothing left to remove."
+#define UNINSTALL_DAMAGED "The uninstall record '%s' is damaged. Nothing was removed."
+#define UNINSTALL_REMOVED "%s was removed: %d files, %d directories, %d shortcuts and groups, %d registry entries."
+#define UNINSTALL_IN_USE "These files are in use and were not removed; close the programs using them and uninstall again:"
+
+#endif

@@ -1,0 +1,253 @@
+// The target machine for the native build: Windows paths mapped onto host
+// folders, staged free-space figures, repaint requests counted
+// (target-standin.h).
+#include <dirent.h>
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "target-standin.h"
+#include "target-sys.h"
+
+#define DRIVES 26
+#define GIB (1024ull * 1024ull * 1024ull)
+
+struct Drive {
+  bool mapped;
+  std::string folder;
+  uint64_t available, total, totalFree;
+};
+
+static Drive drives[DRIVES];
+static uint32_t kernelError;
+static int noFreeSpaceEx;
+static int shortWrite = -1;
+static std::string createdDirs, queriedRoots;
+static std::string busyFiles;  // "\n" + each path + "\n"
+static int openFiles, kernelsLoaded, invalidations;
+static void *lastInvalidated;
+static int kernelToken, entryToken;
+
+static int DriveIndex(char letter) {
+  if (letter >= 'a' && letter <= 'z') return letter - 'a';
+  if (letter >= 'A' && letter <= 'Z') return letter - 'A';
+  return -1;
+}
+
+void TargetStandInReset(void) {
+  for (Drive &d : drives) d = Drive();
+  kernelError = 0;
+  noFreeSpaceEx = 0;
+  shortWrite = -1;
+  createdDirs.clear();
+  busyFiles.clear();
+  queriedRoots.clear();
+  openFiles = kernelsLoaded = invalidations = 0;
+  lastInvalidated = NULL;
+}
+
+void TargetStandInMapDrive(char letter, const char *hostFolder) {
+  int i = DriveIndex(letter);
+  if (i < 0) return;
+  drives[i].mapped = hostFolder != NULL;
+  drives[i].folder = hostFolder ? hostFolder : "";
+  drives[i].available = drives[i].total = drives[i].totalFree = GIB;
+}
+
+void TargetStandInSetFreeSpace(char letter, uint64_t available, uint64_t total, uint64_t totalFree) {
+  int i = DriveIndex(letter);
+  if (i < 0) return;
+  drives[i].available = available;
+  drives[i].total = total;
+  drives[i].totalFree = totalFree;
+}
+
+void TargetStandInFailKernel(uint32_t error) { kernelError = error; }
+void TargetStandInNoFreeSpaceEx(int absent) { noFreeSpaceEx = absent; }
+void TargetStandInShortWrite(int bytes) { shortWrite = bytes; }
+const std::string &TargetStandInCreatedDirs(void) { return createdDirs; }
+const std::string &TargetStandInQueriedRoots(void) { return queriedRoots; }
+int TargetStandInOpenFiles(void) { return openFiles; }
+int TargetStandInKernelsLoaded(void) { return kernelsLoaded; }
+int TargetStandInInvalidations(void) { return invalidations; }
+void *TargetStandInLastInvalidated(void) { return lastInvalidated; }
+
+// The host path a Windows path stands for ("" when it has none).
+static std::string HostPath(const char *path) {
+  std::string rest = path;
+  std::string host;
+  if (rest.size() >= 2 && rest[1] == ':') {
+    int i = DriveIndex(rest[0]);
+    if (i < 0 || !drives[i].mapped) return "";
+    host = drives[i].folder;
+    rest = rest.substr(2);
+    if (rest.empty() || rest[0] != '\\') host += "/";
+  } else if (rest.compare(0, 2, "\\\\") == 0 || rest.empty()) {
+    return "";  // network paths lead nowhere here
+  } else if (rest[0] == '\\') {
+    if (!drives[2].mapped) return "";  // the root of the current drive, C
+    host = drives[2].folder;
+  }
+  for (char &c : rest)
+    if (c == '\\') c = '/';
+  return host + rest;
+}
+
+// The drive a root such as "C:\" names, or NULL. As on Windows, a root
+// without a drive letter ("\", ".\", "..\", "") is the current drive (C).
+static Drive *RootDrive(const char *root) {
+  queriedRoots += root;
+  queriedRoots += "\n";
+  std::string text = root;
+  if (text.compare(0, 2, "\\\\") == 0) return NULL;  // a network path
+  int i = text.size() >= 2 && text[1] == ':' ? DriveIndex(text[0]) : DriveIndex('C');
+  return i >= 0 && drives[i].mapped ? &drives[i] : NULL;
+}
+
+int TargetSysCreate(const char *path, void **file) {
+  *file = NULL;
+  std::string host = HostPath(path);
+  if (host.empty()) return 0;
+  struct stat st;
+  if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0)) return 0;
+  *file = fopen(host.c_str(), "wb");
+  if (*file != NULL) openFiles++;
+  return *file != NULL;
+}
+
+static int writeErrno;
+
+uint32_t TargetSysWrite(void *file, const void *data, uint32_t size) {
+  uint32_t count = size;
+  writeErrno = 0;
+  if (shortWrite >= 0 && (uint32_t)shortWrite < count) {
+    count = (uint32_t)shortWrite;
+    writeErrno = ENOSPC;
+  }
+  shortWrite = -1;
+  uint32_t written = (uint32_t)fwrite(data, 1, count, (FILE *)file);
+  if (written < count) writeErrno = errno;
+  return written;
+}
+
+int TargetSysDelete(const char *path) {
+  std::string host = HostPath(path);
+  return !host.empty() && remove(host.c_str()) == 0;
+}
+
+// Windows' code and text for a full disk; the host's own text otherwise.
+uint32_t TargetSysWriteError(char *text, int size) {
+  if (writeErrno == ENOSPC) {
+    snprintf(text, (size_t)size, "There is not enough space on the disk.");
+    return 112;
+  }
+  snprintf(text, (size_t)size, "%s", strerror(writeErrno));
+  return (uint32_t)writeErrno;
+}
+
+void TargetSysClose(void *file) {
+  fclose((FILE *)file);
+  openFiles--;
+}
+
+int TargetSysDirExists(const char *path) {
+  std::string host = HostPath(path);
+  if (host.empty()) return 0;
+  DIR *listing = opendir(host.c_str());
+  if (listing == NULL) return 0;
+  closedir(listing);
+  return 1;
+}
+
+int TargetSysCreateDir(const char *path) {
+  createdDirs += path;
+  createdDirs += "\n";
+  std::string host = HostPath(path);
+  return !host.empty() && mkdir(host.c_str(), 0755) == 0;
+}
+
+int TargetSysOpenRead(const char *path, void **file, uint32_t *size) {
+  *file = NULL;
+  *size = 0;
+  std::string host = HostPath(path);
+  struct stat st;
+  if (host.empty() || stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  *file = fopen(host.c_str(), "rb");
+  if (*file == NULL) return 0;
+  openFiles++;
+  *size = (uint32_t)st.st_size;
+  return 1;
+}
+
+uint32_t TargetSysRead(void *file, void *data, uint32_t size) { return (uint32_t)fread(data, 1, size, (FILE *)file); }
+
+uint32_t TargetSysRemoveFile(const char *path) {
+  if (busyFiles.find(std::string("\n") + path + "\n") != std::string::npos) return 32;
+  std::string host = HostPath(path);
+  struct stat st;
+  if (host.empty() || lstat(host.c_str(), &st) != 0) return 2;
+  if (S_ISDIR(st.st_mode)) return 5;
+  return unlink(host.c_str()) == 0 ? 0 : 5;
+}
+
+int TargetSysRemoveDir(const char *path) {
+  std::string host = HostPath(path);
+  return !host.empty() && rmdir(host.c_str()) == 0;
+}
+
+void TargetStandInSetBusy(const char *path) {
+  if (busyFiles.empty()) busyFiles = "\n";
+  busyFiles += path;
+  busyFiles += "\n";
+}
+
+int TargetSysLoadKernel(void **library, uint32_t *error) {
+  *error = kernelError;
+  *library = kernelError ? NULL : &kernelToken;
+  if (*library != NULL) kernelsLoaded++;
+  return *library != NULL;
+}
+
+void TargetSysFreeKernel(void *library) {
+  if (library == &kernelToken) kernelsLoaded--;
+}
+
+int TargetSysFindFreeSpaceEx(void *library, void **entry) {
+  *entry = library == &kernelToken && !noFreeSpaceEx ? &entryToken : NULL;
+  return *entry != NULL;
+}
+
+int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uint64_t *total,
+                         uint64_t *totalFree) {
+  Drive *d = RootDrive(root);
+  if (entry != &entryToken || d == NULL) return 0;
+  *available = d->available;
+  *total = d->total;
+  *totalFree = d->totalFree;
+  return 1;
+}
+
+static uint32_t Clusters(uint64_t bytes) {
+  uint64_t clusters = bytes / 4096;
+  return clusters > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)clusters;
+}
+
+int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
+                       uint32_t *freeClusters, uint32_t *totalClusters) {
+  Drive *d = RootDrive(root);
+  if (d == NULL) return 0;
+  *sectorsPerCluster = 8;
+  *bytesPerSector = 512;
+  *freeClusters = Clusters(d->available);
+  *totalClusters = Clusters(d->total);
+  return 1;
+}
+
+void TargetSysInvalidate(void *window) {
+  invalidations++;
+  lastInvalidated = window;
+}

@@ -1,0 +1,246 @@
+"""The uninstaller under Wine: a silent install and uninstall leave drive C
+and HKEY_CURRENT_USER as they were; "No" leaves everything; a file the
+person added survives with its folder; a second uninstall finds nothing; a
+damaged record is refused; the Add/Remove Programs values as documented."""
+import hashlib
+import os
+import shutil
+import time
+
+import example
+
+PRODUCT = "Gadget Uninstall Test"
+DEST = "C:\\uninstall-e2e\\Gadget"
+ARP = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT
+SCRIPT = b"""COMPANY NAME: Acme Test
+PRODUCT NAME: Gadget Uninstall Test
+UNINSTALL: uninstall.exe
+BREAK
+REGISTRY PATH: Software\\Acme Test\\Gadget
+INSTALL SIZE: 12
+INSTALL DIR: uninstall-e2e\\Gadget
+INSTALL PATH: Where should the gadget go?
+FILE LIST: gadget.txt,sub\\data.txt
+INSTALL
+CREATE GROUP: Gadget Uninstall Test
+ADD ITEM: gadget.txt | Gadget
+DONE: Installed.
+"""
+FILES = {"gadget.txt": b"gadget\r\n", "sub/data.txt": b"data " * 100}
+# What Wine itself changes while programs run, whoever runs them: below
+# drive C nothing beyond the case folders the harness makes (left out of the
+# comparison); in the registry the keys where its window code keeps the
+# system parameters it made up for the display.
+WINE_CHANGES = ("HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters",)
+
+
+def install(h, case):
+    inst = h.build_installer(case, SCRIPT, FILES)
+    proc = h.run_installer(inst, "-silent", "-dir=" + DEST)
+    assert h.wait_exit(proc, timeout=90) == 0, inst.log()
+    return inst
+
+
+def copy_gone(h, timeout=60):
+    """Waits until the uninstaller's copy in the temporary folder has ended
+    (the system deletes its file then)."""
+    path = os.path.join(h.temp_dir(), "~uninstall.exe")
+    end = time.time() + timeout
+    while time.time() < end:
+        if not os.path.exists(path):
+            return
+        time.sleep(0.3)
+    raise AssertionError("the uninstaller's copy did not end")
+
+
+def start_uninstall(h, *args, program=DEST + "\\uninstall.exe", cwd=None, switch=("-uninstall",)):
+    proc = h.wine([program] + list(switch) + list(args), cwd=cwd, wait=False)
+    h.started.append(proc)
+    return proc
+
+
+def uninstall(h, *args, program=DEST + "\\uninstall.exe", cwd=None, switch=("-uninstall",)):
+    """Runs the uninstaller, which ends with its copy's exit code, and waits
+    for the copy's last step to end; returns the code."""
+    code = h.wait_exit(start_uninstall(h, *args, program=program, cwd=cwd, switch=switch), timeout=90)
+    copy_gone(h)
+    return code
+
+
+def tree(h):
+    """drive_c below the case folders: {relative path: content digest}."""
+    root = os.path.join(h.prefix, "drive_c")
+    out = {}
+    for base, dirs, files in os.walk(root):
+        rel = os.path.relpath(base, root)
+        if rel == "e2e" or rel.startswith("e2e" + os.sep):
+            dirs[:] = []
+            continue
+        for name in dirs:
+            out[os.path.join(rel, name)] = "link" if os.path.islink(os.path.join(base, name)) else "dir"
+        for name in files:
+            path = os.path.join(base, name)
+            if os.path.islink(path):
+                out[os.path.join(rel, name)] = "link"
+                continue
+            with open(path, "rb") as f:
+                out[os.path.join(rel, name)] = hashlib.sha1(f.read()).hexdigest()
+    return out
+
+
+def hkcu(h, name):
+    unix, win = h.case_dir("uninstall-export-" + name)
+    r = h.wine(["reg", "export", "HKEY_CURRENT_USER", win + "\\hkcu.reg", "/y"])
+    assert r.returncode == 0, r.stderr
+    with open(os.path.join(unix, "hkcu.reg"), "rb") as f:
+        data = f.read()
+    keys, key = {}, None
+    for line in data.decode("utf-16" if data[:2] == b"\xff\xfe" else "latin-1").splitlines():
+        if line.startswith("["):
+            key = line.strip("[]")
+            keys[key] = []
+        elif key is not None and line:
+            keys[key].append(line)
+    return keys
+
+
+def differences(before, after):
+    changed = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k))
+    return [k for k in changed if not any(k.startswith(w) for w in WINE_CHANGES)]
+
+
+def forget(h):
+    """No earlier installation, group or uninstaller copy of these cases."""
+    if os.path.exists(os.path.join(h.temp_dir(), "~uninstall.exe")):
+        h.wine(["taskkill", "/f", "/im", "~uninstall.exe"])
+        copy_gone(h)
+    group = h.find_start_menu(PRODUCT)
+    if group:
+        shutil.rmtree(group)
+    shutil.rmtree(os.path.join(h.prefix, "drive_c", "uninstall-e2e"), ignore_errors=True)
+    h.wine(["reg", "delete", ARP, "/f"])
+    h.wine(["reg", "delete", "HKCU\\Software\\Acme Test", "/f"])
+
+
+def test_silent_uninstall_restores_drive_c_and_the_registry(h):
+    forget(h)
+    files_before, reg_before = tree(h), hkcu(h, "before")
+    install(h, "uninstall-silent")
+    assert os.path.exists(h.drive_c(DEST + "\\sub\\DATA.TXT"))
+    assert h.reg_query(ARP, "DisplayName") == PRODUCT
+    assert uninstall(h, "-silent") == 0
+    changed = differences(files_before, tree(h))
+    assert changed == [], changed
+    assert differences(reg_before, hkcu(h, "after")) == []
+
+
+def close_group_windows(h, settle=5):
+    """Closes Wine's windows of the new group, which may open late."""
+    end = time.time() + settle
+    while time.time() < end:
+        for window in h.windows_titled("^%s$" % PRODUCT):
+            h.close_window(window)
+            h.wait_gone(window)
+        time.sleep(0.3)
+
+
+def test_attended_install_and_uninstall_through_program_manager(h):
+    forget(h)
+    files_before, reg_before = tree(h), hkcu(h, "before-attended")
+    inst = h.build_installer("uninstall-attended", SCRIPT, FILES)
+    proc = h.run_installer(inst, "-dir=" + DEST)
+    h.accept_destination(timeout=60)
+    box = h.find_window("Installation Complete!", timeout=60)
+    end = time.time() + 60
+    while box in h.windows_titled(".") and time.time() < end:
+        close_group_windows(h, settle=0)
+        h.press(box, "Return")
+        time.sleep(0.5)
+    assert h.wait_exit(proc, timeout=60) == 0
+    close_group_windows(h)
+    assert h.find_start_menu(PRODUCT, "Gadget.lnk")
+    proc = start_uninstall(h)
+    h.wait_gone(h.answer(PRODUCT, "y", timeout=60))
+    # The report (its text is read in the case above: a window reader started
+    # now can wait on the copy's Program Manager conversation).
+    h.answer(PRODUCT, "Return", timeout=60)
+    assert h.wait_exit(proc, timeout=60) == 0
+    copy_gone(h)
+    assert h.find_start_menu(PRODUCT) is None
+    changed = differences(files_before, tree(h))
+    assert changed == [], changed
+    assert differences(reg_before, hkcu(h, "after-attended")) == []
+
+
+def test_add_remove_programs_values(h):
+    forget(h)
+    install(h, "uninstall-arp")
+    exe = DEST + "\\uninstall.exe"
+    expected = {
+        "DisplayName": PRODUCT, "Publisher": "Acme Test", "InstallLocation": DEST,
+        "UninstallString": '"%s" -uninstall' % exe, "QuietUninstallString": '"%s" -uninstall -silent' % exe,
+        "EstimatedSize": "0xc", "DisplayIcon": exe, "NoModify": "0x1", "NoRepair": "0x1"}
+    for name, data in expected.items():
+        assert h.reg_query(ARP, name) == data, name
+    # Started without "-uninstall" (as from the folder), it still uninstalls.
+    assert uninstall(h, "-silent", switch=()) == 0
+    assert h.reg_query(ARP, "DisplayName") is None
+    assert not os.path.exists(h.drive_c(DEST))
+
+
+def test_no_keeps_everything_and_the_person_s_file_survives(h):
+    forget(h)
+    install(h, "uninstall-person")
+    proc = start_uninstall(h)
+    h.answer(PRODUCT, "n", timeout=60)
+    assert h.wait_exit(proc, timeout=60) == 0
+    copy_gone(h)
+    for name in ("GADGET.TXT", "sub\\DATA.TXT", "uninstall.exe", "uninstall.dat"):
+        assert os.path.exists(h.drive_c(DEST + "\\" + name)), name
+    mine = h.drive_c(DEST + "\\mine")
+    os.makedirs(mine)
+    with open(os.path.join(mine, "notes.txt"), "wb") as f:
+        f.write(b"mine")
+    # Kept for the second uninstall below.
+    keep = h.drive_c("C:\\uninstall-e2e\\keep")
+    os.makedirs(keep)
+    shutil.copy(h.drive_c(DEST + "\\uninstall.exe"), keep)
+    # Now answered Yes, in person: the question, then the report.
+    proc = start_uninstall(h)
+    h.find_window(PRODUCT, timeout=60)
+    assert example.box_text(h, PRODUCT) == "Remove %s and all of its components?" % PRODUCT
+    h.wait_gone(h.answer(PRODUCT, "y"))
+    h.find_window(PRODUCT, timeout=60)
+    report = example.box_text(h, PRODUCT)
+    # The files, the shortcut; the folders sub and the group's.
+    assert report == "%s was removed: 3 files, 2 directories, 0 shortcuts and groups, 13 registry entries." % PRODUCT, \
+        report
+    h.answer(PRODUCT, "Return")
+    assert h.wait_exit(proc, timeout=60) == 0
+    copy_gone(h)
+    assert os.listdir(h.drive_c(DEST)) == ["mine"]
+    assert os.listdir(mine) == ["notes.txt"]
+    assert h.reg_query("HKCU\\Software\\Acme Test\\Gadget", "Install Path") is None
+
+    # Once more, from the kept copy: nothing is left, with its exit code.
+    assert uninstall(h, "-silent", "-debug", program="C:\\uninstall-e2e\\keep\\uninstall.exe", cwd=keep) == 5
+    # The copy keeps its log beside itself.
+    log = os.path.join(h.temp_dir(), "debug.log")
+    with open(log, "rb") as f:
+        assert b"Unattended: no box 'Uninstall': There is nothing left to remove." in f.read()
+    os.remove(log)
+
+
+def test_a_damaged_record_is_refused_and_nothing_is_removed(h):
+    forget(h)
+    install(h, "uninstall-damaged")
+    record = h.drive_c(DEST + "\\uninstall.dat")
+    with open(record, "r+b") as f:
+        f.seek(30)
+        byte = f.read(1)
+        f.seek(30)
+        f.write(bytes([byte[0] ^ 1]))
+    assert uninstall(h, "-silent") == 3
+    for name in ("GADGET.TXT", "sub\\DATA.TXT", "uninstall.exe", "uninstall.dat"):
+        assert os.path.exists(h.drive_c(DEST + "\\" + name)), name
+    assert h.reg_query(ARP, "DisplayName") == PRODUCT

@@ -1,0 +1,209 @@
+// Unattended installs on the stand-ins: the switches, each command's answer
+// for the absent person with its log line, the destination through the
+// dialog's checks, and whole runs through InstallerMain with their exit codes
+// and without a box or a dialog.
+
+#include "commands-test-support.h"
+#include "mainwindow-standin.h"
+#include "pages-standin.h"
+#include "pathdialog.h"
+#include "registry.h"
+#include "script-test-support.h"
+#include "unattended.h"
+#include "winmain.h"
+
+namespace {
+
+TEST(UnattendedSwitches, ModesAndTheDirectoryToTheEndOfTheText) {
+  UnattendedParse("-debug -silent -dir=C:\\Some Where Else  \r\n");
+  EXPECT_EQ(UNATTENDED_SILENT, UnattendedMode());
+  EXPECT_STREQ("C:\\Some Where Else", UnattendedDir());
+  UnattendedParse("-passive -dir=\"D:\\Quoted Dir\"");
+  EXPECT_EQ(UNATTENDED_PASSIVE, UnattendedMode());
+  EXPECT_STREQ("D:\\Quoted Dir", UnattendedDir());
+  UnattendedParse("\"-dir=E:\\x-silent\" -passive");  // substrings, as -debug is found
+  EXPECT_EQ(UNATTENDED_SILENT, UnattendedMode());
+  EXPECT_STREQ("E:\\x-silent\" -passive", UnattendedDir());
+  UnattendedParse("-debug -Silent");
+  EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
+  EXPECT_EQ(nullptr, UnattendedDir());
+  UnattendedFail(EXIT_DAMAGED);
+  UnattendedFail(EXIT_COMMAND_FAILED);
+  EXPECT_EQ(EXIT_DAMAGED, UnattendedExitCode());  // the first reason stays
+  UnattendedParse("");
+  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+}
+
+class UnattendedCommandsTest : public CommandsTest {
+ protected:
+  void SetUp() override {
+    CommandsTest::SetUp();
+    PagesStandInReset();
+    StrCopy(script.productName, "Widget");
+    StrCopy(script.installDir, "Widget\\");
+    StrCopy(script.registryPath, "Software\\Acme\\Widget");
+    script.installSize = 100;
+  }
+  void TearDown() override {
+    EXPECT_EQ(0, DialogStandInDialogCount());
+    EXPECT_EQ(0u, Boxes().size());
+    EXPECT_EQ(0, PagesStandInStartCount());
+    UnattendedParse("");
+    CommandsTest::TearDown();
+  }
+};
+
+TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) {
+  UnattendedParse("-silent");
+  StrCopy(script.prompt, "Read me");
+  EXPECT_EQ(1, Run(CmdMessage, "welcome.txt"));
+  EXPECT_EQ(0, script.prompt[0]);
+  EXPECT_EQ(1, Run(CmdAgreement, "license.txt"));
+  EXPECT_EQ(1, Run(CmdRegister, "reg@example.com"));
+  StrCopy(script.installPath, "C:\\Widget\\");
+  EXPECT_EQ(1, Run(CmdNotepad, "readme.txt"));
+  EXPECT_EQ(1, Run(CmdCreateGroup, "Widget"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe\x16" "App"));
+  EXPECT_STREQ("", ShellStandInExecuted());  // Program Manager would open a window for the group
+  EXPECT_STREQ(
+      "folder C:\\Start Menu\\Programs\\Widget\n"
+      "link C:\\Start Menu\\Programs\\Widget\\App.lnk -> C:\\Widget\\bin\\app.exe (App)\n",
+      ShellStandInLinks());
+  EXPECT_EQ(1, Run(CmdDone, "Enjoy!"));
+  char value[REGISTRY_TEXT_SIZE] = "";
+  RegistryKey key;
+  ASSERT_EQ(1, RegistryOpen(&key, REGROOT_CURRENT_USER, script.registryPath));
+  EXPECT_EQ(1, RegistryGetString(key, INSTALL_PATH_VALUE, value));
+  RegistryClose(&key);
+  EXPECT_STREQ("C:\\Widget\\", value);
+  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+  EXPECT_EQ(
+      "Unattended: message 'welcome.txt' continued\n"
+      "Unattended: agreement 'license.txt' accepted\n"
+      "Unattended: registration declined\n"
+      "Unattended: 'C:\\Widget\\readme.txt' not opened in the editor\n"
+      "Unattended: group 'C:\\Start Menu\\Programs\\Widget' made without Program Manager\n"
+      "Unattended: item 'C:\\Start Menu\\Programs\\Widget\\App.lnk' made without Program Manager\n"
+      "Registry Open failed on 'Software\\Acme\\Widget'(0x00000002)\n"
+      "Unattended: no box 'Installation Complete!': Enjoy!\n",
+      Log());
+}
+
+TEST_F(UnattendedCommandsTest, TheDestinationIsTheDirectoryGivenOrTheProposal) {
+  UnattendedParse("-silent -dir=C:\\Some Where Else");
+  EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
+  EXPECT_STREQ("C:\\Some Where Else\\", script.installPath);
+  EXPECT_TRUE(Logged("Unattended: destination 'C:\\Some Where Else\\'\n"));
+
+  UnattendedParse("-silent");  // the default proposal
+  EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
+  EXPECT_STREQ("C:\\Program Files\\Widget\\", script.installPath);
+  RegistryKey key;  // then the earlier installation
+  ASSERT_EQ(1, RegistryCreate(&key, REGROOT_CURRENT_USER, script.registryPath));
+  RegistrySetString(key, INSTALL_PATH_VALUE, "C:\\Earlier\\");
+  RegistryClose(&key);
+  EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
+  EXPECT_STREQ("C:\\Earlier\\", script.installPath);
+  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+}
+
+TEST_F(UnattendedCommandsTest, ARefusedDestinationEndsTheRunWithItsReason) {
+  const std::string tooLong = "C:\\" + std::string(160, 'x');
+  struct Case {
+    std::string dir;
+    uint64_t available;
+    const char *reason;
+  } cases[] = {
+      {"D:\\Widget", 1 << 30, "The drive you have selected cannot be located."},
+      {"C:\\Widget", 99 * 1024, "The drive you have selected does not have enough free space."},
+      {tooLong, 1 << 30, PATH_TOO_LONG},
+  };
+  for (const Case &c : cases) {
+    TargetStandInSetFreeSpace('C', c.available, 1ull << 31, c.available);
+    UnattendedParse(("-silent -dir=" + c.dir).c_str());
+    EXPECT_EQ(0, Run(CmdInstallPath, "Where?")) << c.dir;
+    EXPECT_STREQ("C:\\Program Files\\", script.installPath);  // as after "Exit Setup"
+    EXPECT_EQ(EXIT_DESTINATION, UnattendedExitCode());
+    EXPECT_TRUE(Logged("refused: " + std::string(c.reason) + "\n")) << c.dir;
+  }
+}
+
+// Whole runs: an installer of a fake stub and the entries, run as the
+// program with the switches given.
+class UnattendedMainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    TestWatchBoxes();
+    MainWindowStandInReset();
+    RegistryStandInClear();
+    TargetStandInReset();
+    drive = std::filesystem::absolute("unattended-drive-c").string();
+    std::filesystem::remove_all(drive);
+    std::filesystem::create_directories(drive);
+    TargetStandInMapDrive('C', drive.c_str());
+  }
+  void TearDown() override {
+    SysStandInSetCommandLine("unit-tests");
+    UnattendedParse("");
+    DebugSetAbortBox(1);
+    TestStopLog();
+    TestRemoveFile("debug.log");
+    TestRemoveFile("unattended-setup.exe");
+    std::filesystem::remove_all(drive);
+    TargetStandInReset();
+    RegistryStandInClear();
+  }
+  int Main(const std::string &script, const std::string &args, bool mount = true) {
+    if (mount) {
+      ArchiveWriter writer;
+      std::string error;
+      writer.Add("install.dat", (const uint8_t *)script.data(), script.size(), ARCHIVE_RAW, &error);
+      writer.Add("app.txt", (const uint8_t *)"app", 3, ARCHIVE_RAW, &error);
+      std::vector<uint8_t> stub(64, 'M'), out;
+      ArchiveWriteInstaller(stub, writer, &out, &error);
+      FILE *f = fopen("unattended-setup.exe", "wb");
+      fwrite(out.data(), 1, out.size(), f);
+      fclose(f);
+    }
+    SysStandInSetCommandLine(("unattended-setup " + args).c_str());
+    return InstallerMain(NULL, args.c_str());
+  }
+  std::string Log() { return TestReadFile("debug.log"); }
+  std::string drive;
+};
+
+const char *kSetup =
+    "\x16PRODUCT NAME:Widget\r\n\x16" "BREAK:\r\n\x16MESSAGE:welcome.txt\r\n"
+    "\x16REGISTRY PATH:Software\\Acme\\Widget\r\n\x16INSTALL DIR:Widget\r\n\x16INSTALL PATH:Where?\r\n"
+    "\x16" "FILE LIST:app.txt\r\n\x16INSTALL:\r\n\x16" "DONE:Bye\r\n";
+
+TEST_F(UnattendedMainTest, SilentInstallsWithoutAWindowPassiveWithTheBackdrop) {
+  EXPECT_EQ(0, Main(kSetup, "-debug -silent -dir=C:\\Some Where"));
+  EXPECT_EQ("app", TestReadFile(drive + "/Some Where/APP.TXT"));
+  EXPECT_STREQ("", MainWindowStandInEvents());
+  EXPECT_NE(std::string::npos, Log().find("Unattended: silent, no window\r\n"));
+
+  EXPECT_EQ(0, Main(kSetup, "-passive -debug"));  // the earlier installation's directory
+  EXPECT_NE(std::string::npos, Log().find("Unattended: destination 'C:\\Some Where\\'\r\n"));
+  EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
+  EXPECT_EQ(0, TestBoxCount());
+}
+
+TEST_F(UnattendedMainTest, EachFailureExitsWithItsCodeAndNoBox) {
+  EXPECT_EQ(EXIT_DAMAGED, Main("", "-debug -silent", false));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': The installation file"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("\x16NOPE:x\r\n", "-silent"));
+  std::string missing = kSetup;
+  missing.replace(missing.find("app.txt"), 7, "gone.txt");
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(missing, "-passive -debug"));
+  EXPECT_NE(std::string::npos,
+            Log().find("Unattended: no box 'Widget Installation...': Do you want to abort the installation?\r\n"));
+  EXPECT_EQ(EXIT_DESTINATION, Main(kSetup, "-passive -dir=Q:\\Nowhere"));
+  EXPECT_EQ(EXIT_NOT_INSTALLED, Main("\x16UPDATE:Install it first.\r\n\x16" "BREAK:\r\n", "-silent -debug"));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': Install it first.\r\n"));
+  EXPECT_EXIT(Main("\x16" "FONT:0|x.ttf\r\n", "-silent -debug"), testing::ExitedWithCode(EXIT_INTERNAL_ERROR),
+              "^([^[]|\\[[^m])*\\[?$");  // no "[message box]" line
+  EXPECT_NE(std::string::npos, Log().find("ABORT: Invalid"));
+}
+
+}  // namespace

@@ -1,0 +1,244 @@
+// The uninstaller over the stand-ins: the record's format and check, what a
+// run that asks for an uninstaller leaves behind, and the removal.
+#include "commands-test-support.h"
+#include "shell.h"
+#include "unattended.h"
+#include "uninstall-standin.h"
+#include "uninstall.h"
+
+namespace {
+
+void WriteHost(const std::string &path, const std::string &text) {
+  FILE *f = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
+}
+
+std::string Sealed(const std::string &body) {
+  std::string text = UNINSTALL_HEAD + body;
+  char line[UNINSTALL_CRC_LINE_SIZE + 1];
+  UninstallRecordSeal(text.data(), (uint32_t)text.size(), line);
+  return text + line;
+}
+
+bool Sound(const std::string &text) {
+  uint32_t start, length;
+  return UninstallRecordCheck(text.data(), (uint32_t)text.size(), &start, &length) == 1;
+}
+
+TEST(UninstallRecord, SealedRecordsPassAndEveryDamageIsRefused) {
+  std::string good = Sealed("F\tC:\\A\\B.TXT\r\nI\tGroup\tCaption\r\n");
+  uint32_t start, length;
+  ASSERT_EQ(1, UninstallRecordCheck(good.data(), (uint32_t)good.size(), &start, &length));
+  EXPECT_EQ("F\tC:\\A\\B.TXT\r\nI\tGroup\tCaption\r\n", good.substr(start, length));
+  EXPECT_TRUE(Sound(Sealed("")));
+  EXPECT_EQ("CRC32 ", good.substr(good.size() - 16, 6));
+  for (size_t i = 0; i < good.size(); i++) {  // any byte changed
+    std::string bad = good;
+    bad[i] ^= 0x01;
+    EXPECT_FALSE(Sound(bad)) << i;
+  }
+  EXPECT_FALSE(Sound(good.substr(0, good.size() - 1)));
+  EXPECT_FALSE(Sound(""));
+  // Sealed, yet not lines of the format.
+  for (const char *body : {"X\tpath\r\n", "F path\r\n", "F\t\r\n", "F\tpath\n", "F\ta\x01" "b\r\n", "F\tpath"})
+    EXPECT_FALSE(Sound(Sealed(body))) << body;
+  char path[20];
+  ASSERT_EQ(1, UninstallRecordPath("C:\\a.b\\uninst.exe", path, sizeof path));
+  EXPECT_STREQ("C:\\a.b\\uninst.dat", path);
+  ASSERT_EQ(1, UninstallRecordPath("C:\\a.b\\uninst", path, sizeof path));
+  EXPECT_STREQ("C:\\a.b\\uninst.dat", path);
+  EXPECT_EQ(0, UninstallRecordPath("C:\\a.b\\long-name.exe", path, sizeof path));
+}
+
+class UninstallTest : public CommandsTest {
+ protected:
+  void SetUp() override {
+    CommandsTest::SetUp();
+    UninstallStandInReset();
+    UnattendedParse("");
+    ASSERT_EQ(1, InstallInit());
+    StrCopy(script.productName, "Widget 2000");
+    StrCopy(script.companyName, "Acme");
+    StrCopy(script.registryPath, "Software\\Acme\\Widget");
+    StrCopy(script.installPath, "C:\\Acme\\Widget\\");
+    script.installSize = 2048;
+  }
+  void TearDown() override {
+    UninstallReset();
+    InstallRemove();
+    UnattendedParse("");
+    CommandsTest::TearDown();
+  }
+  // One run: UNINSTALL, the files, DONE, a group and item, the end.
+  void Install(const std::string &names) {
+    std::map<std::string, std::string> files;
+    for (size_t at = 0; at < names.size();) {
+      size_t comma = std::min(names.find(',', at), names.size());
+      std::string name = names.substr(at, comma - at);
+      files[ScriptUpperName(name)] = "content of " + name;
+      at = comma + 1;
+    }
+    Mount(files);
+    ASSERT_EQ(1, Run(CmdUninstall, ""));
+    FileList(names);
+    ASSERT_EQ(1, Run(CmdInstall, ""));
+    ASSERT_EQ(1, Run(CmdCreateGroup, "Widget 2000"));
+    ASSERT_EQ(1, Run(CmdAddItem, "A.EXE\x16Widget"));
+    TestQueueBoxAnswer(SYS_IDOK);
+    ASSERT_EQ(1, Run(CmdDone, "Done."));
+    ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+    FfsRemove();
+  }
+  static std::string ScriptUpperName(std::string name) {
+    for (char &c : name) c = (char)toupper((unsigned char)c);
+    return name;
+  }
+  std::string Record() { return TestReadFile(OnDrive("Acme/Widget/uninstall.dat")); }
+  std::string Value(const char *key, const char *name) {
+    char data[400] = "";
+    uint32_t type;
+    int length;
+    if (!RegistryStandInGetValue(REGROOT_CURRENT_USER, key, name, &type, data, sizeof data - 1, &length)) return "-";
+    return type == REGISTRY_SYS_DWORD ? std::to_string(*(uint32_t *)data) : std::string(data);
+  }
+  int Uninstall(const std::string &switches) {
+    InstallRemove();  // the uninstaller brings the install services up itself
+    UnattendedParse(switches.c_str());
+    std::string args = switches + " -uninstall=C:\\Acme\\Widget\\uninstall.exe";
+    int code = UninstallMain(args.c_str());
+    // The copy's last step, which it starts (as its own program) as it ends.
+    std::string started = UninstallStandInStarts();
+    UninstallStandInReset();
+    if (!started.empty()) {
+      std::string end = started.substr(started.find(" -uninstall"));
+      EXPECT_EQ(" -uninstall -uninstall-end=C:\\Acme\\Widget\\uninstall.exe\n", end);
+      EXPECT_EQ(EXIT_INSTALLED, UninstallMain(end.substr(1, end.size() - 2).c_str()));
+    }
+    return code;
+  }
+  const char *arp = UNINSTALL_ARP_KEY "Widget 2000";
+};
+
+TEST_F(UninstallTest, ARunWritesTheBareProgramTheRecordAndTheEntry) {
+  Install("a.exe,sub\\b.txt");
+  EXPECT_EQ(std::string(64, 'M'), TestReadFile(OnDrive("Acme/Widget/uninstall.exe")));
+  std::string record = Record();
+  ASSERT_TRUE(Sound(record));
+  EXPECT_EQ(UNINSTALL_HEAD
+            "D\tC:\\Acme\r\nD\tC:\\Acme\\Widget\r\nF\tC:\\Acme\\Widget\\A.EXE\r\n"
+            "D\tC:\\Acme\\Widget\\SUB\r\nF\tC:\\Acme\\Widget\\SUB\\B.TXT\r\n"
+            "G\tWidget 2000\r\nI\tWidget 2000\tWidget\r\n"
+            "K\tSoftware\r\nK\tSoftware\\Acme\r\nK\tSoftware\\Acme\\Widget\r\n"
+            "V\tSoftware\\Acme\\Widget\tInstall Path\r\nP\tWidget 2000\r\n"
+            "K\tSoftware\\Microsoft\r\nK\tSoftware\\Microsoft\\Windows\r\n"
+            "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\r\n"
+            "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n"
+            "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget 2000\r\n"
+            "A\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget 2000\r\n",
+            record.substr(0, record.size() - UNINSTALL_CRC_LINE_SIZE));
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  EXPECT_EQ("Acme", Value(arp, "Publisher"));
+  EXPECT_EQ("C:\\Acme\\Widget", Value(arp, "InstallLocation"));
+  EXPECT_EQ("\"C:\\Acme\\Widget\\uninstall.exe\" -uninstall", Value(arp, "UninstallString"));
+  EXPECT_EQ("\"C:\\Acme\\Widget\\uninstall.exe\" -uninstall -silent", Value(arp, "QuietUninstallString"));
+  EXPECT_EQ("C:\\Acme\\Widget\\uninstall.exe", Value(arp, "DisplayIcon"));
+  EXPECT_EQ("2048", Value(arp, "EstimatedSize"));
+  EXPECT_EQ(1, UninstallRecordBeside("C:\\Acme\\Widget\\uninstall.exe"));
+  EXPECT_EQ(0, UninstallRecordBeside("C:\\Acme\\Widget\\A.EXE"));  // A.DAT: none
+  EXPECT_EQ("1", Value(arp, "NoModify"));
+  EXPECT_EQ("1", Value(arp, "NoRepair"));
+}
+
+TEST_F(UninstallTest, WithoutTheCommandNothingIsRecordedOrWritten) {
+  Mount({{"A.EXE", "a"}});
+  FileList("a.exe");
+  ASSERT_EQ(1, Run(CmdInstall, ""));
+  EXPECT_EQ(0, UninstallFinish(&script, archive.c_str()));
+  EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe")));
+  EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.dat")));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, arp));
+}
+
+TEST_F(UninstallTest, ASecondRunAddsItsLinesAndOneUninstallRemovesBoth) {
+  Install("a.exe");
+  Install("a.exe,c.txt");
+  std::string record = Record();
+  ASSERT_TRUE(Sound(record));
+  EXPECT_NE(std::string::npos, record.find("F\tC:\\Acme\\Widget\\C.TXT\r\n"));
+  EXPECT_EQ(record.find("F\tC:\\Acme\\Widget\\A.EXE"), record.rfind("F\tC:\\Acme\\Widget\\A.EXE"));
+  EXPECT_EQ(record.find("K\tSoftware\\Acme\r\n"), record.rfind("K\tSoftware\\Acme\r\n"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePersonAdded) {
+  Install("a.exe,sub\\b.txt");
+  RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Other", "kept", "yes");
+  std::filesystem::create_directories(OnDrive("Acme/Widget/mine"));
+  WriteHost(OnDrive("Acme/Widget/mine/notes.txt"), "mine");
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_EQ("mine", TestReadFile(OnDrive("Acme/Widget/mine/notes.txt")));
+  for (const char *gone : {"Acme/Widget/A.EXE", "Acme/Widget/SUB", "Acme/Widget/uninstall.exe", "Acme/Widget/uninstall.dat"})
+    EXPECT_FALSE(std::filesystem::exists(OnDrive(gone))) << gone;
+  EXPECT_NE(std::string::npos,
+            std::string(ShellStandInExecuted()).find("[AddItem(\"C:\\Acme\\Widget\\A.EXE\",\"Widget\")]\n[DeleteGroup(\"Widget 2000\")]\n"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Microsoft"));
+  EXPECT_EQ("yes", Value("Software\\Other", "kept"));
+  EXPECT_TRUE(Logged("Unattended: no box 'Widget 2000': Remove Widget 2000 and all of its components?\n"));
+  EXPECT_TRUE(Logged("Widget 2000 was removed: 2 files, 1 directories, 1 shortcuts and groups, 17 registry entries.\n"))
+      << Log();
+  // Once more: nothing is left.
+  EXPECT_EQ(EXIT_NOT_INSTALLED, Uninstall("-silent"));
+  EXPECT_TRUE(Logged("Unattended: no box 'Uninstall': There is nothing left to remove.\n"));
+}
+
+TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
+  Install("a.exe,sub\\b.txt");
+  TargetStandInSetBusy("C:\\Acme\\Widget\\A.EXE");
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Uninstall("-silent"));
+  EXPECT_TRUE(Logged(UNINSTALL_IN_USE "\nC:\\Acme\\Widget\\A.EXE\n"));
+  EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
+  EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/SUB/B.TXT")));
+  EXPECT_TRUE(Sound(Record()));
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  TargetStandInReset();
+  TargetStandInMapDrive('C', drive.c_str());
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+TEST_F(UninstallTest, NoAndADamagedRecordLeaveEverything) {
+  Install("a.exe");
+  TestQueueBoxAnswer(SYS_IDNO);
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall(""));
+  EXPECT_EQ("Remove Widget 2000 and all of its components?", Boxes().back().text);
+  std::string record = Record();
+  record[30] ^= 1;
+  WriteHost(OnDrive("Acme/Widget/uninstall.dat"), record);
+  EXPECT_EQ(EXIT_DAMAGED, Uninstall("-passive"));
+  EXPECT_TRUE(Logged("The uninstall record 'C:\\Acme\\Widget\\uninstall.dat' is damaged. Nothing was removed.\n"));
+  EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
+  EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe")));
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+}
+
+TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
+  ShellStandInAddLibrary("C:\\Acme\\Widget\\A.DLL", 3, 0);
+  Mount({{"A.DLL", "library"}});
+  ASSERT_EQ(1, Run(CmdUninstall, ""));
+  FileList("a.dll");
+  ASSERT_EQ(1, Run(CmdInstall, ""));
+  ASSERT_EQ(1, Run(CmdOle, "REGISTER\x16" "A.DLL"));
+  ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+  FfsRemove();
+  EXPECT_NE(std::string::npos, Record().find("O\tC:\\Acme\\Widget\\A.DLL\r\n"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_STREQ("DllRegisterServer C:\\Acme\\Widget\\A.DLL\nDllUnregisterServer C:\\Acme\\Widget\\A.DLL\n",
+               ShellStandInLibraryCalls());
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+}  // namespace

@@ -1,0 +1,293 @@
+// The script features for real products: FILE LIST patterns, INSTALL SIZE
+// auto, defines, conditionals and includes with their exact messages, and
+// what ffsbuild build does with page texts, repeated builds and the names
+// of list.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive-reader.h"
+#include "archive-writer.h"
+#include "cli.h"
+#include "codepage.h"
+#include "fsutil.h"
+#include "script-compiler.h"
+#include "test-support.h"
+
+namespace {
+
+// A nested payload: names as FsListTree gives them (ascending byte order).
+const std::vector<std::string> kPayload = {
+    "Docs\\Guide.PDF", "Docs\\api\\index.html", "Docs\\api\\x.pdb", "bin\\App.exe", "bin\\app.pdb",
+    "bin\\tool.EXE",   "bin\\x\\deep.exe",      "caf\xE9 menu.txt",  "my file.txt",  "readme.txt"};
+const std::vector<uint64_t> kSizes = {100, 200, 300, 1024, 5, 1, 2047, 3, 4, 10};
+
+struct Result {
+  ScriptCompiled compiled;
+  std::string messages;  // every diagnostic, one a line
+  std::string dat;
+};
+
+Result Compile(const std::string &source, const std::map<std::string, std::string> &files = {},
+               const std::map<std::string, std::string> &defines = {}) {
+  ScriptCompileOptions options;
+  options.payload = &kPayload;
+  options.payloadSizes = &kSizes;
+  options.scriptName = "setup.txt";
+  options.defines = {{"BUILD_DATE", "2026-12-08"}};
+  for (const auto &d : defines) {
+    options.defines[d.first] = d.second;
+    options.fixedDefines.push_back(d.first);
+  }
+  options.readFile = [files](const std::string &path, std::string *text, std::string *error) {
+    auto f = files.find(path);
+    if (f == files.end()) return *error = "No such file or directory", false;
+    *text = f->second;
+    return true;
+  };
+  Result r;
+  ScriptCompile(source, options, &r.compiled);
+  for (const ScriptDiagnostic &d : r.compiled.diagnostics) r.messages += ScriptFormatDiagnostic("setup.txt", d) + "\n";
+  r.dat.assign(r.compiled.data.begin(), r.compiled.data.end());
+  return r;
+}
+
+std::string Listed(const Result &r) {
+  std::string out;
+  for (const auto &list : r.compiled.fileLists)
+    for (const std::string &n : list) out += n + ";";
+  return out;
+}
+
+TEST(ScriptPatterns, EveryFormExpandsInPayloadOrder) {
+  // '*' within a folder, letter case aside; '**' through folders; literal
+  // names keep their place; a file named twice comes once.
+  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;readme.txt;", Listed(Compile("FILE LIST: BIN\\*.exe, readme.txt,bin\\app.EXE\nINSTALL")));
+  EXPECT_EQ("Docs\\Guide.PDF;Docs\\api\\index.html;Docs\\api\\x.pdb;", Listed(Compile("FILE LIST: docs\\**\nINSTALL")));
+  EXPECT_EQ("Docs\\api\\x.pdb;bin\\app.pdb;", Listed(Compile("FILE LIST: **\\*.PDB\nINSTALL")));
+  EXPECT_EQ("bin\\x\\deep.exe;", Listed(Compile("FILE LIST: bin\\*\\*.exe\nINSTALL")));
+  // Blanks and ANSI characters are part of names.
+  EXPECT_EQ("caf\xE9 menu.txt;my file.txt;", Listed(Compile("FILE LIST: * *.txt\nINSTALL")));
+  // Exclusions apply to the whole list, wherever they stand.
+  Result all = Compile("FILE LIST: !**\\*.pdb,**, !docs\\**\nINSTALL");
+  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xE9 menu.txt;my file.txt;readme.txt;", Listed(all));
+  EXPECT_EQ("", all.messages);
+  EXPECT_NE(std::string::npos,
+            all.dat.find("\x16" "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xE9 menu.txt,my file.txt,"
+                         "readme.txt\r\n"));
+  // A list without patterns is written exactly as before.
+  EXPECT_EQ("\x16" "FILE LIST:readme.txt,readme.txt\r\n\x16INSTALL:\r\n",
+            Compile("FILE LIST: readme.txt,readme.txt\nINSTALL").dat);
+}
+
+TEST(ScriptPatterns, MistakesAreErrorsAtTheirColumn) {
+  EXPECT_EQ("setup.txt:1:24: error: '*.zip' matches no file of the payload\n",
+            Compile("FILE LIST: readme.txt, *.zip\nINSTALL").messages);
+  EXPECT_EQ("setup.txt:1:12: error: 'bin/*.exe' matches no file of the payload; archive names use '\\' between "
+            "folders\n",
+            Compile("FILE LIST: bin/*.exe\nINSTALL").messages);
+  EXPECT_EQ("setup.txt:1:26: warning: the exclusion '!*.doc' leaves out nothing\n"
+            "setup.txt:1:12: error: the FILE LIST names no file once its exclusions are applied\n",
+            Compile("FILE LIST: bin\\*.pdb,!**,!*.doc\nINSTALL").messages);
+  ScriptCompileOptions noPayload;
+  ScriptCompiled c;
+  EXPECT_FALSE(ScriptCompile("FILE LIST: **\nINSTALL\n", noPayload, &c));
+  EXPECT_EQ("script.txt:1:12: error: a FILE LIST with patterns needs the payload to expand them (--payload DIR)",
+            ScriptFormatDiagnostic("script.txt", c.diagnostics[0]));
+}
+
+TEST(ScriptPatterns, InstallSizeAutoCountsEachListedFileOnceInKilobytesRoundedUp) {
+  // App.exe 1024 + tool 1 + deep 2047 = 3072 bytes: 3 KB; a name listed by
+  // two FILE LISTs counts once; the size may come before the lists.
+  EXPECT_EQ("\x16INSTALL SIZE:3\r\n", Compile("INSTALL SIZE: auto\nFILE LIST: bin\\**\\*.exe\nFILE LIST: bin\\App.exe\nINSTALL")
+                                          .dat.substr(0, 17));
+  EXPECT_EQ("\x16INSTALL SIZE:4\r\n",
+            Compile("INSTALL SIZE: Auto\nFILE LIST: bin\\*.exe, bin\\x\\deep.exe, readme.txt\nINSTALL").dat.substr(0, 17));
+  ScriptCompileOptions noPayload;
+  ScriptCompiled c;
+  EXPECT_FALSE(ScriptCompile("INSTALL SIZE: auto\n", noPayload, &c));
+}
+
+TEST(ScriptDefines, ScriptCommandLineAndConditionals) {
+  Result r = Compile(
+      "!define VERSION 1.0\n"
+      "!define EDITION \"  Pro \"\n"
+      "PRODUCT NAME: Widget ${VERSION}${EDITION}(${BUILD_DATE}) $${x}\n"
+      "!ifdef PRO\n"
+      "  TEXT: pro\n"
+      "  !ifndef VERSION\n"
+      "    TEXT: never\n"
+      "  !endif\n"
+      "!else\n"
+      "  TEXT: basic ${VERSION}\n"
+      "!endif\n",
+      {}, {{"VERSION", "2.5"}});
+  EXPECT_EQ("", r.messages);
+  EXPECT_EQ("\x16PRODUCT NAME:Widget 2.5  Pro (2026-12-08) ${x}\r\n\x16TEXT:basic 2.5\r\n", r.dat);
+  EXPECT_EQ("\x16TEXT:pro\r\n", Compile("!ifdef PRO\nTEXT: pro\n!else\nTEXT: basic\n!endif\n", {}, {{"PRO", ""}}).dat);
+}
+
+TEST(ScriptDefines, MistakesNameTheirPlace) {
+  // The column of a finding after a replacement is the column in the source.
+  EXPECT_EQ("setup.txt:2:20: error: undefined name 'VERSON' (define it with !define or -D VERSON=...)\n"
+            "setup.txt:3:17: warning: the installer reads only the number at the start of '12 kB'\n"
+            "setup.txt:4:1: error: !endif without !ifdef or !ifndef\n"
+            "setup.txt:5:3: error: this !ifdef or !ifndef has no !endif\n",
+            Compile("!define SIZE 12 kB\nPRODUCT NAME: Acme ${VERSON}\nINSTALL SIZE:   ${SIZE}\n!endif\n  !ifdef X\n")
+                .messages);
+  EXPECT_EQ("setup.txt:1:7: error: '${' without its closing '}' (write $${ for a literal ${)\n"
+            "setup.txt:2:9: error: '1X' is not a name (letters, digits and '_')\n"
+            "setup.txt:3:1: error: !else without !ifdef or !ifndef\n",
+            Compile("TEXT: ${OPEN\n!define 1X y\n!else\n").messages);
+  // A definition that doubles itself line by line stops at 16 MB.
+  std::string doubling = "!define A0 xxxxxxxxxxxxxxxx\n";
+  for (int i = 1; i <= 24; i++)
+    doubling += "!define A" + std::to_string(i) + " ${A" + std::to_string(i - 1) + "}${A" + std::to_string(i - 1) + "}\n";
+  EXPECT_EQ("setup.txt:21:19: error: the line grows beyond 16 MB through its replacements\n",
+            Compile(doubling).messages.substr(0, 77));
+}
+
+TEST(ScriptIncludes, ReadRelativeWithTheirChainAndCycles) {
+  std::map<std::string, std::string> files = {
+      {"parts/common.txt", "TEXT: common\n!include pages/licence.txt\n"},
+      {"parts/pages/licence.txt", "\n\nAGREEMENT: ${LICENCE}\n"},
+      {"a.txt", "!include b.txt\n"},
+      {"b.txt", "TEXT: b\n!include ./a.txt\n"}};
+  Result r = Compile("PRODUCT NAME: P\n!include parts/common.txt\nTEXT: after\n", files);
+  EXPECT_EQ("parts/pages/licence.txt:3:12: error: undefined name 'LICENCE' (define it with !define or -D LICENCE=...)\n"
+            "parts/common.txt:2: note: included from here\n"
+            "setup.txt:2: note: included from here\n",
+            r.messages);
+  r = Compile("!define LICENCE readme.txt\n!include parts/common.txt\nTEXT: after\n", files);
+  EXPECT_EQ("", r.messages);
+  EXPECT_EQ("\x16TEXT:common\r\n\x16" "AGREEMENT:readme.txt\r\n\x16TEXT:after\r\n", r.dat);
+  EXPECT_EQ("b.txt:2:10: error: './a.txt' includes itself (through the files below)\n"
+            "a.txt:1: note: included from here\n"
+            "setup.txt:1: note: included from here\n"
+            "setup.txt:2:10: error: cannot include 'none.txt': No such file or directory\n",
+            Compile("!include a.txt\n!include none.txt\n", files).messages);
+}
+
+TEST(ScriptChecks, WarningsOfTheWholeScriptAndWerror) {
+  EXPECT_EQ("setup.txt:2:10: warning: 'readme.exe' is not among the files FILE LIST installs\n"
+            "setup.txt:4:15: warning: 'my file.txt' is not among the files FILE LIST installs\n"
+            "setup.txt: warning: the script has a FILE LIST but no INSTALL: nothing will be copied\n",
+            Compile("FILE LIST: readme.txt,bin\\App.exe\nNOTEPAD: readme.exe\nADD ITEM: BIN\\APP.EXE /x | App\n"
+                    "OLE: REGISTER|my file.txt\n")
+                .messages);
+  EXPECT_EQ("setup.txt:1:17: warning: the colour of GRADIENT START '0 64 128' is written with blanks; the installer "
+            "reads only red: write '0, 64, 128'\n",
+            Compile("GRADIENT START: 0 64 128\n").messages);
+  EXPECT_EQ("setup.txt:1:1: warning: UTF-8 text; the installer shows the bytes in the ANSI code page (--codepage 1252 "
+            "converts it)\n",
+            Compile("TEXT: caf\xC3\xA9\n").messages);
+  ScriptCompileOptions strict;
+  strict.warningsAsErrors = true;
+  ScriptCompiled c;
+  EXPECT_FALSE(ScriptCompile("GRADIENT START: 0 64 128\n", strict, &c));
+  EXPECT_EQ(1, c.errors);
+  std::string out, problem;
+  EXPECT_TRUE(CodepageFromUtf8("caf\xC3\xA9 \xE2\x82\xAC", 1252, &out, &problem));
+  EXPECT_EQ("caf\xE9 \x80", out);
+  EXPECT_FALSE(CodepageFromUtf8("\xE2\x86\x92", 1252, &out, &problem));
+  EXPECT_EQ("'\xE2\x86\x92' has no place in code page 1252", problem);
+}
+
+// ---- ffsbuild build and list ------------------------------------------------
+
+const char *const kDir = "script-features-test";
+
+std::string At(const std::string &name) { return std::string(kDir) + "/" + name; }
+
+void Write(const std::string &path, const std::string &text) {
+  std::string error;
+  ASSERT_TRUE(FsMakeParents(path, &error)) << error;
+  ASSERT_TRUE(FsWriteFile(path, std::vector<uint8_t>(text.begin(), text.end()), &error)) << error;
+}
+
+int Invoke(int (*command)(int, char **), std::vector<std::string> args) {
+  std::vector<char *> argv;
+  for (std::string &a : args) argv.push_back(&a[0]);
+  return command((int)argv.size(), argv.data());
+}
+
+void SetEpoch(const char *value) {
+#ifdef _WIN32
+  _putenv_s("SOURCE_DATE_EPOCH", value);
+#else
+  setenv("SOURCE_DATE_EPOCH", value, 1);
+#endif
+}
+
+std::string Entry(const std::string &installer, const std::string &name) {
+  std::string text = TestReadFile(installer);
+  std::vector<uint8_t> bytes(text.begin(), text.end()), content;
+  ArchiveImage image;
+  std::string error;
+  if (!ArchiveParse(bytes, &image, &error)) return "(" + error + ")";
+  int i = ArchiveFind(image, ArchiveHashName(name));
+  if (i < 0 || !ArchiveDecode(bytes, image.records[i], &content, &error)) return "(none)";
+  return std::string(content.begin(), content.end());
+}
+
+class ScriptFeatureBuild : public testing::Test {
+ protected:
+  void SetUp() override {
+    Write(At("payload/licence.txt"), "GPL\n\nSecond paragraph.\n");
+    Write(At("payload/welcome.txt"), "Hello\r\nthere\n");
+    Write(At("payload/bin/app.exe"), std::string(2000, 'x'));
+    Write(At("stub.exe"), "MZ" + std::string(510, '\0'));
+    Write(At("setup.txt"), "PRODUCT NAME: W ${VERSION} ${BUILD_DATE}\nINSTALL SIZE: auto\n"
+                           "FILE LIST: bin\\**, welcome.txt\nAGREEMENT: licence.txt\nMESSAGE: welcome.txt\nINSTALL\n");
+  }
+  void TearDown() override {
+    for (const char *f : {"payload/licence.txt", "payload/welcome.txt", "payload/bin/app.exe", "stub.exe", "setup.txt",
+                          "one.exe", "two.exe", "three.exe"})
+      TestRemoveFile(At(f));
+  }
+  int Build(const std::string &output, const char *epoch) {
+    SetEpoch(epoch);
+    return Invoke(CliBuild, {"-o", At(output), "--stub", At("stub.exe"), "-D", "VERSION=2.1",
+                             At("setup.txt"), At("payload")}) ;
+  }
+};
+
+TEST_F(ScriptFeatureBuild, PageTextsGetCrLfUnlessAlsoInstalled) {
+  ASSERT_EQ(0, Build("one.exe", "1700000000"));
+  EXPECT_EQ("GPL\r\n\r\nSecond paragraph.\r\n", Entry(At("one.exe"), "licence.txt"));
+  EXPECT_EQ("Hello\r\nthere\n", Entry(At("one.exe"), "welcome.txt"));  // installed as well: byte-identical
+  EXPECT_EQ(0u, Entry(At("one.exe"), "install.dat").find("\x16PRODUCT NAME:W 2.1 2023-11-14\r\n\x16INSTALL SIZE:2\r\n"));
+  // The list labels entries with the names its install.dat gives.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(0, Invoke(CliList, {At("one.exe")}));
+  std::string listed = testing::internal::GetCapturedStdout();
+  for (const char *name : {"install.dat", "licence.txt", "welcome.txt", "bin\\app.exe"})
+    EXPECT_NE(std::string::npos, listed.find(std::string("  ") + name + "\n")) << listed;
+  EXPECT_EQ(1, Invoke(CliVerify, {At("one.exe"), "bin/app.exe"}));  // with the hint about '\\' 
+  // --werror: the warning about welcome.txt stops the build.
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("three.exe"), "--stub", At("stub.exe"), "--werror", "-DVERSION=1",
+                                 At("setup.txt"), At("payload")}));
+  uint64_t size;
+  EXPECT_FALSE(FsFileSize(At("three.exe"), &size));
+}
+
+TEST_F(ScriptFeatureBuild, CompileListsWhatThePatternsExpandTo) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(0, Invoke(CliCompile, {"--list", "--payload", At("payload"), "-D", "VERSION=1", At("setup.txt")}));
+  EXPECT_EQ("bin\\app.exe\nwelcome.txt\n", testing::internal::GetCapturedStdout());
+  EXPECT_EQ(2, Invoke(CliCompile, {"--list", "-D", "1=x", At("setup.txt")}));  // not a name
+}
+
+TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
+  ASSERT_EQ(0, Build("one.exe", "1700000000"));
+  ASSERT_EQ(0, Build("two.exe", "1700000000"));
+  EXPECT_EQ(TestReadFile(At("one.exe")), TestReadFile(At("two.exe")));
+  ASSERT_EQ(0, Build("two.exe", "1700100000"));  // another day: another date in the product name
+  EXPECT_NE(TestReadFile(At("one.exe")), TestReadFile(At("two.exe")));
+}
+
+}  // namespace
