@@ -7,13 +7,11 @@ installation of the same installer (start to exit, every file written), and
 prints both with the share. Each figure is the fastest of a few runs, since
 the machine is shared.
 
-usage: python3 bench/integrity-bench.py [--build DIR] [--size MB] [--runs N] [--native]
+usage: python3 bench/integrity-bench.py [--build DIR] [--size MB] [--runs N]
 
-Under Wine (the default; Xvfb gives the installer its display) it runs
-BUILD/win32's (or $WIN_BUILD's) install.exe and ffs-check-bench.exe in the prefix
-$VANTOR_E2E_PREFIX (else BUILD/wineprefix). --native runs the native
-builds instead (install-native on the POSIX stand-ins), where Wine cannot
-run.
+It runs BUILD/win32's (or $WIN_BUILD's) install.exe and ffs-check-bench.exe
+under Wine, with Xvfb giving the installer its display, in the prefix
+$VANTOR_E2E_PREFIX (else BUILD/wineprefix).
 """
 import argparse
 import os
@@ -66,21 +64,15 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--size", type=int, default=40, help="payload in MB (10^6 bytes)")
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--native", action="store_true", help="run the native builds instead of Wine")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
 
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    if args.native:
-        folder = os.path.join(build, "bench-integrity")
-        check = [os.path.join(build, "native", "bench", "ffs-check-bench")]
-        wrap = []
-    else:
-        prefix = os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(build, "wineprefix")
-        env["WINEPREFIX"] = prefix
-        folder = os.path.join(prefix, "drive_c", "bench-integrity")
-        check = ["wine", os.path.join(build, WIN_BUILD, "bench", "ffs-check-bench.exe")]
-        wrap = ["xvfb-run", "-a", "wine"]
+    prefix = os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(build, "wineprefix")
+    env["WINEPREFIX"] = prefix
+    folder = os.path.join(prefix, "drive_c", "bench-integrity")
+    check = ["wine", os.path.join(build, WIN_BUILD, "bench", "ffs-check-bench.exe")]
+    wrap = ["xvfb-run", "-a", "wine"]
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     installer, names = make_installer(build, folder, args.size)
@@ -95,21 +87,15 @@ def main():
             target = os.path.join(folder, name.upper())
             if os.path.exists(target):
                 os.remove(target)
-        if args.native:
-            cmd = [os.path.join(folder, "install")]
-            r = subprocess.run(cmd, executable=os.path.join(build, "native", "installer", "install-native"),
-                               cwd=folder, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-        else:
-            r = subprocess.run(wrap + ["install.exe"], cwd=folder, env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=300)
+        r = subprocess.run(wrap + ["install.exe"], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=300)
         written = sum(os.path.getsize(os.path.join(folder, n.upper())) for n in names
                       if os.path.exists(os.path.join(folder, n.upper())))
         if r.returncode != 0 or written != args.size * 1000 * 1000 // FILES * FILES:
             sys.exit("the installation did not write every file (exit code %d)" % r.returncode)
 
     install_ms = fastest(args.runs, install)
-    where = "native stand-ins" if args.native else "Wine"
-    print("installer:             %.1f MB (%d raw files), %s" % (megabytes, len(names), where))
+    print("installer:             %.1f MB (%d raw files), under Wine" % (megabytes, len(names)))
     print("start-up check:        %.1f ms (fastest of %d)" % (check_ms, args.runs))
     print("whole installation:    %.1f ms (fastest of %d, start to exit)" % (install_ms, args.runs))
     print("check / installation:  %.2f %%" % (100.0 * check_ms / install_ms))
