@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installer sizes for one payload folder: ours (ffsbuild pack + stub with
-# -m auto, the smallest of raw and methods 1 to 3 per file, and -m 3; set
-# OURS_METHODS to choose) against NSIS with zlib, bzip2 and solid LZMA
-# (Debian's nsis, when makensis is there), as a share of the payload.
+# -m auto, the smallest of raw and methods 1 to 3 per file, -m 3, and -m 3
+# in solid groups, "3s"; set OURS_METHODS to choose) against NSIS with
+# zlib, bzip2 and solid LZMA (Debian's nsis, when makensis is there), as a
+# share of the payload.
 #   sh bench/nsis-compare.sh PAYLOAD_DIR [build]
 set -e
 PAYLOAD=$(cd "$1" && pwd)
@@ -15,10 +16,12 @@ printf 'payload: %s files, %s bytes\n' "$(find "$PAYLOAD" -type f | wc -l)" "$to
 row() {
   awk -v n="$1" -v s="$2" -v t="$total" 'BEGIN {printf "%-40s %12d %7.2f%%\n", n, s, 100 * s / t}'
 }
-for m in ${OURS_METHODS:-auto 3}; do
-  "$FFSBUILD" pack -q -m "$m" -o "$TMP/a.ffs" "$PAYLOAD"
+for m in ${OURS_METHODS:-auto 3 3s}; do
+  solid=""
+  [ "$m" = 3s ] && m=3 solid=--solid
+  "$FFSBUILD" pack -q -m "$m" $solid -o "$TMP/a.ffs" "$PAYLOAD"
   "$FFSBUILD" stub -o "$TMP/ours.exe" "$STUB" "$TMP/a.ffs"
-  row "ours, -m $m" "$(stat -c %s "$TMP/ours.exe")"
+  row "ours, -m $m $solid" "$(stat -c %s "$TMP/ours.exe")"
 done
 if command -v makensis >/dev/null; then
   for c in zlib bzip2 "/SOLID lzma"; do

@@ -45,6 +45,16 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
     return;
   }
   const uint8_t *bytes = file.data() + data;
+  if (r->length >= 4 && memcmp(bytes, FFS_MEMBER_TAG, 4) == 0) {
+    r->method = ARCHIVE_MEMBER;
+    r->contentSize = r->length == FFS_MEMBER_SIZE ? Le32(bytes + 12) : 0;
+    if (r->contentSize == 0 || r->contentSize > FFS_SOLID_MAX) {
+      r->problem = "solid member reference is not 16 bytes, or gives an impossible size";
+      return;
+    }
+    r->block = Le32(bytes + 4);
+    r->blockOffset = Le32(bytes + 8);
+  }
   bool packed1 = r->length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
   bool packed2 = r->length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
   bool packed3 = r->length >= 4 && memcmp(bytes, CMP3_SIGNATURE, 4) == 0;
@@ -136,6 +146,8 @@ bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::st
     r.length = 0;
     r.method = ARCHIVE_RAW;
     r.contentSize = 0;
+    r.block = 0;
+    r.blockOffset = 0;
     if ((uint64_t)r.offset + FFS_RECORD_HEAD_SIZE > size)
       r.problem = "record offset " + std::to_string(r.offset) + " lies outside the file";
     else
@@ -193,6 +205,10 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     *error = "no memory for the " + std::to_string(contentSize) + " bytes the entry announces";
     return false;
   }
+  if (method == ARCHIVE_MEMBER) {
+    *error = "a member of a solid block is read through its block";
+    return false;
+  }
   if (method == ARCHIVE_RAW) {
     if (length != contentSize) {
       *error = "stored length differs from the content size";
@@ -217,11 +233,42 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
   return true;
 }
 
-bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveRecord &record,
-                   std::vector<uint8_t> *content, std::string *error) {
+bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, const ArchiveRecord &record,
+                   std::vector<uint8_t> *content, std::string *error, ArchiveSolidCache *cache) {
   if (!record.problem.empty()) {
     *error = record.problem;
     return false;
+  }
+  if (record.method == ARCHIVE_MEMBER) {
+    int at = ArchiveFind(image, record.block);
+    if (at < 0) {
+      *error = "its solid block " + Hex(record.block) + " is not in the archive";
+      return false;
+    }
+    const ArchiveRecord &block = image.records[at];
+    if (block.method == ARCHIVE_MEMBER || block.contentSize > FFS_SOLID_MAX) {
+      *error = "its solid block " + Hex(record.block) + " is a member itself, or larger than the installer unpacks";
+      return false;
+    }
+    ArchiveSolidCache own;
+    if (cache == nullptr) cache = &own;
+    auto kept = cache->find(record.block);
+    if (kept == cache->end()) {
+      std::vector<uint8_t> unpacked;
+      if (!ArchiveDecode(file, image, block, &unpacked, error)) {
+        *error = "its solid block " + Hex(record.block) + ": " + *error;
+        return false;
+      }
+      kept = cache->emplace(record.block, std::move(unpacked)).first;
+    }
+    const std::vector<uint8_t> &whole = kept->second;
+    if (record.blockOffset > whole.size() || record.contentSize > whole.size() - record.blockOffset) {
+      *error = "lies outside its solid block (" + std::to_string(record.contentSize) + " bytes at " +
+               std::to_string(record.blockOffset) + " of " + std::to_string(whole.size()) + ")";
+      return false;
+    }
+    content->assign(whole.begin() + record.blockOffset, whole.begin() + record.blockOffset + record.contentSize);
+    return true;
   }
   return ArchiveDecodeData(file.data() + record.offset + FFS_RECORD_HEAD_SIZE, record.length, record.method,
                            record.contentSize, content, error);

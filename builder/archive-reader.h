@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ struct ArchiveRecord {
   uint32_t hash;          // from the directory
   uint32_t offset;        // absolute offset of the record
   uint32_t length;        // stored length L (0 when the record head is unreadable)
-  ArchiveMethod method;   // ARCHIVE_RAW or ARCHIVE_METHOD1..3
-  uint32_t contentSize;   // L for raw, the packed head's size otherwise
+  ArchiveMethod method;   // ARCHIVE_RAW, ARCHIVE_METHOD1..3 or ARCHIVE_MEMBER
+  uint32_t contentSize;   // L for raw, the packed head's or member's size otherwise
+  uint32_t block;         // a member's block hash and its offset in the block
+  uint32_t blockOffset;
   std::string problem;    // empty when the installer can query and load it
 };
 
@@ -63,10 +66,14 @@ int ArchiveReadAt(void *context, uint32_t offset, void *buffer, uint32_t n);
 // Index of the record with the hash, or -1.
 int ArchiveFind(const ArchiveImage &image, uint32_t hash);
 
-// Unpacks one record. false (and *error) when the record has a problem or
-// does not decode to its content size.
-bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveRecord &record,
-                   std::vector<uint8_t> *content, std::string *error);
+// Solid blocks already unpacked, by hash, for reading many members.
+typedef std::map<uint32_t, std::vector<uint8_t>> ArchiveSolidCache;
+
+// Unpacks one record of image (a member through its block, which is kept in
+// cache when one is given). false (and *error) when the record has a
+// problem or does not decode to its content size.
+bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, const ArchiveRecord &record,
+                   std::vector<uint8_t> *content, std::string *error, ArchiveSolidCache *cache = nullptr);
 
 // Unpacks stored entry data (as ArchiveEntry::data holds it) and checks it
 // against contentSize. Used by the writer to prove each packed entry.

@@ -30,12 +30,20 @@
 // How an entry is stored. ARCHIVE_AUTO picks the smallest of raw, method 1,
 // method 2 and method 3 (raw wins ties, then the lower method); method 3
 // takes part only where its packer is available (Pack3Available).
-enum ArchiveMethod { ARCHIVE_AUTO, ARCHIVE_RAW, ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3 };
+// ARCHIVE_MEMBER is how an entry was stored, never a request: a member of a
+// solid block (ArchiveWriter::SetSolid).
+enum ArchiveMethod { ARCHIVE_AUTO, ARCHIVE_RAW, ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3, ARCHIVE_MEMBER };
 
 // "auto", "raw", "1", "2", "3" -> method; false for anything else.
 bool ArchiveParseMethod(const char *text, ArchiveMethod *method);
-// "auto", "raw", "1", "2", "3".
+// "auto", "raw", "1", "2", "3", "solid".
 const char *ArchiveMethodName(ArchiveMethod method);
+
+// Files below this size join solid groups; larger ones gain little from a
+// neighbour and are packed alone.
+#define ARCHIVE_SOLID_MEMBER_MAX 0x400000u
+// The name of the n-th solid block (from 1): "<solid n>".
+std::string ArchiveSolidName(size_t n);
 
 // The directory hash of a name: CRC-32 of the name with a-z upper-cased
 // (other bytes unchanged), over its bytes without terminator.
@@ -44,7 +52,7 @@ uint32_t ArchiveHashName(const std::string &name);
 struct ArchiveEntry {
   std::string name;           // as given to Add (the archive stores none)
   uint32_t hash;              // ArchiveHashName(name)
-  ArchiveMethod method;       // ARCHIVE_RAW or ARCHIVE_METHOD1..3
+  ArchiveMethod method;       // ARCHIVE_RAW, ARCHIVE_METHOD1..3 or ARCHIVE_MEMBER
   uint32_t contentSize;       // bytes after unpacking
   std::vector<uint8_t> data;  // bytes as stored; L = data.size()
 };
@@ -83,6 +91,14 @@ class ArchiveWriter {
   // given order, that cannot be read or added: false, with *error and
   // *failed (its index); the inputs before it stay added. done, when given,
   // is called on the calling thread with the count of inputs added so far.
+  //
+  // With SetSolid, inputs of 1 to ARCHIVE_SOLID_MEMBER_MAX - 1 bytes that
+  // are not asked to be raw are gathered, in their order, into groups of at
+  // most FFS_SOLID_MAX bytes; a group of two or more becomes a block entry
+  // (ArchiveSolidName, packed with the method of its first member) and a
+  // member entry for each of its inputs (the layout is drawn in ffs.h). A
+  // group of one is packed alone. A block that cannot be added fails at its
+  // first member.
   bool AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error, size_t *failed,
               const std::function<void(size_t)> &done = nullptr);
 
@@ -91,8 +107,10 @@ class ArchiveWriter {
   size_t Count() const { return entries_.size(); }
 
   // Header flags: FFS_TURBO (records in directory order, set by default)
-  // plus FFS_FLAG_METHOD1 / 2 / 3 when such entries exist.
+  // plus FFS_FLAG_METHOD1 / 2 / 3 and FFS_FLAG_SOLID when such entries exist.
   void SetTurbo(bool on) { turbo_ = on; }
+  // Whether AddAll makes solid groups (off by default).
+  void SetSolid(bool on) { solid_ = on; }
   // Effort of method 3 for the entries added from now on
   // (PACK3_MIN_LEVEL..PACK3_MAX_LEVEL, default PACK3_DEFAULT_LEVEL).
   void SetLevel(int level) { level_ = level; }
@@ -113,6 +131,7 @@ class ArchiveWriter {
 
   std::vector<ArchiveEntry> entries_;
   bool turbo_ = true;
+  bool solid_ = false;
   int level_ = PACK3_DEFAULT_LEVEL;
 };
 

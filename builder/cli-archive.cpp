@@ -32,6 +32,8 @@ const char kPackUsage[] =
     "  --as NAME FILE      add FILE under the archive name NAME\n"
     "  --names FILE        also write the names packed, one a line, for list,\n"
     "                      extract and verify (the archive itself stores no names)\n"
+    "  --solid             pack the files below 4 MiB together, in groups of up to\n"
+    "                      32 MiB, each unpacked once\n"
     "  --no-turbo          do not mark the records as lying in directory order\n"
     "  -q, --quiet         no progress line\n";
 
@@ -130,7 +132,7 @@ std::vector<std::string> NamesOfScript(const std::vector<uint8_t> &archive, cons
   int index = ArchiveFind(image, ArchiveHashName(SCRIPT_ENTRY_NAME));
   std::vector<uint8_t> data;
   std::string error;
-  if (index < 0 || !ArchiveDecode(archive, image.records[index], &data, &error)) return names;
+  if (index < 0 || !ArchiveDecode(archive, image, image.records[index], &data, &error)) return names;
   names.push_back(SCRIPT_ENTRY_NAME);
   for (size_t p = 0; p < data.size(); p++) {
     if (data[p] != SCRIPT_MARK) continue;
@@ -233,7 +235,7 @@ int CliPack(int argc, char **argv) {
   std::string output, namesOut;
   ArchiveMethod method = ARCHIVE_AUTO;
   int level = PACK3_DEFAULT_LEVEL;
-  bool turbo = true, quiet = false;
+  bool turbo = true, quiet = false, solid = false;
   std::vector<PackInput> inputs;
   while (o.More()) {
     std::string value;
@@ -252,6 +254,8 @@ int CliPack(int argc, char **argv) {
     if (!o.error.empty()) return UsageError("pack", o.error);
     if (o.Flag(NULL, "--no-turbo")) {
       turbo = false;
+    } else if (o.Flag(NULL, "--solid")) {
+      solid = true;
     } else if (o.Flag("-q", "--quiet")) {
       quiet = true;
     } else if (o.Flag(NULL, "--as")) {
@@ -283,6 +287,7 @@ int CliPack(int argc, char **argv) {
 
   ArchiveWriter writer;
   writer.SetTurbo(turbo);
+  writer.SetSolid(solid);
   bool progress = !quiet && Interactive();
   std::vector<ArchiveInput> files;
   for (const PackInput &in : inputs) {
@@ -385,6 +390,7 @@ int CliExtract(int argc, char **argv) {
   if (opened.names.empty() && !all) return UsageError("extract", "nothing to extract: give names, --names or --all");
   const std::vector<std::string> &byRecord = opened.byRecord;
   int status = 0;
+  ArchiveSolidCache solid;
   for (const std::string &n : opened.names)
     if (ArchiveFind(opened.image, ArchiveHashName(n)) < 0)
       status = Fail(opened.path, NoEntry(opened.image, n));
@@ -399,7 +405,7 @@ int CliExtract(int argc, char **argv) {
     std::vector<uint8_t> content;
     if (!FsNameToPath(directory, name, &target)) {
       status = Fail(opened.path, "'" + name + "' would be written outside the target directory");
-    } else if (!ArchiveDecode(opened.bytes, r, &content, &error)) {
+    } else if (!ArchiveDecode(opened.bytes, opened.image, r, &content, &error, &solid)) {
       status = Fail(opened.path, EntryLabel(r, byRecord[i]) + ": " + error);
     } else if (!FsMakeParents(target, &error) || !FsWriteFile(target, content, &error)) {
       status = Fail(target, error);
@@ -431,11 +437,12 @@ int CliVerify(int argc, char **argv) {
   for (const std::string &n : opened.names)
     if (ArchiveFind(opened.image, ArchiveHashName(n)) < 0)
       status = Fail(opened.path, NoEntry(opened.image, n));
+  ArchiveSolidCache solid;
   for (size_t i = 0; i < opened.image.records.size(); i++) {
     const ArchiveRecord &r = opened.image.records[i];
     std::vector<uint8_t> content;
     std::string error;
-    if (!ArchiveDecode(opened.bytes, r, &content, &error))
+    if (!ArchiveDecode(opened.bytes, opened.image, r, &content, &error, &solid))
       status = Fail(opened.path, EntryLabel(r, byRecord[i]) + ": " + error);
   }
   if (status == 0) {

@@ -53,7 +53,7 @@ const char kDecompileUsage[] =
     "  -o, --output FILE   where to write (default: standard output)\n";
 
 const char kBuildUsage[] =
-    "usage: ffsbuild build -o INSTALLER [--stub EXE] [-m METHOD] [--level N]\n"
+    "usage: ffsbuild build -o INSTALLER [--stub EXE] [-m METHOD] [--level N] [--solid]\n"
     "                      [--icon APP.ico] [--version 1.2.3.4 [--description TEXT] ...]\n"
     "                      [--sign CERT.pfx [--sign-password-file F] [--timestamp URL]]\n"
     "                      [-D NAME=VALUE]... [--werror] [--codepage[=N]]\n"
@@ -71,6 +71,9 @@ const char kBuildUsage[] =
     "  -m, --method M      storage of the entries: auto (the smallest of raw, 1, 2\n"
     "                      and 3; the default), raw, 1, 2 or 3\n"
     "  --level N           effort of method 3, 0 to 9 (default 9, the smallest)\n"
+    "  --solid             pack the payload's files below 4 MiB together, in groups\n"
+    "                      of up to 32 MiB, each unpacked once (smaller installers\n"
+    "                      of many small files)\n"
     "  --sign CERT.pfx     sign the installer (Authenticode) with the key and\n"
     "                      certificates of the PKCS#12 file, using osslsigncode\n"
     "  --sign-password-file F  the PKCS#12 file's password, on the first line of F\n"
@@ -296,7 +299,7 @@ bool InstallDatOf(const std::vector<uint8_t> &data, std::vector<uint8_t> *conten
   std::string error;
   if (!ArchiveParse(data, &image, &error)) return false;
   int index = ArchiveFind(image, ArchiveHashName(SCRIPT_ENTRY_NAME));
-  return index >= 0 && ArchiveDecode(data, image.records[index], content, &error);
+  return index >= 0 && ArchiveDecode(data, image, image.records[index], content, &error);
 }
 
 }  // namespace
@@ -441,6 +444,13 @@ int CliBuild(int argc, char **argv) {
   CliParsed o;
   ScriptFlags flags;
   std::string problem;
+  bool solid = false;
+  int kept = 0;
+  for (int i = 0; i < argc; i++) {
+    if (strcmp(argv[i], "--solid") == 0) solid = true;
+    else argv[kept++] = argv[i];
+  }
+  argc = kept;
   if (!TakeScriptFlags(&argc, argv, false, &flags, &problem) ||
       !CliCollect(argc, argv,
                   {{"-o", "--output"}, {NULL, "--stub"}, {"-m", "--method"}, {NULL, "--level"}, {NULL, "--sign"},
@@ -507,6 +517,7 @@ int CliBuild(int argc, char **argv) {
     return Fail(bad.empty() ? stubPath : bad, error);
   ArchiveWriter writer;
   writer.SetLevel(level);
+  writer.SetSolid(solid);
   if (!writer.Add(SCRIPT_ENTRY_NAME, compiled.data, method, &error)) return Fail(script, error);
   // The files are packed side by side (one thread per processor); the
   // installer is the same byte for byte as one packed after the other.

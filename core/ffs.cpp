@@ -1,6 +1,7 @@
 // The flat file archive reader: mounts the archive appended to a container
 // file, keeps the sorted directory of name hashes in memory, and loads
-// entries (raw or packed with method 1, 2 or 3) by name. Without a mounted
+// entries (raw, packed with method 1, 2 or 3, or members of a solid block)
+// by name. Without a mounted
 // archive the same calls read plain files.
 #include "ffs.h"
 
@@ -20,7 +21,7 @@
 // The integrity check reads the file in blocks of this size, on the stack.
 #define FFS_CHECK_BLOCK 16384
 
-enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3 };
+enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3, FFS_MEMBER };
 
 static FILE *file;
 static uint32_t fileSize;  // also bounds every record, so damage cannot reach past the file
@@ -31,6 +32,9 @@ static FfsContainer container;  // PE fields a signature rewrites
 static uint32_t trailerAt;      // 0 for an archive at offset 0
 static uint32_t afterDirectory;  // where the mount leaves the file
 static uint32_t archiveStart;    // A: where the program image ends
+static unsigned char *solidData;  // the kept solid block's content, or NULL
+static uint32_t solidSize;
+static uint32_t solidHash;
 
 static uint32_t ReadLe32(const unsigned char *p) {
   return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -78,9 +82,17 @@ static void FfsClose(void) {
 
 // ---- Mount and unmount ----------------------------------------------------
 
+static void FfsDropSolid(void) {
+  if (solidData != NULL && !MEM_FREE(solidData, (int)solidSize)) ABORT("Unable to free memory (%d)\n", (int)solidSize);
+  solidData = NULL;
+  solidSize = 0;
+  solidHash = 0;
+}
+
 // Releases a mount without a log line (FfsRemove, or a second FfsInit).
 static void FfsUnmount(void) {
   FfsClose();
+  FfsDropSolid();
   if (directory != NULL) {
     int bytes = (int)(count * FFS_DIR_ENTRY_SIZE);
     if (!MEM_FREE(directory, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
@@ -336,6 +348,15 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
     }
     return 1;
   }
+  if (length >= 4 && memcmp(data, FFS_MEMBER_TAG, 4) == 0) {
+    *form = FFS_MEMBER;
+    *size = length == FFS_MEMBER_SIZE ? ReadLe32(data + 12) : 0;
+    if (*size == 0 || *size > FFS_SOLID_MAX) {
+      DebugPrintf("Unable to get size from solid member\n");
+      return 0;
+    }
+    return 1;
+  }
   *form = FFS_RAW;
   *size = length;
   return 1;
@@ -379,7 +400,11 @@ int FfsGetSize(char *name, uint32_t *size) {
   return 1;
 }
 
-static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size) {
+static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t size);
+
+// Loads the entry with the hash; a member of a solid block only where
+// memberAllowed (a block is never a member).
+static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size, int memberAllowed) {
   uint32_t length;
   if (!FfsSeekEntry(hash, &length)) return 0;
   unsigned char *data = (unsigned char *)MEM_ALLOC((int)length);
@@ -397,6 +422,9 @@ static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size) {
       }
     } else if (content != size) {
       DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
+    } else if (form == FFS_MEMBER) {
+      if (memberAllowed) result = FfsLoadMember(data, buffer, size);
+      else DebugPrintf("FFS: Solid block %x is itself a member\n", (unsigned)hash);
     } else {
       if (form == FFS_PACKED1) result = Cmp1Decompress(data, (int)length, buffer, (int)size);
       else if (form == FFS_PACKED2) result = Cmp2Decompress(data, (int)length, buffer, (int)size);
@@ -406,6 +434,45 @@ static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size) {
   }
   if (!MEM_FREE(data, (int)length)) ABORT("Unable to free memory (%d)\n", (int)length);
   return result;
+}
+
+// Copies a member's content out of its block (member: the 16-byte
+// reference), unpacking the block first unless it is the one kept.
+static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t size) {
+  uint32_t block = ReadLe32(member + 4);
+  uint32_t offset = ReadLe32(member + 8);
+  if (solidData == NULL || solidHash != block) {
+    FfsDropSolid();
+    uint32_t length;
+    unsigned char peek[FFS_PEEK_SIZE];
+    FfsForm form;
+    uint32_t content;
+    if (!FfsSeekEntry(block, &length) || !FfsPeek(peek, FFS_PEEK_SIZE) ||
+        !FfsEntryForm(peek, length, &form, &content)) {
+      DebugPrintf("FFS: Solid block %x cannot be read\n", (unsigned)block);
+      return 0;
+    }
+    if (content > FFS_SOLID_MAX) {
+      DebugPrintf("FFS: Solid block %x holds %u bytes, more than %u\n", (unsigned)block, (unsigned)content,
+                  (unsigned)FFS_SOLID_MAX);
+      return 0;
+    }
+    unsigned char *data = (unsigned char *)MEM_ALLOC((int)content);
+    if (!FfsLoadEntry(block, data, content, 0)) {
+      if (!MEM_FREE(data, (int)content)) ABORT("Unable to free memory (%d)\n", (int)content);
+      return 0;
+    }
+    solidData = data;
+    solidSize = content;
+    solidHash = block;
+  }
+  if (offset > solidSize || size > solidSize - offset) {
+    DebugPrintf("FFS: Member of %u bytes at %u lies outside its block (%u)\n", (unsigned)size, (unsigned)offset,
+                (unsigned)solidSize);
+    return 0;
+  }
+  memcpy(buffer, solidData + offset, size);
+  return 1;
 }
 
 int FfsLoad(char *name, void *buffer, uint32_t size) {
@@ -422,7 +489,7 @@ int FfsLoad(char *name, void *buffer, uint32_t size) {
     }
     return 1;
   }
-  return FfsLoadEntry(FfsHashName(name), buffer, size);
+  return FfsLoadEntry(FfsHashName(name), buffer, size, 1);
 }
 
 int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size) {

@@ -16,6 +16,19 @@
 //       trailer, 4 bytes: A
 //   [certificate table, when the file is signed]
 //
+// Solid groups: several small files packed as one stream. The stream is an
+// entry of its own (a block, named "<solid N>", which no file name can be:
+// Windows forbids "<" and ">" in names); its content is the members'
+// contents one after the other, stored raw or packed like any entry. Each
+// member is an entry whose data is a 16-byte reference instead of content:
+//
+//   "FFG#", block hash, offset of the content in the block, content size
+//
+// A member's size query reads only the reference. Loading one unpacks its
+// block whole (at most FFS_SOLID_MAX bytes) and keeps it until a member of
+// another block is loaded or the archive is removed, so the members of one
+// block cost one unpacking. A block is never itself a member.
+//
 // The check covers bytes 0 to R-1, leaving out the PE CheckSum field and the
 // security directory entry, which signing rewrites. Signing appends the
 // certificate table and names it in the security directory; the trailer is
@@ -38,6 +51,12 @@
 #define FFS_FLAG_METHOD1 2  // flags bit 1: some entry is packed with method 1
 #define FFS_FLAG_METHOD2 4  // flags bit 2: some entry is packed with method 2
 #define FFS_FLAG_METHOD3 8  // flags bit 3: some entry is packed with method 3
+#define FFS_FLAG_SOLID 16   // flags bit 4: some entries are members of solid blocks
+#define FFS_MEMBER_TAG "FFG#"
+#define FFS_MEMBER_SIZE 16
+// The largest content of a solid block: the runtime unpacks no more, and
+// the builder closes a group before it grows past this.
+#define FFS_SOLID_MAX 0x2000000u
 // Bytes a size query peeks at the start of an entry's data; an entry whose
 // data start lies fewer bytes before the end of the container cannot be
 // queried.
@@ -69,7 +88,8 @@ struct FfsDirEntry {
 // whose count fails its check, is 0, or whose directory does not fit in the
 // file fails the mount. Mounting again first releases the earlier mount.
 int FfsInit(const char *path);
-// Closes the file, releases the directory and both decompressors. Always 1.
+// Closes the file, releases the directory, the kept solid block and the
+// decompressors. Always 1.
 int FfsRemove(void);
 // Checks the mounted installer's bytes against its integrity record, reading
 // the file in blocks. 1 when they match, or when there is no record and the

@@ -237,7 +237,7 @@ void RoundTrip(ArchiveMethod method) {
     int i = ArchiveFind(image, ArchiveHashName(f.first));
     ASSERT_GE(i, 0);
     EXPECT_EQ("", image.records[i].problem);
-    EXPECT_TRUE(ArchiveDecode(installer, image.records[i], &content, &error)) << error;
+    EXPECT_TRUE(ArchiveDecode(installer, image, image.records[i], &content, &error)) << error;
     EXPECT_TRUE(content == f.second) << f.first;
   }
   FfsRemove();

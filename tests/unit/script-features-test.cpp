@@ -230,7 +230,7 @@ std::string Entry(const std::string &installer, const std::string &name) {
   std::string error;
   if (!ArchiveParse(bytes, &image, &error)) return "(" + error + ")";
   int i = ArchiveFind(image, ArchiveHashName(name));
-  if (i < 0 || !ArchiveDecode(bytes, image.records[i], &content, &error)) return "(none)";
+  if (i < 0 || !ArchiveDecode(bytes, image, image.records[i], &content, &error)) return "(none)";
   return std::string(content.begin(), content.end());
 }
 

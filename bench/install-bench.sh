@@ -1,0 +1,59 @@
+#!/bin/sh
+# Install time under Wine for one payload folder (sh bench/make-payload.sh
+# makes one of about 1,000 files and 40 MB): our installer packed raw, with
+# -m auto, -m 3 and -m 3 --solid, each installed unattended (-silent -dir=)
+# three times, against NSIS with zlib and solid LZMA (/S /D=), built by
+# Debian's makensis when it is there. Prints sizes, the median times and the
+# ratio to NSIS zlib. NSIS installers are 32-bit programs: on a machine that
+# cannot run those (scripts/wine-mode.sh), only ours are timed, with the
+# x86_64 build of install.exe.
+#   sh bench/install-bench.sh PAYLOAD_DIR [build]
+set -e
+cd "$(dirname "$0")/.."
+PAYLOAD=$(cd "$1" && pwd)
+BUILD=${2:-build}
+. scripts/wine-mode.sh
+FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
+STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
+export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+wineboot -i >/dev/null 2>&1 || true
+OUT="$WINEPREFIX/drive_c/bench-out"
+printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
+total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {print s}')
+printf 'payload: %s files, %s bytes; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD"
+printf '%-28s %12s %10s %8s\n' installer bytes "median s" "/ zlib"
+
+# median3 COMMAND...: runs it three times after emptying the target, prints the median seconds.
+median3() {
+  for i in 1 2 3; do
+    rm -rf "$OUT"
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+    wineserver -w
+    awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
+  done | sort -n | sed -n 2p
+}
+base=""
+row() {  # row NAME FILE SECONDS
+  [ -z "$base" ] && [ "$1" = "NSIS zlib" ] && base=$3
+  ratio=$( [ -n "$base" ] && awk -v a="$3" -v b="$base" 'BEGIN {printf "%.2f", a / b}' || echo -)
+  printf '%-28s %12d %10.2f %8s\n' "$1" "$(stat -c %s "$2")" "$3" "$ratio"
+}
+if command -v makensis >/dev/null && [ "$WIN_BUILD" = win32 ]; then
+  for c in zlib "/SOLID lzma"; do
+    printf 'SetCompressor %s\nOutFile "%s"\nInstallDir "C:\\bench-out"\nRequestExecutionLevel user\nSilentInstall silent\nSection\nSetOutPath $INSTDIR\nFile /r "%s/*"\nSectionEnd\n' \
+      "$c" "$TMP/nsis.exe" "$PAYLOAD" > "$TMP/p.nsi"
+    makensis -V1 "$TMP/p.nsi" >/dev/null
+    row "NSIS $c" "$TMP/nsis.exe" "$(median3 wine "$TMP/nsis.exe" /S)"
+  done
+else
+  echo "(NSIS not timed: makensis missing, or this machine cannot run 32-bit programs)"
+fi
+for m in raw auto 3 3s; do
+  solid=""
+  [ "$m" = 3s ] && m=3 solid=--solid
+  "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" -m "$m" $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
+  row "ours, -m $m $solid" "$TMP/ours.exe" "$(median3 wine "$TMP/ours.exe" -silent "-dir=C:\\bench-out")"
+done
