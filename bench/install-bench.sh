@@ -20,12 +20,16 @@ TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
 wineboot -i >/dev/null 2>&1 || true
 OUT="$WINEPREFIX/drive_c/bench-out"
-printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
+# INSTALL PATH makes the destination the one -dir= gives (without it the
+# files would go below the current directory).
+printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
+cd "$TMP"  # so that nothing can land in the checkout
 total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {print s}')
 printf 'payload: %s files, %s bytes; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD"
 printf '%-28s %12s %10s %8s\n' installer bytes "median s" "/ zlib"
 
-# median3 COMMAND...: runs it three times after emptying the target, prints the median seconds.
+# median3 COMMAND...: runs it three times after emptying the target, prints
+# the median seconds; checks that the target received the whole payload.
 median3() {
   for i in 1 2 3; do
     rm -rf "$OUT"
@@ -33,6 +37,8 @@ median3() {
     "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
     wineserver -w
     awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
+    got=$(find "$OUT" -type f -exec stat -c %s {} + 2>/dev/null | awk '{s += $1} END {print s + 0}')
+    [ "$got" = "$total" ] || { echo "the installation wrote $got of $total bytes to $OUT" >&2; exit 1; }
   done | sort -n | sed -n 2p
 }
 base=""
