@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "ffs-cmp1.h"
+#include "ffs-stream.h"
 #include "vantor-core.h"
 
 int Cmp1Init(void) { return 1; }
@@ -60,33 +61,62 @@ static void CopyForward(unsigned char *out, int pos, int distance, int n) {
 int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
   ASSERT(data != NULL, "Pointer is NULL\n");
   ASSERT(output != NULL, "Pointer is NULL\n");
-  if (length < CMP1_HEAD_SIZE || !Cmp1IsPacked(data)) return 0;
-  uint32_t contentSize;
-  Cmp1GetSize(data, &contentSize);
-  if (contentSize == 0 || (contentSize & 0x80000000u) != 0 || contentSize != (uint32_t)outputSize) return 0;
+  if (length < 0 || outputSize < 0) return 0;
+  FfsInput in;
+  FfsWindow window;
+  FfsInputMemory(&in, data, (uint32_t)length);
+  FfsWindowMemory(&window, output, (uint32_t)outputSize);
+  return Cmp1Decode(&in, &window, (uint32_t)outputSize);
+}
 
-  const unsigned char *in = (const unsigned char *)data + CMP1_HEAD_SIZE;
-  const unsigned char *end = (const unsigned char *)data + length;
-  unsigned char *out = (unsigned char *)output;
-  int pos = 0;
+int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
+  ASSERT(input != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, "Pointer is NULL\n");
+  if (!FfsInputFill(input, CMP1_HEAD_SIZE) || input->end - input->next < CMP1_HEAD_SIZE || !Cmp1IsPacked(input->next))
+    return 0;
+  uint32_t contentSize = 0;
+  Cmp1GetSize(input->next, &contentSize);
+  if (contentSize == 0 || (contentSize & 0x80000000u) != 0 || contentSize != size) return 0;
+
+  const unsigned char *in = input->next + CMP1_HEAD_SIZE;
+  const unsigned char *end = input->end;
+  unsigned char *out = window->buffer;
+  int pos = (int)window->pos;
+  int outputSize = (int)FfsWindowEnd(window, size);
+  uint32_t slideAt = FfsWindowSlidePoint(window, size, CMP1_MAX_LENGTH + 2);
+  int result = 0;
   for (;;) {
-    if (in >= end) return 0;
+    if ((uint32_t)(end - in) < CMP1_STEP_INPUT && input->left > 0) {
+      input->next = in;
+      if (!FfsInputFill(input, CMP1_STEP_INPUT)) goto done;
+      in = input->next;
+      end = input->end;
+    }
+    if ((uint32_t)pos > slideAt) {
+      // The window keeps 64 KiB, more than any operation reaches back.
+      window->pos = (uint32_t)pos;
+      if (!FfsWindowSlide(window)) goto done;
+      pos = (int)window->pos;
+      outputSize = (int)FfsWindowEnd(window, size);
+      slideAt = FfsWindowSlidePoint(window, size, CMP1_MAX_LENGTH + 2);
+    }
+    if (in >= end) goto done;
     int opcode = in[0] & 15;
     int h = in[0] >> 4;
     if (opcode >= CMP1_OPCODES) {
       DebugPrintf("Unknown Opcode (%d)\n", opcode);
-      return 0;
+      goto done;
     }
     if (opcode > CMP1_DELTA_C) {
       // One byte, two (word deltas) or one (ByteCopy) output bytes.
       in++;
       if (opcode == CMP1_BYTE_COPY) {
-        if (pos < h + 1 || pos >= outputSize) return 0;
+        if (pos < h + 1 || pos >= outputSize) goto done;
         out[pos] = out[pos - h - 1];
         pos++;
         continue;
       }
-      if (pos < 2 || outputSize - pos < 2) return 0;
+      if (pos < 2 || outputSize - pos < 2) goto done;
       int littleEndian = opcode == CMP1_DELTA_P || opcode == CMP1_DELTA_PX;
       int step = opcode <= CMP1_DELTA_N ? h : -h;
       unsigned lo = out[pos - 2 + !littleEndian], hi = out[pos - 1 - !littleEndian];
@@ -99,49 +129,52 @@ int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
 
     // The length field: 1, 2 or 4 bytes, each present in the input.
     int field = h != 0 ? 1 : end - in < 2 ? 0 : in[1] != 0 ? 2 : 4;
-    if (field == 0 || end - in < field) return 0;
+    if (field == 0 || end - in < field) goto done;
     uint16_t n16;
     DecodeOpcode(in, &n16);
     in += field;
     int n = n16;
-    if (opcode == CMP1_RUN && n == 0) return 1;
-    if (n > outputSize - pos) return 0;
+    if (opcode == CMP1_RUN && n == 0) {
+      result = 1;
+      goto done;
+    }
+    if (n > outputSize - pos) goto done;
     switch (opcode) {
       case CMP1_UNIQUE:
-        if (end - in < n) return 0;
+        if (end - in < n) goto done;
         memcpy(out + pos, in, (size_t)n);
         in += n;
         break;
       case CMP1_RUN:
-        if (end - in < 1) return 0;
+        if (end - in < 1) goto done;
         memset(out + pos, in[0], (size_t)n);
         in += 1;
         break;
       case CMP1_STRING_NEAR:
       case CMP1_STRING_FAR: {
         int operand = opcode == CMP1_STRING_NEAR ? 1 : 2;
-        if (end - in < operand) return 0;
+        if (end - in < operand) goto done;
         int distance = operand == 1 ? in[0] : in[0] | (in[1] << 8);
         in += operand;
-        if (n > 0 && (distance == 0 || distance > pos)) return 0;
+        if (n > 0 && (distance == 0 || distance > pos)) goto done;
         if (n > 0) CopyForward(out, pos, distance, n);
         break;
       }
       case CMP1_DELTA: {
-        if (end - in < 1) return 0;
+        if (end - in < 1) goto done;
         unsigned char step = in[0];
         in += 1;
-        if (n > 0 && pos < 1) return 0;
+        if (n > 0 && pos < 1) goto done;
         for (int i = pos; i < pos + n; i++) out[i] = (unsigned char)(out[i - 1] + step);
         break;
       }
       case CMP1_DELTA_C: {
-        if (end - in < 1) return 0;
+        if (end - in < 1) goto done;
         int k = in[0];
-        if (k == 0 || k > CMP1_CHANNELS || end - in < 1 + k) return 0;
+        if (k == 0 || k > CMP1_CHANNELS || end - in < 1 + k) goto done;
         const unsigned char *steps = in + 1;
         in += 1 + k;
-        if (n > 0 && pos < k) return 0;
+        if (n > 0 && pos < k) goto done;
         // Output byte i adds channel i mod k's step to the byte k back.
         for (int i = 0, j = 0; i < n; i++, j = j + 1 == k ? 0 : j + 1)
           out[pos + i] = (unsigned char)(out[pos + i - k] + steps[j]);
@@ -150,4 +183,8 @@ int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
     }
     pos += n;
   }
+done:
+  window->pos = (uint32_t)pos;
+  input->next = in;
+  return result;
 }

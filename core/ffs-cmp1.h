@@ -14,6 +14,8 @@
 
 #include <stdint.h>
 
+#include "ffs-stream.h"
+
 #define CMP1_SIGNATURE "FFC!"
 #define CMP1_HEAD_SIZE 8
 
@@ -35,6 +37,10 @@
 #define CMP1_SHORT_MAX 15
 #define CMP1_MEDIUM_MAX 270
 #define CMP1_CHANNELS 8     // most channels of a DeltaC operation
+// The most packed bytes one operation reads, and the farthest it reaches
+// back into the content.
+#define CMP1_STEP_INPUT (4 + CMP1_MAX_LENGTH + 16)
+#define CMP1_REACH 65536
 
 int Cmp1Init(void);
 int Cmp1Remove(void);
@@ -54,5 +60,9 @@ int DecodeOpcode(const unsigned char *p, uint16_t *length);
 // overruns the input or output or refers before the output start); output
 // bytes not written keep their contents.
 int Cmp1Decompress(const void *data, int length, void *output, int outputSize);
+// The same from an input at the entry's start into a window (keeping at
+// least CMP1_REACH bytes, with room for CMP1_MAX_LENGTH more) for a content
+// of size bytes; the window is left unflushed.
+int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size);
 
 #endif

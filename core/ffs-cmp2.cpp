@@ -26,6 +26,7 @@
 #include <string.h>
 
 #include "ffs-cmp2.h"
+#include "ffs-stream.h"
 #include "vantor-core.h"
 
 // Bits of the stream not yet used, aligned at the top of a 64-bit word.
@@ -355,18 +356,34 @@ static inline int CopyMatch(unsigned char *out, int pos, int size, int distance,
 int Cmp2Decompress(const void *data, int length, void *output, int outputSize) {
   ASSERT(data != NULL, "Pointer is NULL\n");
   ASSERT(output != NULL, "Pointer is NULL\n");
+  if (length < 0 || outputSize < 0) return 0;
+  FfsInput in;
+  FfsWindow window;
+  FfsInputMemory(&in, data, (uint32_t)length);
+  FfsWindowMemory(&window, output, (uint32_t)outputSize);
+  return Cmp2Decode(&in, &window, (uint32_t)outputSize);
+}
+
+// Input bytes a symbol and its distance field take at most, with room for
+// the 8-byte refill.
+#define STEP_INPUT 16
+
+int Cmp2Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
+  ASSERT(input != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, "Pointer is NULL\n");
   ASSERT(state != NULL, "Pointer is NULL\n");
-  if (length < CMP2_HEAD_SIZE || !Cmp2IsPacked(data)) return 0;
-  uint32_t contentSize;
-  Cmp2GetSize(data, &contentSize);
-  if (contentSize == 0 || (contentSize & 0x80000000u) != 0 || contentSize != (uint32_t)outputSize) return 0;
+  if (!FfsInputFill(input, CMP2_HEAD_SIZE) || input->end - input->next < CMP2_HEAD_SIZE || !Cmp2IsPacked(input->next))
+    return 0;
+  uint32_t contentSize = 0;
+  Cmp2GetSize(input->next, &contentSize);
+  if (contentSize == 0 || (contentSize & 0x80000000u) != 0 || contentSize != size) return 0;
 
   Cmp2Reset();
-  state->bits.input = (const unsigned char *)data;
-  state->bits.inputLength = length;
+  state->bits.input = input->next;
+  state->bits.inputLength = (int)(input->end - input->next);
   state->bits.inputPos = CMP2_HEAD_SIZE;
-  state->output = (unsigned char *)output;
-  state->outputSize = outputSize;
+  state->output = window->buffer;
+  state->outputSize = (int)size;
   HuffStart(&state->tree);
   memset(state->ring, ' ', CMP2_RING_START);
 
@@ -376,18 +393,46 @@ int Cmp2Decompress(const void *data, int length, void *output, int outputSize) {
   uint16_t *weight = tree->weight, *child = tree->child, *parent = tree->parent;
   const unsigned char *distUpper = state->distUpper, *distLength = state->distLength;
   const unsigned char *ring = state->ring;
-  unsigned char *out = (unsigned char *)output;
-  int pos = 0;
-  while (pos < outputSize) {
-    int symbol = HuffDecodeSymbol(&bits, tree, weight, child, parent);
-    if (symbol < 256) {
-      out[pos++] = (unsigned char)symbol;
-      continue;
+  unsigned char *out = window->buffer;
+  int pos = (int)window->pos;
+  int result = 1;
+  for (;;) {
+    // Up to the content's end, or to where a slide makes room: the window
+    // keeps 4,096 bytes, as far as a match reaches back.
+    int outputSize = (int)FfsWindowEnd(window, size);
+    uint32_t slideAt = FfsWindowSlidePoint(window, size, CMP2_LONGEST + 8);
+    int stop = slideAt < (uint32_t)outputSize ? (int)slideAt + 1 : outputSize;
+    while (pos < stop) {
+      if (bits.inputLength - bits.inputPos < STEP_INPUT && input->left > 0) {
+        input->next = bits.input + bits.inputPos;
+        if (!FfsInputFill(input, STEP_INPUT)) {
+          result = 0;
+          break;
+        }
+        bits.input = input->next;
+        bits.inputPos = 0;
+        bits.inputLength = (int)(input->end - input->next);
+      }
+      int symbol = HuffDecodeSymbol(&bits, tree, weight, child, parent);
+      if (symbol < 256) {
+        out[pos++] = (unsigned char)symbol;
+        continue;
+      }
+      int p = DecodeDistance(&bits, distUpper, distLength);
+      pos = CopyMatch(out, pos, outputSize, p + 1, symbol - (256 - CMP2_THRESHOLD - 1), ring);
     }
-    int p = DecodeDistance(&bits, distUpper, distLength);
-    pos = CopyMatch(out, pos, outputSize, p + 1, symbol - (256 - CMP2_THRESHOLD - 1), ring);
+    // Without a slide point the content's end was reached.
+    if (!result || slideAt == 0xFFFFFFFFu) break;
+    window->pos = (uint32_t)pos;
+    if (!FfsWindowSlide(window)) {
+      result = 0;
+      break;
+    }
+    pos = (int)window->pos;
   }
+  input->next = bits.input + bits.inputPos;
   state->bits = bits;
   state->outputPos = pos;
-  return 1;
+  window->pos = (uint32_t)pos;
+  return result;
 }

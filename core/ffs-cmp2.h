@@ -15,6 +15,8 @@
 
 #include <stdint.h>
 
+#include "ffs-stream.h"
+
 #define CMP2_SIGNATURE "FFC@"
 #define CMP2_HEAD_SIZE 8
 #define CMP2_WINDOW 4096
@@ -44,6 +46,11 @@ int Cmp2GetSize(const void *data, uint32_t *size);
 // outside output[0..outputSize), whatever the stream holds: a damaged stream
 // yields outputSize bytes of wrong content and 1. Needs Cmp2Init first.
 int Cmp2Decompress(const void *data, int length, void *output, int outputSize);
+// The same from an input at the entry's start into a window (keeping at
+// least CMP2_WINDOW bytes, with room for CMP2_LONGEST + 8 more) for a
+// content of size bytes; the window is left unflushed. 0 also when a read or
+// the sink failed.
+int Cmp2Decode(FfsInput *input, FfsWindow *window, uint32_t size);
 
 // ---- The adaptive code, shared with the packer -----------------------------
 // The packer drives the very same tree operations, so both sides adapt step

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "ffs-cmp3.h"
+#include "ffs-stream.h"
 #include "vantor-core.h"
 
 // Probability model: 11-bit probabilities, adapted by 1/32 of the distance.
@@ -172,10 +173,27 @@ int Cmp3ReadHead(const void *data, int length, Cmp3Head *head) {
 
 int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
   ASSERT(output != NULL, "Pointer is NULL\n");
+  if (data == NULL || length < 0 || outputSize <= 0) return 0;
+  FfsInput in;
+  FfsWindow window;
+  FfsInputMemory(&in, data, (uint32_t)length);
+  FfsWindowMemory(&window, output, (uint32_t)outputSize);
+  return Cmp3Decode(&in, &window, (uint32_t)outputSize);
+}
+
+// Input bytes one literal or match takes at most: one per decoded bit.
+#define STEP_INPUT 128
+// Output bytes one step writes at most: the longest match.
+#define STEP_OUTPUT 273
+
+int Cmp3Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
+  ASSERT(input != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, "Pointer is NULL\n");
   Cmp3Head head;
-  if (!Cmp3ReadHead(data, length, &head) || outputSize <= 0 || head.size != (uint32_t)outputSize) return 0;
-  unsigned char *out = (unsigned char *)output;
-  const uint32_t size = head.size;
+  if (!FfsInputFill(input, CMP3_HEAD_SIZE) || !Cmp3ReadHead(input->next, (int)(input->end - input->next), &head) ||
+      size == 0 || head.size != size)
+    return 0;
+  unsigned char *out = window->buffer;
   const unsigned lc = (unsigned)head.lc;
   const uint32_t lpMask = (1u << head.lp) - 1;
   const uint32_t pbMask = (1u << head.pb) - 1;
@@ -183,22 +201,55 @@ int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
   for (uint32_t i = 0; i < literals; i++) probs[i] = PROB_ONE / 2;
 
   RangeDecoder rc;
-  rc.in = (const unsigned char *)data + CMP3_HEAD_SIZE;
-  rc.end = (const unsigned char *)data + length;
+  rc.in = input->next + CMP3_HEAD_SIZE;
+  rc.end = input->end;
   rc.overrun = 0;
   rc.range = 0xFFFFFFFFu;
   rc.code = 0;
-  if (NextByte(&rc) != 0) return 0;
+  int failed = 0;
+  if (input->left > 0) {
+    input->next = rc.in;
+    failed = !FfsInputFill(input, STEP_INPUT);
+    rc.in = input->next;
+    rc.end = input->end;
+  }
+  if (failed || NextByte(&rc) != 0) return 0;
   for (int i = 0; i < 4; i++) rc.code = (rc.code << 8) | NextByte(&rc);
 
-  uint32_t pos = 0;
+  // Positions are in the window; produced counts the content before it, so
+  // the position bits stay those of the content. The window keeps D bytes,
+  // as far as a match may reach back.
+  uint32_t pos = window->pos;
+  uint32_t end = FfsWindowEnd(window, size);
+  uint32_t slideAt = FfsWindowSlidePoint(window, size, STEP_OUTPUT);
   uint32_t rep0 = 0, rep1 = 0, rep2 = 0, rep3 = 0;
   unsigned state = 0;
-  while (pos < size && !rc.overrun) {
-    unsigned posState = pos & pbMask;
+  while (!rc.overrun) {
+    if (pos > slideAt) {
+      window->pos = pos;
+      if (!FfsWindowSlide(window)) {
+        failed = 1;
+        break;
+      }
+      pos = window->pos;
+      end = FfsWindowEnd(window, size);
+      slideAt = FfsWindowSlidePoint(window, size, STEP_OUTPUT);
+    }
+    if (pos >= end) break;
+    if ((uint32_t)(rc.end - rc.in) < STEP_INPUT && input->left > 0) {
+      input->next = rc.in;
+      if (!FfsInputFill(input, STEP_INPUT)) {
+        failed = 1;
+        break;
+      }
+      rc.in = input->next;
+      rc.end = input->end;
+    }
+    uint32_t produced = window->before + pos;
+    unsigned posState = produced & pbMask;
     if (!DecodeBit(&rc, probs + IS_MATCH + state * POS_STATES_MAX + posState)) {
-      unsigned previous = pos > 0 ? out[pos - 1] : 0;
-      uint16_t *coder = probs + LITERAL + 0x300 * ((((pos & lpMask) << lc) + (previous >> (8 - lc))));
+      unsigned previous = produced > 0 ? out[pos - 1] : 0;
+      uint16_t *coder = probs + LITERAL + 0x300 * ((((produced & lpMask) << lc) + (previous >> (8 - lc))));
       unsigned symbol = 1;
       if (state >= 7) {
         // After a match the byte at the last distance guides the first bits,
@@ -256,11 +307,16 @@ int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
     }
     // Also refuses the end marker (0xFFFFFFFF): the stream has none.
     len += 2;
-    if (rep0 >= pos || rep0 >= head.dictionary || len > size - pos) break;
+    if (rep0 >= pos || rep0 >= head.dictionary || len > end - pos) break;
     const unsigned char *from = out + pos - rep0 - 1;
     unsigned char *to = out + pos;
     pos += len;
     while (len-- > 0) *to++ = *from++;
   }
-  return pos == size && !rc.overrun && rc.code == 0 && rc.in == rc.end ? 1 : 0;
+  window->pos = pos;
+  input->next = rc.in;
+  return !failed && pos == end && window->before + pos == size && !rc.overrun && rc.code == 0 &&
+                 rc.in == rc.end && input->left == 0
+             ? 1
+             : 0;
 }

@@ -34,6 +34,8 @@
 
 #include <stdint.h>
 
+#include "ffs-stream.h"
+
 #define CMP3_SIGNATURE "FFC#"
 #define CMP3_HEAD_SIZE 13
 #define CMP3_MIN_DICTIONARY 4096u
@@ -63,5 +65,9 @@ int Cmp3ReadHead(const void *data, int length, Cmp3Head *head);
 // head (see Cmp3ReadHead, or S different from outputSize) or a damaged
 // stream, the output then partly written.
 int Cmp3Decompress(const void *data, int length, void *output, int outputSize);
+// The same from an input at the entry's start into a window (keeping at
+// least D bytes, with room for 273 more) for a content of size bytes; the
+// window is left unflushed. 0 also when a read or the sink failed.
+int Cmp3Decode(FfsInput *input, FfsWindow *window, uint32_t size);
 
 #endif

@@ -12,6 +12,7 @@
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
 #include "ffs-container.h"
+#include "ffs-stream.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -400,45 +401,120 @@ int FfsGetSize(char *name, uint32_t *size) {
   return 1;
 }
 
-static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t size);
+// Packed bytes are read in pieces of this size; it holds the longest step
+// of every method (CMP1_STEP_INPUT).
+#define FFS_INPUT_SIZE 0x20000u
+// A streamed content leaves in pieces of at least this size; the window
+// keeps the history its method reaches back to besides.
+#define FFS_STREAM_PIECE 0x100000u
 
-// Loads the entry with the hash; a member of a solid block only where
-// memberAllowed (a block is never a member).
-static int FfsLoadEntry(uint32_t hash, void *buffer, uint32_t size, int memberAllowed) {
-  uint32_t length;
-  if (!FfsSeekEntry(hash, &length)) return 0;
-  unsigned char *data = (unsigned char *)MEM_ALLOC((int)length);
-  FfsRead(data, length);  // the length was checked against the file
-  int result = 0;
-  FfsForm form;
-  uint32_t content;
-  if (FfsEntryForm(data, length, &form, &content)) {
-    if (form == FFS_RAW) {
-      if (length != size) {
-        DebugPrintf("Incompatible sizes (%d != %d)\n", (int)length, (int)size);
-      } else {
-        memcpy(buffer, data, length);
-        result = 1;
-      }
-    } else if (content != size) {
-      DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
-    } else if (form == FFS_MEMBER) {
-      if (memberAllowed) result = FfsLoadMember(data, buffer, size);
-      else DebugPrintf("FFS: Solid block %x is itself a member\n", (unsigned)hash);
-    } else {
-      if (form == FFS_PACKED1) result = Cmp1Decompress(data, (int)length, buffer, (int)size);
-      else if (form == FFS_PACKED2) result = Cmp2Decompress(data, (int)length, buffer, (int)size);
-      else result = Cmp3Decompress(data, (int)length, buffer, (int)size);
-      if (!result) DebugPrintf("Failed to decompress file\n");
-    }
+static int FfsReadInput(void *context, void *buffer, uint32_t n) {
+  (void)context;
+  return FfsRead(buffer, n);
+}
+
+// Where the content goes: the caller's buffer of the whole content, or a
+// sink that takes it piece by piece.
+struct FfsTarget {
+  unsigned char *buffer;
+  FfsSink sink;
+  void *context;
+};
+
+static int FfsGive(const FfsTarget *target, uint32_t at, const unsigned char *data, uint32_t n) {
+  if (target->buffer == NULL) return target->sink(target->context, data, n);
+  memcpy(target->buffer + at, data, n);
+  return 1;
+}
+
+// A raw entry, piece by piece as it is read.
+static int FfsCopyRaw(FfsInput *in, const FfsTarget *target) {
+  for (uint32_t at = 0;;) {
+    uint32_t n = (uint32_t)(in->end - in->next);
+    if (n > 0 && !FfsGive(target, at, in->next, n)) return 0;
+    at += n;
+    in->next = in->end;
+    if (in->left == 0) return 1;
+    if (!FfsInputFill(in, in->capacity)) return 0;
   }
-  if (!MEM_FREE(data, (int)length)) ABORT("Unable to free memory (%d)\n", (int)length);
+}
+
+// Unpacks a packed entry of form into the target. Into a sink the window
+// keeps what the method reaches back to and one piece more, or the whole
+// content when that is smaller.
+static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget *target) {
+  FfsWindow window;
+  if (target->buffer != NULL) {
+    FfsWindowMemory(&window, target->buffer, size);
+  } else {
+    uint32_t keep = CMP1_REACH;
+    Cmp3Head head;
+    if (form == FFS_PACKED2) keep = CMP2_WINDOW;
+    if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
+    uint32_t piece = keep / 4 > FFS_STREAM_PIECE ? keep / 4 : FFS_STREAM_PIECE;
+    uint32_t capacity = size > keep && size - keep > piece ? keep + piece : size;
+    FfsWindowMemory(&window, MEM_ALLOC((int)capacity), capacity);
+    window.keep = keep;
+    window.sink = target->sink;
+    window.context = target->context;
+  }
+  int result;
+  if (form == FFS_PACKED1) result = Cmp1Decode(in, &window, size);
+  else if (form == FFS_PACKED2) result = Cmp2Decode(in, &window, size);
+  else result = Cmp3Decode(in, &window, size);
+  if (target->buffer == NULL) {
+    // Into a sink the content must be whole: a stream that ends early is
+    // damaged.
+    result = result && FfsWindowFlush(&window) && window.before + window.pos == size;
+    if (!MEM_FREE(window.buffer, (int)window.capacity)) ABORT("Unable to free memory (%d)\n", (int)window.capacity);
+  }
   return result;
 }
 
-// Copies a member's content out of its block (member: the 16-byte
+static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTarget *target);
+
+// Loads the entry with the hash into the target, reading its stored bytes in
+// pieces; a member of a solid block only where memberAllowed (a block is
+// never a member). The file is left after the entry's data.
+static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const FfsTarget *target) {
+  uint32_t length, dataAt;
+  if (!FfsSeekEntry(hash, &length) || !FfsTell(&dataAt)) return 0;
+  FfsInput in;
+  in.capacity = length < FFS_INPUT_SIZE ? length : FFS_INPUT_SIZE;
+  in.buffer = (unsigned char *)MEM_ALLOC((int)in.capacity);
+  in.next = in.end = in.buffer;
+  in.left = length;
+  in.read = FfsReadInput;
+  in.context = NULL;
+  int result = 0;
+  FfsForm form = FFS_RAW;
+  uint32_t content;
+  unsigned char reference[FFS_MEMBER_SIZE];
+  // The length was checked against the file, so the first piece reads.
+  if (FfsInputFill(&in, in.capacity) && FfsEntryForm(in.next, length, &form, &content)) {
+    if (form == FFS_RAW) {
+      if (length != size) DebugPrintf("Incompatible sizes (%d != %d)\n", (int)length, (int)size);
+      else result = FfsCopyRaw(&in, target);
+    } else if (content != size) {
+      DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
+    } else if (form == FFS_MEMBER) {
+      memcpy(reference, in.next, FFS_MEMBER_SIZE);
+      if (memberAllowed) result = FfsLoadMember(reference, size, target);
+      else DebugPrintf("FFS: Solid block %x is itself a member\n", (unsigned)hash);
+    } else {
+      result = FfsUnpack(form, &in, size, target);
+      if (!result) DebugPrintf("Failed to decompress file\n");
+    }
+  }
+  int pending = in.left > 0;
+  if (!MEM_FREE(in.buffer, (int)in.capacity)) ABORT("Unable to free memory (%d)\n", (int)in.capacity);
+  if (pending) FfsSeek(dataAt + length);
+  return result;
+}
+
+// Gives a member's content out of its block (member: the 16-byte
 // reference), unpacking the block first unless it is the one kept.
-static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t size) {
+static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTarget *target) {
   uint32_t block = ReadLe32(member + 4);
   uint32_t offset = ReadLe32(member + 8);
   if (solidData == NULL || solidHash != block) {
@@ -457,12 +533,12 @@ static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t siz
                   (unsigned)FFS_SOLID_MAX);
       return 0;
     }
-    unsigned char *data = (unsigned char *)MEM_ALLOC((int)content);
-    if (!FfsLoadEntry(block, data, content, 0)) {
-      if (!MEM_FREE(data, (int)content)) ABORT("Unable to free memory (%d)\n", (int)content);
+    FfsTarget whole = {(unsigned char *)MEM_ALLOC((int)content), NULL, NULL};
+    if (!FfsReadEntry(block, content, 0, &whole)) {
+      if (!MEM_FREE(whole.buffer, (int)content)) ABORT("Unable to free memory (%d)\n", (int)content);
       return 0;
     }
-    solidData = data;
+    solidData = whole.buffer;
     solidSize = content;
     solidHash = block;
   }
@@ -471,8 +547,7 @@ static int FfsLoadMember(const unsigned char *member, void *buffer, uint32_t siz
                 (unsigned)solidSize);
     return 0;
   }
-  memcpy(buffer, solidData + offset, size);
-  return 1;
+  return FfsGive(target, 0, solidData + offset, size);
 }
 
 int FfsLoad(char *name, void *buffer, uint32_t size) {
@@ -489,7 +564,37 @@ int FfsLoad(char *name, void *buffer, uint32_t size) {
     }
     return 1;
   }
-  return FfsLoadEntry(FfsHashName(name), buffer, size, 1);
+  FfsTarget target = {(unsigned char *)buffer, NULL, NULL};
+  return FfsReadEntry(FfsHashName(name), size, 1, &target);
+}
+
+// A plain file, piece by piece.
+static int FfsStreamPlain(const char *name, uint32_t size, FfsSink sink, void *context) {
+  FILE *plain = fopen(name, "rb");
+  if (plain == NULL) return 0;
+  unsigned char piece[FFS_CHECK_BLOCK];
+  int result = 1;
+  for (uint32_t at = 0; at < size && result;) {
+    uint32_t n = size - at < sizeof piece ? size - at : (uint32_t)sizeof piece;
+    if (fread(piece, 1, n, plain) != n) {
+      DebugPrintf("Unable to read from file '%s'\n", name);
+      result = 0;
+    } else {
+      result = sink(context, piece, n);
+      at += n;
+    }
+  }
+  fclose(plain);
+  return result;
+}
+
+int FfsStream(char *name, uint32_t size, FfsSink sink, void *context) {
+  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(sink != NULL, "Pointer is NULL\n");
+  if (directory == NULL) return FfsStreamPlain(name, size, sink, context);
+  if (size == 0) return 1;
+  FfsTarget target = {NULL, sink, context};
+  return FfsReadEntry(FfsHashName(name), size, 1, &target);
 }
 
 int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size) {

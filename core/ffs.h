@@ -42,6 +42,8 @@
 
 #include <stdint.h>
 
+#include "ffs-stream.h"
+
 #define FFS_TAG "FFS!"
 #define FFS_HEADER_SIZE 16
 #define FFS_DIR_ENTRY_SIZE 8
@@ -108,6 +110,16 @@ int FfsGetSize(char *name, uint32_t *size);
 // any failure (logged, except a name that is absent), the buffer's contents
 // then unspecified. A failed call leaves the archive mounted and usable.
 int FfsLoad(char *name, void *buffer, uint32_t size);
+// Gives the entry's content, exactly size bytes (what FfsGetSize gave), to
+// sink in order and in pieces, reading and unpacking in bounded memory: the
+// stored bytes pass through a buffer of at most 128 KiB, and the content
+// through a window of the history its method reaches back to (64 KiB, 4 KiB
+// or the dictionary) and 1 MiB (a quarter of the dictionary when that is
+// more); a member's block is kept as FfsLoad keeps it. Unmounted the name is
+// a plain file read in pieces. 1 when all of it was given; 0 on a failure,
+// logged as FfsLoad logs it, found part-way through, or when the sink
+// refused: the sink has then had only part of the content.
+int FfsStream(char *name, uint32_t size, FfsSink sink, void *context);
 // Loads the entry into a new block (MEM_ALLOC) of its content size plus
 // extra zero bytes (1 for a text that must end in NUL); a block of 0 bytes
 // is not made, *data is then NULL. The name is upper-cased in place while

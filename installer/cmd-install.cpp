@@ -3,6 +3,7 @@
 // installation, DONE records the destination and says goodbye.
 #include "args.h"
 #include "command.h"
+#include "ffs.h"
 #include "file-name.h"
 #include "handler-check.h"
 #include "pages.h"
@@ -52,29 +53,48 @@ static int CreateTarget(const char *path, void **file) {
   return TargetSysCreate(path, file);
 }
 
-// Copies one file of the list below installPath; 0 after its log line.
+// A file being written while its entry is unpacked.
+struct InstallCopy {
+  void *file;
+  const char *path;
+};
+
+static int InstallPiece(void *context, const void *data, uint32_t n) {
+  InstallCopy *copy = (InstallCopy *)context;
+  return TargetWritePiece(copy->file, copy->path, data, n);
+}
+
+// Copies one file of the list below installPath, unpacking its entry in
+// bounded pieces as it is written; 0 after its log line. An entry found
+// damaged part-way leaves no partial file.
 static int InstallOne(const InstallScript *script, const char **cursor, double *done) {
   char name[VANTOR_PATH_SIZE];
-  if (!NextName(cursor, name, VANTOR_PATH_SIZE)) {
+  uint32_t size;
+  if (!NextName(cursor, name, VANTOR_PATH_SIZE) || !FfsGetSize(name, &size)) {
     DebugPrintf("Unable to get size for '%s'\n", name);
     return 0;
   }
-  void *data;
-  uint32_t size;
-  if (!TargetLoadEntry(name, &data, &size)) return 0;
-  InstallProgress(script, *done + size / 2);
-  char path[VANTOR_PATH_SIZE];
-  void *file;
-  if (!StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) || !StrAppendN(path, name, VANTOR_PATH_SIZE) ||
-      !CreateTarget(path, &file)) {
-    DebugPrintf("Unable to create file '%s'\n", path);
-    TargetFreeEntry(&data, size);
+  if (size > FFS_ENTRY_MAX) {
+    DebugPrintf("Unable to load '%s'\n", name);
     return 0;
   }
-  TargetWriteAll(file, path, data, size);
+  InstallProgress(script, *done + size / 2);
+  char path[VANTOR_PATH_SIZE];
+  InstallCopy copy = {NULL, path};
+  if (!StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) || !StrAppendN(path, name, VANTOR_PATH_SIZE) ||
+      !CreateTarget(path, &copy.file)) {
+    DebugPrintf("Unable to create file '%s'\n", path);
+    return 0;
+  }
+  if (!FfsStream(name, size, InstallPiece, &copy)) {
+    TargetSysClose(copy.file);
+    if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
+    DebugPrintf("Unable to load '%s'\n", name);
+    return 0;
+  }
+  TargetSysClose(copy.file);
   UninstallNote(UNINSTALL_TAG_FILE, path, NULL);
   *done += size;
-  TargetFreeEntry(&data, size);
   return 1;
 }
 

@@ -20,7 +20,7 @@ void TargetFreeEntry(void **data, uint32_t size) {
   *data = NULL;
 }
 
-int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size) {
+int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size) {
   ASSERT(file != NULL, "Pointer is NULL\n");
   ASSERT(path != NULL, "Pointer is NULL\n");
   uint32_t written = size > 0 ? TargetSysWrite(file, data, size) : 0;
@@ -33,6 +33,11 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
     DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
     ABORT("Unable to write to file '%s'\n", path);
   }
+  return 1;
+}
+
+int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size) {
+  TargetWritePiece(file, path, data, size);
   TargetSysClose(file);
   return 1;
 }

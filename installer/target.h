@@ -1,5 +1,5 @@
 // Files leaving the archive for the target machine: an entry loaded into a
-// buffer of its own, a file written in one piece, and the chain of missing
+// buffer of its own, a file written in one piece or piece by piece, and the chain of missing
 // directories made before it. Used by INSTALL and FONT; what touches the
 // system is behind target-sys.h.
 #ifndef INSTALLER_TARGET_H
@@ -24,6 +24,9 @@ void TargetFreeEntry(void **data, uint32_t size);
 // reason ("Write failed (%u): %s\n") and is fatal: "Unable to write to file
 // '%s'\n" with path. Returns 1.
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size);
+// The same for one piece of a file written piece by piece: the file stays
+// open after a full write. Returns 1.
+int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size);
 
 // Makes sure the directory path exists (with or without a trailing
 // backslash): the outermost missing directory is created first, every
