@@ -91,7 +91,16 @@ int SysLogAppend(const char *path, const char *text) {
 // start. On the 64-bit native build pointers want 8-byte alignment, so the
 // stand-in places every block 12 bytes into an aligned allocation: the caller's
 // address is then aligned as the system's allocator would align it.
+static int largestBlock;
+
+int SysStandInLargestBlock(int reset) {
+  int largest = largestBlock;
+  if (reset) largestBlock = 0;
+  return largest;
+}
+
 void *SysHeapAlloc(int size) {
+  if (size > largestBlock) largestBlock = size;
   unsigned char *p = (unsigned char *)malloc((size_t)size + 12);
   return p ? p + 12 : NULL;
 }

@@ -22,5 +22,7 @@ const SysBoxRecord *SysStandInLastBox(void);
 // older ones and indexes out of range give NULL.
 #define SYS_STANDIN_BOX_HISTORY 32
 const SysBoxRecord *SysStandInBox(int index);
+// The largest heap block asked for since the last call with reset 1.
+int SysStandInLargestBlock(int reset);
 
 #endif

@@ -83,6 +83,22 @@ TEST_F(InstallTest, AMissingOrDamagedEntryFailsTheCommand) {
   EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/B.TXT")));
 }
 
+// A file far larger than any buffer the installer makes is unpacked while
+// it is written: no block near its size is ever asked for.
+TEST_F(InstallTest, LargeFilesAreWrittenInPiecesThroughBoundedBuffers) {
+  std::string noise(6 << 20, 0), text;
+  uint32_t seed = 7;
+  for (char &c : noise) c = (char)((seed = seed * 1103515245u + 12345u) >> 16);
+  for (int line = 0; text.size() < (6u << 20); line++) text += "line " + std::to_string(line * 7919 % 100003) + "\n";
+  Mount({{"NOISE.BIN", noise}, {"TEXT.BIN", text}}, "", ARCHIVE_METHOD1);
+  FileList("noise.bin,text.bin");
+  SysStandInLargestBlock(1);
+  EXPECT_EQ(1, Run(CmdInstall, ""));
+  EXPECT_LT(SysStandInLargestBlock(1), 2 << 20);
+  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/NOISE.BIN")) == noise);
+  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/TEXT.BIN")) == text);
+}
+
 // A name that would land outside the destination fails the command before
 // any file of the list is written.
 TEST_F(InstallTest, NamesLeadingOutsideTheDestinationAreRefusedFirst) {

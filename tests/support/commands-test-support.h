@@ -28,16 +28,18 @@
 #include "vantor-core.h"
 #include "vantor-str.h"
 
-// An installer's bytes holding files (name -> content); the entry named
-// damaged is packed with method 1 and its first operation then given an
-// opcode no decoder knows, so its size can be read but it cannot be loaded.
+// An installer's bytes holding files (name -> content), packed as method
+// says; the entry named damaged is packed with method 1 and its first
+// operation then given an opcode no decoder knows, so its size can be read
+// but it cannot be loaded.
 inline std::vector<uint8_t> TestInstallerBytes(const std::map<std::string, std::string> &files,
-                                               const std::string &damaged = "") {
+                                               const std::string &damaged = "",
+                                               ArchiveMethod method = ARCHIVE_AUTO) {
   ArchiveWriter writer;
   std::string error;
   for (const auto &f : files)
     EXPECT_TRUE(writer.Add(f.first, (const uint8_t *)f.second.data(), f.second.size(),
-                           f.first == damaged ? ARCHIVE_METHOD1 : ARCHIVE_AUTO, &error))
+                           f.first == damaged ? ARCHIVE_METHOD1 : method, &error))
         << error;
   std::vector<uint8_t> stub(64, 'M'), out;
   EXPECT_TRUE(ArchiveWriteInstaller(stub, writer, &out, &error)) << error;
@@ -99,9 +101,11 @@ class CommandsTest : public testing::Test {
 
   // Mounts an archive holding the files (name -> content, names with
   // backslashes as the builder stores them); the entry named damaged is
-  // stored packed and cannot be unpacked.
-  void Mount(const std::map<std::string, std::string> &files, const std::string &damaged = "") {
-    std::vector<uint8_t> out = TestInstallerBytes(files, damaged);
+  // stored packed and cannot be unpacked; the others are packed as method
+  // says.
+  void Mount(const std::map<std::string, std::string> &files, const std::string &damaged = "",
+             ArchiveMethod method = ARCHIVE_AUTO) {
+    std::vector<uint8_t> out = TestInstallerBytes(files, damaged, method);
     archive = "commands-archive.exe";
     FILE *f = fopen(archive.c_str(), "wb");
     fwrite(out.data(), 1, out.size(), f);
