@@ -424,7 +424,8 @@ int Cmp2Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
     // Without a slide point the content's end was reached.
     if (!result || slideAt == 0xFFFFFFFFu) break;
     window->pos = (uint32_t)pos;
-    if (!FfsWindowSlide(window)) {
+    // A window without room for a step past what it keeps cannot go on.
+    if (!FfsWindowSlide(window) || window->pos > FfsWindowSlidePoint(window, size, CMP2_LONGEST + 8)) {
       result = 0;
       break;
     }

@@ -1,6 +1,7 @@
 // Property: whatever the stream holds, the method-2 decoder stays inside its
 // buffers (AddressSanitizer watches exact-size copies of both) and produces
-// exactly what the plain bit-at-a-time reference decoder produces.
+// exactly what the plain bit-at-a-time reference decoder produces, whole or
+// streamed through small pieces.
 // Input: two bytes choosing the content size (see ContentSize), then the bit
 // stream; the head is built here, so every input reaches the stream decoder.
 // fuzz-sources: core/ffs-stream.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp tests/support/cmp2-reference.cpp
@@ -11,6 +12,7 @@
 
 #include "cmp2-reference.h"
 #include "ffs-cmp2.h"
+#include "stream-test-support.h"
 
 // Most inputs decode up to 1 KiB, so runs stay quick; the top three bits of
 // the second byte ask for 3,000 to 7,095 bytes (the ring wraps) when 6, and
@@ -42,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   int a = Cmp2Decompress(packed, (int)length, fast, outputSize);
   int b = Cmp2ReferenceDecompress(packed, (int)length, plain, outputSize);
   if (a != 1 || b != 1 || memcmp(fast, plain, outputSize) != 0) abort();
+  // Streamed through small input pieces and a sliding window: the same bytes.
+  std::vector<uint8_t> streamed;
+  if (StreamDecode(Cmp2Decode, packed, length, (uint32_t)outputSize, CMP2_WINDOW, CMP2_LONGEST + 9 + data[0] % 64,
+                   16 + data[1] % 16, &streamed) != 1 ||
+      streamed.size() != (size_t)outputSize || memcmp(streamed.data(), fast, outputSize) != 0)
+    abort();
   // A size that differs from the head is refused without a write.
   if (outputSize > 1 && Cmp2Decompress(packed, (int)length, fast, outputSize - 1) != 0) abort();
   free(plain);

@@ -1,5 +1,6 @@
 // Property: whatever the stream holds, the method-3 decoder stays inside its
-// buffers (AddressSanitizer watches exact-size copies of both), and where
+// buffers (AddressSanitizer watches exact-size copies of both), streams
+// through small pieces to the same answer and bytes, and where
 // liblzma is at hand it accepts exactly the streams liblzma's raw decoder
 // accepts for the same parameters and size, with the same bytes.
 // Input: byte 0 the coder parameters (folded into lc + lp <= 4), bytes 1-2
@@ -12,6 +13,7 @@
 #include <string.h>
 
 #include "ffs-cmp3.h"
+#include "stream-test-support.h"
 
 #if __has_include(<lzma.h>)
 #include <lzma.h>
@@ -64,6 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (ok != libraryOk || (ok && memcmp(out, expected, outputSize) != 0)) abort();
   free(expected);
 #endif
+  // Streamed through small input pieces and a sliding window: the same
+  // answer and the same bytes.
+  std::vector<uint8_t> streamed;
+  int streamedOk = StreamDecode(Cmp3Decode, packed, length, outputSize, dictionary, 274 + data[0] % 64,
+                                128 + data[1] % 16, &streamed);
+  if (streamedOk != ok || (ok && (streamed.size() != outputSize || memcmp(streamed.data(), out, outputSize) != 0)))
+    abort();
   // A size that differs from the head is refused.
   if (outputSize > 1 && Cmp3Decompress(packed, (int)length, out, (int)outputSize - 1) != 0) abort();
   free(out);
