@@ -20,6 +20,7 @@
 static int mode;
 static int exitCode;
 static int haveDir;
+static int dirAsked;  // a destination proposal has read the "-dir=" path
 static char dir[UNATTENDED_DIR_SIZE];
 static char group[UNATTENDED_DIR_SIZE];  // the folder of the group made last
 
@@ -41,6 +42,7 @@ int UnattendedParse(const char *args) {
   if (strstr(args, "-silent")) mode = UNATTENDED_SILENT;
   const char *found = strstr(args, DIR_SWITCH);
   haveDir = found != NULL;
+  dirAsked = 0;
   dir[0] = 0;
   group[0] = 0;
   if (haveDir) TakeDir(found + strlen(DIR_SWITCH));
@@ -49,7 +51,17 @@ int UnattendedParse(const char *args) {
 }
 
 int UnattendedMode(void) { return mode; }
-const char *UnattendedDir(void) { return haveDir ? dir : NULL; }
+const char *UnattendedDir(void) {
+  dirAsked = 1;
+  return haveDir ? dir : NULL;
+}
+
+void UnattendedInstallBegins(const InstallScript *script) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  if (haveDir && !dirAsked)
+    DebugPrintf("-dir= not used: the script has no INSTALL PATH; the files go to '%s'\n", script->installPath);
+  dirAsked = 1;
+}
 
 void UnattendedFail(int code) {
   if (exitCode == EXIT_INSTALLED) exitCode = code;

@@ -39,6 +39,10 @@ int UnattendedParse(const char *args);
 int UnattendedMode(void);
 // The "-dir=" path as given, or NULL when there is none.
 const char *UnattendedDir(void);
+// Called as INSTALL begins: when "-dir=" was given but no destination was
+// asked for (a script without INSTALL PATH), the log says so and where the
+// files go instead, once.
+void UnattendedInstallBegins(const InstallScript *script);
 
 // Records why the run ends; the first code recorded stays.
 void UnattendedFail(int code);

@@ -191,8 +191,7 @@ def close_editor(h, title, timeout=60):
 
 
 def close_group_windows(h):
-    for window in h.windows_titled("^%s$" % GROUP):
-        h.close_window(window)
+    h.close_folder_windows(GROUP)
 
 
 def installed(h, directory, names):

@@ -374,6 +374,28 @@ class Harness:
         its modifier keys from those and not from sent events."""
         self.press(window, "alt+F4")
 
+    def close_folder_windows(self, name):
+        """Closes Wine's folder windows titled name (the shell opens one for
+        a new Program Manager group, at times late): Alt+F4 first; a window
+        still there a second later is ended with the explorer process that
+        shows that folder, as one that keeps the keyboard would block every
+        window below it."""
+        for window in self.windows_titled("^%s$" % re.escape(name)):
+            self.close_window(window)
+            for _ in range(10):
+                if window not in self.windows_titled("."):
+                    break
+                time.sleep(0.1)
+            else:
+                ps = subprocess.run(["ps", "-eo", "pid,args"], stdout=subprocess.PIPE).stdout.decode(errors="replace")
+                for line in ps.splitlines():
+                    pid, _, args = line.strip().partition(" ")
+                    if "explorer.exe" in args and args.rstrip().endswith("\\" + name):
+                        try:
+                            os.kill(int(pid), 9)
+                        except (ValueError, OSError):
+                            pass
+
     def grab(self, name, settle=0.5):
         """A screenshot of the whole screen saved as screenshots/NAME.png
         (after settle seconds, so that painting has finished); returns a Shot."""

@@ -138,9 +138,7 @@ def close_group_windows(h, settle=5):
     """Closes Wine's windows of the new group, which may open late."""
     end = time.time() + settle
     while time.time() < end:
-        for window in h.windows_titled("^%s$" % PRODUCT):
-            h.close_window(window)
-            h.wait_gone(window)
+        h.close_folder_windows(PRODUCT)
         time.sleep(0.3)
 
 

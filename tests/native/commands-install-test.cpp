@@ -89,7 +89,8 @@ TEST_F(InstallTest, LargeFilesAreWrittenInPiecesThroughBoundedBuffers) {
   std::string noise(6 << 20, 0), text;
   uint32_t seed = 7;
   for (char &c : noise) c = (char)((seed = seed * 1103515245u + 12345u) >> 16);
-  for (int line = 0; text.size() < (6u << 20); line++) text += "line " + std::to_string(line * 7919 % 100003) + "\n";
+  for (unsigned line = 0; text.size() < (6u << 20); line++)
+    text += "line " + std::to_string(line * 7919u % 100003u) + "\n";
   Mount({{"NOISE.BIN", noise}, {"TEXT.BIN", text}}, "", ARCHIVE_METHOD1);
   FileList("noise.bin,text.bin");
   SysStandInLargestBlock(1);

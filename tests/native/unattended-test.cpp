@@ -107,6 +107,18 @@ TEST_F(UnattendedCommandsTest, TheDestinationIsTheDirectoryGivenOrTheProposal) {
   EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
 }
 
+TEST_F(UnattendedCommandsTest, ADirectoryNoDestinationAskedForIsReportedAsUnused) {
+  Mount({{"A.TXT", "a"}});
+  FileList("a.txt");
+  UnattendedParse("-silent -dir=C:\\Some Where Else");
+  StrCopy(script.installPath, "C:\\Widget\\");
+  EXPECT_EQ(1, Run(CmdInstall, ""));
+  EXPECT_EQ(1, Run(CmdInstall, ""));  // said once
+  std::string line = "-dir= not used: the script has no INSTALL PATH; the files go to 'C:\\Widget\\'\n";
+  EXPECT_EQ(Log().find(line), Log().rfind(line));
+  EXPECT_TRUE(Logged(line));
+}
+
 TEST_F(UnattendedCommandsTest, ARefusedDestinationEndsTheRunWithItsReason) {
   const std::string tooLong = "C:\\" + std::string(160, 'x');
   struct Case {
