@@ -12,17 +12,8 @@ set -e
 cd "$(dirname "$0")/.."
 PAYLOAD=$(cd "$1" && pwd)
 BUILD=${2:-build}
-. scripts/wine-mode.sh
-FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
-STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
-export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
-wineboot -i >/dev/null 2>&1 || true
+. bench/wine-bench.sh
 OUT="$WINEPREFIX/drive_c/bench-out"
-# INSTALL PATH makes the destination the one -dir= gives (without it the
-# files would go below the current directory).
-printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
 cd "$TMP"  # so that nothing can land in the checkout
 total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {print s}')
 printf 'payload: %s files, %s bytes; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD"

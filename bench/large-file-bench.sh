@@ -7,18 +7,12 @@
 # the installer's peak memory ("Maximum Memory in use" of the installer's
 # memory report; the builder's maximum resident set from /usr/bin/time, 0
 # without it).
-#   sh bench/large-file-bench.sh [SIZE_MIB] [build]
+#   sh bench/large-file-bench.sh [SIZE_MIB] [build]   (METHODS="raw 1 3" chooses)
 set -e
 cd "$(dirname "$0")/.."
 SIZE=${1:-1536}
 BUILD=${2:-build}
-. scripts/wine-mode.sh
-FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
-STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
-export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
-wineboot -i >/dev/null 2>&1 || true
+. bench/wine-bench.sh
 OUT="$WINEPREFIX/drive_c/bench-large"
 mkdir -p "$TMP/payload"
 python3 - "$TMP/payload/big.bin" "$SIZE" <<'EOF'
@@ -29,11 +23,10 @@ with open(sys.argv[1], "wb") as f:
         f.write(os.urandom(32768))
         f.write(text)
 EOF
-printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
 cd "$TMP"
 printf '%s MiB file, %s under Wine\n' "$SIZE" "$WIN_BUILD"
 printf '%-10s %12s %10s %14s %14s\n' storage "installer" "install s" "builder peak" "install peak"
-for m in raw 1 3; do
+for m in ${METHODS:-raw 1 3}; do
   level=""
   [ "$m" = 3 ] && level="--level 1"
   echo 0 > build-rss

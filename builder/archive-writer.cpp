@@ -69,10 +69,11 @@ enum Tail { TAIL_NONE, TAIL_TRAILER, TAIL_SEALED };
 
 // Header, directory, records in the given (ascending hash) order, padding so
 // the last record's data has FFS_PEEK_SIZE bytes behind it (and, sealed, so
-// the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail.
+// the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail,
+// appended to what out holds (the stub, in an installer: one copy of the
+// records is made, not two).
 bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind,
             std::vector<uint8_t> *out, std::string *error) {
-  out->clear();
   if (records.empty()) {
     *error = "an archive needs at least one entry";
     return false;
@@ -101,7 +102,7 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, T
     *error = "the archive would reach 2 GiB, more than the installer can read";
     return false;
   }
-  out->reserve((size_t)(end - base));
+  out->reserve(out->size() + (size_t)(end - base));
   out->insert(out->end(), FFS_TAG, FFS_TAG + 4);
   PutLe32(out, (uint32_t)n);
   PutLe32(out, ~(uint32_t)n);
@@ -431,6 +432,7 @@ uint32_t ArchiveWriter::Flags() const {
 }
 
 bool ArchiveWriter::Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const {
+  out->clear();
   return LayOut(StoredOf(entries_), Flags(), base, trailer ? TAIL_TRAILER : TAIL_NONE, out, error);
 }
 
@@ -452,21 +454,14 @@ bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
   return true;
 }
 
-static bool Join(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive, std::vector<uint8_t> *out) {
-  out->clear();
-  out->reserve(stub.size() + archive.size());
-  out->insert(out->end(), stub.begin(), stub.end());
-  out->insert(out->end(), archive.begin(), archive.end());
-  return true;
-}
-
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
                            std::string *error) {
-  std::vector<uint8_t> archive;
-  if (!ArchiveCheckStub(stub, error) ||
-      !LayOut(StoredOf(writer.Entries()), writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, &archive, error))
+  if (!ArchiveCheckStub(stub, error)) return false;
+  *out = stub;
+  if (!LayOut(StoredOf(writer.Entries()), writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, out, error)) {
+    out->clear();
     return false;
-  Join(stub, archive, out);
+  }
   Seal(out);
   return true;
 }
@@ -494,9 +489,11 @@ bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uin
     }
     records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length});
   }
-  std::vector<uint8_t> moved;
-  if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, &moved, error)) return false;
-  Join(stub, moved, out);
+  *out = stub;
+  if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, out, error)) {
+    out->clear();
+    return false;
+  }
   Seal(out);
   return true;
 }

@@ -1,0 +1,14 @@
+# Set-up shared by the benchmarks that install under Wine; sourced from the
+# checkout's root with BUILD set. Gives FFSBUILD and STUB of that build, a
+# Wine prefix of the benchmarks' own, TMP (removed at exit) and
+# $TMP/setup.txt: a script that installs every payload file where -dir=
+# says (INSTALL PATH makes the destination the one -dir= gives; without it
+# the files would go below the current directory).
+. scripts/wine-mode.sh
+FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
+STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
+export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+wineboot -i >/dev/null 2>&1 || true
+printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
