@@ -1,5 +1,6 @@
 #include "archive-writer.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -180,9 +181,10 @@ bool ArchiveWriter::Add(const std::string &name, const std::vector<uint8_t> &con
 
 // Packs content as an entry named name (everything Add does but the check
 // against the entries already added). Touches nothing shared, so that
-// entries can be packed side by side.
+// entries can be packed side by side. own, when given, holds the content's
+// bytes and is taken for a raw entry instead of a copy of them.
 static bool PackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
-                      ArchiveEntry *entry, std::string *error) {
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr) {
   if (name.empty()) {
     *error = "an entry needs a name";
     return false;
@@ -207,29 +209,29 @@ static bool PackEntry(const std::string &name, const uint8_t *content, size_t si
       return false;
     }
     entry->method = method;
-  } else if (method == ARCHIVE_RAW) {
-    entry->data.assign(content, content + size);
-    entry->method = ARCHIVE_RAW;
-  } else {
-    // Smallest wins; on ties raw, then the lower method.
+  } else if (method == ARCHIVE_AUTO) {
+    // Smallest wins; on ties raw, then the lower method. Raw is a size to
+    // beat until the end, so no copy of the content is held meanwhile.
     entry->method = ARCHIVE_AUTO;
-    if (rawAllowed) {
-      entry->data.assign(content, content + size);
-      entry->method = ARCHIVE_RAW;
-    }
+    size_t best = rawAllowed ? size : SIZE_MAX;
     for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
       if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
       std::vector<uint8_t> packed;
-      if (PackWith(m, level, content, size, &packed) &&
-          (entry->method == ARCHIVE_AUTO || packed.size() < entry->data.size())) {
+      if (PackWith(m, level, content, size, &packed) && packed.size() < best) {
         entry->data.swap(packed);
         entry->method = m;
+        best = entry->data.size();
       }
     }
-    if (entry->method == ARCHIVE_AUTO) {
+    if (entry->method == ARCHIVE_AUTO && !rawAllowed) {
       *error = "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
       return false;
     }
+  }
+  if (entry->method == ARCHIVE_AUTO || method == ARCHIVE_RAW) {
+    if (own != nullptr) entry->data.swap(*own);
+    else entry->data.assign(content, content + size);
+    entry->method = ARCHIVE_RAW;
   }
   return true;
 }
@@ -377,7 +379,8 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
         good = FsReadFile(in.path, &read, &errors[u]);
         content = &read;
       }
-      good = good && PackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u], &errors[u]);
+      good = good && PackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u], &errors[u],
+                               content == &read ? &read : nullptr);
       std::lock_guard<std::mutex> hold(lock);
       state[u] = good ? 1 : 2;
       ready.notify_all();

@@ -36,7 +36,7 @@ uint32_t TargetSysRemoveFile(const char *path);
 // RemoveDirectoryA: 1 when removed (the system removes only an empty one).
 int TargetSysRemoveDir(const char *path);
 
-// 1 when path names a directory that can be opened for listing.
+// 1 when path names a directory (with or without a trailing backslash).
 int TargetSysDirExists(const char *path);
 // CreateDirectoryA with default security. 1 when created.
 int TargetSysCreateDir(const char *path);

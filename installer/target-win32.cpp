@@ -1,7 +1,6 @@
 // The target machine through the standard library and KERNEL32/USER32.
 #include <windows.h>
 
-#include <dirent.h>
 #include <stdio.h>
 
 #include "target-sys.h"
@@ -33,10 +32,8 @@ uint32_t TargetSysWriteError(char *text, int size) {
 }
 
 int TargetSysDirExists(const char *path) {
-  DIR *listing = opendir(path);
-  if (listing == NULL) return 0;
-  closedir(listing);
-  return 1;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 int TargetSysCreateDir(const char *path) { return CreateDirectoryA(path, NULL) != 0; }

@@ -58,6 +58,7 @@ TEST(TargetWin32, MakePathBuildsTheChainAndFilesGoInIt) {
   ASSERT_EQ(1, TargetSysCreate(file.c_str(), &handle));
   EXPECT_EQ(1, TargetWriteAll(handle, file.c_str(), "abc", 3));
   EXPECT_EQ("abc", TestReadFile(file));
+  EXPECT_EQ(0, TargetSysDirExists(file.c_str()));  // a file is no directory
   // A directory of the name cannot be created as a file.
   EXPECT_EQ(0, TargetSysCreate((base + "\\ONE").c_str(), &handle));
   EXPECT_EQ(NULL, handle);
