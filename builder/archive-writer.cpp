@@ -200,6 +200,7 @@ static bool PackEntry(const std::string &name, const uint8_t *content, size_t si
   entry->name = name;
   entry->hash = ArchiveHashName(name);
   entry->contentSize = (uint32_t)size;
+  entry->method = ARCHIVE_AUTO;  // until a method is chosen
   // Raw data that begins like a packed entry would be misread: pack it.
   bool rawAllowed = !HasPackedSignature(content, size);
   if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
@@ -212,7 +213,6 @@ static bool PackEntry(const std::string &name, const uint8_t *content, size_t si
   } else if (method == ARCHIVE_AUTO) {
     // Smallest wins; on ties raw, then the lower method. Raw is a size to
     // beat until the end, so no copy of the content is held meanwhile.
-    entry->method = ARCHIVE_AUTO;
     size_t best = rawAllowed ? size : SIZE_MAX;
     for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
       if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
