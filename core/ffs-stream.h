@@ -45,8 +45,9 @@ int FfsInputFill(FfsInput *in, uint32_t want);
 
 // Window that is the caller's buffer of size bytes, the whole content.
 void FfsWindowMemory(FfsWindow *w, void *buffer, uint32_t size);
-// Content bytes from the buffer's position pos on that still fit in it, for
-// a content of size bytes: the end a decoder may write up to.
+// Where a decoder must stop writing, for a content of size bytes: the
+// content's end as a buffer position, or the buffer's end when the content
+// reaches past it.
 uint32_t FfsWindowEnd(const FfsWindow *w, uint32_t size);
 // The position past which a decoder whose steps write at most step bytes
 // must call FfsWindowSlide, for a content of size bytes; past the content's

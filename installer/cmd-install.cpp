@@ -74,10 +74,6 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
     DebugPrintf("Unable to get size for '%s'\n", name);
     return 0;
   }
-  if (size > FFS_ENTRY_MAX) {
-    DebugPrintf("Unable to load '%s'\n", name);
-    return 0;
-  }
   InstallProgress(script, *done + size / 2);
   char path[VANTOR_PATH_SIZE];
   InstallCopy copy = {NULL, path};
@@ -87,8 +83,7 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
     return 0;
   }
   if (!FfsStream(name, size, InstallPiece, &copy)) {
-    TargetSysClose(copy.file);
-    if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
+    TargetDiscard(copy.file, path);
     DebugPrintf("Unable to load '%s'\n", name);
     return 0;
   }

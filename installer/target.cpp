@@ -28,12 +28,16 @@ int TargetWritePiece(void *file, const char *path, const void *data, uint32_t si
     // No partial file stays behind; the log says why the write fell short.
     char reason[TARGET_REASON_SIZE];
     uint32_t code = TargetSysWriteError(reason, (int)sizeof reason);
-    TargetSysClose(file);
-    if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
+    TargetDiscard(file, path);
     DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
     ABORT("Unable to write to file '%s'\n", path);
   }
   return 1;
+}
+
+void TargetDiscard(void *file, const char *path) {
+  TargetSysClose(file);
+  if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
 }
 
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size) {

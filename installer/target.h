@@ -1,6 +1,6 @@
 // Files leaving the archive for the target machine: an entry loaded into a
-// buffer of its own, a file written in one piece or piece by piece, and the chain of missing
-// directories made before it. Used by INSTALL and FONT; what touches the
+// buffer of its own, a file written in one piece or piece by piece, and the
+// chain of missing directories made before it. Used by INSTALL and FONT; what touches the
 // system is behind target-sys.h.
 #ifndef INSTALLER_TARGET_H
 #define INSTALLER_TARGET_H
@@ -27,6 +27,9 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
 // The same for one piece of a file written piece by piece: the file stays
 // open after a full write. Returns 1.
 int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size);
+// Closes the open file and removes it, logging "Unable to remove '%s'\n"
+// when it stays: no partial file is left behind.
+void TargetDiscard(void *file, const char *path);
 
 // Makes sure the directory path exists (with or without a trailing
 // backslash): the outermost missing directory is created first, every

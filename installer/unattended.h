@@ -37,7 +37,8 @@
 int UnattendedParse(const char *args);
 // UNATTENDED_OFF, UNATTENDED_SILENT or UNATTENDED_PASSIVE.
 int UnattendedMode(void);
-// The "-dir=" path as given, or NULL when there is none.
+// The "-dir=" path as given, or NULL when there is none. Asking counts as
+// the destination having been asked for (UnattendedInstallBegins).
 const char *UnattendedDir(void);
 // Called as INSTALL begins: when "-dir=" was given but no destination was
 // asked for (a script without INSTALL PATH), the log says so and where the

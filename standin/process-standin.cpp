@@ -87,10 +87,6 @@ int SysLogAppend(const char *path, const char *text) {
   return 1;
 }
 
-// A guarded block hands its caller the address 4 bytes past the block's
-// start. On the 64-bit native build pointers want 8-byte alignment, so the
-// stand-in places every block 12 bytes into an aligned allocation: the caller's
-// address is then aligned as the system's allocator would align it.
 static int largestBlock;
 
 int SysStandInLargestBlock(int reset) {
@@ -99,6 +95,10 @@ int SysStandInLargestBlock(int reset) {
   return largest;
 }
 
+// A guarded block hands its caller the address 4 bytes past the block's
+// start. On the 64-bit native build pointers want 8-byte alignment, so the
+// stand-in places every block 12 bytes into an aligned allocation: the caller's
+// address is then aligned as the system's allocator would align it.
 void *SysHeapAlloc(int size) {
   if (size > largestBlock) largestBlock = size;
   unsigned char *p = (unsigned char *)malloc((size_t)size + 12);
