@@ -1,8 +1,8 @@
 #!/bin/sh
 # Install time under Wine for one payload folder (sh bench/make-payload.sh
 # makes one of about 1,000 files and 40 MB): our installer packed raw, with
-# -m auto, -m 3 and -m 3 --solid, each installed unattended (-silent -dir=)
-# three times, against NSIS with zlib and solid LZMA (/S /D=), built by
+# -m auto, -m smallest, -m 3 and -m 3 --solid, each installed unattended
+# (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
 # Debian's makensis when it is there. Prints sizes, the median times and the
 # ratio to NSIS zlib. NSIS installers are 32-bit programs: on a machine that
 # cannot run those (scripts/wine-mode.sh), only ours are timed, with the
@@ -48,7 +48,7 @@ if command -v makensis >/dev/null && [ "$WIN_BUILD" = win32 ]; then
 else
   echo "(NSIS not timed: makensis missing, or this machine cannot run 32-bit programs)"
 fi
-for m in raw auto 3 3s; do
+for m in raw auto smallest 3 3s; do
   solid=""
   [ "$m" = 3s ] && m=3 solid=--solid
   "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" -m "$m" $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null

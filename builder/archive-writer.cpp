@@ -50,7 +50,7 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
   bool packed = method == ARCHIVE_METHOD1   ? Pack1(content, size, out)
                 : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
                                             : Pack3(content, size, out, level);
-  if (!packed || out->size() < 8) return false;
+  if (!packed || out->size() < 8) return false;  // kPackedMin
   std::vector<uint8_t> back;
   std::string ignored;
   return ArchiveDecodeData(out->data(), out->size(), method, (uint32_t)size, &back, &ignored) &&
@@ -145,7 +145,7 @@ bool ArchiveParseMethod(const char *text, ArchiveMethod *method) {
   static const struct {
     const char *name;
     ArchiveMethod method;
-  } names[] = {{"auto", ARCHIVE_AUTO}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3}};
+  } names[] = {{"auto", ARCHIVE_AUTO}, {"smallest", ARCHIVE_SMALLEST}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3}};
   for (const auto &n : names)
     if (strcmp(text, n.name) == 0) {
       *method = n.method;
@@ -161,6 +161,7 @@ const char *ArchiveMethodName(ArchiveMethod method) {
     case ARCHIVE_METHOD2: return "2";
     case ARCHIVE_METHOD3: return "3";
     case ARCHIVE_MEMBER: return "solid";
+    case ARCHIVE_SMALLEST: return "smallest";
     default: return "auto";
   }
 }
@@ -178,6 +179,16 @@ bool ArchiveWriter::Add(const std::string &name, const std::vector<uint8_t> &con
                         std::string *error) {
   return Add(name, content.data(), content.size(), method, error);
 }
+
+// auto's charge for unpacking, per content byte of methods 1, 2 and 3, in
+// stored bytes times kShareUnit: a stored byte weighs as much install time as
+// unpacking 64 bytes with method 1, 8 with method 2 or 5 with method 3 (the
+// decoders' relative speeds on programs and text). smallest charges nothing.
+static const uint64_t kShareUnit = 320;
+static const uint64_t kUnpackShare[3] = {5, 40, 64};
+static const uint64_t kNoShare[3] = {0, 0, 0};
+// The fewest bytes a packed result has (PackWith's limit).
+static const uint64_t kPackedMin = 8;
 
 // Packs content as an entry named name (everything Add does but the check
 // against the entries already added). Touches nothing shared, so that
@@ -210,17 +221,24 @@ static bool PackEntry(const std::string &name, const uint8_t *content, size_t si
       return false;
     }
     entry->method = method;
-  } else if (method == ARCHIVE_AUTO) {
-    // Smallest wins; on ties raw, then the lower method. Raw is a size to
-    // beat until the end, so no copy of the content is held meanwhile.
-    size_t best = rawAllowed ? size : SIZE_MAX;
+  } else if (method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) {
+    // The lowest charge wins: stored bytes, plus for auto the unpacking
+    // time, as content bytes times a share per method (kUnpackShare).
+    // Ties go to raw, then to the lower method. Raw is a charge to beat
+    // until the end, so no copy of the content is held meanwhile. A method
+    // whose unpacking share alone reaches the best charge cannot win and is
+    // not tried.
+    const uint64_t *share = method == ARCHIVE_AUTO ? kUnpackShare : kNoShare;
+    uint64_t best = rawAllowed ? (uint64_t)size * kShareUnit : UINT64_MAX;
     for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
       if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
+      uint64_t unpack = (uint64_t)size * share[m - ARCHIVE_METHOD1];
+      if (unpack + kPackedMin * kShareUnit >= best) continue;
       std::vector<uint8_t> packed;
-      if (PackWith(m, level, content, size, &packed) && packed.size() < best) {
+      if (PackWith(m, level, content, size, &packed) && packed.size() * kShareUnit + unpack < best) {
         entry->data.swap(packed);
         entry->method = m;
-        best = entry->data.size();
+        best = entry->data.size() * kShareUnit + unpack;
       }
     }
     if (entry->method == ARCHIVE_AUTO && !rawAllowed) {

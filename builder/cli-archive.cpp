@@ -24,8 +24,9 @@ const char kPackUsage[] =
     "file is added under its own base name. Names are matched without letter case.\n"
     "\n"
     "  -o, --output FILE   the archive to write\n"
-    "  -m, --method M      storage of the inputs that follow: auto (the smallest of\n"
-    "                      raw, 1, 2 and 3; the default), raw, 1, 2 or 3. Data that\n"
+    "  -m, --method M      storage of the inputs that follow: auto (the default: the\n"
+    "                      quickest install for its size, see below), smallest (the\n"
+    "                      smallest of raw, 1, 2 and 3), raw, 1, 2 or 3. Data that\n"
     "                      begins with a packed signature is always packed.\n"
     "  --level N           effort of method 3 for the inputs that follow, 0 to 9\n"
     "                      (default 9, the smallest)\n"
@@ -35,7 +36,7 @@ const char kPackUsage[] =
     "  --solid             pack the files below 4 MiB together, in groups of up to\n"
     "                      32 MiB, each unpacked once\n"
     "  --no-turbo          do not mark the records as lying in directory order\n"
-    "  -q, --quiet         no progress line\n";
+    "  -q, --quiet         no progress line\n" AUTO_METHOD_HELP;
 
 const char kStubUsage[] =
     "usage: ffsbuild stub -o INSTALLER EXECUTABLE ARCHIVE\n"
@@ -242,7 +243,7 @@ int CliPack(int argc, char **argv) {
     if (o.Value("-o", "--output", &output) || o.Value(NULL, "--names", &namesOut)) continue;
     if (o.Value("-m", "--method", &value)) {
       if (!ArchiveParseMethod(value.c_str(), &method))
-        return UsageError("pack", "unknown method '" + value + "' (auto, raw, 1, 2 or 3)");
+        return UsageError("pack", "unknown method '" + value + "' (auto, smallest, raw, 1, 2 or 3)");
       if (method == ARCHIVE_METHOD3 && !Pack3Available())
         return UsageError("pack", "method 3 is not available in this build of ffsbuild");
       continue;

@@ -68,8 +68,9 @@ const char kBuildUsage[] =
     "  --stub EXE          the installer executable (default: install.exe beside\n"
     "                      ffsbuild, else ../share/ffsbuild/install.exe from there,\n"
     "                      else the one of the build ffsbuild was made in)\n"
-    "  -m, --method M      storage of the entries: auto (the smallest of raw, 1, 2\n"
-    "                      and 3; the default), raw, 1, 2 or 3\n"
+    "  -m, --method M      storage of the entries: auto (the default: the quickest\n"
+    "                      install for its size, see below), smallest (the smallest\n"
+    "                      of raw, 1, 2 and 3), raw, 1, 2 or 3\n"
     "  --level N           effort of method 3, 0 to 9 (default 9, the smallest)\n"
     "  --solid             pack the payload's files below 4 MiB together, in groups\n"
     "                      of up to 32 MiB, each unpacked once (smaller installers\n"
@@ -90,7 +91,7 @@ const char kBuildUsage[] =
     "  --description TEXT  FileDescription (default: \"<PRODUCT NAME> Setup\")\n"
     "  --copyright TEXT    LegalCopyright\n"
     "  --company TEXT      CompanyName instead of COMPANY NAME\n"
-    "  --product TEXT      ProductName instead of PRODUCT NAME\n";
+    "  --product TEXT      ProductName instead of PRODUCT NAME\n" AUTO_METHOD_HELP;
 
 const auto Fail = CliFail;
 

@@ -17,6 +17,7 @@ starts it, answers its windows by their captions and checks what it did:
 """
 import os
 import re
+import select
 import shutil
 import subprocess
 import tempfile
@@ -95,17 +96,25 @@ class Harness:
         # program of this run shows its windows on this run's display.
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
-        for n in range(99, 140):
-            if not os.path.exists("/tmp/.X%d-lock" % n):
-                self.display = ":%d" % n
-                break
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        # Xvfb picks a free display itself and writes its number when it
+        # takes connections: a lock file need not be visible to show that a
+        # display is taken (another chroot's server holds its socket).
+        ready, told = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1024x768x24",
+                                      "-nolisten", "tcp"], pass_fds=(told,),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.env["DISPLAY"] = self.display
-        for _ in range(50):
-            if os.path.exists("/tmp/.X11-unix/X%s" % self.display[1:]):
+        os.close(told)
+        number = b""
+        while not number.endswith(b"\n") and select.select([ready], [], [], 30)[0]:
+            got = os.read(ready, 16)
+            if not got:
                 break
-            time.sleep(0.1)
+            number += got
+        os.close(ready)
+        if not number.strip().isdigit():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.strip().decode()
+        self.env["DISPLAY"] = self.display
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             os.makedirs(self.prefix, exist_ok=True)
             subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

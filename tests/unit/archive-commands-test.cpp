@@ -43,7 +43,7 @@ class ArchiveCommands : public ::testing::Test {
 
 TEST_F(ArchiveCommands, PackExtractRoundTripForEveryMethod) {
   MakeTree("cmd-test/tree");
-  for (const char *method : {"auto", "raw", "1", "2", "3"}) {
+  for (const char *method : {"auto", "smallest", "raw", "1", "2", "3"}) {
     if (method[0] == '3' && !Pack3Available()) continue;
     std::string archive = std::string("cmd-test/") + method + ".ffs";
     CliResult pack = TestRunCli(CliPack, {"-m", method, "-o", archive, "--names", archive + ".names", "cmd-test/tree"});

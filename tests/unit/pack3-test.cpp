@@ -151,11 +151,11 @@ TEST(Pack3Library, OutputDependsOnlyOnDataAndLevel) {
   EXPECT_FALSE(Pack3ParseLevel("", &level));
 }
 
-TEST(Pack3Writer, AutoTakesMethod3WhereItIsSmallest) {
+TEST(Pack3Writer, SmallestTakesMethod3WhereItIsSmallest) {
   ArchiveWriter writer;
   std::string error;
   Bytes text = Data(0, 200000);
-  ASSERT_TRUE(writer.Add("text", text, ARCHIVE_AUTO, &error)) << error;
+  ASSERT_TRUE(writer.Add("text", text, ARCHIVE_SMALLEST, &error)) << error;
   EXPECT_EQ(ARCHIVE_METHOD3, writer.Entries()[0].method);
   EXPECT_EQ((uint32_t)FFS_FLAG_METHOD3, writer.Flags() & FFS_FLAG_METHOD3);
   // Raw data that begins with the method-3 signature is packed.
