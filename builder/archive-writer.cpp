@@ -3,6 +3,9 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -72,9 +75,10 @@ enum Tail { TAIL_NONE, TAIL_TRAILER, TAIL_SEALED };
 // the last record's data has FFS_PEEK_SIZE bytes behind it (and, sealed, so
 // the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail,
 // appended to what out holds (the stub, in an installer: one copy of the
-// records is made, not two).
+// records is made, not two). copied, when given, is told each record once
+// its bytes are in out.
 bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind,
-            std::vector<uint8_t> *out, std::string *error) {
+            std::vector<uint8_t> *out, std::string *error, const std::function<void(size_t)> &copied = nullptr) {
   if (records.empty()) {
     *error = "an archive needs at least one entry";
     return false;
@@ -112,10 +116,11 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, T
     PutLe32(out, records[i].hash);
     PutLe32(out, offsets[i]);
   }
-  for (const Stored &r : records) {
-    PutLe32(out, r.hash);
-    PutLe32(out, r.length);
-    out->insert(out->end(), r.data, r.data + r.length);
+  for (size_t i = 0; i < records.size(); i++) {
+    PutLe32(out, records[i].hash);
+    PutLe32(out, records[i].length);
+    out->insert(out->end(), records[i].data, records[i].data + records[i].length);
+    if (copied) copied(i);
   }
   out->insert(out->end(), (size_t)padding, 0);
   if (tailKind == TAIL_SEALED) out->insert(out->end(), FFS_INTEGRITY_SIZE, 0);  // Seal fills it in
@@ -475,16 +480,44 @@ bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
   return true;
 }
 
-bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
-                           std::string *error) {
+// How many bytes of entries are let go between two trims of the heap.
+static const size_t kTrimEvery = 8u << 20;
+
+// The installer for stub and entries; copied as LayOut's.
+static bool WriteInstaller(const std::vector<uint8_t> &stub, const std::vector<ArchiveEntry> &entries, uint32_t flags,
+                           std::vector<uint8_t> *out, std::string *error,
+                           const std::function<void(size_t)> &copied = nullptr) {
   if (!ArchiveCheckStub(stub, error)) return false;
   *out = stub;
-  if (!LayOut(StoredOf(writer.Entries()), writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, out, error)) {
+  if (!LayOut(StoredOf(entries), flags, (uint32_t)stub.size(), TAIL_SEALED, out, error, copied)) {
     out->clear();
     return false;
   }
   Seal(out);
   return true;
+}
+
+bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
+                           std::string *error) {
+  return WriteInstaller(stub, writer.Entries(), writer.Flags(), out, error);
+}
+
+bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, ArchiveWriter &&writer, std::vector<uint8_t> *out,
+                           std::string *error) {
+  uint32_t flags = writer.Flags();
+  std::vector<ArchiveEntry> entries = writer.TakeEntries();
+  size_t freed = 0;
+  return WriteInstaller(stub, entries, flags, out, error, [&](size_t i) {
+    freed += entries[i].data.size();
+    std::vector<uint8_t>().swap(entries[i].data);
+#ifdef __GLIBC__
+    // Small blocks go back to the heap, not to the system, until trimmed.
+    if (freed >= kTrimEvery) {
+      malloc_trim(0);
+      freed = 0;
+    }
+#endif
+  });
 }
 
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,

@@ -115,6 +115,8 @@ class ArchiveWriter {
   // Entries in directory order (ascending hash).
   const std::vector<ArchiveEntry> &Entries() const { return entries_; }
   size_t Count() const { return entries_.size(); }
+  // Hands the entries over, leaving the writer empty.
+  std::vector<ArchiveEntry> TakeEntries() { return std::move(entries_); }
 
   // Header flags: FFS_TURBO (records in directory order, set by default)
   // plus FFS_FLAG_METHOD1 / 2 / 3 and FFS_FLAG_SOLID when such entries exist.
@@ -155,6 +157,11 @@ bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error);
 // ArchiveCheckStub or Write does.
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer,
                            std::vector<uint8_t> *out, std::string *error);
+// The same, taking the writer's entries and letting go of each one's bytes
+// once they are copied, so that the entries and the installer are not held
+// in full at the same time. The writer is left empty.
+bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, ArchiveWriter &&writer, std::vector<uint8_t> *out,
+                           std::string *error);
 
 // Moves an archive that begins at offset 0 of archive (a standalone archive
 // as `ffsbuild pack` writes it; any trailer is dropped) behind stub: every

@@ -550,19 +550,19 @@ int CliBuild(int argc, char **argv) {
     return Fail(path, error);
   }
   progress.Stage("writing " + output);
-  if (!ArchiveWriteInstaller(stub, writer, &installer, &error)) return Fail(output, error);
+  size_t entries = writer.Count();
+  if (!ArchiveWriteInstaller(stub, std::move(writer), &installer, &error)) return Fail(output, error);
   if (StubResourcesWanted(resources)) PeUpdateChecksum(&installer);  // over the whole file
   if (!FsWriteFile(output, installer, &error)) return Fail(output, error);
-  size_t written = installer.size();
+  uint64_t written = installer.size();
+  std::vector<uint8_t>().swap(installer);
   if (!sign.certificate.empty()) {
     progress.Stage("signing " + output);
     if (!SignInstaller(output, sign, &error)) return Fail(output, error);
-    std::vector<uint8_t> signedBytes;
-    if (!FsReadFile(output, &signedBytes, &error)) return Fail(output, error);
-    written = signedBytes.size();
+    if (!FsFileSize(output, &written)) return Fail(output, "cannot be read after signing");
   }
   progress.Done();
-  printf("%s: %lu entries, %lu bytes%s\n", output.c_str(), (unsigned long)writer.Count(), (unsigned long)written,
+  printf("%s: %lu entries, %lu bytes%s\n", output.c_str(), (unsigned long)entries, (unsigned long)written,
          sign.certificate.empty() ? "" : ", signed");
   if (progress.shown)
     fprintf(stderr, "%lu files, %llu bytes of payload packed into %lu bytes in %.1f s\n",
