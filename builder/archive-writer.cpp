@@ -3,9 +3,6 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +19,7 @@
 #include "pack1.h"
 #include "pack2.h"
 #include "pack3.h"
+#include "pe-resources.h"
 #include "vantor-core.h"
 
 namespace {
@@ -60,25 +58,32 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
          memcmp(back.data(), content, size) == 0;
 }
 
-// One record to lay out: hash and stored bytes.
+// One record to lay out: hash and stored bytes (data, or when data is NULL
+// the length bytes at spoolAt of the writer's spool).
 struct Stored {
   uint32_t hash;
   const uint8_t *data;
   uint32_t length;
+  uint64_t spoolAt;
 };
 
 // What follows the records: nothing (a standalone archive), the trailer,
 // or, in an installer, room for the integrity record and the trailer.
 enum Tail { TAIL_NONE, TAIL_TRAILER, TAIL_SEALED };
 
+// Where each record goes, and how the archive ends.
+struct Layout {
+  std::vector<uint32_t> offsets;
+  uint32_t flags;
+  uint64_t padding;
+  uint64_t end;  // absolute end of the container
+};
+
 // Header, directory, records in the given (ascending hash) order, padding so
 // the last record's data has FFS_PEEK_SIZE bytes behind it (and, sealed, so
-// the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail,
-// appended to what out holds (the stub, in an installer: one copy of the
-// records is made, not two). copied, when given, is told each record once
-// its bytes are in out.
-bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind,
-            std::vector<uint8_t> *out, std::string *error, const std::function<void(size_t)> &copied = nullptr) {
+// the container's size is a multiple of FFS_INSTALLER_ALIGN), then the tail.
+bool Plan(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind, Layout *layout,
+          std::string *error) {
   if (records.empty()) {
     *error = "an archive needs at least one entry";
     return false;
@@ -86,10 +91,10 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, T
   uint64_t n = records.size();
   uint64_t offset = (uint64_t)base + FFS_HEADER_SIZE + n * FFS_DIR_ENTRY_SIZE;
   uint64_t lastData = 0;
-  std::vector<uint32_t> offsets;
-  offsets.reserve(records.size());
+  layout->offsets.clear();
+  layout->offsets.reserve(records.size());
   for (const Stored &r : records) {
-    offsets.push_back((uint32_t)offset);
+    layout->offsets.push_back((uint32_t)offset);
     lastData = offset + FFS_RECORD_HEAD_SIZE;
     offset += FFS_RECORD_HEAD_SIZE + (uint64_t)r.length;
     if (offset > kMaxContainer) break;
@@ -102,36 +107,92 @@ bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, T
   uint64_t padding = lastData + FFS_PEEK_SIZE > offset + tail ? lastData + FFS_PEEK_SIZE - offset - tail : 0;
   if (tailKind == TAIL_SEALED)
     padding += (FFS_INSTALLER_ALIGN - (offset + padding + tail) % FFS_INSTALLER_ALIGN) % FFS_INSTALLER_ALIGN;
-  uint64_t end = offset + padding + tail;
-  if (offset > kMaxContainer || end > kMaxContainer) {
+  layout->flags = flags;
+  layout->padding = padding;
+  layout->end = offset + padding + tail;
+  if (offset > kMaxContainer || layout->end > kMaxContainer) {
     *error = "the archive would reach 2 GiB, more than the installer can read";
     return false;
   }
-  out->reserve(out->size() + (size_t)(end - base));
-  out->insert(out->end(), FFS_TAG, FFS_TAG + 4);
-  PutLe32(out, (uint32_t)n);
-  PutLe32(out, ~(uint32_t)n);
-  PutLe32(out, flags);
-  for (size_t i = 0; i < records.size(); i++) {
-    PutLe32(out, records[i].hash);
-    PutLe32(out, offsets[i]);
-  }
-  for (size_t i = 0; i < records.size(); i++) {
-    PutLe32(out, records[i].hash);
-    PutLe32(out, records[i].length);
-    out->insert(out->end(), records[i].data, records[i].data + records[i].length);
-    if (copied) copied(i);
-  }
-  out->insert(out->end(), (size_t)padding, 0);
-  if (tailKind == TAIL_SEALED) out->insert(out->end(), FFS_INTEGRITY_SIZE, 0);  // Seal fills it in
-  if (tailKind != TAIL_NONE) PutLe32(out, base);
   return true;
+}
+
+// Where laid-out bytes go, in order; false when they cannot.
+typedef std::function<bool(const uint8_t *, size_t)> Put;
+
+// Bytes are copied from the spool and zeros given in pieces of this size.
+const size_t kPiece = 1 << 20;
+
+// Gives the archive planned for base to put, reading spooled records from
+// spool; false (*error) when put or the spool fails.
+bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t base, Tail tailKind, FILE *spool,
+          const Put &put, std::string *error) {
+  std::vector<uint8_t> head(FFS_TAG, FFS_TAG + 4);
+  PutLe32(&head, (uint32_t)records.size());
+  PutLe32(&head, ~(uint32_t)records.size());
+  PutLe32(&head, layout.flags);
+  for (size_t i = 0; i < records.size(); i++) {
+    PutLe32(&head, records[i].hash);
+    PutLe32(&head, layout.offsets[i]);
+  }
+  bool ok = put(head.data(), head.size());
+  std::vector<uint8_t> piece;
+  for (const Stored &r : records) {
+    head.clear();
+    PutLe32(&head, r.hash);
+    PutLe32(&head, r.length);
+    ok = ok && put(head.data(), head.size());
+    if (r.data != NULL) {
+      ok = ok && put(r.data, r.length);
+      continue;
+    }
+    if (!ok || spool == NULL || !FsSeek(spool, r.spoolAt)) {
+      if (ok) *error = "the spooled entries cannot be read back";
+      return false;
+    }
+    for (uint32_t done = 0; ok && done < r.length;) {
+      piece.resize(std::min<size_t>(kPiece, r.length - done));
+      if (fread(piece.data(), 1, piece.size(), spool) != piece.size()) {
+        *error = "the spooled entries cannot be read back";
+        return false;
+      }
+      ok = put(piece.data(), piece.size());
+      done += (uint32_t)piece.size();
+    }
+  }
+  uint64_t zeros = layout.padding + (tailKind == TAIL_SEALED ? FFS_INTEGRITY_SIZE : 0);  // Seal fills in the record
+  piece.assign(std::min<uint64_t>(kPiece, std::max<uint64_t>(zeros, 1)), 0);
+  for (uint64_t left = zeros; ok && left > 0; left -= std::min<uint64_t>(left, piece.size()))
+    ok = put(piece.data(), (size_t)std::min<uint64_t>(left, piece.size()));
+  if (tailKind != TAIL_NONE) {
+    head.clear();
+    PutLe32(&head, base);
+    ok = ok && put(head.data(), head.size());
+  }
+  if (!ok && error->empty()) *error = "write error (disk full?)";
+  return ok;
+}
+
+// Plan and Emit, appended to what out holds (the stub, in an installer:
+// one copy of the records is made, not two).
+bool LayOut(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tail tailKind, FILE *spool,
+            std::vector<uint8_t> *out, std::string *error) {
+  Layout layout;
+  if (!Plan(records, flags, base, tailKind, &layout, error)) return false;
+  out->reserve(out->size() + (size_t)(layout.end - base));
+  return Emit(records, layout, base, tailKind, spool, [&](const uint8_t *p, size_t n) {
+    out->insert(out->end(), p, p + n);
+    return true;
+  }, error);
 }
 
 std::vector<Stored> StoredOf(const std::vector<ArchiveEntry> &entries) {
   std::vector<Stored> records;
   records.reserve(entries.size());
-  for (const ArchiveEntry &e : entries) records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size()});
+  for (const ArchiveEntry &e : entries) {
+    if (e.spooled) records.push_back({e.hash, NULL, e.spooledLength, e.spoolAt});
+    else records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size(), 0});
+  }
   return records;
 }
 
@@ -142,6 +203,24 @@ void Seal(std::vector<uint8_t> *installer) {
   uint32_t at = (uint32_t)installer->size() - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE;
   uint32_t crc = FfsIntegrityUpdate(0, &container, 0, installer->data(), at);
   FfsIntegrityMake(at, crc, installer->data() + at);
+}
+
+// The same for an installer in a file of size bytes, read in pieces.
+bool SealFile(FILE *file, uint32_t size) {
+  FfsContainer container;
+  FfsContainerRead(FsReadAt, file, size, &container);
+  uint32_t at = size - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE;
+  std::vector<uint8_t> piece(kPiece);
+  uint32_t crc = 0;
+  for (uint32_t done = 0; done < at;) {
+    uint32_t n = (uint32_t)std::min<size_t>(kPiece, at - done);
+    if (!FsReadAt(file, done, piece.data(), n)) return false;
+    crc = FfsIntegrityUpdate(crc, &container, done, piece.data(), n);
+    done += n;
+  }
+  uint8_t record[FFS_INTEGRITY_SIZE];
+  FfsIntegrityMake(at, crc, record);
+  return FsSeek(file, at) && fwrite(record, 1, sizeof record, file) == sizeof record;
 }
 
 }  // namespace
@@ -274,6 +353,22 @@ bool ArchiveWriter::Place(const std::string &name, uint32_t hash, size_t *at, st
 bool ArchiveWriter::Insert(ArchiveEntry &&entry, std::string *error) {
   size_t at;
   if (!Place(entry.name, entry.hash, &at, error)) return false;
+  if (spool_ != NULL) {
+    // The archive could never hold more; say so now rather than at the end.
+    if (spoolEnd_ + entry.data.size() > kMaxContainer) {
+      *error = "the archive would reach 2 GiB, more than the installer can read";
+      return false;
+    }
+    if (!FsSeek(spool_, spoolEnd_) || fwrite(entry.data.data(), 1, entry.data.size(), spool_) != entry.data.size()) {
+      *error = "the packed entries cannot be spooled: write error (disk full?)";
+      return false;
+    }
+    entry.spooled = true;
+    entry.spoolAt = spoolEnd_;
+    entry.spooledLength = (uint32_t)entry.data.size();
+    spoolEnd_ += entry.data.size();
+    std::vector<uint8_t>().swap(entry.data);
+  }
   entries_.insert(entries_.begin() + at, std::move(entry));
   return true;
 }
@@ -459,7 +554,7 @@ uint32_t ArchiveWriter::Flags() const {
 
 bool ArchiveWriter::Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const {
   out->clear();
-  return LayOut(StoredOf(entries_), Flags(), base, trailer ? TAIL_TRAILER : TAIL_NONE, out, error);
+  return LayOut(StoredOf(entries_), Flags(), base, trailer ? TAIL_TRAILER : TAIL_NONE, spool_, out, error);
 }
 
 bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
@@ -480,16 +575,12 @@ bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error) {
   return true;
 }
 
-// How many bytes of entries are let go between two trims of the heap.
-static const size_t kTrimEvery = 8u << 20;
-
-// The installer for stub and entries; copied as LayOut's.
-static bool WriteInstaller(const std::vector<uint8_t> &stub, const std::vector<ArchiveEntry> &entries, uint32_t flags,
-                           std::vector<uint8_t> *out, std::string *error,
-                           const std::function<void(size_t)> &copied = nullptr) {
+bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
+                           std::string *error) {
   if (!ArchiveCheckStub(stub, error)) return false;
   *out = stub;
-  if (!LayOut(StoredOf(entries), flags, (uint32_t)stub.size(), TAIL_SEALED, out, error, copied)) {
+  if (!LayOut(StoredOf(writer.Entries()), writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, writer.Spool(), out,
+              error)) {
     out->clear();
     return false;
   }
@@ -497,27 +588,23 @@ static bool WriteInstaller(const std::vector<uint8_t> &stub, const std::vector<A
   return true;
 }
 
-bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, std::vector<uint8_t> *out,
-                           std::string *error) {
-  return WriteInstaller(stub, writer.Entries(), writer.Flags(), out, error);
-}
-
-bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, ArchiveWriter &&writer, std::vector<uint8_t> *out,
-                           std::string *error) {
-  uint32_t flags = writer.Flags();
-  std::vector<ArchiveEntry> entries = writer.TakeEntries();
-  size_t freed = 0;
-  return WriteInstaller(stub, entries, flags, out, error, [&](size_t i) {
-    freed += entries[i].data.size();
-    std::vector<uint8_t>().swap(entries[i].data);
-#ifdef __GLIBC__
-    // Small blocks go back to the heap, not to the system, until trimmed.
-    if (freed >= kTrimEvery) {
-      malloc_trim(0);
-      freed = 0;
-    }
-#endif
-  });
+bool ArchiveWriteInstallerFile(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, const std::string &path,
+                               bool checksum, uint64_t *size, std::string *error) {
+  if (!ArchiveCheckStub(stub, error)) return false;
+  std::vector<Stored> records = StoredOf(writer.Entries());
+  Layout layout;
+  if (!Plan(records, writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, &layout, error)) return false;
+  FsPartFile part;
+  if (!part.Open(path, error)) return false;
+  FILE *f = part.file;
+  bool ok = fwrite(stub.data(), 1, stub.size(), f) == stub.size() &&
+            Emit(records, layout, (uint32_t)stub.size(), TAIL_SEALED, writer.Spool(),
+                 [&](const uint8_t *p, size_t n) { return fwrite(p, 1, n, f) == n; }, error);
+  if (!ok) return part.Finish(false, error);
+  *size = layout.end;
+  ok = fflush(f) == 0 && SealFile(f, (uint32_t)layout.end) && fflush(f) == 0 &&
+       (!checksum || PeUpdateChecksumFile(f, (uint32_t)layout.end));
+  return part.Finish(ok, error);
 }
 
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,
@@ -541,10 +628,10 @@ bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uin
       *error = std::string("entry ") + hash + ": " + r.problem;
       return false;
     }
-    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length});
+    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length, 0});
   }
   *out = stub;
-  if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, out, error)) {
+  if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, NULL, out, error)) {
     out->clear();
     return false;
   }

@@ -18,6 +18,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -65,6 +66,11 @@ struct ArchiveEntry {
   ArchiveMethod method;       // ARCHIVE_RAW, ARCHIVE_METHOD1..3 or ARCHIVE_MEMBER
   uint32_t contentSize;       // bytes after unpacking
   std::vector<uint8_t> data;  // bytes as stored; L = data.size()
+  // With a spool (ArchiveWriter::SetSpool) data is empty once the entry is
+  // added, and its L = spooledLength bytes lie in the spool from spoolAt.
+  bool spooled = false;
+  uint32_t spooledLength = 0;
+  uint64_t spoolAt = 0;
 };
 
 // One entry for ArchiveWriter::AddAll: its name, where its content comes
@@ -115,8 +121,13 @@ class ArchiveWriter {
   // Entries in directory order (ascending hash).
   const std::vector<ArchiveEntry> &Entries() const { return entries_; }
   size_t Count() const { return entries_.size(); }
-  // Hands the entries over, leaving the writer empty.
-  std::vector<ArchiveEntry> TakeEntries() { return std::move(entries_); }
+
+  // From now on, each entry's stored bytes go to spool (a file open for
+  // reading and writing, used by this writer alone) as it is added, instead
+  // of staying in memory; Write and the installer writers read them back.
+  // Adding then also fails once the entries pass what an archive can hold.
+  void SetSpool(FILE *spool) { spool_ = spool; }
+  FILE *Spool() const { return spool_; }
 
   // Header flags: FFS_TURBO (records in directory order, set by default)
   // plus FFS_FLAG_METHOD1 / 2 / 3 and FFS_FLAG_SOLID when such entries exist.
@@ -145,6 +156,8 @@ class ArchiveWriter {
   bool turbo_ = true;
   bool solid_ = false;
   int level_ = PACK3_DEFAULT_LEVEL;
+  FILE *spool_ = NULL;
+  uint64_t spoolEnd_ = 0;
 };
 
 // Whether stub can carry an archive: false (and *error) when it already
@@ -157,11 +170,12 @@ bool ArchiveCheckStub(const std::vector<uint8_t> &stub, std::string *error);
 // ArchiveCheckStub or Write does.
 bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter &writer,
                            std::vector<uint8_t> *out, std::string *error);
-// The same, taking the writer's entries and letting go of each one's bytes
-// once they are copied, so that the entries and the installer are not held
-// in full at the same time. The writer is left empty.
-bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, ArchiveWriter &&writer, std::vector<uint8_t> *out,
-                           std::string *error);
+
+// The same, written to path piece by piece (through path + ".part", renamed
+// at the end, so a failure leaves no partial file), with the PE checksum
+// brought up to date when checksum is true; *size is the file's size.
+bool ArchiveWriteInstallerFile(const std::vector<uint8_t> &stub, const ArchiveWriter &writer,
+                               const std::string &path, bool checksum, uint64_t *size, std::string *error);
 
 // Moves an archive that begins at offset 0 of archive (a standalone archive
 // as `ffsbuild pack` writes it; any trailer is dropped) behind stub: every

@@ -511,14 +511,19 @@ int CliBuild(int argc, char **argv) {
                             " treated as errors (--werror)");
 
   std::string error;
-  std::vector<uint8_t> stub, installer;
+  std::vector<uint8_t> stub;
   if (!FsReadFile(stubPath, &stub, &error)) return Fail(stubPath, error);
   std::string bad;
   if (StubResourcesWanted(resources) && !StubApplyResources(resources, compiled.data, &stub, &bad, &error))
     return Fail(bad.empty() ? stubPath : bad, error);
+  // The packed entries wait in a scratch file beside the output, not in
+  // memory, until the installer is written.
+  FsPartFile spool;
+  if (!spool.Open(output + ".spool", &error)) return Fail(output + ".spool.part", error);
   ArchiveWriter writer;
   writer.SetLevel(level);
   writer.SetSolid(solid);
+  writer.SetSpool(spool.file);
   if (!writer.Add(SCRIPT_ENTRY_NAME, compiled.data, method, &error)) return Fail(script, error);
   // The files are packed side by side (one thread per processor); the
   // installer is the same byte for byte as one packed after the other.
@@ -550,19 +555,18 @@ int CliBuild(int argc, char **argv) {
     return Fail(path, error);
   }
   progress.Stage("writing " + output);
-  size_t entries = writer.Count();
-  if (!ArchiveWriteInstaller(stub, std::move(writer), &installer, &error)) return Fail(output, error);
-  if (StubResourcesWanted(resources)) PeUpdateChecksum(&installer);  // over the whole file
-  if (!FsWriteFile(output, installer, &error)) return Fail(output, error);
-  uint64_t written = installer.size();
-  std::vector<uint8_t>().swap(installer);
+  uint64_t written = 0;
+  // With resources of its own, the stub's PE checksum is brought up to date
+  // over the whole file.
+  if (!ArchiveWriteInstallerFile(stub, writer, output, StubResourcesWanted(resources), &written, &error))
+    return Fail(output, error);
   if (!sign.certificate.empty()) {
     progress.Stage("signing " + output);
     if (!SignInstaller(output, sign, &error)) return Fail(output, error);
     if (!FsFileSize(output, &written)) return Fail(output, "cannot be read after signing");
   }
   progress.Done();
-  printf("%s: %lu entries, %lu bytes%s\n", output.c_str(), (unsigned long)entries, (unsigned long)written,
+  printf("%s: %lu entries, %lu bytes%s\n", output.c_str(), (unsigned long)writer.Count(), (unsigned long)written,
          sign.certificate.empty() ? "" : ", signed");
   if (progress.shown)
     fprintf(stderr, "%lu files, %llu bytes of payload packed into %lu bytes in %.1f s\n",

@@ -31,6 +31,10 @@ bool FsReadFile(const std::string &path, std::vector<uint8_t> *data, std::string
     *error = strerror(errno);
     return false;
   }
+  // Room for the whole file at once: growing by doubling would hold up to
+  // three times a large file for a moment.
+  uint64_t expected = 0;
+  if (FsFileSize(path, &expected) && expected < SIZE_MAX / 2) data->reserve((size_t)expected);
   uint8_t buffer[65536];
   size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
@@ -56,14 +60,23 @@ bool FsMakeParents(const std::string &path, std::string *error) {
 }
 
 bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std::string *error) {
+  FsPartFile part;
+  if (!part.Open(path, error)) return false;
+  bool ok = data.empty() || fwrite(data.data(), 1, data.size(), part.file) == data.size();
+  return part.Finish(ok, error);
+}
+
+bool FsPartFile::Open(const std::string &target, std::string *error) {
+  path = target;
+  file = fopen((path + ".part").c_str(), "w+b");
+  if (file == NULL) *error = strerror(errno);
+  return file != NULL;
+}
+
+bool FsPartFile::Finish(bool ok, std::string *error) {
   std::string temporary = path + ".part";
-  FILE *f = fopen(temporary.c_str(), "wb");
-  if (f == NULL) {
-    *error = strerror(errno);
-    return false;
-  }
-  bool ok = data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size();
-  if (fclose(f) != 0) ok = false;
+  if (fclose(file) != 0) ok = false;
+  file = NULL;
   if (!ok) {
     remove(temporary.c_str());
     *error = "write error (disk full?)";
@@ -79,6 +92,24 @@ bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std:
     }
   }
   return true;
+}
+
+FsPartFile::~FsPartFile() {
+  if (file == NULL) return;
+  fclose(file);
+  remove((path + ".part").c_str());
+}
+
+bool FsSeek(FILE *file, uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, (__int64)offset, SEEK_SET) == 0;
+#else
+  return fseeko(file, (off_t)offset, SEEK_SET) == 0;
+#endif
+}
+
+int FsReadAt(void *file, uint32_t offset, void *buffer, uint32_t n) {
+  return FsSeek((FILE *)file, offset) && fread(buffer, 1, n, (FILE *)file) == n;
 }
 
 bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error) {

@@ -19,6 +19,23 @@ bool FsReadFile(const std::string &path, std::vector<uint8_t> *data, std::string
 // over path at the end, so a failed write never leaves a partial file.
 bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std::string *error);
 
+// A file written in pieces the same way: Open makes path + ".part" (read
+// and write), Finish(ok) closes it and renames it over path when ok and
+// nothing failed, else removes it (*error). One never finished is removed.
+struct FsPartFile {
+  FILE *file = NULL;
+  std::string path;
+  bool Open(const std::string &target, std::string *error);
+  bool Finish(bool ok, std::string *error);
+  ~FsPartFile();
+};
+
+// Moves file to offset (any size); false when it cannot.
+bool FsSeek(FILE *file, uint64_t offset);
+// n bytes at offset of the FILE * file into buffer: 1, or 0 when they are
+// not all there (the reader callback of the container code).
+int FsReadAt(void *file, uint32_t offset, void *buffer, uint32_t n);
+
 // Creates the directories leading to path (not path itself).
 bool FsMakeParents(const std::string &path, std::string *error);
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "ffs-container.h"
+#include "fsutil.h"
 
 namespace {
 
@@ -504,6 +505,20 @@ bool PeImage::Save(std::vector<uint8_t> *out, std::string *error) const {
   return true;
 }
 
+// Adds n bytes (n even, or the last piece) to the PE checksum's running sum.
+static uint64_t ChecksumAdd(uint64_t sum, const uint8_t *p, size_t n) {
+  for (size_t i = 0; i < n; i += 2) {
+    sum += i + 1 < n ? (uint32_t)p[i] | (uint32_t)p[i + 1] << 8 : p[i];
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  return sum;
+}
+
+static uint32_t ChecksumEnd(uint64_t sum, uint64_t size) {
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return (uint32_t)(sum + size);
+}
+
 bool PeUpdateChecksum(std::vector<uint8_t> *file) {
   // The field as the installer's reader finds it (the integrity record
   // leaves the same field out).
@@ -511,15 +526,27 @@ bool PeUpdateChecksum(std::vector<uint8_t> *file) {
   FfsContainerRead(ReadAt, file, (uint32_t)file->size(), &container);
   if (container.checksumAt == 0) return false;
   Put32(file, container.checksumAt, 0);
-  uint64_t sum = 0;
-  const std::vector<uint8_t> &f = *file;
-  for (size_t i = 0; i < f.size(); i += 2) {
-    sum += i + 1 < f.size() ? Get16(f, i) : f[i];
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  Put32(file, container.checksumAt, (uint32_t)(sum + f.size()));
+  Put32(file, container.checksumAt, ChecksumEnd(ChecksumAdd(0, file->data(), file->size()), file->size()));
   return true;
+}
+
+bool PeUpdateChecksumFile(FILE *file, uint32_t size) {
+  FfsContainer container;
+  FfsContainerRead(FsReadAt, file, size, &container);
+  if (container.checksumAt == 0) return false;
+  static const uint8_t zero[4] = {0, 0, 0, 0};
+  if (!FsSeek(file, container.checksumAt) || fwrite(zero, 1, 4, file) != 4 || fflush(file) != 0) return false;
+  std::vector<uint8_t> piece(1 << 20);
+  uint64_t sum = 0;
+  for (uint32_t done = 0; done < size;) {
+    uint32_t n = std::min<uint32_t>((uint32_t)piece.size(), size - done);
+    if (!FsReadAt(file, done, piece.data(), n)) return false;
+    sum = ChecksumAdd(sum, piece.data(), n);
+    done += n;
+  }
+  uint32_t value = ChecksumEnd(sum, size);
+  uint8_t field[4] = {(uint8_t)value, (uint8_t)(value >> 8), (uint8_t)(value >> 16), (uint8_t)(value >> 24)};
+  return FsSeek(file, container.checksumAt) && fwrite(field, 1, 4, file) == 4 && fflush(file) == 0;
 }
 
 bool PeParseIcon(const std::vector<uint8_t> &ico, std::vector<PeIconImage> *images, std::string *error) {

@@ -10,6 +10,7 @@
 #define BUILDER_PE_RESOURCES_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -80,6 +81,9 @@ class PeImage {
 // Recomputes the PE CheckSum field of the image in file (over all its
 // bytes); false when file is not a PE image.
 bool PeUpdateChecksum(std::vector<uint8_t> *file);
+// The same for the image in file, size bytes long, read in pieces; false
+// also when the file cannot be read or written.
+bool PeUpdateChecksumFile(FILE *file, uint32_t size);
 
 // An icon file (.ico) taken apart: its images as they are stored.
 struct PeIconImage {

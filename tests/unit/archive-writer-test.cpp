@@ -1,5 +1,6 @@
 // The archive writer: exact layout, name rules, method choice, installers,
 // reproducible output, and round trips through the installer's reader.
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "archive-writer.h"
 #include "ffs-test-support.h"
 #include "ffs.h"
+#include "test-support.h"
 
 namespace {
 
@@ -142,6 +144,39 @@ TEST(ArchiveWriter, InstallerAndMovedArchiveAreIdentical) {
   EXPECT_FALSE(ArchiveWriteInstaller(Vector48(), writer, &moved, &error));
   // An installer is not a standalone archive to move.
   EXPECT_FALSE(ArchiveAppendToStub(stub, direct, &moved, &error));
+}
+
+// Entries spooled to a file, and an installer written to its file piece by
+// piece, give the bytes the in-memory writers give; a file that cannot be
+// written leaves nothing behind.
+TEST(ArchiveWriter, SpooledEntriesAndTheFileWriterGiveTheSameBytes) {
+  ArchiveWriter plain, spooled;
+  FILE *spool = fopen("spool-test.spool", "w+b");
+  ASSERT_NE(nullptr, spool);
+  spooled.SetSpool(spool);
+  std::string error;
+  for (int i = 0; i < 12; i++) {
+    Bytes content = Content(i % 4, i == 5 ? (3u << 20) + 7 : 200 + i);  // one spans several copy pieces
+    ArchiveMethod method = i % 3 == 0 ? ARCHIVE_RAW : ARCHIVE_METHOD1;
+    ASSERT_TRUE(plain.Add("f" + std::to_string(i), content, method, &error)) << error;
+    ASSERT_TRUE(spooled.Add("f" + std::to_string(i), content, method, &error)) << error;
+  }
+  for (const ArchiveEntry &e : spooled.Entries()) EXPECT_TRUE(e.spooled && e.data.empty() && e.spooledLength > 0);
+  EXPECT_EQ(Written(plain, 0, true), Written(spooled, 0, true));
+  Bytes stub = Text("MZ a stub"), direct, viaSpool;
+  ASSERT_TRUE(ArchiveWriteInstaller(stub, plain, &direct, &error)) << error;
+  ASSERT_TRUE(ArchiveWriteInstaller(stub, spooled, &viaSpool, &error)) << error;
+  EXPECT_TRUE(direct == viaSpool);
+  uint64_t size = 0;
+  ASSERT_TRUE(ArchiveWriteInstallerFile(stub, spooled, "spool-test.exe", false, &size, &error)) << error;
+  EXPECT_EQ(direct.size(), size);
+  EXPECT_TRUE(TestReadFile("spool-test.exe") == std::string(direct.begin(), direct.end()));
+  EXPECT_FALSE(TestFileExists("spool-test.exe.part"));
+  EXPECT_FALSE(ArchiveWriteInstallerFile(stub, spooled, "no-such-dir/x.exe", false, &size, &error));
+  EXPECT_FALSE(TestFileExists("no-such-dir/x.exe.part"));
+  remove("spool-test.exe");
+  fclose(spool);
+  remove("spool-test.spool");
 }
 
 TEST(ArchiveWriter, OutputDependsOnlyOnTheEntries) {
