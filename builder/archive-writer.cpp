@@ -588,23 +588,36 @@ bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter
   return true;
 }
 
-bool ArchiveWriteInstallerFile(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, const std::string &path,
-                               bool checksum, uint64_t *size, std::string *error) {
-  if (!ArchiveCheckStub(stub, error)) return false;
+// The container of head (a stub, or nothing) and the entries of writer laid
+// out behind it with tailKind, written to path piece by piece; sealed, and
+// with the PE checksum brought up to date when checksum is true.
+static bool WriteContainerFile(const std::vector<uint8_t> &head, const ArchiveWriter &writer, Tail tailKind,
+                               const std::string &path, bool checksum, uint64_t *size, std::string *error) {
   std::vector<Stored> records = StoredOf(writer.Entries());
   Layout layout;
-  if (!Plan(records, writer.Flags(), (uint32_t)stub.size(), TAIL_SEALED, &layout, error)) return false;
+  if (!Plan(records, writer.Flags(), (uint32_t)head.size(), tailKind, &layout, error)) return false;
   FsPartFile part;
   if (!part.Open(path, error)) return false;
   FILE *f = part.file;
-  bool ok = fwrite(stub.data(), 1, stub.size(), f) == stub.size() &&
-            Emit(records, layout, (uint32_t)stub.size(), TAIL_SEALED, writer.Spool(),
+  bool ok = fwrite(head.data(), 1, head.size(), f) == head.size() &&
+            Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(),
                  [&](const uint8_t *p, size_t n) { return fwrite(p, 1, n, f) == n; }, error);
   if (!ok) return part.Finish(false, error);
   *size = layout.end;
-  ok = fflush(f) == 0 && SealFile(f, (uint32_t)layout.end) && fflush(f) == 0 &&
-       (!checksum || PeUpdateChecksumFile(f, (uint32_t)layout.end));
+  ok = fflush(f) == 0;
+  if (tailKind == TAIL_SEALED) ok = ok && SealFile(f, (uint32_t)layout.end) && fflush(f) == 0;
+  if (checksum) ok = ok && PeUpdateChecksumFile(f, (uint32_t)layout.end);
   return part.Finish(ok, error);
+}
+
+bool ArchiveWriter::WriteFile(const std::string &path, std::string *error) const {
+  uint64_t size;
+  return WriteContainerFile(std::vector<uint8_t>(), *this, TAIL_NONE, path, false, &size, error);
+}
+
+bool ArchiveWriteInstallerFile(const std::vector<uint8_t> &stub, const ArchiveWriter &writer, const std::string &path,
+                               bool checksum, uint64_t *size, std::string *error) {
+  return ArchiveCheckStub(stub, error) && WriteContainerFile(stub, writer, TAIL_SEALED, path, checksum, size, error);
 }
 
 bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uint8_t> &archive,

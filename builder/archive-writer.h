@@ -145,6 +145,9 @@ class ArchiveWriter {
   // with *error, when there are no entries or the container would reach
   // 2 GiB (the installer measures its file with signed 32-bit offsets).
   bool Write(uint32_t base, bool trailer, std::vector<uint8_t> *out, std::string *error) const;
+  // The standalone archive (base 0, no trailer) written to path piece by
+  // piece, through path + ".part" renamed at the end.
+  bool WriteFile(const std::string &path, std::string *error) const;
 
  private:
   // Where an entry of that hash goes in entries_ (*at); false, with *error,

@@ -286,9 +286,14 @@ int CliPack(int argc, char **argv) {
   if (output.empty()) return UsageError("pack", "no output archive given (-o)");
   if (inputs.empty()) return UsageError("pack", "nothing to pack");
 
+  // The packed entries wait in a scratch file beside the output.
+  std::string error;
+  FsPartFile spool;
+  if (!spool.Open(output + ".spool", &error)) return Fail(output + ".spool.part", error);
   ArchiveWriter writer;
   writer.SetTurbo(turbo);
   writer.SetSolid(solid);
+  writer.SetSpool(spool.file);
   bool progress = !quiet && Interactive();
   std::vector<ArchiveInput> files;
   for (const PackInput &in : inputs) {
@@ -298,7 +303,6 @@ int CliPack(int argc, char **argv) {
     files.back().method = in.method;
     files.back().level = in.level;
   }
-  std::string error;
   size_t failed = 0;
   if (progress) Progress(0, inputs.size(), inputs[0].name);
   if (!writer.AddAll(files, 0, &error, &failed, [&](size_t done) {
@@ -307,8 +311,7 @@ int CliPack(int argc, char **argv) {
     if (progress) fputc('\n', stderr);
     return Fail(inputs[failed].path, error);
   }
-  std::vector<uint8_t> archive;
-  if (!writer.Write(0, false, &archive, &error) || !FsWriteFile(output, archive, &error)) return Fail(output, error);
+  if (!writer.WriteFile(output, &error)) return Fail(output, error);
   if (!namesOut.empty()) {
     std::string text;
     for (const ArchiveEntry &e : writer.Entries()) text += e.name + "\n";

@@ -172,6 +172,9 @@ TEST(ArchiveWriter, SpooledEntriesAndTheFileWriterGiveTheSameBytes) {
   EXPECT_EQ(direct.size(), size);
   EXPECT_TRUE(TestReadFile("spool-test.exe") == std::string(direct.begin(), direct.end()));
   EXPECT_FALSE(TestFileExists("spool-test.exe.part"));
+  ASSERT_TRUE(spooled.WriteFile("spool-test.exe", &error)) << error;
+  Bytes standalone = Written(plain);
+  EXPECT_TRUE(TestReadFile("spool-test.exe") == std::string(standalone.begin(), standalone.end()));
   EXPECT_FALSE(ArchiveWriteInstallerFile(stub, spooled, "no-such-dir/x.exe", false, &size, &error));
   EXPECT_FALSE(TestFileExists("no-such-dir/x.exe.part"));
   remove("spool-test.exe");
