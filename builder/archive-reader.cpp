@@ -3,12 +3,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
+#include "ffs-stream.h"
 #include "ffs.h"
 
 namespace {
@@ -79,6 +81,10 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
   if (data + FFS_PEEK_SIZE > size)
     r->problem = "fewer than 16 bytes follow the start of its data, so its size cannot be queried";
 }
+
+// The installer's decoders keep their state in static storage: one thread
+// decodes at a time (the builder packs side by side).
+std::mutex decoding;
 
 // Both starts do nothing when the decoders are already up; they are asked
 // every time because the installer's reader (in the tests, the same
@@ -217,9 +223,6 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     if (length) memcpy(content->data(), data, length);
     return true;
   }
-  // The installer's decoders keep their state in static storage: one
-  // thread decodes at a time (the builder packs side by side).
-  static std::mutex decoding;
   std::lock_guard<std::mutex> hold(decoding);
   StartDecoders();
   int ok = method == ARCHIVE_METHOD1   ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
@@ -231,6 +234,48 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     return false;
   }
   return true;
+}
+
+// What a streamed decoding is compared with, and how far it matches.
+struct Comparison {
+  const uint8_t *content;
+  size_t size, at;
+};
+
+static int CompareSink(void *context, const void *data, uint32_t n) {
+  Comparison *c = (Comparison *)context;
+  if (n > c->size - c->at || memcmp(c->content + c->at, data, n) != 0) return 0;
+  c->at += n;
+  return 1;
+}
+
+bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
+                      uint32_t size) {
+  if (method != ARCHIVE_METHOD1 && method != ARCHIVE_METHOD2 && method != ARCHIVE_METHOD3) return false;
+  if (length > 0x7FFFFFFFu || size == 0) return false;
+  Cmp3Head head;
+  uint32_t keep = CMP1_REACH;
+  if (method == ARCHIVE_METHOD2) keep = CMP2_WINDOW;
+  if (method == ARCHIVE_METHOD3) keep = Cmp3ReadHead(data, (int)length, &head) ? head.dictionary : 0;
+  // The installer's window: the reach back and a piece more, or the whole
+  // content when that is smaller.
+  uint32_t piece = std::max<uint32_t>(keep / 4, 1u << 20);
+  uint32_t capacity = size > keep && size - keep > piece ? keep + piece : size;
+  std::vector<uint8_t> buffer(capacity);
+  Comparison comparison = {content, size, 0};
+  FfsInput in;
+  FfsInputMemory(&in, data, (uint32_t)length);
+  FfsWindow window;
+  FfsWindowMemory(&window, buffer.data(), capacity);
+  window.keep = keep;
+  window.sink = CompareSink;
+  window.context = &comparison;
+  std::lock_guard<std::mutex> hold(decoding);
+  StartDecoders();
+  int ok = method == ARCHIVE_METHOD1   ? Cmp1Decode(&in, &window, size)
+           : method == ARCHIVE_METHOD2 ? Cmp2Decode(&in, &window, size)
+                                       : Cmp3Decode(&in, &window, size);
+  return ok && FfsWindowFlush(&window) && comparison.at == size;
 }
 
 bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, const ArchiveRecord &record,

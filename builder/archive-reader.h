@@ -75,8 +75,15 @@ typedef std::map<uint32_t, std::vector<uint8_t>> ArchiveSolidCache;
 bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, const ArchiveRecord &record,
                    std::vector<uint8_t> *content, std::string *error, ArchiveSolidCache *cache = nullptr);
 
+// Whether packed entry data of method unpacks to exactly the size bytes of
+// content, decoded as the installer streams it (through a window of the
+// method's reach and a piece more), so no second copy of the content is
+// made. Used by the writer to prove each packed entry.
+bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
+                      uint32_t size);
+
 // Unpacks stored entry data (as ArchiveEntry::data holds it) and checks it
-// against contentSize. Used by the writer to prove each packed entry.
+// against contentSize.
 bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method, uint32_t contentSize,
                        std::vector<uint8_t> *content, std::string *error);
 

@@ -52,10 +52,7 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
                 : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
                                             : Pack3(content, size, out, level);
   if (!packed || out->size() < 8) return false;  // kPackedMin
-  std::vector<uint8_t> back;
-  std::string ignored;
-  return ArchiveDecodeData(out->data(), out->size(), method, (uint32_t)size, &back, &ignored) &&
-         memcmp(back.data(), content, size) == 0;
+  return ArchiveDecodesTo(out->data(), out->size(), method, content, (uint32_t)size);
 }
 
 // One record to lay out: hash and stored bytes (data, or when data is NULL

@@ -182,6 +182,27 @@ TEST(ArchiveWriter, SpooledEntriesAndTheFileWriterGiveTheSameBytes) {
   remove("spool-test.spool");
 }
 
+// The proof of a packed entry decodes it through the installer's bounded
+// window: a content larger than the window passes only when every byte
+// matches.
+TEST(ArchiveWriter, PackedDataIsProvedAgainstTheWholeContent) {
+  Bytes content = Content(0, (3u << 20) + 11);
+  for (size_t i = 0; i < content.size(); i += 4099) content[i] = (uint8_t)(i >> 12);
+  for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
+    if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
+    ArchiveWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Add("x", content, m, &error)) << error;
+    const Bytes &packed = writer.Entries()[0].data;
+    EXPECT_TRUE(ArchiveDecodesTo(packed.data(), packed.size(), m, content.data(), (uint32_t)content.size()));
+    Bytes changed = content;
+    changed[changed.size() - 2] ^= 1;  // after the window has slid
+    EXPECT_FALSE(ArchiveDecodesTo(packed.data(), packed.size(), m, changed.data(), (uint32_t)changed.size()));
+    EXPECT_FALSE(ArchiveDecodesTo(packed.data(), packed.size(), m, content.data(), (uint32_t)content.size() - 1));
+    EXPECT_FALSE(ArchiveDecodesTo(packed.data(), packed.size() / 2, m, content.data(), (uint32_t)content.size()));
+  }
+}
+
 TEST(ArchiveWriter, OutputDependsOnlyOnTheEntries) {
   std::vector<std::string> names;
   for (int i = 0; i < 50; i++) names.push_back("dir\\file" + std::to_string(i) + ".txt");
