@@ -61,9 +61,11 @@ class Packer {
       : data_(data), size_(size), out_(out), head_(1u << kHashBits, 0), prev_(kWindow, 0) {}
 
   bool Run() {
-    std::vector<uint32_t> costOp(kChunk + 1), costLit(kChunk + 1);
-    std::vector<Step> viaOp(kChunk + 1);
-    std::vector<uint8_t> litFrom(kChunk + 1);
+    // A chunk's parse, sized for the content when that is smaller.
+    size_t most = std::min<size_t>(kChunk, size_);
+    std::vector<uint32_t> costOp(most + 1), costLit(most + 1);
+    std::vector<Step> viaOp(most + 1);
+    std::vector<uint8_t> litFrom(most + 1);
     for (size_t start = 0; start < size_; start += kChunk) {
       size_t span = std::min<size_t>(kChunk, size_ - start);
       std::fill(costOp.begin(), costOp.begin() + span + 1, kInfinite);
