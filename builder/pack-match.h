@@ -26,6 +26,11 @@ inline int PackMatchLength(const uint8_t *a, const uint8_t *b, int limit) {
   return n;
 }
 
+// Room reserved for a packer's output of size bytes: the content's size and
+// a little, so the output never has to move to a larger block (which holds
+// both for a moment). Pages reserved and not written cost no memory.
+#define PACK_OUTPUT_ROOM(size) ((size_t)(size) + (size_t)(size) / 32 + 4096)
+
 // Multiplicative hash of the 4 bytes at p, to bits bits.
 inline uint32_t PackHash4(const uint8_t *p, int bits) { return (PackLoad32(p) * 2654435761u) >> (32 - bits); }
 

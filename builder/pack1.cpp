@@ -291,7 +291,7 @@ bool EncodeOpcode(int opcode, int n, std::vector<uint8_t> *out) {
 bool Pack1(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
   if (data == NULL || out == NULL || size == 0 || size >= 0x80000000u) return false;
   out->clear();
-  out->reserve(size / 2 + 64);
+  out->reserve(PACK_OUTPUT_ROOM(size));
   out->insert(out->end(), CMP1_SIGNATURE, CMP1_SIGNATURE + 4);
   for (int i = 0; i < 4; i++) out->push_back((uint8_t)(size >> (8 * i)));
   Packer packer(data, size, out);

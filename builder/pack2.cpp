@@ -270,7 +270,7 @@ void PackBest(const uint8_t *data, size_t size, SymbolCoder *coder) {
 bool Pack2(const uint8_t *data, size_t size, std::vector<uint8_t> *out, Pack2Parse parse) {
   if (data == NULL || out == NULL || size == 0 || size >= 0x80000000u) return false;
   out->clear();
-  out->reserve(size / 2 + 64);
+  out->reserve(PACK_OUTPUT_ROOM(size));
   for (int i = 0; i < 4; i++) out->push_back((uint8_t)CMP2_SIGNATURE[i]);
   uint32_t stored = ~(uint32_t)size;
   for (int i = 0; i < 4; i++) out->push_back((uint8_t)(stored >> (8 * i)));

@@ -1,6 +1,9 @@
 #include "pack3.h"
 
+#include <algorithm>
+
 #include "ffs-cmp3.h"
+#include "pack-match.h"
 
 bool Pack3ParseLevel(const std::string &text, int *level) {
   if (text.size() != 1 || text[0] < '0' + PACK3_MIN_LEVEL || text[0] > '0' + PACK3_MAX_LEVEL) return false;
@@ -43,14 +46,15 @@ bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int leve
   strm.next_in = data;
   strm.avail_in = size;
   lzma_ret ret = LZMA_OK;
-  size_t chunk = size / 2 + 4096;
+  // The encoder writes pieces that are appended to room reserved at once,
+  // so only the bytes produced are ever touched.
+  out->reserve(CMP3_HEAD_SIZE + PACK_OUTPUT_ROOM(size));
+  std::vector<uint8_t> piece(std::min<size_t>(size + 4096, 1u << 20));
   while (ret == LZMA_OK) {
-    size_t at = out->size();
-    out->resize(at + chunk);
-    strm.next_out = out->data() + at;
-    strm.avail_out = chunk;
+    strm.next_out = piece.data();
+    strm.avail_out = piece.size();
     ret = lzma_code(&strm, LZMA_FINISH);
-    out->resize(out->size() - strm.avail_out);
+    out->insert(out->end(), piece.data(), piece.data() + (piece.size() - strm.avail_out));
   }
   lzma_end(&strm);
   if (ret != LZMA_STREAM_END) {
