@@ -17,14 +17,68 @@
 #include "vantor-core.h"
 #include "vantor-str.h"
 
+// The lines of a text, found by a hash of their bytes so that telling
+// whether a line is there reads a few lines, not all: open addressing over
+// a power-of-two table whose slots hold a line's offset + 1 (0: free).
+struct LineSet {
+  int32_t *slots;
+  int32_t size, count;
+};
+
+// Length of the line at offset at of text (length bytes), with its '\n'.
+static int32_t LineLength(const char *text, int32_t length, int32_t at) {
+  const char *end = (const char *)memchr(text + at, '\n', (size_t)(length - at));
+  return end != NULL ? (int32_t)(end - (text + at)) + 1 : length - at;
+}
+
+// The slot holding line (n bytes) of text, or the free slot it would take.
+static int32_t LineSlot(const LineSet *set, const char *text, int32_t length, const char *line, int32_t n) {
+  uint32_t mask = (uint32_t)set->size - 1;
+  for (uint32_t i = Crc32Update(0, line, (uint32_t)n) & mask;; i = (i + 1) & mask) {
+    int32_t at = set->slots[i] - 1;
+    if (at < 0 || (LineLength(text, length, at) == n && memcmp(text + at, line, (size_t)n) == 0)) return (int32_t)i;
+  }
+}
+
+static int LineSetHas(const LineSet *set, const char *text, int32_t length, const char *line, int32_t n) {
+  return set->size > 0 && set->slots[LineSlot(set, text, length, line, n)] != 0;
+}
+
+// Adds the line at offset at of text (length bytes), unless it is there.
+static void LineSetAdd(LineSet *set, const char *text, int32_t length, int32_t at) {
+  if (2 * (set->count + 1) > set->size) {
+    LineSet grown = {NULL, set->size > 0 ? 2 * set->size : 1024, 0};
+    grown.slots = (int32_t *)MEM_ALLOC(grown.size * (int)sizeof(int32_t));
+    for (int32_t i = 0; i < set->size; i++) {
+      int32_t old = set->slots[i] - 1;
+      if (old >= 0) grown.slots[LineSlot(&grown, text, length, text + old, LineLength(text, length, old))] = old + 1;
+    }
+    grown.count = set->count;
+    if (set->slots != NULL) MEM_FREE(set->slots, set->size * (int)sizeof(int32_t));
+    *set = grown;
+  }
+  int32_t slot = LineSlot(set, text, length, text + at, LineLength(text, length, at));
+  if (set->slots[slot] != 0) return;
+  set->slots[slot] = at + 1;
+  set->count++;
+}
+
+static void LineSetFree(LineSet *set) {
+  if (set->slots != NULL) MEM_FREE(set->slots, set->size * (int)sizeof(int32_t));
+  set->slots = NULL;
+  set->size = set->count = 0;
+}
+
 static int recording;
 static char programName[SCRIPT_FIELD_SIZE];
 static char *lines;  // the lines noted in this run, MEM_ALLOC'd
 static int32_t linesLength, linesSize;
+static LineSet noted;  // the lines of lines
 
 void UninstallReset(void) {
   if (lines != NULL) MEM_FREE(lines, linesSize);
   lines = NULL;
+  LineSetFree(&noted);
   linesLength = linesSize = 0;
   recording = 0;
   programName[0] = 0;
@@ -46,17 +100,6 @@ int CmdUninstall(InstallScript *script, char *args, int32_t *consumed) {
   return 1;
 }
 
-// 1 when the length bytes of text hold line (lineLength bytes) as a whole line.
-static int HasLine(const char *text, int32_t length, const char *line, int32_t lineLength) {
-  for (int32_t at = 0; at + lineLength <= length;) {
-    if (memcmp(text + at, line, (size_t)lineLength) == 0) return 1;
-    const char *end = (const char *)memchr(text + at, '\n', (size_t)(length - at));
-    if (end == NULL) break;
-    at = (int32_t)(end - text) + 1;
-  }
-  return 0;
-}
-
 void UninstallNote(char tag, const char *first, const char *second) {
   if (!recording) return;
   char line[2 * VANTOR_PATH_SIZE + 8];
@@ -66,7 +109,7 @@ void UninstallNote(char tag, const char *first, const char *second) {
     DebugPrintf("Uninstall: line too long, not recorded '%s'\n", first);
     return;
   }
-  if (HasLine(lines, linesLength, line, length)) return;
+  if (LineSetHas(&noted, lines, linesLength, line, length)) return;
   if (linesLength + length > linesSize) {
     int32_t size = linesSize > 0 ? linesSize : 4096;
     while (linesLength + length > size) size *= 2;
@@ -77,6 +120,7 @@ void UninstallNote(char tag, const char *first, const char *second) {
     linesSize = size;
   }
   memcpy(lines + linesLength, line, (size_t)length);
+  LineSetAdd(&noted, lines, linesLength + length, linesLength);
   linesLength += length;
 }
 
@@ -203,15 +247,18 @@ static int WriteRecord(const char *path) {
   if (length > 0) memcpy(text + size, old + start, length);
   size += (int32_t)length;
   if (old != NULL) MEM_FREE(old, (int)oldSize + 1);
+  LineSet merged = {NULL, 0, 0};
+  for (int32_t at = head; at < size; at += LineLength(text, size, at)) LineSetAdd(&merged, text, size, at);
   for (int32_t at = 0; at < linesLength;) {
-    const char *end = (const char *)memchr(lines + at, '\n', (size_t)(linesLength - at));
-    int32_t lineLength = (int32_t)(end - (lines + at)) + 1;
-    if (!HasLine(text + head, size - head, lines + at, lineLength)) {
+    int32_t lineLength = LineLength(lines, linesLength, at);
+    if (!LineSetHas(&merged, text, size, lines + at, lineLength)) {
       memcpy(text + size, lines + at, (size_t)lineLength);
+      LineSetAdd(&merged, text, size + lineLength, size);
       size += lineLength;
     }
     at += lineLength;
   }
+  LineSetFree(&merged);
   UninstallRecordSeal(text, (uint32_t)size, text + size);
   size += UNINSTALL_CRC_LINE_SIZE;
   void *file;

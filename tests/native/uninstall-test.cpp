@@ -173,6 +173,31 @@ TEST_F(UninstallTest, ASecondRunAddsItsLinesAndOneUninstallRemovesBoth) {
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
 }
 
+// Many files: every line is kept once, in the order first noted, in one
+// run and across two.
+TEST_F(UninstallTest, ManyLinesAreEachKeptOnceInTheirOrder) {
+  auto noteRun = [&](int from, int to) {
+    Mount({{"A.EXE", "a"}});
+    ASSERT_EQ(1, Run(CmdUninstall, ""));
+    for (int pass = 0; pass < 2; pass++)
+      for (int i = from; i < to; i++)
+        UninstallNote(UNINSTALL_TAG_FILE, ("C:\\Acme\\Widget\\F" + std::to_string(i) + ".TXT").c_str(), NULL);
+    ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+    FfsRemove();
+    UninstallReset();
+  };
+  std::filesystem::create_directories(OnDrive("Acme/Widget"));
+  noteRun(0, 20000);
+  noteRun(19990, 20010);
+  std::string record = Record();
+  ASSERT_TRUE(Sound(record));
+  std::vector<std::string> files;
+  for (size_t at = 0, end; (end = record.find("\r\n", at)) != std::string::npos; at = end + 2)
+    if (record.compare(at, 2, "F\t") == 0) files.push_back(record.substr(at + 2, end - at - 2));
+  ASSERT_EQ(20010u, files.size());
+  for (int i = 0; i < 20010; i++) ASSERT_EQ("C:\\Acme\\Widget\\F" + std::to_string(i) + ".TXT", files[i]);
+}
+
 TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePersonAdded) {
   Install("a.exe,sub\\b.txt");
   RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Other", "kept", "yes");
