@@ -482,9 +482,24 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
   std::vector<char> state(units, 0);  // 0 packing, 1 packed, 2 failed
   std::atomic<size_t> next(0);
   std::mutex lock;
-  std::condition_variable ready;
+  std::condition_variable ready, room;
+  // A unit is started only when fewer than `ahead` units before it wait to
+  // be taken, so that a slow one does not let packed entries pile up.
+  size_t taken = 0, ahead = 2 * (size_t)threads;
+  bool stopped = false;
+  auto stop = [&]() {
+    next = order.size();  // nothing more is started
+    std::lock_guard<std::mutex> hold(lock);
+    stopped = true;
+    room.notify_all();
+  };
   auto work = [&]() {
     for (size_t k; (k = next++) < order.size();) {
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        room.wait(hold, [&] { return k < taken + ahead || stopped; });
+        if (stopped) break;
+      }
       size_t u = order[k];
       const ArchiveInput &in = u < count ? inputs[u] : plan.blocks[u - count];
       std::vector<uint8_t> read;
@@ -511,8 +526,12 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
       std::unique_lock<std::mutex> hold(lock);
       ready.wait(hold, [&] { return state[u] != 0; });
     }
-    if (state[u] == 1 && Insert(std::move(packed[u]), &errors[u])) return true;
-    next = order.size();  // nothing more is started
+    if (state[u] == 1 && Insert(std::move(packed[u]), &errors[u])) {
+      std::lock_guard<std::mutex> hold(lock);
+      taken++;
+      room.notify_all();
+      return true;
+    }
     *error = errors[u];
     *failed = at;
     return false;
@@ -533,7 +552,7 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
     }
     if (ok && done) done(i + 1);
   }
-  if (!ok) next = order.size();
+  if (!ok) stop();
   for (std::thread &t : workers) t.join();
   return ok;
 }
@@ -596,7 +615,7 @@ static bool WriteContainerFile(const std::vector<uint8_t> &head, const ArchiveWr
   FsPartFile part;
   if (!part.Open(path, error)) return false;
   FILE *f = part.file;
-  bool ok = fwrite(head.data(), 1, head.size(), f) == head.size() &&
+  bool ok = (head.empty() || fwrite(head.data(), 1, head.size(), f) == head.size()) &&
             Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(),
                  [&](const uint8_t *p, size_t n) { return fwrite(p, 1, n, f) == n; }, error);
   if (!ok) return part.Finish(false, error);

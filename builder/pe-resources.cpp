@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "archive-reader.h"
 #include "ffs-container.h"
 #include "fsutil.h"
 
@@ -39,12 +40,6 @@ void Add16(std::vector<uint8_t> *b, uint32_t v) {
 void Add32(std::vector<uint8_t> *b, uint32_t v) {
   Add16(b, v & 0xFFFF);
   Add16(b, v >> 16);
-}
-int ReadAt(void *context, uint32_t offset, void *buffer, uint32_t n) {
-  const std::vector<uint8_t> *file = (const std::vector<uint8_t> *)context;
-  if ((uint64_t)offset + n > file->size()) return 0;
-  memcpy(buffer, file->data() + offset, n);
-  return 1;
 }
 void Pad(std::vector<uint8_t> *b, size_t to) {
   while (b->size() % to) b->push_back(0);
@@ -523,7 +518,7 @@ bool PeUpdateChecksum(std::vector<uint8_t> *file) {
   // The field as the installer's reader finds it (the integrity record
   // leaves the same field out).
   FfsContainer container;
-  FfsContainerRead(ReadAt, file, (uint32_t)file->size(), &container);
+  FfsContainerRead(ArchiveReadAt, file, (uint32_t)file->size(), &container);
   if (container.checksumAt == 0) return false;
   Put32(file, container.checksumAt, 0);
   Put32(file, container.checksumAt, ChecksumEnd(ChecksumAdd(0, file->data(), file->size()), file->size()));
