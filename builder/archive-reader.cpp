@@ -3,7 +3,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <algorithm>
 #include <mutex>
 #include <new>
 
@@ -257,10 +256,7 @@ bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, 
   uint32_t keep = CMP1_REACH;
   if (method == ARCHIVE_METHOD2) keep = CMP2_WINDOW;
   if (method == ARCHIVE_METHOD3) keep = Cmp3ReadHead(data, (int)length, &head) ? head.dictionary : 0;
-  // The installer's window: the reach back and a piece more, or the whole
-  // content when that is smaller.
-  uint32_t piece = std::max<uint32_t>(keep / 4, 1u << 20);
-  uint32_t capacity = size > keep && size - keep > piece ? keep + piece : size;
+  uint32_t capacity = FfsWindowCapacity(keep, size);  // the installer's window
   std::vector<uint8_t> buffer(capacity);
   Comparison comparison = {content, size, 0};
   FfsInput in;

@@ -27,6 +27,10 @@ namespace {
 // The installer measures its own file with 32-bit signed offsets on Win32,
 // so a container must stay below 2 GiB.
 const uint64_t kMaxContainer = 0x7FFFFFFFu;
+const char kTooLarge[] = "the archive would reach 2 GiB, more than the installer can read";
+
+// The fewest bytes a packed result has.
+const uint64_t kPackedMin = 8;
 
 void PutLe32(std::vector<uint8_t> *out, uint32_t v) {
   for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
@@ -51,7 +55,7 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
   bool packed = method == ARCHIVE_METHOD1   ? Pack1(content, size, out)
                 : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
                                             : Pack3(content, size, out, level);
-  if (!packed || out->size() < 8) return false;  // kPackedMin
+  if (!packed || out->size() < kPackedMin) return false;
   return ArchiveDecodesTo(out->data(), out->size(), method, content, (uint32_t)size);
 }
 
@@ -108,7 +112,7 @@ bool Plan(const std::vector<Stored> &records, uint32_t flags, uint32_t base, Tai
   layout->padding = padding;
   layout->end = offset + padding + tail;
   if (offset > kMaxContainer || layout->end > kMaxContainer) {
-    *error = "the archive would reach 2 GiB, more than the installer can read";
+    *error = kTooLarge;
     return false;
   }
   return true;
@@ -143,18 +147,15 @@ bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t bas
       ok = ok && put(r.data, r.length);
       continue;
     }
-    if (!ok || spool == NULL || !FsSeek(spool, r.spoolAt)) {
-      if (ok) *error = "the spooled entries cannot be read back";
-      return false;
-    }
-    for (uint32_t done = 0; ok && done < r.length;) {
+    bool read = ok && spool != NULL && FsSeek(spool, r.spoolAt);
+    for (uint32_t done = 0; read && ok && done < r.length; done += (uint32_t)piece.size()) {
       piece.resize(std::min<size_t>(kPiece, r.length - done));
-      if (fread(piece.data(), 1, piece.size(), spool) != piece.size()) {
-        *error = "the spooled entries cannot be read back";
-        return false;
-      }
-      ok = put(piece.data(), piece.size());
-      done += (uint32_t)piece.size();
+      read = fread(piece.data(), 1, piece.size(), spool) == piece.size();
+      ok = read && put(piece.data(), piece.size());
+    }
+    if (ok && !read) {
+      *error = "the spooled entries cannot be read back";
+      return false;
     }
   }
   uint64_t zeros = layout.padding + (tailKind == TAIL_SEALED ? FFS_INTEGRITY_SIZE : 0);  // Seal fills in the record
@@ -268,8 +269,6 @@ bool ArchiveWriter::Add(const std::string &name, const std::vector<uint8_t> &con
 static const uint64_t kShareUnit = 320;
 static const uint64_t kUnpackShare[3] = {5, 40, 64};
 static const uint64_t kNoShare[3] = {0, 0, 0};
-// The fewest bytes a packed result has (PackWith's limit).
-static const uint64_t kPackedMin = 8;
 
 // Packs content as an entry named name (everything Add does but the check
 // against the entries already added). Touches nothing shared, so that
@@ -353,7 +352,7 @@ bool ArchiveWriter::Insert(ArchiveEntry &&entry, std::string *error) {
   if (spool_ != NULL) {
     // The archive could never hold more; say so now rather than at the end.
     if (spoolEnd_ + entry.data.size() > kMaxContainer) {
-      *error = "the archive would reach 2 GiB, more than the installer can read";
+      *error = kTooLarge;
       return false;
     }
     if (!FsSeek(spool_, spoolEnd_) || fwrite(entry.data.data(), 1, entry.data.size(), spool_) != entry.data.size()) {

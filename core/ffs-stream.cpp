@@ -60,3 +60,8 @@ int FfsWindowFlush(FfsWindow *w) {
   w->flushed = w->pos;
   return 1;
 }
+
+uint32_t FfsWindowCapacity(uint32_t keep, uint32_t size) {
+  uint32_t piece = keep / 4 > FFS_STREAM_PIECE ? keep / 4 : FFS_STREAM_PIECE;
+  return size > keep && size - keep > piece ? keep + piece : size;
+}

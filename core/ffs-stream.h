@@ -43,6 +43,13 @@ void FfsInputMemory(FfsInput *in, const void *data, uint32_t length);
 // 0 when a read failed.
 int FfsInputFill(FfsInput *in, uint32_t want);
 
+// A streamed content leaves in pieces of at least this size.
+#define FFS_STREAM_PIECE 0x100000u
+// The window for streaming a content of size bytes whose method reaches keep
+// bytes back: the reach and one piece more (a quarter of the reach when that
+// is larger), or the whole content when that is smaller.
+uint32_t FfsWindowCapacity(uint32_t keep, uint32_t size);
+
 // Window that is the caller's buffer of size bytes, the whole content.
 void FfsWindowMemory(FfsWindow *w, void *buffer, uint32_t size);
 // Where a decoder must stop writing, for a content of size bytes: the

@@ -404,9 +404,6 @@ int FfsGetSize(char *name, uint32_t *size) {
 // Packed bytes are read in pieces of this size; it holds the longest step
 // of every method (CMP1_STEP_INPUT).
 #define FFS_INPUT_SIZE 0x20000u
-// A streamed content leaves in pieces of at least this size; the window
-// keeps the history its method reaches back to besides.
-#define FFS_STREAM_PIECE 0x100000u
 
 static int FfsReadInput(void *context, void *buffer, uint32_t n) {
   (void)context;
@@ -451,8 +448,7 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     Cmp3Head head;
     if (form == FFS_PACKED2) keep = CMP2_WINDOW;
     if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
-    uint32_t piece = keep / 4 > FFS_STREAM_PIECE ? keep / 4 : FFS_STREAM_PIECE;
-    uint32_t capacity = size > keep && size - keep > piece ? keep + piece : size;
+    uint32_t capacity = FfsWindowCapacity(keep, size);
     FfsWindowMemory(&window, MEM_ALLOC((int)capacity), capacity);
     window.keep = keep;
     window.sink = target->sink;
