@@ -4,9 +4,9 @@
 # -m auto, -m smallest, -m 3 and -m 3 --solid, each installed unattended
 # (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
 # Debian's makensis when it is there. Prints sizes, the median times and the
-# ratio to NSIS zlib. NSIS installers are 32-bit programs: on a machine that
-# cannot run those (scripts/wine-mode.sh), only ours are timed, with the
-# x86_64 build of install.exe.
+# ratio to NSIS zlib. On a machine that cannot run 32-bit programs
+# (scripts/wine-mode.sh), both sides are 64-bit: the x86_64 build of
+# install.exe against NSIS's amd64 installers (Target amd64-unicode).
 #   sh bench/install-bench.sh PAYLOAD_DIR [build]
 set -e
 cd "$(dirname "$0")/.."
@@ -26,7 +26,6 @@ median3() {
     rm -rf "$OUT"
     start=$(date +%s.%N)
     "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    wineserver -w
     awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
     got=$(find "$OUT" -type f -exec stat -c %s {} + 2>/dev/null | awk '{s += $1} END {print s + 0}')
     [ "$got" = "$total" ] || { echo "the installation wrote $got of $total bytes to $OUT" >&2; exit 1; }
@@ -38,15 +37,17 @@ row() {  # row NAME FILE SECONDS
   ratio=$( [ -n "$base" ] && awk -v a="$3" -v b="$base" 'BEGIN {printf "%.2f", a / b}' || echo -)
   printf '%-28s %12d %10.2f %8s\n' "$1" "$(stat -c %s "$2")" "$3" "$ratio"
 }
-if command -v makensis >/dev/null && [ "$WIN_BUILD" = win32 ]; then
+target=""
+[ "$WIN_BUILD" = win64 ] && target='Target amd64-unicode\n'
+if command -v makensis >/dev/null; then
   for c in zlib "/SOLID lzma"; do
-    printf 'SetCompressor %s\nOutFile "%s"\nInstallDir "C:\\bench-out"\nRequestExecutionLevel user\nSilentInstall silent\nSection\nSetOutPath $INSTDIR\nFile /r "%s/*"\nSectionEnd\n' \
+    printf "$target"'SetCompressor %s\nOutFile "%s"\nInstallDir "C:\\bench-out"\nRequestExecutionLevel user\nSilentInstall silent\nSection\nSetOutPath $INSTDIR\nFile /r "%s/*"\nSectionEnd\n' \
       "$c" "$TMP/nsis.exe" "$PAYLOAD" > "$TMP/p.nsi"
     makensis -V1 "$TMP/p.nsi" >/dev/null
     row "NSIS $c" "$TMP/nsis.exe" "$(median3 wine "$TMP/nsis.exe" /S)"
   done
 else
-  echo "(NSIS not timed: makensis missing, or this machine cannot run 32-bit programs)"
+  echo "(NSIS not timed: makensis missing)"
 fi
 for m in raw auto smallest 3 3s; do
   solid=""

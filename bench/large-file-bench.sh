@@ -35,7 +35,6 @@ for m in ${METHODS:-raw 1 3}; do
   rm -rf "$OUT"
   start=$(date +%s.%N)
   wine "$TMP/setup-$m.exe" -silent -debug "-dir=C:\\bench-large" >/dev/null 2>&1 || { echo "install failed ($m)" >&2; exit 1; }
-  wineserver -w
   seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.2f", b - a}')
   cmp -s "$OUT/BIG.BIN" payload/big.bin || { echo "the installed file differs ($m)" >&2; exit 1; }
   peak=$(tr -d '\r' < "$TMP/debug.log" | sed -n 's/^Maximum Memory in use (\(.*\))$/\1/p' | tail -n 1)

@@ -3,12 +3,17 @@
 # Wine prefix of the benchmarks' own, TMP (removed at exit) and
 # $TMP/setup.txt: a script that installs every payload file where -dir=
 # says (INSTALL PATH makes the destination the one -dir= gives; without it
-# the files would go below the current directory).
+# the files would go below the current directory). A Wine server stays up
+# until the script ends, so a timed program's seconds are its own.
 . scripts/wine-mode.sh
 FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
 STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
 export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
+trap 'wineserver -k 2>/dev/null; rm -rf "$TMP"' EXIT
+# One Wine server for the whole run: timing a program up to wineserver -w
+# would count the server's linger of several seconds after its last client.
+wineserver -k 2>/dev/null || true
+wineserver -p
 wineboot -i >/dev/null 2>&1 || true
 printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
