@@ -19,9 +19,12 @@ total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {prin
 printf 'payload: %s files, %s bytes; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD"
 printf '%-28s %12s %10s %8s\n' installer bytes "median s" "/ zlib"
 
-# median3 COMMAND...: runs it three times after emptying the target, prints
+# median3 COMMAND...: runs it once untimed (the first run of a new
+# installer is slower), then three times after emptying the target, prints
 # the median seconds; checks that the target received the whole payload.
 median3() {
+  rm -rf "$OUT"
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   for i in 1 2 3; do
     rm -rf "$OUT"
     start=$(date +%s.%N)

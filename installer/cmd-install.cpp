@@ -5,6 +5,7 @@
 #include "command.h"
 #include "ffs.h"
 #include "file-name.h"
+#include "filequeue.h"
 #include "handler-check.h"
 #include "pages.h"
 #include "pathdialog.h"
@@ -40,55 +41,52 @@ static int NextName(const char **cursor, char *name, int size) {
   return length < size;
 }
 
-// Opens the target; when that fails, makes its directory chain and tries
-// once more.
-static int CreateTarget(const char *path, void **file) {
-  if (TargetSysCreate(path, file)) return 1;
+// Makes the directory of path, unless it is the one made for the file
+// before (made: that directory, kept between calls).
+static void MakeDirectoryOf(const char *path, char *made) {
   char directory[VANTOR_PATH_SIZE];
   StrCopyN(directory, path, VANTOR_PATH_SIZE);
   int cut = StrLength(directory);
   while (cut > 0 && directory[cut - 1] != '\\') cut--;
   directory[cut] = 0;
-  MakePath(directory);
-  return TargetSysCreate(path, file);
+  if (cut == 0 || StrEqual(directory, made)) return;
+  MakePathNoting(directory, FileQueueDirectoryMade);
+  StrCopyN(made, directory, VANTOR_PATH_SIZE);
 }
-
-// A file being written while its entry is unpacked.
-struct InstallCopy {
-  void *file;
-  const char *path;
-};
 
 static int InstallPiece(void *context, const void *data, uint32_t n) {
-  InstallCopy *copy = (InstallCopy *)context;
-  return TargetWritePiece(copy->file, copy->path, data, n);
+  (void)context;
+  return FileQueueWrite(data, n);
 }
 
-// Copies one file of the list below installPath, unpacking its entry in
-// bounded pieces as it is written; 0 after its log line. An entry found
-// damaged part-way leaves no partial file.
-static int InstallOne(const InstallScript *script, const char **cursor, double *done) {
+// Queues one file of the list below installPath, unpacking its entry in
+// bounded pieces; the file queue writes it. 0 after the log line of the
+// first failure in the list's order. An entry found damaged part-way leaves
+// no partial file.
+static int InstallOne(const InstallScript *script, const char **cursor, double *done, char *made) {
   char name[VANTOR_PATH_SIZE];
   uint32_t size;
   if (!NextName(cursor, name, VANTOR_PATH_SIZE) || !FfsGetSize(name, &size)) {
-    DebugPrintf("Unable to get size for '%s'\n", name);
+    if (FileQueueFinish(NULL)) DebugPrintf("Unable to get size for '%s'\n", name);
     return 0;
   }
   InstallProgress(script, *done + size / 2);
   char path[VANTOR_PATH_SIZE];
-  InstallCopy copy = {NULL, path};
-  if (!StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) || !StrAppendN(path, name, VANTOR_PATH_SIZE) ||
-      !CreateTarget(path, &copy.file)) {
-    DebugPrintf("Unable to create file '%s'\n", path);
+  if (!StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) || !StrAppendN(path, name, VANTOR_PATH_SIZE)) {
+    if (FileQueueFinish(NULL)) DebugPrintf("Unable to create file '%s'\n", path);
     return 0;
   }
-  if (!FfsStream(name, size, InstallPiece, &copy)) {
-    TargetDiscard(copy.file, path);
-    DebugPrintf("Unable to load '%s'\n", name);
+  MakeDirectoryOf(path, made);
+  FileQueueOpen(path);
+  if (!FfsStream(name, size, InstallPiece, NULL)) {
+    void *unclosed;
+    if (FileQueueFinish(&unclosed)) {
+      if (unclosed != NULL) TargetDiscard(unclosed, path);
+      DebugPrintf("Unable to load '%s'\n", name);
+    }
     return 0;
   }
-  TargetSysClose(copy.file);
-  UninstallNote(UNINSTALL_TAG_FILE, path, NULL);
+  FileQueueClose(path);
   *done += size;
   return 1;
 }
@@ -117,11 +115,14 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   ProgressShow(1);
   const char *cursor = script->fileList != NULL ? script->fileList : "";
   double done = 0;
-  for (int32_t i = 0; i < script->fileCount; i++) {
+  char made[VANTOR_PATH_SIZE] = "";
+  FileQueueStart();
+  // A failure leaves the progress window up and what was written in place.
+  for (int32_t i = 0; i < script->fileCount && !FileQueueFailed(); i++) {
     InstallProgress(script, done);
-    // A failure leaves the progress window up and what was written in place.
-    if (!InstallOne(script, &cursor, &done)) return 0;
+    if (!InstallOne(script, &cursor, &done, made)) return 0;
   }
+  if (!FileQueueFinish(NULL)) return 0;
   ProgressShow(0);
   return 1;
 }

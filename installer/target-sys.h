@@ -56,6 +56,19 @@ int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uin
 int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
                        uint32_t *freeClusters, uint32_t *totalClusters);
 
+// A second thread for writing files, and the counting semaphores that pace
+// it. TargetSysThreadStart runs run(context) on a new thread: 1 with
+// *thread, 0 when none could be started. TargetSysThreadJoin waits for it
+// to end and releases it. TargetSysSemaphore makes one counting from count
+// (NULL when none can be made); a wait takes one unit, waiting while there
+// is none, and a post gives one back.
+int TargetSysThreadStart(void (*run)(void *), void *context, void **thread);
+void TargetSysThreadJoin(void *thread);
+void *TargetSysSemaphore(int count);
+void TargetSysSemaphoreWait(void *semaphore);
+void TargetSysSemaphorePost(void *semaphore);
+void TargetSysSemaphoreClose(void *semaphore);
+
 // Asks for a repaint of the whole client area with erasing
 // (InvalidateRect with no rectangle, erase TRUE).
 void TargetSysInvalidate(void *window);

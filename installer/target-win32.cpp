@@ -93,3 +93,30 @@ int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *
 }
 
 void TargetSysInvalidate(void *window) { InvalidateRect((HWND)window, NULL, TRUE); }
+
+// One writing thread at a time: what it runs waits here for it.
+static void (*threadRun)(void *);
+static void *threadContext;
+
+static DWORD WINAPI ThreadStart(LPVOID unused) {
+  (void)unused;
+  threadRun(threadContext);
+  return 0;
+}
+
+int TargetSysThreadStart(void (*run)(void *), void *context, void **thread) {
+  threadRun = run;
+  threadContext = context;
+  *thread = (void *)CreateThread(NULL, 0, ThreadStart, NULL, 0, NULL);
+  return *thread != NULL;
+}
+
+void TargetSysThreadJoin(void *thread) {
+  WaitForSingleObject((HANDLE)thread, INFINITE);
+  CloseHandle((HANDLE)thread);
+}
+
+void *TargetSysSemaphore(int count) { return (void *)CreateSemaphoreA(NULL, count, 0x7fffffff, NULL); }
+void TargetSysSemaphoreWait(void *semaphore) { WaitForSingleObject((HANDLE)semaphore, INFINITE); }
+void TargetSysSemaphorePost(void *semaphore) { ReleaseSemaphore((HANDLE)semaphore, 1, NULL); }
+void TargetSysSemaphoreClose(void *semaphore) { CloseHandle((HANDLE)semaphore); }

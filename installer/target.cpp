@@ -24,15 +24,17 @@ int TargetWritePiece(void *file, const char *path, const void *data, uint32_t si
   ASSERT(file != NULL, "Pointer is NULL\n");
   ASSERT(path != NULL, "Pointer is NULL\n");
   uint32_t written = size > 0 ? TargetSysWrite(file, data, size) : 0;
-  if (written < size) {
-    // No partial file stays behind; the log says why the write fell short.
-    char reason[TARGET_REASON_SIZE];
-    uint32_t code = TargetSysWriteError(reason, (int)sizeof reason);
-    TargetDiscard(file, path);
-    DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
-    ABORT("Unable to write to file '%s'\n", path);
-  }
+  if (written < size) TargetWriteFailed(file, path);
   return 1;
+}
+
+void TargetWriteFailed(void *file, const char *path) {
+  // No partial file stays behind; the log says why the write fell short.
+  char reason[TARGET_REASON_SIZE];
+  uint32_t code = TargetSysWriteError(reason, (int)sizeof reason);
+  TargetDiscard(file, path);
+  DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
+  ABORT("Unable to write to file '%s'\n", path);
 }
 
 void TargetDiscard(void *file, const char *path) {
@@ -46,16 +48,20 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
   return 1;
 }
 
-int MakePath(char *path) {
+static void NoteDirectory(const char *path) { UninstallNote(UNINSTALL_TAG_DIR, path, NULL); }
+
+int MakePath(char *path) { return MakePathNoting(path, NoteDirectory); }
+
+int MakePathNoting(char *path, void (*made)(const char *path)) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   if (TargetSysDirExists(path)) return 1;
   int last = StrLength(path) - 1;
   while (last >= 0 && path[last] != '\\') last--;
   if (last > 0) {
     path[last] = 0;
-    MakePath(path);
+    MakePathNoting(path, made);
     path[last] = '\\';
   }
-  if (TargetSysCreateDir(path)) UninstallNote(UNINSTALL_TAG_DIR, path, NULL);
+  if (TargetSysCreateDir(path)) made(path);
   return 1;
 }

@@ -7,7 +7,6 @@
 
 #include <stdint.h>
 
-
 // Loads the archive entry name (upper-cased in place while the archive is
 // mounted) into a new buffer of exactly its size (MEM_ALLOC). 1 with *data
 // and *size; an entry of 0 bytes gives *data NULL, since no block is made for
@@ -27,15 +26,22 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
 // The same for one piece of a file written piece by piece: the file stays
 // open after a full write. Returns 1.
 int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size);
+// What a short write of the open file ends in: the file is closed and
+// removed, the system's reason logged ("Write failed (%u): %s\n"), and
+// "Unable to write to file '%s'\n" with path is fatal.
+void TargetWriteFailed(void *file, const char *path);
 // Closes the open file and removes it, logging "Unable to remove '%s'\n"
 // when it stays: no partial file is left behind.
 void TargetDiscard(void *file, const char *path);
 
 // Makes sure the directory path exists (with or without a trailing
 // backslash): the outermost missing directory is created first, every
-// deeper one after it. A directory that cannot be made is ignored (the file
-// written into it fails later). path is changed while the call runs and
-// restored. Always 1.
+// deeper one after it, each noted in the uninstall record. A directory that
+// cannot be made is ignored (the file written into it fails later). path is
+// changed while the call runs and restored. Always 1.
 int MakePath(char *path);
+// The same, handing each directory it made to made instead of noting it in
+// the uninstall record.
+int MakePathNoting(char *path, void (*made)(const char *path));
 
 #endif

@@ -8,7 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+
+#include <pthread.h>
+#include <semaphore.h>
 
 #include "target-standin.h"
 #include "target-sys.h"
@@ -28,7 +32,8 @@ static int noFreeSpaceEx;
 static int shortWrite = -1;
 static std::string createdDirs, queriedRoots;
 static std::string busyFiles;  // "\n" + each path + "\n"
-static int openFiles, kernelsLoaded, invalidations;
+static std::atomic<int> openFiles;  // created on one thread, closed on another
+static int kernelsLoaded, invalidations, noThread;
 static void *lastInvalidated;
 static int kernelToken, entryToken;
 
@@ -46,7 +51,7 @@ void TargetStandInReset(void) {
   createdDirs.clear();
   busyFiles.clear();
   queriedRoots.clear();
-  openFiles = kernelsLoaded = invalidations = 0;
+  openFiles = kernelsLoaded = invalidations = noThread = 0;
   lastInvalidated = NULL;
 }
 
@@ -72,6 +77,7 @@ void TargetStandInShortWrite(int bytes) { shortWrite = bytes; }
 const std::string &TargetStandInCreatedDirs(void) { return createdDirs; }
 const std::string &TargetStandInQueriedRoots(void) { return queriedRoots; }
 int TargetStandInOpenFiles(void) { return openFiles; }
+void TargetStandInNoThread(int none) { noThread = none; }
 int TargetStandInKernelsLoaded(void) { return kernelsLoaded; }
 int TargetStandInInvalidations(void) { return invalidations; }
 void *TargetStandInLastInvalidated(void) { return lastInvalidated; }
@@ -250,4 +256,53 @@ int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *
 void TargetSysInvalidate(void *window) {
   invalidations++;
   lastInvalidated = window;
+}
+
+struct ThreadStart {
+  void (*run)(void *);
+  void *context;
+  pthread_t thread;
+};
+
+static void *ThreadMain(void *start) {
+  ThreadStart *s = (ThreadStart *)start;
+  s->run(s->context);
+  return NULL;
+}
+
+int TargetSysThreadStart(void (*run)(void *), void *context, void **thread) {
+  *thread = NULL;
+  if (noThread) return 0;
+  ThreadStart *s = new ThreadStart{run, context, pthread_t()};
+  if (pthread_create(&s->thread, NULL, ThreadMain, s) != 0) {
+    delete s;
+    return 0;
+  }
+  *thread = s;
+  return 1;
+}
+
+void TargetSysThreadJoin(void *thread) {
+  ThreadStart *s = (ThreadStart *)thread;
+  pthread_join(s->thread, NULL);
+  delete s;
+}
+
+void *TargetSysSemaphore(int count) {
+  sem_t *s = new sem_t;
+  if (sem_init(s, 0, (unsigned)count) == 0) return s;
+  delete s;
+  return NULL;
+}
+
+void TargetSysSemaphoreWait(void *semaphore) {
+  while (sem_wait((sem_t *)semaphore) != 0) {
+  }
+}
+
+void TargetSysSemaphorePost(void *semaphore) { sem_post((sem_t *)semaphore); }
+
+void TargetSysSemaphoreClose(void *semaphore) {
+  sem_destroy((sem_t *)semaphore);
+  delete (sem_t *)semaphore;
 }

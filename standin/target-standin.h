@@ -40,6 +40,9 @@ const std::string &TargetStandInCreatedDirs(void);
 const std::string &TargetStandInQueriedRoots(void);
 // Files opened and not yet closed; kernel libraries loaded and not freed.
 int TargetStandInOpenFiles(void);
+// 1: no second thread can be started, so queued files are written as they
+// are handed over.
+void TargetStandInNoThread(int none);
 int TargetStandInKernelsLoaded(void);
 // Repaint requests, and the window of the last one.
 int TargetStandInInvalidations(void);

@@ -187,6 +187,47 @@ TEST_F(InstallTest, MakePathBuildsTheChainAndRestoresThePath) {
   EXPECT_EQ(1, MakePath(elsewhere));  // a drive that is not there: tried, ignored
 }
 
+// Files are written on a second thread while the next ones are unpacked,
+// or one by one where no thread can be had: the same files either way, and
+// the first failure in the list's order is the one logged.
+TEST_F(InstallTest, QueuedFilesLandWholeAndTheFirstFailureInOrderWins) {
+  for (int noThread : {0, 1}) {
+    std::filesystem::remove_all(OnDrive("Program Files"));
+    TargetStandInNoThread(noThread);
+    std::map<std::string, std::string> entries;
+    std::string list;
+    for (int i = 0; i < 40; i++) {  // sizes from a byte to past two slots
+      std::string name = "D" + std::to_string(i % 3) + "\\F" + std::to_string(i) + ".BIN";
+      std::string content((size_t)i * i * 997 + 1, 0);
+      for (size_t k = 0; k < content.size(); k++) content[k] = (char)(k * 31 + i);
+      entries[name] = content;
+      list += (list.empty() ? "" : ",") + name;
+    }
+    Mount(entries, "", ARCHIVE_METHOD1);
+    FileList(list);
+    EXPECT_EQ(1, Run(CmdInstall, "")) << noThread;
+    for (auto &e : entries) {
+      std::string host = e.first;
+      host[2] = '/';
+      EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/" + host)) == e.second) << e.first << noThread;
+    }
+    EXPECT_EQ(0, TargetStandInOpenFiles());
+
+    // B cannot be created and C is damaged: B's line, and nothing of C.
+    Mount({{"A.TXT", "a"}, {"B", "b"}, {"C.TXT", std::string(300, 'c')}}, "C.TXT");
+    std::filesystem::create_directories(OnDrive("Program Files/Widget/B"));
+    FileList("a.txt,b,c.txt");
+    EXPECT_EQ(0, Run(CmdInstall, ""));
+    std::string log = Log(), line = "Unable to create file 'C:\\Program Files\\Widget\\B'\n";
+    size_t seen = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) seen++;
+    EXPECT_EQ((size_t)noThread + 1, seen) << log;
+    EXPECT_FALSE(Logged("Unable to load")) << Log();
+    EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/C.TXT")));
+    EXPECT_EQ(0, TargetStandInOpenFiles());
+  }
+}
+
 // A full disk: the partial file is removed and the system's reason logged
 // before the fatal box.
 TEST_F(InstallTest, AShortWriteRemovesThePartialFileAndIsFatal) {

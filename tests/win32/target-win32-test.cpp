@@ -1,12 +1,14 @@
 // The target machine's real side under Wine: free space of a drive that is
 // there and of one that is not, a directory chain made below the temporary
-// folder, and a file that cannot be created.
+// folder, a file that cannot be created, and files written by the file
+// queue's thread.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "filequeue.h"
 #include "pathdialog.h"
 #include "target-sys.h"
 #include "target.h"
@@ -68,6 +70,32 @@ TEST(TargetWin32, MakePathBuildsTheChainAndFilesGoInIt) {
   RemoveDirectoryA((base + "\\ONE").c_str());
   RemoveDirectoryA(base.c_str());
   EXPECT_EQ(0, TargetSysDirExists(base.c_str()));
+}
+
+// The queue's own thread writes files while more are handed over, through
+// far more slots' worth of bytes than it holds.
+TEST(TargetWin32, TheFileQueueThreadWritesEveryFileWhole) {
+  char temp[MAX_PATH + 2];
+  ASSERT_EQ(1, QueryTempDir(temp, sizeof temp));
+  std::string piece(300000, 0);
+  for (size_t i = 0; i < piece.size(); i++) piece[i] = (char)(i * 13);
+  FileQueueStart();
+  for (int f = 0; f < 6; f++) {
+    std::string path = std::string(temp) + "vantor-queue-" + std::to_string(f) + ".bin";
+    FileQueueOpen(path.c_str());
+    for (int k = 0; k < f; k++) FileQueueWrite(piece.data(), (uint32_t)piece.size());
+    FileQueueClose(path.c_str());
+  }
+  void *unclosed = &unclosed;
+  EXPECT_EQ(1, FileQueueFinish(&unclosed));
+  EXPECT_EQ(NULL, unclosed);
+  for (int f = 0; f < 6; f++) {
+    std::string path = std::string(temp) + "vantor-queue-" + std::to_string(f) + ".bin";
+    std::string want;
+    for (int k = 0; k < f; k++) want += piece;
+    EXPECT_TRUE(TestReadFile(path) == want) << f;
+    DeleteFileA(path.c_str());
+  }
 }
 
 }  // namespace
