@@ -69,7 +69,7 @@ int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
   return Cmp1Decode(&in, &window, (uint32_t)outputSize);
 }
 
-int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
+__attribute__((flatten)) int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
   ASSERT(input != NULL, "Pointer is NULL\n");
   ASSERT(window != NULL, "Pointer is NULL\n");
   if (!FfsInputFill(input, CMP1_HEAD_SIZE) || input->end - input->next < CMP1_HEAD_SIZE || !Cmp1IsPacked(input->next))

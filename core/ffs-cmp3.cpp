@@ -186,7 +186,7 @@ int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
 // Output bytes one step writes at most: the longest match.
 #define STEP_OUTPUT 273
 
-int Cmp3Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
+__attribute__((flatten)) int Cmp3Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
   ASSERT(input != NULL, "Pointer is NULL\n");
   ASSERT(window != NULL, "Pointer is NULL\n");
   Cmp3Head head;

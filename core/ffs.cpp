@@ -449,7 +449,7 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     if (form == FFS_PACKED2) keep = CMP2_WINDOW;
     if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
     uint32_t capacity = FfsWindowCapacity(keep, size);
-    FfsWindowMemory(&window, MEM_ALLOC((int)capacity), capacity);
+    FfsWindowMemory(&window, MEM_ALLOC_UNCLEARED((int)capacity), capacity);
     window.keep = keep;
     window.sink = target->sink;
     window.context = target->context;
@@ -477,7 +477,7 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
   if (!FfsSeekEntry(hash, &length) || !FfsTell(&dataAt)) return 0;
   FfsInput in;
   in.capacity = length < FFS_INPUT_SIZE ? length : FFS_INPUT_SIZE;
-  in.buffer = (unsigned char *)MEM_ALLOC((int)in.capacity);
+  in.buffer = (unsigned char *)MEM_ALLOC_UNCLEARED((int)in.capacity);
   in.next = in.end = in.buffer;
   in.left = length;
   in.read = FfsReadInput;
@@ -529,7 +529,7 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
                   (unsigned)FFS_SOLID_MAX);
       return 0;
     }
-    FfsTarget whole = {(unsigned char *)MEM_ALLOC((int)content), NULL, NULL};
+    FfsTarget whole = {(unsigned char *)MEM_ALLOC_UNCLEARED((int)content), NULL, NULL};
     if (!FfsReadEntry(block, content, 0, &whole)) {
       if (!MEM_FREE(whole.buffer, (int)content)) ABORT("Unable to free memory (%d)\n", (int)content);
       return 0;

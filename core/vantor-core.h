@@ -120,11 +120,16 @@ uint32_t Crc32Update(uint32_t crc, const void *data, uint32_t length);
 // Zero-filled, guarded block of at least size bytes; fatal on size < 1 or an
 // exhausted heap, so the result is never NULL.
 void *MemAlloc(int size, const char *file, int line);
+// The same block left as the heap gives it, for one about to be written in
+// full (an unpacking window, an input buffer): it saves clearing what is
+// overwritten anyway. Released with MemFree.
+void *MemAllocUncleared(int size, const char *file, int line);
 // Checks both guards (fatal when altered), releases the block, sets *pointer
 // to NULL. size must be the value given to MemAlloc. Returns 1.
 int MemFree(void *pointer, int size, const char *file, int line);
 
 #define MEM_ALLOC(size) MemAlloc((size), __FILE__, __LINE__)
+#define MEM_ALLOC_UNCLEARED(size) MemAllocUncleared((size), __FILE__, __LINE__)
 #define MEM_FREE(pointer, size) MemFree((void *)&(pointer), (size), __FILE__, __LINE__)
 
 // Zeroes the counters and reserves the quick pool (a counted block of

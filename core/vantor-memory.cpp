@@ -19,7 +19,8 @@ static int quickLargest;
 // size + 8 guard bytes, rounded up to a multiple of 4.
 static int BlockTotal(int size) { return (int)(((unsigned)size + 11u) & ~3u); }
 
-void *MemAlloc(int size, const char *file, int line) {
+// A guarded, counted block; its bytes zero-filled when clear.
+static void *Allocate(int size, const char *file, int line, int clear) {
   if (size < 1 || size > 0x7FFFFFF0) {
     DebugSetAbortWhere(file, line);
     DebugAbort("(%s) (%d) Invalid Memory Size (%d)\n", file, line, size);
@@ -35,10 +36,15 @@ void *MemAlloc(int size, const char *file, int line) {
   if (general.maxCount < general.count) general.maxCount = general.count;
   if (general.maxBytes < general.bytes) general.maxBytes = general.bytes;
   memset(block, GUARD_BYTE, 4);
-  memset(block + 4, 0, total - 8);
+  if (clear) memset(block + 4, 0, total - 8);
+  else memset(block + 4 + size, 0, total - 8 - size);  // the rounding up to the guard
   memset(block + total - 4, GUARD_BYTE, 4);
   return block + 4;
 }
+
+void *MemAlloc(int size, const char *file, int line) { return Allocate(size, file, line, 1); }
+
+void *MemAllocUncleared(int size, const char *file, int line) { return Allocate(size, file, line, 0); }
 
 int MemFree(void *pointer, int size, const char *file, int line) {
   ASSERT(pointer != NULL, "Pointer is NULL\n");

@@ -128,7 +128,7 @@ static void Put(uint32_t kind, const void *data, uint32_t n) {
 
 void FileQueueStart(void) {
   memset(&queue, 0, sizeof queue);
-  for (int i = 0; i < FILE_QUEUE_SLOTS; i++) queue.slots[i].bytes = (unsigned char *)MEM_ALLOC((int)FILE_QUEUE_SLOT);
+  for (int i = 0; i < FILE_QUEUE_SLOTS; i++) queue.slots[i].bytes = (unsigned char *)MEM_ALLOC_UNCLEARED((int)FILE_QUEUE_SLOT);
   queue.freeSlots = TargetSysSemaphore(FILE_QUEUE_SLOTS - 1);
   queue.filledSlots = TargetSysSemaphore(0);
   if (queue.freeSlots == NULL || queue.filledSlots == NULL ||
