@@ -69,6 +69,8 @@ int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
   return Cmp1Decode(&in, &window, (uint32_t)outputSize);
 }
 
+// Every helper is inlined here (flatten), so the decoder's state stays in
+// registers rather than behind a pointer; the code also comes out smaller.
 __attribute__((flatten)) int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
   ASSERT(input != NULL, "Pointer is NULL\n");
   ASSERT(window != NULL, "Pointer is NULL\n");
