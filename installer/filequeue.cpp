@@ -118,12 +118,22 @@ static unsigned char *Room(uint32_t need) {
   return slot->bytes + slot->used;
 }
 
-static void Put(uint32_t kind, const void *data, uint32_t n) {
+// Appends a record of n bytes from data; its bytes in the slot.
+static unsigned char *Put(uint32_t kind, const void *data, uint32_t n) {
   unsigned char *record = Room(n);
   memcpy(record, &kind, 4);
   memcpy(record + 4, &n, 4);
   if (n > 0) memcpy(record + RECORD_HEAD, data, n);
   queue.slots[queue.current].used += RECORD_HEAD + Padded(n);
+  return record + RECORD_HEAD;
+}
+
+// A record of a path and its terminator, cut to what the thread's path
+// buffer holds (the callers' paths always fit).
+static void PutPath(uint32_t kind, const char *path) {
+  uint32_t n = (uint32_t)StrLength(path);
+  if (n > VANTOR_PATH_SIZE - 1) n = VANTOR_PATH_SIZE - 1;
+  Put(kind, path, n + 1)[n] = 0;
 }
 
 void FileQueueStart(void) {
@@ -136,7 +146,7 @@ void FileQueueStart(void) {
     queue.thread = NULL;  // each slot is then written as it is handed over
 }
 
-void FileQueueOpen(const char *path) { Put(RECORD_OPEN, path, (uint32_t)StrLength(path) + 1); }
+void FileQueueOpen(const char *path) { PutPath(RECORD_OPEN, path); }
 
 int FileQueueWrite(const void *data, uint32_t size) {
   const unsigned char *bytes = (const unsigned char *)data;
@@ -154,9 +164,9 @@ int FileQueueWrite(const void *data, uint32_t size) {
   return 1;
 }
 
-void FileQueueDirectoryMade(const char *path) { Put(RECORD_DIRECTORY, path, (uint32_t)StrLength(path) + 1); }
+void FileQueueDirectoryMade(const char *path) { PutPath(RECORD_DIRECTORY, path); }
 
-void FileQueueClose(const char *path) { Put(RECORD_CLOSE, path, (uint32_t)StrLength(path) + 1); }
+void FileQueueClose(const char *path) { PutPath(RECORD_CLOSE, path); }
 
 int FileQueueFailed(void) { return queue.failedSeen; }
 

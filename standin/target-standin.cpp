@@ -296,7 +296,7 @@ void *TargetSysSemaphore(int count) {
 }
 
 void TargetSysSemaphoreWait(void *semaphore) {
-  while (sem_wait((sem_t *)semaphore) != 0) {
+  while (sem_wait((sem_t *)semaphore) != 0 && errno == EINTR) {
   }
 }
 
