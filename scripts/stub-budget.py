@@ -16,19 +16,20 @@ import sys
 
 # Output sections that take room in the file (.bss does not).
 STORED = (".text", ".rdata", ".data", ".eh_frame", ".eh_fram", ".CRT", ".tls", ".pdata", ".xdata", ".idata", ".rsrc")
-OWN_LIBRARIES = ("libvantor.a", "libinstaller-app.a")
 
 
 def part_of(owner):
+    """The part an object of the link map belongs to. The project's own
+    objects are compiled from NAME.cpp to NAME.cpp.obj, whether the link
+    takes them one by one (Ninja), from the project's libraries, or from the
+    objects.a that the Makefile generator links with --whole-archive; the C
+    runtime's members are named NAME.o."""
     name = owner.split("/")[-1]
-    if name.endswith(".res"):
+    if name.endswith(".res") or name.endswith(".res)"):
         return "resources"
-    member = re.match(r"(\S+\.a)\((\S+?)(?:\.cpp)?\.obj\)$", name)
-    if member and member.group(1) in OWN_LIBRARIES:
-        return member.group(2)
-    plain = re.match(r"(\S+?)\.cpp\.obj$", name)
-    if plain:
-        return plain.group(1)
+    own = re.match(r"(?:\S+\.a\()?(\S+?)\.cpp\.obj\)?$", name)
+    if own:
+        return own.group(1)
     return "C runtime"
 
 

@@ -52,6 +52,9 @@ checks=""
 if [ "$WIN_BUILD" != win32 ]; then  # the product's own stub, checked without Wine
   python3 tests/build/check-stub.py "$BUILD/win32/installer/install.exe" "$PWD" "$PWD/$BUILD/win32" \
     >"$LOGS/stub.txt" 2>&1 && checks="stub.reproducible=passed" || checks="stub.reproducible=failed"
+  python3 tests/build/check-generators.py "$BUILD/win32/installer/install.exe" "$PWD" "$PWD/cmake/mingw-i686.cmake" \
+    "$PWD/$BUILD/win32/generators" >>"$LOGS/stub.txt" 2>&1 && checks="$checks stub.generators=passed" ||
+    checks="$checks stub.generators=failed"
 fi
 # A case that fails runs once more (tests/e2e/run.py); the summary names
 # each case that passed only on its second run.
