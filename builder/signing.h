@@ -24,4 +24,12 @@ std::vector<std::string> SignArguments(const SignOptions &options, const std::st
 // failed signing never leaves an installer behind.
 bool SignInstaller(const std::string &path, const SignOptions &options, std::string *error);
 
+// What osslsigncode verify says of the signature of the signed file at
+// path, given ca (a PEM file of certificates to trust, its -CAfile) or its
+// default list: HOLDS when the signature matches the file and its signer is
+// trusted; BROKEN, with osslsigncode's *reason, when it does not hold;
+// NOT_CHECKED, with *reason, when osslsigncode is not there to ask.
+enum SignatureCheck { SIGNATURE_HOLDS, SIGNATURE_BROKEN, SIGNATURE_NOT_CHECKED };
+SignatureCheck CheckSignature(const std::string &path, const std::string &ca, std::string *reason);
+
 #endif

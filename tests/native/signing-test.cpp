@@ -85,6 +85,24 @@ TEST_F(Signing, SignedInstallerVerifiesMountsAndChecks) {
   ASSERT_EQ(0, Build({"--sign", At("cert.pfx"), "--sign-password-file", At("pass.txt")}, &err)) << err;
   std::string verify = "osslsigncode verify -CAfile " + At("cert.pem") + " -in " + At("setup.exe");
   EXPECT_TRUE(Have(verify.c_str()));
+  // ffsbuild verify asks osslsigncode: the signature holds for the signer
+  // trusted with --ca, not for one nobody vouches for, nor once a byte of
+  // the certificate table is changed.
+  CliResult checked = TestRunCli(CliVerify, {"--ca", At("cert.pem"), At("setup.exe")});
+  EXPECT_EQ(0, checked.rc) << checked.err;
+  EXPECT_NE(std::string::npos, checked.out.find("; the signature holds (osslsigncode verify)\n")) << checked.out;
+  checked = TestRunCli(CliVerify, {At("setup.exe")});
+  EXPECT_EQ(1, checked.rc);
+  EXPECT_NE(std::string::npos, checked.err.find(", and the signature does not hold: self-signed certificate\n"))
+      << checked.err;
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", kDir, 1);
+  checked = TestRunCli(CliVerify, {At("setup.exe")});
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(0, checked.rc) << checked.err;
+  EXPECT_NE(std::string::npos,
+            checked.out.find("; the signature itself was not checked: osslsigncode is not installed\n"))
+      << checked.out;
   ASSERT_EQ(1, FfsInit(At("setup.exe").c_str()));
   EXPECT_EQ(1, FfsCheckIntegrity());
   FfsRemove();
@@ -93,6 +111,12 @@ TEST_F(Signing, SignedInstallerVerifiesMountsAndChecks) {
   ASSERT_TRUE(ArchiveParse(Bytes(bytes.begin(), bytes.end()), &image, &err)) << err;
   EXPECT_EQ(0u, image.container.end % 8);
   EXPECT_LT(0u, ArchiveSignatureSize(image));
+  std::string table = bytes;
+  table[image.container.end + ArchiveSignatureSize(image) / 2] ^= 1;
+  WriteTestFile(At("setup.exe"), Bytes(table.begin(), table.end()));
+  checked = TestRunCli(CliVerify, {"--ca", At("cert.pem"), At("setup.exe")});
+  EXPECT_EQ(1, checked.rc);
+  EXPECT_NE(std::string::npos, checked.err.find(", and the signature does not hold: ")) << checked.err;
   // Altered after signing: neither the signature nor the check holds.
   bytes[image.start + 40] ^= 1;
   WriteTestFile(At("setup.exe"), Bytes(bytes.begin(), bytes.end()));
