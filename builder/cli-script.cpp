@@ -379,10 +379,10 @@ struct BuildProgress {
   }
 };
 
-// The page texts (MESSAGE, AGREEMENT) as the archive stores them: bare LF
-// line ends become CR LF, since the page breaks lines only at CR LF; a file
-// FILE LIST also installs stays as it is. UTF-8 text is reported, or
-// converted with --codepage. false after an error.
+// The page texts (MESSAGE, AGREEMENT) as the archive stores them, with
+// their line ends as they are (the page shows LF, CR LF and CR alike): UTF-8
+// text is reported, or converted with --codepage; a file FILE LIST also
+// installs stays as it is. false after an error.
 bool PreparePages(const ScriptCompiled &compiled, const std::string &script, ScriptFlags *flags,
                   std::map<std::string, std::vector<uint8_t>> *pages, const std::string &root) {
   std::set<std::string> installed;
@@ -398,8 +398,6 @@ bool PreparePages(const ScriptCompiled &compiled, const std::string &script, Scr
     ScriptDiagnostic place = page.place;
     std::string where = ScriptFormatDiagnostic(script, place);
     where = where.substr(0, where.find(": warning: "));
-    bool bareLf = false;
-    for (size_t i = 0; i < text.size(); i++) bareLf = bareLf || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
     bool utf8 = false;
     size_t p = 0;
     for (int number = 1; p < text.size() && !utf8; number++) {
@@ -414,25 +412,14 @@ bool PreparePages(const ScriptCompiled &compiled, const std::string &script, Scr
       p = end + 1;
     }
     bool kept = installed.count(upper) != 0;
-    if (kept && (bareLf || (utf8 && flags->codepage))) {
+    if (!utf8 || !flags->codepage) continue;
+    if (kept) {
       Warn(flags, where,
-           "'" + page.name + "' is also installed through FILE LIST, so it is stored unchanged" +
-               (bareLf ? " with its LF line ends and the page runs its lines together" : "") +
-               "; to have both, show a converted copy under another name");
+           "'" + page.name + "' is also installed through FILE LIST, so it is stored unchanged; to have both, "
+           "show a converted copy under another name");
       continue;
     }
-    if (kept || (!bareLf && !(utf8 && flags->codepage))) continue;
-    if (utf8 && flags->codepage && !ConvertText(path, flags->codepage, &text)) return false;
-    if (bareLf) {
-      std::string crlf;
-      for (size_t i = 0; i < text.size(); i++) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) crlf += '\r';
-        crlf += text[i];
-      }
-      text.swap(crlf);
-      fprintf(stderr, "%s: note: '%s' has LF line ends; stored with CR LF so that the page keeps its lines\n",
-              where.c_str(), page.name.c_str());
-    }
+    if (!ConvertText(path, flags->codepage, &text)) return false;
     (*pages)[upper] = std::vector<uint8_t>(text.begin(), text.end());
   }
   return true;

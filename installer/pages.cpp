@@ -13,23 +13,23 @@
 // Bytes the text control may hold beyond the text itself.
 #define PAGE_LIMIT_SLACK 10
 
-int JoinWrappedLines(char *text) {
+uint32_t PageLineEnds(const char *text, char *out) {
   ASSERT(text != NULL, "Pointer is NULL\n");
-  const unsigned char *in = (const unsigned char *)text;
-  unsigned char *out = (unsigned char *)text;
-  while (*in) {
-    // A printable byte, exactly two control bytes, a printable byte: one
-    // line break inside a paragraph. The terminator ends every test early.
-    if (in[0] >= 32 && in[1] != 0 && in[1] < 32 && in[2] != 0 && in[2] < 32 && in[3] >= 32) {
-      *out++ = in[0];
-      *out++ = ' ';
-      in += 3;
-    } else {
-      *out++ = *in++;
+  uint32_t length = 0;
+  for (const char *in = text; *in; in++) {
+    if (*in != '\r' && *in != '\n') {
+      if (out) out[length] = *in;
+      length++;
+      continue;
     }
+    // One line end: CRs, then at most one LF.
+    while (in[0] == '\r' && in[1] == '\r') in++;
+    if (in[0] == '\r' && in[1] == '\n') in++;
+    if (out) out[length] = '\r', out[length + 1] = '\n';
+    length += 2;
   }
-  *out = 0;
-  return 1;
+  if (out) out[length] = 0;
+  return length;
 }
 
 intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -40,15 +40,16 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
       ASSERT(params->text != NULL, "Pointer is NULL\n");
       DialogSetCaption(dialog, params->caption);
       DialogSetEditText(dialog, params->editId, params->text, params->textSize + PAGE_LIMIT_SLACK);
+      DialogSendItem(dialog, params->editId, DIALOG_EM_SETSEL, 0, 0);
       CenterWindow(dialog, NULL);
       return 0;
     }
     case DIALOG_WM_COMMAND:
-      // The system selects the whole text of an edit control that gets the
-      // focus, with the caret, and so the view, at its end: the page shows
-      // its text from the top all the same.
+      // The system selects the whole text of an edit control before it
+      // gives it the focus: the page's text is read, not replaced, so it
+      // shows unselected, from its first line.
       if (DIALOG_COMMAND_CODE(wParam) == DIALOG_EN_SETFOCUS) {
-        DialogSelectAllFromStart(dialog, DIALOG_COMMAND_ID(wParam));
+        DialogSendItem(dialog, DIALOG_COMMAND_ID(wParam), DIALOG_EM_SETSEL, 0, 0);
         return 1;
       }
       // The buttons close the page with their id first and the result second.
@@ -81,11 +82,23 @@ static int ShowPage(void *owner, const char *caption, const char *entryName, int
   if (!FfsLoadEntry(name, 1, 1, &block, &size)) return 0;  // zero-filled: the text ends in NUL
   int bytes = (int)size + 1;
   char *text = (char *)block;
-  JoinWrappedLines(text);
+  // The control breaks lines only at CR LF: a text with other line ends is
+  // shown from a copy that has CR LF at each, so every line stands as the
+  // file has it.
+  uint32_t shown = PageLineEnds(text, NULL);
+  if (shown != size && shown < FFS_ENTRY_MAX) {
+    char *copy = (char *)MEM_ALLOC((int)shown + 1);
+    PageLineEnds(text, copy);
+    if (!MEM_FREE(text, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
+    text = copy;
+    bytes = (int)shown + 1;
+  } else {
+    shown = size;
+  }
   PageParams params = {{0}, NULL, 0, 0};
   StrCopyN(params.caption, caption, PAGE_CAPTION_SIZE);
   params.text = text;
-  params.textSize = (int32_t)size;
+  params.textSize = (int32_t)shown;
   params.editId = editId;
   intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
   if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);

@@ -25,9 +25,10 @@
 int ShowMessagePage(void *owner, const char *caption, const char *entryName);
 // The same with the agreement page (dialog 1002): 1 only for "I Accept".
 int ShowAgreementPage(void *owner, const char *caption, const char *entryName);
-// Turns each single two-byte line break inside a paragraph into one blank,
-// in place; the text never grows. Returns 1.
-int JoinWrappedLines(char *text);
+// The text with each line end (LF, CR LF, a lone CR, CRs before an LF)
+// written as CR LF into out (room for the length and a NUL), or only
+// counted when out is NULL; every other byte as it stands. The length.
+uint32_t PageLineEnds(const char *text, char *out);
 // Starts the system's text editor on path and does not wait for it. 1
 // started; 0 after the log line "Failed to view textfile (%d 0x%.8X)\n".
 int ViewTextFile(const char *path);

@@ -83,16 +83,28 @@ def first_visible_line(h, title):
     raise AssertionError("the page %r has no text box" % title)
 
 
+def edit_line(h, title, what):
+    for line in example.wintext(h, title).splitlines():
+        if line.startswith(what + " id="):
+            return line.partition(": ")[2]
+    raise AssertionError("the page %r has no text box" % title)
+
+
 def test_long_pages_open_at_their_first_line(h):
-    """The whole text is selected, but the view stays at the top: a person
-    reads the licence from its start."""
-    long_text = b"".join(b"Paragraph %d of the licence terms.\r\n\r\n" % i for i in range(80))
+    """Nothing is selected and the view is at the top: a person reads the
+    licence from its start. Every line stands as the file has it, whether
+    it ends in LF, CR LF or both."""
+    long_text = b"GNU GENERAL PUBLIC LICENSE\nVersion 3, 29 June 2007\r\n\n" + b"".join(
+        b"Paragraph %d of the licence terms.\r\n\r\n" % i for i in range(80))
+    shown = long_text.replace(b"\r\n", b"\n").replace(b"\n", b"\\r\\n").decode()
     files = {"welcome.txt": long_text, "license.txt": long_text}
 
     def play(h, inst):
         for title in ("Welcome...", "End User Agreement..."):
             page = h.find_window(title)
             assert first_visible_line(h, title) == 0, title
+            assert edit_line(h, title, "selection") == "0 0", title
+            assert edit_line(h, title, "edit-text").startswith(shown[:200]), edit_line(h, title, "edit-text")[:300]
             h.click(page, *(RIGHT_BUTTON if title == "Welcome..." else LEFT_BUTTON))  # Continue, I Accept
             h.wait_gone(page, timeout=15)
 

@@ -23,24 +23,22 @@
 
 namespace {
 
-std::string Joined(std::string text) {
-  JoinWrappedLines(&text[0]);
-  return std::string(text.c_str());
+std::string Shown(const std::string &text) {
+  std::string out(2 * text.size() + 1, '?');
+  uint32_t length = PageLineEnds(text.c_str(), &out[0]);
+  EXPECT_EQ(length, PageLineEnds(text.c_str(), NULL));
+  EXPECT_EQ(0, out[length]);
+  return out.substr(0, length);
 }
 
-TEST(JoinWrappedLines, OneTwoByteBreakInsideAParagraphBecomesABlank) {
-  EXPECT_EQ("one two", Joined("one\r\ntwo"));
-  EXPECT_EQ("a b c", Joined("a\r\nb\r\nc"));
-  EXPECT_EQ("para one\r\n\r\npara two", Joined("para\r\none\r\n\r\npara\r\ntwo"));  // blank line kept
-  EXPECT_EQ("a\nb", Joined("a\nb"));      // a one-byte break is kept
-  EXPECT_EQ("a\r\n\r\n", Joined("a\r\n\r\n"));
-  EXPECT_EQ("a\r\n", Joined("a\r\n"));    // at the end: nothing follows
-  EXPECT_EQ("\r\nb", Joined("\r\nb"));    // at the start: nothing precedes
-  EXPECT_EQ("a  b", Joined("a\r\n b"));   // an indented line joins with its blank
-  EXPECT_EQ("x y", Joined("x\t\ty"));     // any two control bytes
-  EXPECT_EQ("caf\xE9 ol\xE9", Joined("caf\xE9\r\nol\xE9"));  // high bytes are printable
-  EXPECT_EQ("a\r\n\r", Joined("a\r\n\r"));
-  EXPECT_EQ("", Joined(""));
+// Pages show every line as the file has it, whatever ends it.
+TEST(PageLineEnds, EveryLineEndBecomesOneCrLf) {
+  EXPECT_EQ("GNU GENERAL PUBLIC LICENSE\r\nVersion 3\r\n\r\nx", Shown("GNU GENERAL PUBLIC LICENSE\nVersion 3\n\nx"));
+  EXPECT_EQ("a\r\nb\r\n\r\nc\r\n", Shown("a\r\nb\r\n\r\nc\r\n"));  // CR LF stays
+  EXPECT_EQ("a\r\nb\r\nc\r\nd", Shown("a\nb\r\nc\rd"));           // mixed
+  EXPECT_EQ("a\r\nb", Shown("a\r\r\nb"));                           // a doubled CR is one end
+  EXPECT_EQ("x\t\ty \xE9", Shown("x\t\ty \xE9"));
+  EXPECT_EQ("", Shown(""));
 }
 
 // ---- Pages ---------------------------------------------------------------
@@ -95,7 +93,7 @@ class Pages : public testing::Test {
 
 TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
   Write("welcome.txt", "Welcome to the\r\nproduct.\r\n\r\nEnjoy.");
-  // As the system gives the text box the focus: all selected, caret at the end.
+  // As the system gives the text box the focus: all selected first.
   DialogStandInQueueCall(
       [](void *dialog, void *) {
         DialogSendItem(dialog, 1013, DIALOG_EM_SETSEL, 0, (intptr_t)-1);
@@ -110,9 +108,8 @@ TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
   EXPECT_EQ(owner, page.owner);
   EXPECT_STREQ("Welcome...", page.caption);
   DialogStandInControl text = DialogTestControl(DialogStandInFind(1003), 1013);
-  EXPECT_STREQ("Welcome to the product.\r\n\r\nEnjoy.", text.text);
-  EXPECT_EQ(0, text.selectionStart);
-  EXPECT_EQ(33, text.selectionEnd);       // all of it
+  EXPECT_STREQ("Welcome to the\r\nproduct.\r\n\r\nEnjoy.", text.text);
+  EXPECT_EQ(0, text.selectionEnd);        // nothing selected
   EXPECT_EQ(0, text.caret);               // seen from its first line
   EXPECT_EQ(34 + 10, text.limit);         // the stored size and ten
   EXPECT_EQ((1024 - page.rect.right + page.rect.left) / 2, page.rect.left);  // centred on the desktop
@@ -209,7 +206,7 @@ TEST_F(Pages, TextsComeFromTheMountedArchiveByUpperCasedName) {
   ASSERT_EQ(1, FfsInit("pages-archive.exe"));
   DialogStandInQueuePress(1);
   EXPECT_EQ(1, Run(CmdMessage, "welcome.txt"));
-  EXPECT_STREQ("Archived welcome.", DialogStandInControlText(DialogStandInFind(1003), 1013));
+  EXPECT_STREQ("Archived\r\nwelcome.", DialogStandInControlText(DialogStandInFind(1003), 1013));
   EXPECT_EQ(0, Run(CmdMessage, "other.txt"));
   EXPECT_NE(std::string::npos, Log().find("Unable to get size for 'OTHER.TXT'\r\n"));
   FfsRemove();

@@ -245,7 +245,8 @@ class ScriptFeatureBuild : public testing::Test {
                            "FILE LIST: bin\\**, welcome.txt\nAGREEMENT: licence.txt\nMESSAGE: welcome.txt\nINSTALL\n");
   }
   void TearDown() override {
-    for (const char *f : {"payload/licence.txt", "payload/welcome.txt", "payload/bin/app.exe", "stub.exe", "setup.txt",
+    for (const char *f : {"payload/licence.txt", "payload/welcome.txt", "payload/bin/app.exe", "payload/unnamed.txt",
+                          "stub.exe", "setup.txt",
                           "one.exe", "two.exe", "three.exe"})
       TestRemoveFile(At(f));
   }
@@ -256,10 +257,10 @@ class ScriptFeatureBuild : public testing::Test {
   }
 };
 
-TEST_F(ScriptFeatureBuild, PageTextsGetCrLfUnlessAlsoInstalled) {
+TEST_F(ScriptFeatureBuild, PageTextsAreStoredAsTheyAre) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
-  EXPECT_EQ("GPL\r\n\r\nSecond paragraph.\r\n", Entry(At("one.exe"), "licence.txt"));
-  EXPECT_EQ("Hello\r\nthere\n", Entry(At("one.exe"), "welcome.txt"));  // installed as well: byte-identical
+  EXPECT_EQ("GPL\n\nSecond paragraph.\n", Entry(At("one.exe"), "licence.txt"));  // the page shows LF lines
+  EXPECT_EQ("Hello\r\nthere\n", Entry(At("one.exe"), "welcome.txt"));
   EXPECT_EQ(0u, Entry(At("one.exe"), "install.dat").find("\x16PRODUCT NAME:W 2.1 2023-11-14\r\n\x16INSTALL SIZE:2\r\n"));
   // The list labels entries with the names its install.dat gives.
   testing::internal::CaptureStdout();
@@ -268,7 +269,8 @@ TEST_F(ScriptFeatureBuild, PageTextsGetCrLfUnlessAlsoInstalled) {
   for (const char *name : {"install.dat", "licence.txt", "welcome.txt", "bin\\app.exe"})
     EXPECT_NE(std::string::npos, listed.find(std::string("  ") + name + "\n")) << listed;
   EXPECT_EQ(1, Invoke(CliVerify, {At("one.exe"), "bin/app.exe"}));  // with the hint about '\\' 
-  // --werror: the warning about welcome.txt stops the build.
+  // --werror: the warning about a payload file the script never names stops the build.
+  Write(At("payload/unnamed.txt"), "x");
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("three.exe"), "--stub", At("stub.exe"), "--werror", "-DVERSION=1",
                                  At("setup.txt"), At("payload")}));
   uint64_t size;

@@ -1,7 +1,8 @@
 /* Prints what a user reads in the visible top-level windows titled as the
    argument: for each such window a line "window: TITLE", then one line per
    child control "CLASS ID: TEXT", and for a text box of several lines a line
-   "first-line id=ID: N" with the first line it shows. Run under Wine beside the program under
+   "first-line id=ID: N" with the first line it shows, "selection id=ID: START END"
+   and "edit-text id=ID: TEXT" with its line ends written as \r and \n. Run under Wine beside the program under
    test; exits 1 when no such window is up. Built by tests/e2e/example.py
    with the cross compiler. */
 #include <windows.h>
@@ -25,6 +26,15 @@ static BOOL CALLBACK Child(HWND child, LPARAM unused) {
     DWORD_PTR first = 0;
     SendMessageTimeoutA(child, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 2000, &first);
     printf("first-line id=%d: %d\n", GetDlgCtrlID(child), (int)first);
+    DWORD start = 0, end = 0;
+    SendMessageTimeoutA(child, EM_GETSEL, (WPARAM)&start, (LPARAM)&end, SMTO_ABORTIFHUNG, 2000, &unusedResult);
+    printf("selection id=%d: %lu %lu\n", GetDlgCtrlID(child), (unsigned long)start, (unsigned long)end);
+    printf("edit-text id=%d: ", GetDlgCtrlID(child));
+    for (const char *c = text; *c; c++)
+      if (*c == '\r') fputs("\\r", stdout);
+      else if (*c == '\n') fputs("\\n", stdout);
+      else putchar(*c);
+    putchar('\n');
   }
   return TRUE;
 }
