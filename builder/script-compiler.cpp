@@ -722,7 +722,8 @@ class Compiler {
   }
 
   // NOTEPAD, OLE and ADD ITEM name a file of the destination: one a FILE
-  // LIST installs (an ADD ITEM program may carry arguments after a blank).
+  // LIST installs (an ADD ITEM program may carry arguments after a blank or
+  // after its closing quote).
   void Uses(const Arg &arg, int number, bool program) {
     if (arg.text.empty()) return;
     uses_.push_back({arg, PlaceOf(number, arg.column), program});
@@ -743,8 +744,11 @@ class Compiler {
     for (const Use &use : uses_) {
       std::string upper = ScriptUpper(use.arg.text);
       bool found = installed.count(upper) != 0;
-      size_t blank = upper.find(' ');
-      if (use.program && blank != std::string::npos) found = found || installed.count(upper.substr(0, blank));
+      if (use.program && !found) {  // the program runs to a blank, or is written in double quotes
+        bool quoted = upper[0] == '"';
+        std::string program = upper.substr(quoted ? 1 : 0, upper.find(quoted ? '"' : ' ', 1) - (quoted ? 1 : 0));
+        found = installed.count(program) != 0;
+      }
       if (!found) Place(use.place, "'" + use.arg.text + "' is not among the files FILE LIST installs");
     }
     if (fileListLine_ && !sawInstall_)

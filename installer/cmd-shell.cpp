@@ -61,6 +61,39 @@ int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
   return 1;
 }
 
+// Splits the ADD ITEM value in place into its program and its arguments:
+// the program runs to the first blank or, written in double quotes, to the
+// closing quote; the arguments are what follows, without the blanks before.
+static const char *SplitItem(char *value) {
+  char *program = value, *end;
+  if (*value == '"') {
+    program = value + 1;
+    for (end = program; *end && *end != '"'; end++) {}
+  } else {
+    for (end = value; *end && *end != ' '; end++) {}
+  }
+  char *arguments = end;
+  if (*arguments) *arguments++ = 0;
+  while (*arguments == ' ') arguments++;
+  if (program != value) StrCopy(value, program);
+  return arguments;
+}
+
+int ItemLinkMake(const char *folder, const InstallScript *script, const char *program, const char *arguments,
+                 const char *caption, char *link, int size) {
+  ASSERT(folder != NULL && script != NULL && program != NULL && arguments != NULL && caption != NULL,
+         "Pointer is NULL\n");
+  char target[VANTOR_PATH_SIZE];
+  if (VantorFormat(link, size, "%s\\%s.lnk", folder, caption) >= size ||
+      VantorFormat(target, (int)sizeof target, "%s%s", script->installPath, program) >= (int)sizeof target ||
+      !ShellSaveLink(link, target, arguments, caption)) {
+    DebugPrintf("Unable to add item '%s'\n", caption);
+    return 0;
+  }
+  UninstallNote(UNINSTALL_TAG_FILE, link, NULL);
+  return 1;
+}
+
 int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   char program[SCRIPT_FIELD_SIZE], caption[SCRIPT_FIELD_SIZE];
@@ -70,7 +103,23 @@ int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
     DebugPrintf("Item value too long for Program Manager (> %d) '%s'\n", SCRIPT_FIELD_SIZE - 1, program);
     return 0;
   }
-  if (UnattendedMode()) return UnattendedAddItem(script, program, caption);
+  const char *arguments = SplitItem(program);
+  if (UnattendedMode()) return UnattendedAddItem(script, program, arguments, caption);
+  if (arguments[0] != 0) {
+    // Program Manager's items take a program alone: an item with arguments
+    // is a shortcut made directly in the group's folder.
+    char folder[VANTOR_PATH_SIZE], link[VANTOR_PATH_SIZE];
+    int length = ShellProgramsFolder(folder, (int)sizeof folder) ? StrLength(folder) : -1;
+    if (length < 0 || (lastGroup[0] != 0 && VantorFormat(folder + length, (int)sizeof folder - length, "\\%s",
+                                                         lastGroup) >= (int)sizeof folder - length) ||
+        !ShellMakeFolder(folder)) {
+      DebugPrintf("Unable to add item '%s'\n", caption);
+      return 0;
+    }
+    if (!ItemLinkMake(folder, script, program, arguments, caption, link, (int)sizeof link)) return 0;
+    if (script->window != NULL) ShellBringToTop(script->window);
+    return 1;
+  }
   char command[ITEM_COMMAND_SIZE];
   int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
                             caption);

@@ -59,8 +59,9 @@ void ShellBringToTop(void *window);
 int ShellProgramsFolder(char *folder, int size);
 // Makes a folder; one that is there already counts as made. 1 made.
 int ShellMakeFolder(const char *path);
-// Saves a shortcut file at linkPath to target, with description (a shell
-// link saved through its persist-file interface). 1 saved.
-int ShellSaveLink(const char *linkPath, const char *target, const char *description);
+// Saves a shortcut file at linkPath to the program target, started with
+// arguments (none when empty), with description (a shell link saved through
+// its persist-file interface). 1 saved.
+int ShellSaveLink(const char *linkPath, const char *target, const char *arguments, const char *description);
 
 #endif

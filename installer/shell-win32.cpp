@@ -102,14 +102,15 @@ static const GUID kClsidShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 
 static const GUID kIidShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 static const GUID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-int ShellSaveLink(const char *linkPath, const char *target, const char *description) {
+int ShellSaveLink(const char *linkPath, const char *target, const char *arguments, const char *description) {
   WCHAR wide[MAX_PATH];
   if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0) return 0;
   IShellLinkA *link = NULL;
   if (FAILED(CoCreateInstance(kClsidShellLink, NULL, CLSCTX_INPROC_SERVER, kIidShellLinkA, (void **)&link)))
     return 0;
   IPersistFile *file = NULL;
-  int saved = SUCCEEDED(link->SetPath(target)) && SUCCEEDED(link->SetDescription(description)) &&
+  int saved = SUCCEEDED(link->SetPath(target)) && (arguments[0] == 0 || SUCCEEDED(link->SetArguments(arguments))) &&
+              SUCCEEDED(link->SetDescription(description)) &&
               SUCCEEDED(link->QueryInterface(kIidPersistFile, (void **)&file)) &&
               SUCCEEDED(file->Save(wide, TRUE));
   if (file != NULL) file->Release();

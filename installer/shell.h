@@ -20,6 +20,13 @@ int ProgManExecute(const char *command);
 // DllUnregisterServer (anything else). 1 when the entry point ran and
 // reported success; 0 with the reason in the log.
 int RegisterServer(const char *path, int doRegister);
+// Makes the ADD ITEM shortcut "CAPTION.lnk" in folder directly, to
+// installPath + program with arguments, and notes the file in the uninstall
+// record; its path into link (size bytes). 1 made; 0 after the log line
+// "Unable to add item '%s'\n".
+struct InstallScript;
+int ItemLinkMake(const char *folder, const InstallScript *script, const char *program, const char *arguments,
+                 const char *caption, char *link, int size);
 // Adds the font file to the system's font table and tells every top-level
 // window. 1 added; 0 after the log line.
 int FontResourceAdd(const char *path);

@@ -7,6 +7,7 @@
 
 #include "mainwindow.h"
 #include "pathdialog.h"
+#include "shell.h"
 #include "shell-sys.h"
 #include "target-sys.h"
 #include "uninstall.h"
@@ -132,17 +133,14 @@ int UnattendedCreateGroup(const char *name) {
   return 1;
 }
 
-int UnattendedAddItem(const InstallScript *script, const char *program, const char *caption) {
-  ASSERT(script != NULL && program != NULL && caption != NULL, "Pointer is NULL\n");
-  char link[UNATTENDED_DIR_SIZE], target[UNATTENDED_DIR_SIZE];
-  if (group[0] == 0 ||
-      VantorFormat(link, (int)sizeof link, "%s\\%s.lnk", group, caption) >= (int)sizeof link ||
-      VantorFormat(target, (int)sizeof target, "%s%s", script->installPath, program) >= (int)sizeof target ||
-      !ShellSaveLink(link, target, caption)) {
+int UnattendedAddItem(const InstallScript *script, const char *program, const char *arguments, const char *caption) {
+  ASSERT(script != NULL && program != NULL && arguments != NULL && caption != NULL, "Pointer is NULL\n");
+  char link[UNATTENDED_DIR_SIZE];
+  if (group[0] == 0) {
     DebugPrintf("Unable to add item '%s'\n", caption);
     return 0;
   }
-  UninstallNote(UNINSTALL_TAG_FILE, link, NULL);
+  if (!ItemLinkMake(group, script, program, arguments, caption, link, (int)sizeof link)) return 0;
   UnattendedDecision("item '%s' made without Program Manager", link);
   return 1;
 }

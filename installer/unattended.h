@@ -73,9 +73,9 @@ int UnattendedDestination(InstallScript *script);
 // CREATE GROUP and ADD ITEM without Program Manager, which would open a
 // window for the group: the group is a folder below the Start Menu's
 // "Programs", an item a shortcut "CAPTION.lnk" in the group made last, to
-// installPath + program. 1 made; 0 after the log line.
+// installPath + program with arguments. 1 made; 0 after the log line.
 int UnattendedCreateGroup(const char *name);
-int UnattendedAddItem(const InstallScript *script, const char *program, const char *caption);
+int UnattendedAddItem(const InstallScript *script, const char *program, const char *arguments, const char *caption);
 
 // The "The installation file has been damaged" box after a failed mount, or
 // in either mode its log line and EXIT_DAMAGED recorded.

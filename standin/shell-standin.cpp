@@ -63,9 +63,11 @@ int ShellMakeFolder(const char *path) {
   return 1;
 }
 
-int ShellSaveLink(const char *linkPath, const char *target, const char *description) {
+int ShellSaveLink(const char *linkPath, const char *target, const char *arguments, const char *description) {
   Append(links, sizeof links, "link ", linkPath, " -> ");
-  Append(links, sizeof links, target, " (", description);
+  if (arguments[0]) Append(links, sizeof links, target, " with ", arguments);
+  else Append(links, sizeof links, target, "", "");
+  Append(links, sizeof links, " (", description, "");
   Append(links, sizeof links, ")", "\n", "");
   return 1;
 }

@@ -19,7 +19,8 @@ def test_create_group_and_add_item_point_at_the_installed_program(h):
         program = f.read()
     inst = h.build_installer("shell-items", b"PRODUCT NAME: Shell Case\nBREAK\nINSTALL DIR: Vantor Shell Case\n"
                              b"INSTALL PATH: Where to?\nFILE LIST: bin\\app.exe\nINSTALL\nCREATE GROUP: %s\n"
-                             b"ADD ITEM: bin\\app.exe | Vantor App\n" % GROUP.encode(), {"bin/app.exe": program})
+                             b"ADD ITEM: bin\\app.exe | Vantor App\nADD ITEM: bin\\app.exe --version | Vantor App Version\n"
+                             % GROUP.encode(), {"bin/app.exe": program})
     proc = h.run_installer(inst, "-debug")
     h.accept_destination()
     assert h.wait_exit(proc) == 0  # the script's end closes the window
@@ -34,6 +35,11 @@ def test_create_group_and_add_item_point_at_the_installed_program(h):
     assert link, h.find_start_menu(GROUP) and os.listdir(h.find_start_menu(GROUP))
     data = read_log(link)
     assert target.encode() in data or target.encode("utf-16-le") in data, data
+    # with arguments: the program and its arguments apart in the shortcut
+    data = read_log(h.find_start_menu(GROUP, "Vantor App Version.lnk"))
+    assert (target + " ").encode() not in data and (target + " ").encode("utf-16-le") not in data, data
+    assert target.encode() in data or target.encode("utf-16-le") in data, data
+    assert b"--version" in data or "--version".encode("utf-16-le") in data, data
     h.close_window(group_window)
     h.wait_gone(group_window)
 

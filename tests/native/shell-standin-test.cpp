@@ -65,6 +65,22 @@ TEST_F(ShellTest, AddItemPrefixesTheInstallPathAndConsumesBothValues) {
   EXPECT_EQ(&window, ShellStandInTopWindow());
 }
 
+// Program Manager takes a program alone: an item with arguments is a
+// shortcut in the group's folder, the program and its arguments apart.
+TEST_F(ShellTest, AddItemWithArgumentsIsAShortcutWithTheProgramAndItsArguments) {
+  Start();
+  EXPECT_EQ(1, Run(CmdCreateGroup, "Tools\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\gdbserver.exe --version\x16" "Version\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"  -x \"a b\"\x16" "App\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"\x16" "Plain\r\n"));
+  EXPECT_STREQ("[CreateGroup(\"Tools\")]\n[AddItem(\"C:\\Acme\\my bin\\app.exe\",\"Plain\")]\n", ShellStandInExecuted());
+  EXPECT_STREQ("folder C:\\Start Menu\\Programs\\Tools\n"
+               "link C:\\Start Menu\\Programs\\Tools\\Version.lnk -> C:\\Acme\\bin\\gdbserver.exe with --version (Version)\n"
+               "folder C:\\Start Menu\\Programs\\Tools\n"
+               "link C:\\Start Menu\\Programs\\Tools\\App.lnk -> C:\\Acme\\my bin\\app.exe with -x \"a b\" (App)\n",
+               ShellStandInLinks());
+}
+
 // One value and CR LF: the CR is the separator, the caption starts at the LF
 // and is empty.
 TEST_F(ShellTest, AddItemWithOneValueGetsAnEmptyCaption) {

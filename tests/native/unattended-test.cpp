@@ -64,10 +64,12 @@ TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) 
   EXPECT_EQ(1, Run(CmdNotepad, "readme.txt"));
   EXPECT_EQ(1, Run(CmdCreateGroup, "Widget"));
   EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe\x16" "App"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe --help\x16" "Help"));
   EXPECT_STREQ("", ShellStandInExecuted());  // Program Manager would open a window for the group
   EXPECT_STREQ(
       "folder C:\\Start Menu\\Programs\\Widget\n"
-      "link C:\\Start Menu\\Programs\\Widget\\App.lnk -> C:\\Widget\\bin\\app.exe (App)\n",
+      "link C:\\Start Menu\\Programs\\Widget\\App.lnk -> C:\\Widget\\bin\\app.exe (App)\n"
+      "link C:\\Start Menu\\Programs\\Widget\\Help.lnk -> C:\\Widget\\bin\\app.exe with --help (Help)\n",
       ShellStandInLinks());
   EXPECT_EQ(1, Run(CmdDone, "Enjoy!"));
   char value[REGISTRY_TEXT_SIZE] = "";
@@ -84,6 +86,7 @@ TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) 
       "Unattended: 'C:\\Widget\\readme.txt' not opened in the editor\n"
       "Unattended: group 'C:\\Start Menu\\Programs\\Widget' made without Program Manager\n"
       "Unattended: item 'C:\\Start Menu\\Programs\\Widget\\App.lnk' made without Program Manager\n"
+      "Unattended: item 'C:\\Start Menu\\Programs\\Widget\\Help.lnk' made without Program Manager\n"
       "Registry Open failed on 'Software\\Acme\\Widget'(0x00000002)\n"
       "Unattended: no box 'Installation Complete!': Enjoy!\n",
       Log());
