@@ -1,0 +1,106 @@
+// Each entry's method: packed with the method asked for, or for auto and
+// smallest with the one of least charge, and kept only once it decodes back
+// to the content.
+#include <string.h>
+
+#include "archive-reader.h"
+#include "archive-writer-parts.h"
+#include "ffs-cmp1.h"
+#include "ffs-cmp2.h"
+#include "ffs-cmp3.h"
+#include "pack1.h"
+#include "pack2.h"
+#include "pack3.h"
+
+namespace {
+
+// The fewest bytes a packed result has.
+const uint64_t kPackedMin = 8;
+
+// Content that begins like a packed entry or a solid member.
+bool HasPackedSignature(const uint8_t *content, size_t size) {
+  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
+                       memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
+}
+
+// Packs with one method; the result is kept only when it decodes back to
+// the content, so a packer fault can never reach an installer.
+bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t size, std::vector<uint8_t> *out) {
+  out->clear();
+  bool packed = method == ARCHIVE_METHOD1   ? Pack1(content, size, out)
+                : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
+                                            : Pack3(content, size, out, level);
+  if (!packed || out->size() < kPackedMin) return false;
+  return ArchiveDecodesTo(out->data(), out->size(), method, content, (uint32_t)size);
+}
+
+// auto's charge for unpacking, per content byte of methods 1, 2 and 3, in
+// stored bytes times kShareUnit: a stored byte weighs as much install time as
+// unpacking 64 bytes with method 1, 8 with method 2 or 5 with method 3 (the
+// decoders' relative speeds on programs and text). smallest charges nothing.
+const uint64_t kShareUnit = 320;
+const uint64_t kUnpackShare[3] = {5, 40, 64};
+const uint64_t kNoShare[3] = {0, 0, 0};
+
+}  // namespace
+
+bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own) {
+  if (name.empty()) {
+    *error = "an entry needs a name";
+    return false;
+  }
+  if (size == 0) {
+    *error = "'" + name + "' is empty; the installer treats an empty entry as absent";
+    return false;
+  }
+  if (size > FFS_ENTRY_MAX) {
+    *error = "'" + name + "' is larger than the installer loads (" + std::to_string(FFS_ENTRY_MAX) + " bytes)";
+    return false;
+  }
+  entry->name = name;
+  entry->hash = ArchiveHashName(name);
+  entry->contentSize = (uint32_t)size;
+  entry->method = ARCHIVE_AUTO;  // until a method is chosen
+  // Raw data that begins like a packed entry would be misread: pack it.
+  bool rawAllowed = !HasPackedSignature(content, size);
+  if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
+  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3) {
+    if (!PackWith(method, level, content, size, &entry->data)) {
+      *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
+      return false;
+    }
+    entry->method = method;
+  } else if (method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) {
+    // The lowest charge wins: stored bytes, plus for auto the unpacking
+    // time, as content bytes times a share per method (kUnpackShare).
+    // Ties go to raw, then to the lower method. Raw is a charge to beat
+    // until the end, so no copy of the content is held meanwhile. A method
+    // whose unpacking share alone reaches the best charge cannot win and is
+    // not tried.
+    const uint64_t *share = method == ARCHIVE_AUTO ? kUnpackShare : kNoShare;
+    uint64_t best = rawAllowed ? (uint64_t)size * kShareUnit : UINT64_MAX;
+    for (ArchiveMethod m : {ARCHIVE_METHOD1, ARCHIVE_METHOD2, ARCHIVE_METHOD3}) {
+      if (m == ARCHIVE_METHOD3 && !Pack3Available()) continue;
+      uint64_t unpack = (uint64_t)size * share[m - ARCHIVE_METHOD1];
+      if (unpack + kPackedMin * kShareUnit >= best) continue;
+      std::vector<uint8_t> packed;
+      if (PackWith(m, level, content, size, &packed) && packed.size() * kShareUnit + unpack < best) {
+        entry->data.swap(packed);
+        entry->method = m;
+        best = entry->data.size() * kShareUnit + unpack;
+      }
+    }
+    if (entry->method == ARCHIVE_AUTO && !rawAllowed) {
+      *error = "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
+      return false;
+    }
+  }
+  if (entry->method == ARCHIVE_AUTO || method == ARCHIVE_RAW) {
+    if (own != nullptr) entry->data.swap(*own);
+    else entry->data.assign(content, content + size);
+    entry->method = ARCHIVE_RAW;
+  }
+  return true;
+}
+

@@ -1,0 +1,190 @@
+// Solid groups of small files, and the packing of entries side by side on
+// several threads while they are added in their order.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "archive-writer-parts.h"
+#include "fsutil.h"
+#include "vantor-core.h"
+
+// Solid groups of AddAll's inputs: which group each input joined (-1: none),
+// where its content lies in the group's block, and each block's input.
+struct SolidPlan {
+  std::vector<int> group;
+  std::vector<uint32_t> offset, size;
+  std::vector<ArchiveInput> blocks;
+};
+
+// Reads the inputs that may join a group, in their order, and gathers them;
+// false (*error, *failed) for one that cannot be read.
+static bool PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan, std::string *error, size_t *failed) {
+  size_t count = inputs.size();
+  plan->group.assign(count, -1);
+  plan->offset.assign(count, 0);
+  plan->size.assign(count, 0);
+  std::vector<std::vector<size_t>> members;
+  std::vector<uint8_t> read;
+  for (size_t i = 0; i < count; i++) {
+    const ArchiveInput &in = inputs[i];
+    uint64_t size = in.content.size();
+    if (in.method == ARCHIVE_RAW || (!in.path.empty() && !FsFileSize(in.path, &size))) continue;
+    if (size == 0 || size >= ARCHIVE_SOLID_MEMBER_MAX) continue;
+    const std::vector<uint8_t> *content = &in.content;
+    if (!in.path.empty()) {
+      if (!FsReadFile(in.path, &read, error)) {
+        *failed = i;
+        return false;
+      }
+      content = &read;
+      if (content->empty() || content->size() >= ARCHIVE_SOLID_MEMBER_MAX) continue;  // changed meanwhile
+    }
+    if (plan->blocks.empty() || plan->blocks.back().content.size() + content->size() > FFS_SOLID_MAX) {
+      plan->blocks.emplace_back();
+      plan->blocks.back().name = ArchiveSolidName(plan->blocks.size());
+      plan->blocks.back().method = in.method;
+      plan->blocks.back().level = in.level;
+      members.emplace_back();
+    }
+    ArchiveInput &block = plan->blocks.back();
+    plan->group[i] = (int)plan->blocks.size() - 1;
+    plan->offset[i] = (uint32_t)block.content.size();
+    plan->size[i] = (uint32_t)content->size();
+    block.content.insert(block.content.end(), content->begin(), content->end());
+    members.back().push_back(i);
+  }
+  // A group of one gains nothing: its input is packed alone.
+  std::vector<int> renumbered(plan->blocks.size(), -1);
+  std::vector<ArchiveInput> kept;
+  for (size_t g = 0; g < plan->blocks.size(); g++) {
+    if (members[g].size() < 2) continue;
+    renumbered[g] = (int)kept.size();
+    kept.push_back(std::move(plan->blocks[g]));
+    kept.back().name = ArchiveSolidName(kept.size());
+  }
+  for (size_t i = 0; i < count; i++)
+    if (plan->group[i] >= 0) plan->group[i] = renumbered[plan->group[i]];
+  plan->blocks.swap(kept);
+  return true;
+}
+
+// The entry of a member: its 16-byte reference to the block.
+static ArchiveEntry MemberEntry(const std::string &name, uint32_t block, uint32_t offset, uint32_t size) {
+  ArchiveEntry entry;
+  entry.name = name;
+  entry.hash = ArchiveHashName(name);
+  entry.method = ARCHIVE_MEMBER;
+  entry.contentSize = size;
+  entry.data.assign(FFS_MEMBER_TAG, FFS_MEMBER_TAG + 4);
+  ArchivePutLe32(&entry.data, block);
+  ArchivePutLe32(&entry.data, offset);
+  ArchivePutLe32(&entry.data, size);
+  return entry;
+}
+
+bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error,
+                           size_t *failed, const std::function<void(size_t)> &done) {
+  size_t count = inputs.size();
+  SolidPlan plan;
+  if (!solid_) {
+    plan.group.assign(count, -1);
+  } else if (!PlanSolid(inputs, &plan, error, failed)) {
+    return false;
+  }
+  // Units of work: input i (i < count) or block b (count + b). A member is
+  // no work of its own; its block is packed where its first member stands.
+  std::vector<size_t> order;
+  std::vector<size_t> seen(plan.blocks.size(), 0);
+  for (size_t i = 0; i < count; i++) {
+    int g = plan.group[i];
+    if (g < 0) {
+      order.push_back(i);
+    } else if (seen[g]++ == 0) {
+      order.push_back(count + g);
+    }
+  }
+  size_t units = count + plan.blocks.size();
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = (unsigned)std::min<size_t>(threads, std::max<size_t>(order.size(), 1));
+  std::vector<ArchiveEntry> packed(units);
+  std::vector<std::string> errors(units);
+  std::vector<char> state(units, 0);  // 0 packing, 1 packed, 2 failed
+  std::atomic<size_t> next(0);
+  std::mutex lock;
+  std::condition_variable ready, room;
+  // A unit is started only when fewer than `ahead` units before it wait to
+  // be taken, so that a slow one does not let packed entries pile up.
+  size_t taken = 0, ahead = 2 * (size_t)threads;
+  bool stopped = false;
+  auto stop = [&]() {
+    next = order.size();  // nothing more is started
+    std::lock_guard<std::mutex> hold(lock);
+    stopped = true;
+    room.notify_all();
+  };
+  auto work = [&]() {
+    for (size_t k; (k = next++) < order.size();) {
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        room.wait(hold, [&] { return k < taken + ahead || stopped; });
+        if (stopped) break;
+      }
+      size_t u = order[k];
+      const ArchiveInput &in = u < count ? inputs[u] : plan.blocks[u - count];
+      std::vector<uint8_t> read;
+      const std::vector<uint8_t> *content = &in.content;
+      bool good = true;
+      if (!in.path.empty()) {
+        good = FsReadFile(in.path, &read, &errors[u]);
+        content = &read;
+      }
+      good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u], &errors[u],
+                               content == &read ? &read : nullptr);
+      std::lock_guard<std::mutex> hold(lock);
+      state[u] = good ? 1 : 2;
+      ready.notify_all();
+    }
+  };
+  Crc32("", 1);  // its tables are made once, before the threads share them
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; t++) workers.emplace_back(work);
+  // Entries go in in their order, each as soon as it is packed; a block
+  // before its first member.
+  auto take = [&](size_t u, size_t at) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      ready.wait(hold, [&] { return state[u] != 0; });
+    }
+    if (state[u] == 1 && Insert(std::move(packed[u]), &errors[u])) {
+      std::lock_guard<std::mutex> hold(lock);
+      taken++;
+      room.notify_all();
+      return true;
+    }
+    *error = errors[u];
+    *failed = at;
+    return false;
+  };
+  std::vector<bool> blockIn(plan.blocks.size(), false);
+  bool ok = true;
+  for (size_t i = 0; i < count && ok; i++) {
+    int g = plan.group[i];
+    if (g < 0) {
+      ok = take(i, i);
+    } else {
+      if (!blockIn[g]) ok = blockIn[g] = take(count + g, i);
+      if (ok) {
+        ok = Insert(MemberEntry(inputs[i].name, ArchiveHashName(plan.blocks[g].name), plan.offset[i], plan.size[i]),
+                    error);
+        if (!ok) *failed = i;
+      }
+    }
+    if (ok && done) done(i + 1);
+  }
+  if (!ok) stop();
+  for (std::thread &t : workers) t.join();
+  return ok;
+}
+

@@ -1,0 +1,30 @@
+// What the files of the archive writer share (archive-writer.cpp: the
+// entries and their names; archive-pack.cpp: each entry's method, chosen
+// and proven; archive-solid.cpp: solid groups and packing side by side;
+// archive-layout.cpp: the container's layout and its writing). Not for
+// other callers: they include archive-writer.h.
+#ifndef BUILDER_ARCHIVE_WRITER_PARTS_H
+#define BUILDER_ARCHIVE_WRITER_PARTS_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "archive-writer.h"
+
+// The installer measures its own file with 32-bit signed offsets on Win32,
+// so a container must stay below 2 GiB.
+const uint64_t kArchiveMaxContainer = 0x7FFFFFFFu;
+extern const char kArchiveTooLarge[];
+
+void ArchivePutLe32(std::vector<uint8_t> *out, uint32_t v);
+
+// Packs content as an entry named name (everything ArchiveWriter::Add does
+// but the check against the entries already added). Touches nothing shared,
+// so that entries can be packed side by side. own, when given, holds the
+// content's bytes and is taken for a raw entry instead of a copy of them.
+bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr);
+
+#endif
