@@ -51,6 +51,7 @@ int MainWindowStep(void *window) {
       MainWindowSend(window, MAIN_WM_DESTROY);
       break;
     }
+    UnattendedRetry();
     result = ScriptRun(windowScript, window);
   }
   return 1;

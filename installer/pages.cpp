@@ -6,6 +6,7 @@
 #include "dialog-sys.h"
 #include "ffs.h"
 #include "resources/resource-ids.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -103,6 +104,7 @@ static int ShowPage(void *owner, const char *caption, const char *entryName, int
   intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
   if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);
   int result = answer == 1;
+  if (answer != 1 && answer != -1) UnattendedFail(EXIT_CANCELLED);  // declined by the person
   if (!MEM_FREE(text, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
   return result;
 }

@@ -23,6 +23,7 @@ int PathDialogRun(InstallScript *script) {
     DebugPrintf("Unable to create dialog %d\n", IDD_PATH);
     return 0;
   }
+  if (result != 1) UnattendedFail(EXIT_CANCELLED);  // cancelled by the person
   return result == 1;
 }
 

@@ -60,6 +60,13 @@ static void ScriptSummary(const InstallScript *script) {
   DebugPrintf("Install Path   : %s [%s]\n", script->installPath, script->installDir);
 }
 
+int ScriptFinished(const InstallScript *script) {
+  ASSERT(script != NULL, "Pointer is NULL\n");
+  for (const char *p = script->cursor; p < script->text + script->textLength; p++)
+    if ((unsigned char)*p == SCRIPT_MARK) return 0;
+  return 1;
+}
+
 int ScriptRun(InstallScript *script, void *window) {
   ASSERT(script != NULL, "Pointer is NULL\n");
   ASSERT(script->text != NULL, "Pointer is NULL\n");

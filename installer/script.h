@@ -51,6 +51,9 @@ struct InstallScript {
 int ScriptLoad(InstallScript **script, const char *name);
 // Runs from the cursor to a BREAK (1), the end (1; WM_DESTROY sent to the
 // window when there is one), an unknown keyword or a failed command (0).
+// 1 when no command is left to run from the script's cursor (what remains
+// holds no command mark: the end, or line ends after a last BREAK).
+int ScriptFinished(const InstallScript *script);
 int ScriptRun(InstallScript *script, void *window);
 // Releases the record, its tables and fonts; *script is NULL afterwards.
 int ScriptFree(InstallScript **script);

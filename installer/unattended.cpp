@@ -68,6 +68,8 @@ void UnattendedFail(int code) {
   if (exitCode == EXIT_INSTALLED) exitCode = code;
 }
 
+void UnattendedRetry(void) { exitCode = EXIT_INSTALLED; }
+
 int UnattendedExitCode(void) { return exitCode; }
 
 int UnattendedBox(void *owner, const char *text, const char *caption, uint32_t style, int answer) {

@@ -15,13 +15,14 @@
 #define UNATTENDED_SILENT  1  // "-silent": no window at all
 #define UNATTENDED_PASSIVE 2  // "-passive": backdrop and progress only
 
-// Exit codes of an unattended run.
+// Exit codes of a run, attended or not.
 #define EXIT_INSTALLED        0
 #define EXIT_INTERNAL_ERROR   1  // a fatal error or failed assertion
 #define EXIT_COMMAND_FAILED   2  // a command failed or a keyword is unknown
 #define EXIT_DAMAGED          3  // the installer file cannot be mounted
 #define EXIT_DESTINATION      4  // no drive, too long, not enough room
 #define EXIT_NOT_INSTALLED    5  // UPDATE found no earlier installation
+#define EXIT_CANCELLED     1602  // the person ended the installation before it was done
 
 // Room for the "-dir=" path; a longer one is cut, and still refused as too
 // long by the destination's checks.
@@ -45,9 +46,11 @@ const char *UnattendedDir(void);
 // files go instead, once.
 void UnattendedInstallBegins(const InstallScript *script);
 
-// Records why the run ends; the first code recorded stays.
+// Records why the run ends, attended or not; the first code recorded stays.
 void UnattendedFail(int code);
-// The exit code of the unattended run: the code recorded, else 0.
+// Forgets the code recorded: the person has the failed command run again.
+void UnattendedRetry(void);
+// The exit code of the run: the code recorded, else 0.
 int UnattendedExitCode(void);
 
 // A message box, or in either mode its text and caption in the log

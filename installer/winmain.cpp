@@ -33,17 +33,26 @@ static void FindProgramPath(const char *commandLine) {
     DebugPrintf("Program path too long for %d characters\n", PROGRAM_PATH_SIZE - 1);
 }
 
-// The exit code: what the run gives without -silent and -passive, else the
-// unattended run's own code.
-static int ExitCode(int attended) { return UnattendedMode() ? UnattendedExitCode() : attended; }
+// The exit code of the run, attended or not: the reason recorded, else,
+// with the window, EXIT_CANCELLED when the person closed it before the
+// script was done; 0 only when it ran to its end.
+static int ExitCode(const InstallScript *script) {
+  int code = UnattendedExitCode();
+  if (code == EXIT_INSTALLED && script != NULL && !UnattendedMode() && !ScriptFinished(script))
+    code = EXIT_CANCELLED;
+  return code;
+}
 
-// Releases everything start-up brought up, in reverse order. script is NULL
-// when the archive could not be mounted; then there is no script to free and
-// no window class to unregister.
-
-static void Shutdown(InstallScript **script, void *instance) {
+// Releases everything start-up brought up, in reverse order, and gives the
+// exit code: code, or with RUN_CODE the run's (ExitCode), taken once the
+// uninstaller has been written. script is NULL when the archive could not be
+// mounted; then there is no script to free and no window class to
+// unregister. The log's last line says how the run ended.
+#define RUN_CODE (-1)
+static int Shutdown(InstallScript **script, void *instance, int code) {
   if (script != NULL) {
     if (*script != NULL) UninstallFinish(*script, programPath);
+    if (code == RUN_CODE) code = ExitCode(*script);
     MainWindowSetScript(NULL);
     ScriptFree(script);
   }
@@ -55,7 +64,9 @@ static void Shutdown(InstallScript **script, void *instance) {
   MemoryRemove();
   DebugRemove();
   if (script != NULL) MainWindowUnregisterClass(instance);
-  DebugPrintf("Successful Exit...\n");
+  if (code == EXIT_INSTALLED) DebugPrintf("Successful Exit...\n");
+  else DebugPrintf("Exit with code %d...\n", code);
+  return code;
 }
 
 int InstallerMain(void *instance, const char *args) {
@@ -76,9 +87,7 @@ int InstallerMain(void *instance, const char *args) {
 
   if (UninstallRequested(args)) {
     // The uninstaller is the program without an archive: no script runs.
-    int code = UninstallMain(args);
-    Shutdown(NULL, instance);
-    return code;
+    return Shutdown(NULL, instance, UninstallMain(args));
   }
   if (!InstallInit()) ABORT("Couldn't init install\n");
   // The whole file is checked before the script runs, so damage anywhere
@@ -89,39 +98,29 @@ int InstallerMain(void *instance, const char *args) {
       InstallRemove();
       char line[2 * PROGRAM_PATH_SIZE];
       VantorFormat(line, (int)sizeof line, "%s %s", UNINSTALL_SWITCH, args);
-      int code = UninstallMain(line);
-      Shutdown(NULL, instance);
-      return code;
+      return Shutdown(NULL, instance, UninstallMain(line));
     }
     ReportDamagedInstaller();
-    Shutdown(NULL, instance);
-    return ExitCode(0);
+    return Shutdown(NULL, instance, ExitCode(NULL));
   }
   InstallScript *script = NULL;
   if (!ScriptLoad(&script, SCRIPT_ENTRY_NAME)) ABORT("Couldn't load installation script.\n");
-  if (ScriptRun(script, NULL) != 1) {
-    Shutdown(&script, instance);
-    return ExitCode(0);
-  }
+  if (ScriptRun(script, NULL) != 1) return Shutdown(&script, instance, RUN_CODE);
   if (UnattendedMode() == UNATTENDED_SILENT) {
     // The stretch the window's first step would run, without the window.
     UnattendedRunEnds(script, ScriptRun(script, NULL));
-    Shutdown(&script, instance);
-    return ExitCode(0);
+    return Shutdown(&script, instance, RUN_CODE);
   }
 
   // Failures here leave everything as it is: there is nothing to show.
   MainWindowSetInstance(instance);
   MainWindowSetScript(script);
   void *window;
-  // Unattended, no window means no installation: an internal error.
-  if (!MainWindowRegisterClass(instance)) return UnattendedMode() ? EXIT_INTERNAL_ERROR : 0;
-  if (!MainWindowCreate(instance, &window)) return UnattendedMode() ? EXIT_INTERNAL_ERROR : 0;
+  // No window means no installation: an internal error.
+  if (!MainWindowRegisterClass(instance) || !MainWindowCreate(instance, &window)) return EXIT_INTERNAL_ERROR;
   MainWindowShow(window);
   // The script's next stretch runs inside this call.
   MainWindowSend(window, WM_SCRIPT_STEP);
-  int exitCode = MainWindowMessageLoop();
-
-  Shutdown(&script, instance);
-  return ExitCode(exitCode);
+  MainWindowMessageLoop();
+  return Shutdown(&script, instance, RUN_CODE);
 }

@@ -21,6 +21,7 @@
 #include "process-standin.h"
 #include "process-sys.h"
 #include "test-support.h"
+#include "unattended.h"
 #include "script-test-support.h"
 #include "winmain.h"
 
@@ -34,6 +35,7 @@ class MainWindowStepTest : public testing::Test {
     TestRegisterKeywords();
     TestWatchBoxes();
     MainWindowStandInReset();
+    UnattendedParse("");
     ASSERT_EQ(1, MainWindowRegisterClass(NULL));
   }
   void TearDown() override {
@@ -60,6 +62,7 @@ TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
   Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL", "FAIL", "ONE(a)"}), testCalls);
   EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
+  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());  // the retry went through
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
   EXPECT_EQ("Widget Installation...", TestLastBoxCaption());
@@ -76,6 +79,7 @@ TEST_F(MainWindowStepTest, YesEndsWithTheCursorOnTheFailedCommand) {
   Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL"}), testCalls);
   EXPECT_EQ(script->text, script->cursor);
+  EXPECT_EQ(EXIT_COMMAND_FAILED, UnattendedExitCode());
   EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
 }
 
@@ -157,8 +161,10 @@ class MainWindowStartTest : public testing::Test {
     return InstallerMain(NULL, "-debug");
   }
   std::string Log() { return TestReadFile("debug.log"); }
-  bool EndsWithExit() {
-    std::string log = Log(), tail = "Successful Exit...\r\n";
+  // The log's last line: "Successful Exit..." after an installation, else
+  // the exit code.
+  bool EndsWithExit(int code = 0) {
+    std::string log = Log(), tail = code == 0 ? "Successful Exit...\r\n" : "Exit with code " + std::to_string(code) + "...\r\n";
     return log.size() >= tail.size() && log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
   }
   std::string file;
@@ -188,12 +194,19 @@ TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
   EXPECT_TRUE(EndsWithExit());
 }
 
+// The person closes the window while commands are left: cancelled.
+TEST_F(MainWindowStartTest, ClosingTheWindowBeforeTheEndCancels) {
+  EXPECT_EQ(EXIT_CANCELLED, Main("mainwindow-closed", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
+  EXPECT_TRUE(EndsWithExit(EXIT_CANCELLED));
+}
+
 TEST_F(MainWindowStartTest, FailedFirstRunShowsNoWindow) {
-  EXPECT_EQ(0, Main("mainwindow-unknown", "\x16NOPE:\r\n"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("mainwindow-unknown", "\x16NOPE:\r\n"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
   EXPECT_STREQ("", MainWindowStandInEvents());
-  EXPECT_TRUE(EndsWithExit());
+  EXPECT_TRUE(EndsWithExit(EXIT_COMMAND_FAILED));
 }
 
 // Nothing is shut down then, so each case runs in a process of its own, which
@@ -207,7 +220,7 @@ TEST_F(MainWindowStartTest, ClassOrWindowFailureReturnsAtOnce) {
         fprintf(stderr, "events [%s] exit logged %d\n", MainWindowStandInEvents(), EndsWithExit());
         exit(rc);
       },
-      testing::ExitedWithCode(0), "events \\[\\] exit logged 0");
+      testing::ExitedWithCode(EXIT_INTERNAL_ERROR), "events \\[\\] exit logged 0");
   EXPECT_EXIT(
       {
         MainWindowStandInFailCreate(1);
@@ -215,16 +228,16 @@ TEST_F(MainWindowStartTest, ClassOrWindowFailureReturnsAtOnce) {
         fprintf(stderr, "registered %d exit logged %d\n", MainWindowStandInRegistered(), EndsWithExit());
         exit(rc);
       },
-      testing::ExitedWithCode(0), "registered 1 exit logged 0");
+      testing::ExitedWithCode(EXIT_INTERNAL_ERROR), "registered 1 exit logged 0");
 }
 
 TEST_F(MainWindowStartTest, MissingArchiveStillStopsTheInstallServices) {
   SysStandInSetCommandLine("no-such-installer -debug");
-  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_EQ(EXIT_DAMAGED, InstallerMain(NULL, "-debug"));
   EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
   EXPECT_STREQ("ole-init dde-init connect disconnect dde-remove ole-remove", ShellStandInEvents());
   EXPECT_STREQ("", MainWindowStandInEvents());
-  EXPECT_TRUE(EndsWithExit());
+  EXPECT_TRUE(EndsWithExit(EXIT_DAMAGED));
 }
 
 TEST_F(MainWindowStartTest, NoProgramManagerIsLoggedAndNotFatal) {

@@ -18,6 +18,7 @@
 #include "script.h"
 #include "process-standin.h"
 #include "test-support.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -119,8 +120,10 @@ TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
 
 TEST_F(Pages, EveryOtherWayOffTheMessagePageFails) {
   Write("welcome.txt", "hello");
+  UnattendedParse("");
   DialogStandInQueuePress(2);  // "Exit Setup"
   EXPECT_EQ(0, Run(CmdMessage, "welcome.txt"));
+  EXPECT_EQ(EXIT_CANCELLED, UnattendedExitCode());  // the person's answer, not a fault
   DialogStandInQueueClose();   // system menu or Alt+F4
   EXPECT_EQ(0, Run(CmdMessage, "welcome.txt"));
   DialogStandInQueueEscape();

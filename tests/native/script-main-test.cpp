@@ -16,6 +16,7 @@
 #include "script.h"
 #include "process-standin.h"
 #include "test-support.h"
+#include "unattended.h"
 #include "winmain.h"
 
 namespace {
@@ -56,15 +57,15 @@ class InstallerMainTest : public testing::Test {
   std::vector<std::string> files;
 };
 
-TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsNormally) {
-  EXPECT_EQ(0, Main("no-such-installer"));
+TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsWithItsCode) {
+  EXPECT_EQ(EXIT_DAMAGED, Main("no-such-installer"));
   EXPECT_STREQ("no-such-installer.exe", InstallerProgramPath());
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
   EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
   std::string log = Log();
   EXPECT_NE(std::string::npos, log.find("Couldn't open flat file 'no-such-installer.exe'!\r\n"));
-  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_TRUE(EndsWith(log, "Exit with code 3...\r\n"));
   EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
   EXPECT_EQ(nullptr, CommandFirst());
 }
@@ -77,7 +78,7 @@ TEST_F(InstallerMainTest, DamagedInstallerShowsTheDamagedBoxBeforeTheScriptLoads
   FILE *f = fopen(path.c_str(), "wb");
   fwrite(bytes.data(), 1, bytes.size(), f);
   fclose(f);
-  EXPECT_EQ(0, Main("script-main-damaged"));
+  EXPECT_EQ(EXIT_DAMAGED, Main("script-main-damaged"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
   EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
@@ -86,17 +87,17 @@ TEST_F(InstallerMainTest, DamagedInstallerShowsTheDamagedBoxBeforeTheScriptLoads
   EXPECT_NE(std::string::npos, line);
   EXPECT_EQ(std::string::npos, log.find("FFS: Integrity", line + 1));
   EXPECT_EQ(std::string::npos, log.find("Break Encountered"));
-  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_TRUE(EndsWith(log, "Exit with code 3...\r\n"));
   EXPECT_EQ(std::string::npos, log.find("Not all memory was free'd"));
 }
 
 TEST_F(InstallerMainTest, FirstTokenHoldingExeAnywhereIsUsedUnchanged) {
   SysStandInSetCommandLine("\"no-such.EXE-setup\" -debug");
-  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_EQ(EXIT_DAMAGED, InstallerMain(NULL, "-debug"));
   EXPECT_STREQ("no-such.EXE-setup", InstallerProgramPath());
   EXPECT_NE(std::string::npos, Log().find("Couldn't open flat file 'no-such.EXE-setup'!\r\n"));
   SysStandInSetCommandLine("\"dir with space\\setup.Exe\" -debug");
-  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_EQ(EXIT_DAMAGED, InstallerMain(NULL, "-debug"));
   EXPECT_STREQ("dir with space\\setup.Exe", InstallerProgramPath());
 }
 
@@ -117,7 +118,7 @@ TEST_F(InstallerMainTest, OverlongFirstTokenOpensTheRunningModule) {
   }
   SysStandInSetModulePath(NULL);
   SysStandInSetCommandLine(("\"" + std::string(156, 's') + "\" -debug").c_str());
-  EXPECT_EQ(0, InstallerMain(NULL, "-debug"));
+  EXPECT_EQ(EXIT_DAMAGED, InstallerMain(NULL, "-debug"));
   EXPECT_STREQ("", InstallerProgramPath());  // nothing fits: nothing but the damaged box
   EXPECT_NE(std::string::npos, Log().find("Program path too long for 159 characters\r\n"));
   EXPECT_EQ("The installation file has been damaged, please download a new copy.", TestLastBoxText());
@@ -137,14 +138,14 @@ TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
 
 TEST_F(InstallerMainTest, UnknownKeywordInTheFirstStretchEndsWithTheBox) {
   files.push_back(WriteInstaller("script-main-unknown", {{"install.dat", "\x16NOPE:x\r\n\x16" "BREAK:\r\n"}}));
-  EXPECT_EQ(0, Main("script-main-unknown"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("script-main-unknown"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
   EXPECT_EQ("NOPE", TestLastBoxText());
   std::string log = Log();
   EXPECT_NE(std::string::npos, log.find("Unknown command 'NOPE'\r\n"));
   EXPECT_EQ(std::string::npos, log.find("Break Encountered"));
-  EXPECT_TRUE(EndsWith(log, "Successful Exit...\r\n"));
+  EXPECT_TRUE(EndsWith(log, "Exit with code 2...\r\n"));
 }
 
 TEST_F(InstallerMainTest, ArchiveWithoutTheScriptIsFatal) {
