@@ -18,6 +18,7 @@
 #include "pe-resources.h"
 #include "script-compiler.h"
 #include "script-keywords.h"
+#include "script-preprocess.h"
 #include "signing.h"
 #include "stub-resources.h"
 
@@ -95,7 +96,14 @@ const char kBuildUsage[] =
 
 const auto Fail = CliFail;
 
+// A script or a file it includes; one larger than all of them may be
+// together is refused before it is read.
 bool ReadText(const std::string &path, std::string *text, std::string *error) {
+  uint64_t size = 0;
+  if (FsFileSize(path, &size) && size > SCRIPT_SOURCE_MAX) {
+    *error = "larger than 256 MB, more than a script may be";
+    return false;
+  }
   std::vector<uint8_t> bytes;
   if (!FsReadFile(path, &bytes, error)) return false;
   text->assign(bytes.begin(), bytes.end());

@@ -183,9 +183,7 @@ class Compiler {
     ScriptDiagnostic d = {error || options_.warningsAsErrors, line, column, -1, message, "", {}};
     if (current_ != nullptr && line > 0) {
       d.line = current_->line;
-      int at = column - 1;
-      if (at >= (int)current_->columns.size()) at = (int)current_->columns.size() - 1;
-      if (at >= 0) d.column = current_->columns[at];
+      if (column >= 1) d.column = current_->Column((size_t)column - 1);
       ScriptPlaceDiagnostic(*source_, current_->file, &d);
     }
     out_->diagnostics.push_back(d);
@@ -916,7 +914,9 @@ bool ScriptCompile(const std::string &source, const ScriptCompileOptions &option
   }
   ScriptPreprocessed lines;
   std::vector<ScriptDiagnostic> found;
-  ScriptPreprocess(source.substr(p), options.scriptName, options.defines, options.fixedDefines, options.readFile,
+  std::string rest;  // the text after the mark (no copy of a large script without one)
+  if (p) rest = source.substr(p);
+  ScriptPreprocess(p ? rest : source, options.scriptName, options.defines, options.fixedDefines, options.readFile,
                    &lines, &found);
   compiler.Compile(lines, found);
   return out->errors == 0;

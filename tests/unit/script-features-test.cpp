@@ -151,6 +151,22 @@ TEST(ScriptDefines, MistakesNameTheirPlace) {
             Compile(doubling).messages.substr(0, 77));
 }
 
+TEST(ScriptDefines, TheWholeScriptAndALineAsReadAreBounded) {
+  // 10 MB of one value in forty lines: the run stops at the line that
+  // passes 64 MB, once, instead of holding gigabytes.
+  std::string doubling = "!define A0 xxxxxxxxxx\n";
+  for (int i = 1; i <= 20; i++)
+    doubling += "!define A" + std::to_string(i) + " ${A" + std::to_string(i - 1) + "}${A" + std::to_string(i - 1) + "}\n";
+  for (int i = 0; i < 40; i++) doubling += "TEXT: ${A20}\n";
+  Result r = Compile(doubling);
+  EXPECT_EQ(1, r.compiled.errors);
+  EXPECT_NE(std::string::npos,
+            r.messages.find("setup.txt:26:7: error: the script grows beyond 64 MB (its lines with their replacements)\n"));
+  r = Compile("TEXT: a\nTEXT: " + std::string(16u << 20, 'x') + "\nTEXT: b\n");
+  EXPECT_EQ("setup.txt:2:1: error: this line is longer than 16 MB\n", r.messages);
+  EXPECT_EQ("\x16TEXT:a\r\n\x16TEXT:b\r\n", r.dat);
+}
+
 TEST(ScriptIncludes, ReadRelativeWithTheirChainAndCycles) {
   std::map<std::string, std::string> files = {
       {"parts/common.txt", "TEXT: common\n!include pages/licence.txt\n"},
