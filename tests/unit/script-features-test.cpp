@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -297,6 +301,36 @@ TEST_F(ScriptFeatureBuild, CompileListsWhatThePatternsExpandTo) {
   EXPECT_EQ("bin\\app.exe\nwelcome.txt\n", testing::internal::GetCapturedStdout());
   EXPECT_EQ(2, Invoke(CliCompile, {"--list", "-D", "1=x", At("setup.txt")}));  // not a name
 }
+
+#ifndef _WIN32
+// Links in the payload: one to a folder or file inside it counts under its
+// own name; one that leads outside, to a folder it lies in, or nowhere is
+// skipped with a warning that names it.
+TEST_F(ScriptFeatureBuild, LinksInThePayloadAreFollowedInsideItAndNamedWhenSkipped) {
+  Write(At("linked/real/a.txt"), "a");
+  Write(At("outside/o.txt"), "o");
+  ASSERT_EQ(0, symlink("real", At("linked/alias").c_str()));
+  ASSERT_EQ(0, symlink("a.txt", At("linked/real/b.txt").c_str()));
+  ASSERT_EQ(0, symlink("..", At("linked/real/up").c_str()));
+  ASSERT_EQ(0, symlink("../outside", At("linked/out").c_str()));
+  ASSERT_EQ(0, symlink("nowhere", At("linked/dangle").c_str()));
+  Write(At("links.txt"), "FILE LIST: **\nINSTALL\n");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(0, Invoke(CliCompile, {"--list", "--payload", At("linked"), At("links.txt")}));
+  EXPECT_EQ("alias\\a.txt\nalias\\b.txt\nreal\\a.txt\nreal\\b.txt\n", testing::internal::GetCapturedStdout());
+  std::string warned = testing::internal::GetCapturedStderr();
+  for (const char *w : {"'alias\\up' is a link to a folder it lies in; skipped",
+                        "'dangle' is a link to 'nowhere', which cannot be followed (No such file or directory); skipped",
+                        "'out' is a link to '../outside', outside the folder; skipped",
+                        "'real\\up' is a link to a folder it lies in; skipped"})
+    EXPECT_NE(std::string::npos, warned.find(At("linked") + ": warning: " + w + "\n")) << warned;
+  std::error_code ec;
+  std::filesystem::remove_all(At("linked"), ec);
+  std::filesystem::remove_all(At("outside"), ec);
+  TestRemoveFile(At("links.txt"));
+}
+#endif
 
 TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
