@@ -114,8 +114,9 @@ int FsReadAt(void *file, uint32_t offset, void *buffer, uint32_t n) {
 
 namespace {
 
-// The walk of FsListTree: the directory dir (its real path real, reached by
-// the archive name prefix) and the real paths of the directories it lies in.
+// The walk of FsListTree below the real path of the root: what a link
+// names is followed only when its real path lies below the root, and a
+// folder only when it is not one of the folders the walk is in (a loop).
 struct TreeWalk {
   fs::path root;  // the real path of the root
   std::vector<std::string> *names;

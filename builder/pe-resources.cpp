@@ -554,10 +554,9 @@ uint32_t GetBe32(const std::vector<uint8_t> &b, size_t at) {
 std::string Pixels(uint64_t w, uint64_t h) { return std::to_string(w) + " x " + std::to_string(h) + " pixels"; }
 
 // What is wrong with a PNG image of an icon ("" when nothing): its header
-// chunk (13 bytes, its CRC, a size that fits the directory's, a depth its
-// colour type has), then chunks that fit the image's bytes, at least one of
-// pixel data, up to the end chunk.
-// entryW and entryH are the directory's (0: 256 or more).
+// chunk (13 bytes, its CRC, the size of the directory's entryW x entryH,
+// where 0 is 256 or more, a depth its colour type has), then chunks that fit
+// the image's bytes, at least one of pixel data, up to the end chunk.
 std::string PngProblem(const std::vector<uint8_t> &png, uint32_t entryW, uint32_t entryH) {
   if (png.size() < 8 + 25 || GetBe32(png, 8) != 13 || memcmp(png.data() + 12, "IHDR", 4) != 0)
     return "is a PNG image without its header chunk";
