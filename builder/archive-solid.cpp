@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "archive-writer-parts.h"
@@ -136,12 +137,17 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
       std::vector<uint8_t> read;
       const std::vector<uint8_t> *content = &in.content;
       bool good = true;
-      if (!in.path.empty()) {
-        good = FsReadFile(in.path, &read, &errors[u]);
-        content = &read;
+      try {  // memory running out in a thread fails its entry (it would end the program)
+        if (!in.path.empty()) {
+          good = FsReadFile(in.path, &read, &errors[u]);
+          content = &read;
+        }
+        good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u],
+                                        &errors[u], content == &read ? &read : nullptr);
+      } catch (const std::bad_alloc &) {
+        errors[u] = "out of memory";
+        good = false;
       }
-      good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u], &errors[u],
-                               content == &read ? &read : nullptr);
       std::lock_guard<std::mutex> hold(lock);
       state[u] = good ? 1 : 2;
       ready.notify_all();
@@ -171,15 +177,21 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
   bool ok = true;
   for (size_t i = 0; i < count && ok; i++) {
     int g = plan.group[i];
-    if (g < 0) {
-      ok = take(i, i);
-    } else {
-      if (!blockIn[g]) ok = blockIn[g] = take(count + g, i);
-      if (ok) {
-        ok = Insert(MemberEntry(inputs[i].name, ArchiveHashName(plan.blocks[g].name), plan.offset[i], plan.size[i]),
-                    error);
-        if (!ok) *failed = i;
+    try {  // the workers are stopped and joined before anything leaves
+      if (g < 0) {
+        ok = take(i, i);
+      } else {
+        if (!blockIn[g]) ok = blockIn[g] = take(count + g, i);
+        if (ok) {
+          ok = Insert(MemberEntry(inputs[i].name, ArchiveHashName(plan.blocks[g].name), plan.offset[i], plan.size[i]),
+                      error);
+          if (!ok) *failed = i;
+        }
       }
+    } catch (const std::bad_alloc &) {
+      *error = "out of memory";
+      *failed = i;
+      ok = false;
     }
     if (ok && done) done(i + 1);
   }

@@ -280,9 +280,10 @@ int CliPack(int argc, char **argv) {
         inputs.push_back({BaseName(path), path, method, level});
         continue;
       }
-      std::vector<std::string> names;
+      std::vector<std::string> names, skipped;
       std::string error;
-      if (!FsListTree(path, &names, &error)) return Fail(path, error);
+      if (!FsListTree(path, &names, &error, &skipped)) return Fail(path, error);
+      for (const std::string &s : skipped) fprintf(stderr, "ffsbuild: %s: warning: %s\n", path.c_str(), s.c_str());
       for (const std::string &n : names) {
         std::string file;
         FsNameToPath(path, n, &file);

@@ -18,6 +18,7 @@
 #include "pe-resources.h"
 #include "script-compiler.h"
 #include "script-keywords.h"
+#include "script-preprocess.h"
 #include "signing.h"
 #include "stub-resources.h"
 
@@ -95,7 +96,14 @@ const char kBuildUsage[] =
 
 const auto Fail = CliFail;
 
+// A script or a file it includes; one larger than all of them may be
+// together is refused before it is read.
 bool ReadText(const std::string &path, std::string *text, std::string *error) {
+  uint64_t size = 0;
+  if (FsFileSize(path, &size) && size > SCRIPT_SOURCE_MAX) {
+    *error = "larger than 256 MB, more than a script may be";
+    return false;
+  }
   std::vector<uint8_t> bytes;
   if (!FsReadFile(path, &bytes, error)) return false;
   text->assign(bytes.begin(), bytes.end());
@@ -262,10 +270,16 @@ bool SizePayload(const std::string &root, const std::vector<std::string> &names,
 }
 
 // The payload's archive names; false (reported) when it cannot be walked.
-bool ListPayload(const std::string &root, std::vector<std::string> *names) {
+// Each link skipped is a warning of the command.
+bool ListPayload(const std::string &root, std::vector<std::string> *names, ScriptFlags *flags) {
   std::string error;
-  if (!FsIsDirectory(root)) error = "not a directory";
-  else if (FsListTree(root, names, &error)) return true;
+  std::vector<std::string> skipped;
+  if (!FsIsDirectory(root)) {
+    error = "not a directory";
+  } else if (FsListTree(root, names, &error, &skipped)) {
+    for (const std::string &s : skipped) Warn(flags, root, s);
+    return true;
+  }
   Fail(root, error);
   return false;
 }
@@ -317,12 +331,15 @@ int CliCompile(int argc, char **argv) {
   std::vector<std::string> payload;
   std::vector<uint64_t> sizes;
   std::string payloadDir = o.Get("--payload");
-  if (!payloadDir.empty() && (!ListPayload(payloadDir, &payload) || !SizePayload(payloadDir, payload, &sizes)))
+  if (!payloadDir.empty() && (!ListPayload(payloadDir, &payload, &flags) || !SizePayload(payloadDir, payload, &sizes)))
     return 1;
   ScriptCompiled compiled;
   if (!CompileFile(o.positional[0], payloadDir.empty() ? nullptr : &payload, payloadDir.empty() ? nullptr : &sizes,
                    flags, &compiled))
     return 1;
+  if (flags.werror && flags.warnings > 0)  // the payload's links skipped
+    return Fail(o.positional[0], std::to_string(flags.warnings) + " warning" + (flags.warnings == 1 ? "" : "s") +
+                                     " treated as errors (--werror)");
   if (flags.list) {
     for (const auto &list : compiled.fileLists)
       for (const std::string &name : list) printf("%s\n", name.c_str());
@@ -479,7 +496,7 @@ int CliBuild(int argc, char **argv) {
   progress.Stage("reading the payload " + root);
   std::vector<std::string> payload;
   std::vector<uint64_t> sizes;
-  if (!ListPayload(root, &payload) || !SizePayload(root, payload, &sizes)) return 1;
+  if (!ListPayload(root, &payload, &flags) || !SizePayload(root, payload, &sizes)) return 1;
   for (const std::string &name : payload)
     if (ScriptUpper(name) == ScriptUpper(SCRIPT_ENTRY_NAME))
       return Fail(root, "holds an install.dat of its own; the compiled script takes that name");

@@ -2,6 +2,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
+#include <new>
+
 #include "cli.h"
 #include "script-format.h"
 
@@ -30,9 +33,7 @@ void Usage(FILE *out) {
   fprintf(out, "\n'ffsbuild <command> --help' describes a command's options;\n'ffsbuild --version' prints the version.\n");
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
+int Run(int argc, char **argv) {
   if (argc < 2) {
     Usage(stderr);
     return 2;
@@ -57,4 +58,23 @@ int main(int argc, char **argv) {
     if (!strcmp(argv[1], s.name)) return s.run(argc - 2, argv + 2);
   fprintf(stderr, "ffsbuild: unknown command '%s' (see 'ffsbuild --help')\n", argv[1]);
   return 2;
+}
+
+}  // namespace
+
+// The commands stop on bad input with their own messages; whatever still
+// escapes them (memory running out above all) ends the run with a message
+// and a failure, never an abort; a file being written is still its ".part"
+// file, removed on the way out.
+int main(int argc, char **argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc &) {
+    fprintf(stderr, "ffsbuild: out of memory; the run stopped\n");
+  } catch (const std::exception &e) {
+    fprintf(stderr, "ffsbuild: stopped by an internal error (%s)\n", e.what());
+  } catch (...) {
+    fprintf(stderr, "ffsbuild: stopped by an internal error\n");
+  }
+  return 1;
 }

@@ -112,36 +112,100 @@ int FsReadAt(void *file, uint32_t offset, void *buffer, uint32_t n) {
   return FsSeek((FILE *)file, offset) && fread(buffer, 1, n, (FILE *)file) == n;
 }
 
-bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error) {
-  names->clear();
-  std::error_code ec;
-  fs::path base = fs::u8path(root);
-  fs::recursive_directory_iterator it(base, ec), end;
-  if (ec) {
-    *error = ec.message();
-    return false;
+namespace {
+
+// The walk of FsListTree below the real path of the root: what a link
+// names is followed only when its real path lies below the root, and a
+// folder only when it is not one of the folders the walk is in (a loop).
+struct TreeWalk {
+  fs::path root;  // the real path of the root
+  std::vector<std::string> *names;
+  std::vector<std::string> *skipped;
+  std::string *error;
+  std::vector<fs::path> chain;  // real paths of the directories being walked
+  size_t throughLinks = 0;      // files reached through a linked directory
+  bool linked = false;          // the directory walked is reached through a link
+
+  bool Inside(const fs::path &real) const {
+    fs::path relative = real.lexically_relative(root);
+    return !relative.empty() && *relative.begin() != "..";
   }
-  for (; it != end; it.increment(ec)) {
-    if (ec) break;
-    const fs::directory_entry &entry = *it;
-    if (entry.is_directory(ec)) continue;
-    fs::path relative = entry.path().lexically_relative(base);
-    if (!entry.is_regular_file(ec)) {
-      *error = "'" + relative.u8string() + "' is neither a file nor a directory";
+
+  bool Add(const std::string &name) {
+    names->push_back(name);
+    if (linked && ++throughLinks > FS_LINKED_FILES_MAX) {
+      *error = "its links lead to more than " + std::to_string(FS_LINKED_FILES_MAX) +
+               " files (links to the same folders again and again?)";
       return false;
     }
-    std::string name;
-    for (const fs::path &part : relative) {
-      if (!name.empty()) name += '\\';
-      name += part.u8string();
-    }
-    names->push_back(name);
+    return true;
   }
+
+  bool Walk(const fs::path &dir, const std::string &prefix) {
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
+    if (ec) {
+      *error = (prefix.empty() ? std::string("") : "'" + prefix + "': ") + ec.message();
+      return false;
+    }
+    for (const fs::directory_entry &entry : entries) {
+      std::string name = (prefix.empty() ? "" : prefix + "\\") + entry.path().filename().u8string();
+      fs::path real = chain.back() / entry.path().filename();
+      bool link = entry.is_symlink(ec);
+      if (link) {
+        std::error_code ignored;
+        std::string to = fs::read_symlink(entry.path(), ignored).u8string();
+        real = fs::canonical(entry.path(), ec);
+        if (ec) {
+          skipped->push_back("'" + name + "' is a link to '" + to + "', which cannot be followed (" + ec.message() +
+                             "); skipped");
+          continue;
+        }
+        if (!Inside(real)) {
+          skipped->push_back("'" + name + "' is a link to '" + to + "', outside the folder; skipped");
+          continue;
+        }
+      }
+      if (fs::is_directory(real, ec)) {
+        if (std::find(chain.begin(), chain.end(), real) != chain.end()) {
+          skipped->push_back("'" + name + "' is a link to a folder it lies in; skipped");
+          continue;
+        }
+        bool wasLinked = linked;
+        linked = linked || link;
+        chain.push_back(real);
+        bool ok = Walk(entry.path(), name);
+        chain.pop_back();
+        linked = wasLinked;
+        if (!ok) return false;
+      } else if (fs::is_regular_file(real, ec)) {
+        if (!Add(name)) return false;
+      } else {
+        *error = "'" + name + "' is neither a file nor a directory";
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error,
+                std::vector<std::string> *skipped) {
+  names->clear();
+  std::vector<std::string> dropped;
+  std::error_code ec;
+  fs::path base = fs::u8path(root), real = fs::canonical(base, ec);
   if (ec) {
     *error = ec.message();
     return false;
   }
+  TreeWalk walk = {real, names, skipped ? skipped : &dropped, error, {real}};
+  if (!walk.Walk(base, "")) return false;
   std::sort(names->begin(), names->end());
+  if (skipped) std::sort(skipped->begin(), skipped->end());
   return true;
 }
 

@@ -43,9 +43,16 @@ bool FsIsDirectory(const std::string &path);
 
 // Every regular file below root, as names relative to root with backslash
 // separators (the form the installer asks for), in ascending byte order.
-// false (and *error) when root cannot be walked or holds something that is
-// neither a directory nor a regular file (the error names it).
-bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error);
+// A symbolic link to a file or folder below root counts as that file or
+// folder under the link's own name; one that leads outside root, to a
+// folder it lies in, or nowhere is skipped, and *skipped (when given) gets
+// a sentence for each, naming it. false (and *error) when root cannot be
+// walked or holds something that is neither a directory nor a regular file
+// (the error names it), or when its links lead to more than
+// FS_LINKED_FILES_MAX files.
+#define FS_LINKED_FILES_MAX 1000000u
+bool FsListTree(const std::string &root, std::vector<std::string> *names, std::string *error,
+                std::vector<std::string> *skipped = nullptr);
 
 // The host path of an archive name below root: backslashes become the
 // host's separator. false for a name that could leave root (absolute, a

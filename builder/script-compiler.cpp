@@ -40,6 +40,40 @@ std::string TrimRight(const std::string &text) {
   return text.substr(0, end);
 }
 
+// The file a name below the destination is to Windows: letter case aside,
+// '/' as '\\', runs of separators and "." components dropped, a period
+// that ends a folder's name and the dots and blanks that end the file's.
+std::string WindowsFileKey(const std::string &name) {
+  std::string key;
+  size_t p = 0;
+  while (p <= name.size()) {
+    size_t end = name.find_first_of("\\/", p);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(p, end - p);
+    p = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (end == name.size()) {
+      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    } else if (part.back() == '.') {
+      part.pop_back();
+    }
+    key += (key.empty() ? "" : "\\") + ScriptUpper(part);
+  }
+  return key;
+}
+
+// The name of the uninstaller's record, as the installer makes it: the
+// extension after the last '.' of the last '\\' part becomes ".dat".
+std::string UninstallRecordName(const std::string &program) {
+  size_t dot = program.size();
+  for (size_t i = program.size(); i-- > 0 && program[i] != '\\';)
+    if (program[i] == '.') {
+      dot = i;
+      break;
+    }
+  return program.substr(0, dot) + ".dat";
+}
+
 // ---- Numbers, read as the installer reads them ---------------------------
 
 struct Number {
@@ -183,9 +217,7 @@ class Compiler {
     ScriptDiagnostic d = {error || options_.warningsAsErrors, line, column, -1, message, "", {}};
     if (current_ != nullptr && line > 0) {
       d.line = current_->line;
-      int at = column - 1;
-      if (at >= (int)current_->columns.size()) at = (int)current_->columns.size() - 1;
-      if (at >= 0) d.column = current_->columns[at];
+      if (column >= 1) d.column = current_->Column((size_t)column - 1);
       ScriptPlaceDiagnostic(*source_, current_->file, &d);
     }
     out_->diagnostics.push_back(d);
@@ -252,6 +284,7 @@ class Compiler {
       out_->pageFiles.push_back(page);
     }
     if (keyword == "INSTALL") sawInstall_ = true;
+    if (keyword == "UNINSTALL") uninstallers_.push_back({line.args[0], PlaceOf(number, line.args[0].column), false});
     if (keyword == "NOTEPAD") Uses(line.args[0], number, false);
     if (keyword == "ADD ITEM") Uses(line.args[0], number, true);
     if (keyword == "OLE") Uses(line.args[1], number, false);
@@ -739,6 +772,7 @@ class Compiler {
     std::string kilobytes = Format("%llu", (unsigned long long)((bytes + 1023) / 1024));
     for (auto at = autoSizes_.rbegin(); at != autoSizes_.rend(); ++at)
       out_->data.insert(out_->data.begin() + (long)*at, kilobytes.begin(), kilobytes.end());
+    CheckUninstallers();
     // What a FILE LIST installs is known for sure with the payload at hand.
     if (!options_.wholeScript || !checkPayload_) return;
     for (const Use &use : uses_) {
@@ -753,6 +787,32 @@ class Compiler {
     }
     if (fileListLine_ && !sawInstall_)
       Report(false, 0, 0, "the script has a FILE LIST but no INSTALL: nothing will be copied");
+  }
+
+  // The uninstaller and its record are written into the destination at the
+  // end of the run: over a file the lists install, they would replace it
+  // (and the uninstaller would remove the product's file as its own).
+  void CheckUninstallers() {
+    if (uninstallers_.empty()) return;
+    std::map<std::string, std::string> installed;  // key -> the name as listed
+    for (const auto &list : out_->fileLists)
+      for (const std::string &name : list) installed.emplace(WindowsFileKey(name), name);
+    for (const Use &u : uninstallers_) {
+      std::string program = u.arg.text.empty() ? SCRIPT_UNINSTALL_DEFAULT_NAME : u.arg.text;
+      std::string record = UninstallRecordName(program);
+      const char *what[] = {"the uninstaller", "the uninstaller's record"};
+      const std::string *names[] = {&program, &record};
+      for (int k = 0; k < 2; k++) {
+        auto found = installed.find(WindowsFileKey(*names[k]));
+        if (found == installed.end()) continue;
+        ScriptDiagnostic d = u.place;
+        d.error = true;
+        d.message = std::string(what[k]) + " '" + *names[k] + "' would replace '" + found->second +
+                    "', which FILE LIST installs; give UNINSTALL another name";
+        out_->diagnostics.push_back(d);
+        out_->errors++;
+      }
+    }
   }
 
   void Place(ScriptDiagnostic d, const std::string &message) {
@@ -782,6 +842,7 @@ class Compiler {
   std::map<std::string, uint64_t> sizes_;
   std::vector<size_t> autoSizes_;
   std::vector<Use> uses_;
+  std::vector<Use> uninstallers_;  // each UNINSTALL's name and place
   int fileListLine_ = 0;
   bool sawInstall_ = false;
   ScriptCompiled *out_;
@@ -920,7 +981,9 @@ bool ScriptCompile(const std::string &source, const ScriptCompileOptions &option
   }
   ScriptPreprocessed lines;
   std::vector<ScriptDiagnostic> found;
-  ScriptPreprocess(source.substr(p), options.scriptName, options.defines, options.fixedDefines, options.readFile,
+  std::string rest;  // the text after the mark (no copy of a large script without one)
+  if (p) rest = source.substr(p);
+  ScriptPreprocess(p ? rest : source, options.scriptName, options.defines, options.fixedDefines, options.readFile,
                    &lines, &found);
   compiler.Compile(lines, found);
   return out->errors == 0;

@@ -10,9 +10,12 @@ namespace {
 
 const int kIncludeDepthMax = 32;
 // Bounds that keep a hostile script from growing without end: the bytes of
-// one line after its replacements, and the bytes all includes read.
+// one line as read and after its replacements, the bytes all replacements
+// make together (every line's and every value's), and the bytes all
+// includes read.
 const size_t kLineMax = 16u << 20;
-const size_t kIncludedMax = 256u << 20;
+const size_t kExpandedMax = 64u << 20;
+const size_t kIncludedMax = SCRIPT_SOURCE_MAX;
 const int kIncludesMax = 10000;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -77,14 +80,20 @@ class Preprocessor {
     out_->files.push_back({name, parent, parentLine});
     std::vector<Conditional> stack;
     size_t p = 0;
-    for (int number = 1; p < source.size(); number++) {
+    for (int number = 1; p < source.size() && !stopped_; number++) {
       size_t end = source.find('\n', p);
       if (end == std::string::npos) end = source.size();
+      if (end - p > kLineMax) {
+        Report(file, number, 1, "this line is longer than 16 MB");
+        p = end + 1;
+        continue;
+      }
       std::string line = source.substr(p, end - p);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       p = end + 1;
       Line(file, number, line, &stack);
     }
+    if (stopped_) return;
     for (const Conditional &c : stack)
       Report(file, c.line, c.column, "this !ifdef or !ifndef has no !endif");
   }
@@ -149,7 +158,7 @@ class Preprocessor {
     ScriptSourceLine line;
     line.file = file;
     line.line = number;
-    if (Substitute(file, number, text, 0, &line.text, &line.columns)) out_->lines.push_back(line);
+    if (Substitute(file, number, text, 0, &line)) out_->lines.push_back(std::move(line));
   }
 
   static std::string Lower(const std::string &word) {
@@ -159,20 +168,20 @@ class Preprocessor {
     return out;
   }
 
-  // text from byte from on, with every ${NAME} replaced; columns gets the
-  // source column of each byte. false after reporting an unknown name.
-  bool Substitute(int file, int number, const std::string &text, size_t from, std::string *out,
-                  std::vector<int> *columns) {
+  // text from byte from on, with every ${NAME} replaced, into out's text
+  // and runs. false after reporting an unknown name or a bound passed (the
+  // whole script's stops the preprocessing).
+  bool Substitute(int file, int number, const std::string &text, size_t from, ScriptSourceLine *out) {
     for (size_t p = from; p < text.size();) {
       if (text.compare(p, 3, "$${") == 0) {
-        out->append("${");
-        columns->insert(columns->end(), {(int)p + 1, (int)p + 2});
+        out->text.append("${");
+        out->AddColumns(2, (int)p + 1, true);
         p += 3;
         continue;
       }
       if (text.compare(p, 2, "${") != 0) {
-        out->push_back(text[p]);
-        columns->push_back((int)p + 1);
+        out->text.push_back(text[p]);
+        out->AddColumns(1, (int)p + 1, true);
         p++;
         continue;
       }
@@ -189,15 +198,26 @@ class Preprocessor {
                                         : "'" + name + "' is not a name (letters, digits and '_')");
         return false;
       }
-      if (out->size() + found->second.size() > kLineMax) {
+      if (out->text.size() + found->second.size() > kLineMax) {
         Report(file, number, (int)p + 1, "the line grows beyond 16 MB through its replacements");
         return false;
       }
-      out->append(found->second);
-      columns->insert(columns->end(), found->second.size(), (int)p + 1);
+      if (expanded_ + out->text.size() + found->second.size() > kExpandedMax) {
+        Report(file, number, (int)p + 1, "the script grows beyond 64 MB (its lines with their replacements)");
+        stopped_ = true;
+        return false;
+      }
+      out->text.append(found->second);
+      out->AddColumns(found->second.size(), (int)p + 1, false);
       p = close + 1;
     }
-    columns->push_back((int)text.size() + 1);
+    out->endColumn = (int)text.size() + 1;
+    expanded_ += out->text.size();
+    if (expanded_ > kExpandedMax) {
+      Report(file, number, 1, "the script grows beyond 64 MB (its lines with their replacements)");
+      stopped_ = true;
+      return false;
+    }
     return true;
   }
 
@@ -212,20 +232,18 @@ class Preprocessor {
              name.empty() ? "!define needs a name and a value" : "'" + name + "' is not a name (letters, digits and '_')");
       return;
     }
-    std::string value;
-    std::vector<int> columns;
-    if (!Substitute(file, number, text, nameEnd, &value, &columns)) return;
-    value = Trim(value);
+    ScriptSourceLine expanded;
+    if (!Substitute(file, number, text, nameEnd, &expanded)) return;
+    std::string value = Trim(expanded.text);
     if (value.size() >= 2 && value[0] == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     if (!fixed_.count(name)) defines_[name] = value;
   }
 
   void Include(int file, int number, const std::string &text, size_t after) {
-    std::string name;
-    std::vector<int> columns;
-    if (!Substitute(file, number, text, after, &name, &columns)) return;
+    ScriptSourceLine expanded;
+    if (!Substitute(file, number, text, after, &expanded)) return;
     int column = (int)after + 2;
-    name = Trim(name);
+    std::string name = Trim(expanded.text);
     if (name.size() >= 2 && name[0] == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
     if (name.empty()) {
       Report(file, number, column, "!include needs a file name");
@@ -261,12 +279,36 @@ class Preprocessor {
   std::set<std::string> fixed_;
   size_t included_ = 0;
   int includes_ = 0;
+  size_t expanded_ = 0;   // the bytes every replacement so far made
+  bool stopped_ = false;  // the whole script's bound was passed: no more lines
   const ScriptReadFile &readFile_;
   ScriptPreprocessed *out_;
   std::vector<ScriptDiagnostic> *diagnostics_;
 };
 
 }  // namespace
+
+int ScriptSourceLine::Column(size_t at) const {
+  if (at >= text.size() || runs.empty()) return endColumn;
+  size_t low = 0, high = runs.size();  // the last run that starts at or before at
+  while (high - low > 1) {
+    size_t middle = (low + high) / 2;
+    (runs[middle].at <= at ? low : high) = middle;
+  }
+  const Run &run = runs[low];
+  return run.written ? run.column + (int)(at - run.at) : run.column;
+}
+
+void ScriptSourceLine::AddColumns(size_t count, int column, bool written) {
+  if (count == 0) return;
+  size_t at = text.size() - count;
+  if (!runs.empty()) {
+    const Run &last = runs.back();
+    if (written && last.written && last.column + (int)(at - last.at) == column) return;
+    if (!written && !last.written && last.column == column) return;
+  }
+  runs.push_back({at, column, written});
+}
 
 bool ScriptIsDefineName(const std::string &name) {
   if (name.empty()) return false;

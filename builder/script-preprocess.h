@@ -23,6 +23,9 @@
 
 struct ScriptDiagnostic;
 
+// The most a script and everything it includes may hold, in bytes.
+#define SCRIPT_SOURCE_MAX (256u << 20)
+
 // Reads an included file; false with *error ("No such file or directory").
 typedef std::function<bool(const std::string &path, std::string *text, std::string *error)> ScriptReadFile;
 
@@ -33,10 +36,25 @@ struct ScriptSourceFile {
 };
 
 struct ScriptSourceLine {
-  std::string text;          // after substitution, without its line end
-  int file = 0;              // index into the files
-  int line = 0;              // 1-based line in that file
-  std::vector<int> columns;  // the source column of each byte of text, and one past the end
+  std::string text;  // after substitution, without its line end
+  int file = 0;      // index into the files
+  int line = 0;      // 1-based line in that file
+  // The source column of each byte of text, kept as runs: from byte at on,
+  // either each byte its own column on (text as written) or every byte the
+  // one column (a replacement's value, at its ${).
+  struct Run {
+    size_t at;
+    int column;
+    bool written;
+  };
+  std::vector<Run> runs;
+  int endColumn = 1;  // the column one past the end of the source line
+
+  // The source column of byte at of text; endColumn from its end on.
+  int Column(size_t at) const;
+  // Notes the columns of the count bytes just appended to text: from
+  // column on (written) or all at column.
+  void AddColumns(size_t count, int column, bool written);
 };
 
 struct ScriptPreprocessed {

@@ -14,6 +14,8 @@
 
 // The script's name in the archive.
 #define SCRIPT_ENTRY_NAME "install.dat"
+// The uninstaller's name when UNINSTALL gives none.
+#define SCRIPT_UNINSTALL_DEFAULT_NAME "uninstall.exe"
 // Begins every command and separates its arguments.
 #define SCRIPT_MARK 0x16
 // Keyword bytes the run loop reads after the mark; a registered keyword is

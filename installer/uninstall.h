@@ -29,7 +29,7 @@
 
 #define UNINSTALL_HEAD "VANTOR UNINSTALL 1\r\n"
 #define UNINSTALL_CRC_LINE_SIZE 16  // "CRC32 " + 8 digits + CR LF
-#define UNINSTALL_DEFAULT_NAME "uninstall.exe"
+#define UNINSTALL_DEFAULT_NAME SCRIPT_UNINSTALL_DEFAULT_NAME
 #define UNINSTALL_ARP_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 #define UNINSTALL_SWITCH "-uninstall"
 // The text after it is the path of the uninstaller the copy was made of.

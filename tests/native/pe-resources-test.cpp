@@ -6,6 +6,7 @@
 // read back by wrestool and run under Wine are tested end to end.
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "fsutil.h"
 #include "pe-resources.h"
 #include "test-support.h"
+#include "vantor-core.h"
 #include "ffs-test-support.h"
 
 namespace {
@@ -85,22 +87,54 @@ void ExpectSound(const Bytes &f, bool wide) {
   EXPECT_NE(0u, Le32(f, opt + 64));
 }
 
-// An icon file of the given square sizes, 32-bit bitmaps.
-Bytes MakeIcon(std::vector<int> sizes) {
-  Bytes ico = {0, 0, 1, 0, (uint8_t)sizes.size(), 0};
+// An icon file of the given images, each with the square size its
+// directory entry gives (256 as 0).
+Bytes MakeIconOf(const std::vector<std::pair<int, Bytes>> &list) {
+  Bytes ico = {0, 0, 1, 0, (uint8_t)list.size(), 0};
   Bytes images;
-  for (int s : sizes) {
-    Bytes bmp(40 + s * s * 4 + s * 4, (uint8_t)s);
-    SetLe32(&bmp, 0, 40), SetLe32(&bmp, 4, s), SetLe32(&bmp, 8, 2 * s), SetLe32(&bmp, 12, 1 | 32 << 16);
-    Bytes e = {(uint8_t)s, (uint8_t)s, 0, 0, 1, 0, 32, 0};
+  for (const auto &image : list) {
+    Bytes e = {(uint8_t)image.first, (uint8_t)image.first, 0, 0, 1, 0, 32, 0};
     ico.insert(ico.end(), e.begin(), e.end());
     ico.resize(ico.size() + 8);
-    SetLe32(&ico, ico.size() - 8, (uint32_t)bmp.size());
-    SetLe32(&ico, ico.size() - 4, 6 + 16 * (uint32_t)sizes.size() + (uint32_t)images.size());
-    images.insert(images.end(), bmp.begin(), bmp.end());
+    SetLe32(&ico, ico.size() - 8, (uint32_t)image.second.size());
+    SetLe32(&ico, ico.size() - 4, 6 + 16 * (uint32_t)list.size() + (uint32_t)images.size());
+    images.insert(images.end(), image.second.begin(), image.second.end());
   }
   ico.insert(ico.end(), images.begin(), images.end());
   return ico;
+}
+
+// A bitmap of an icon: its header, then pixels and mask of the given bytes.
+Bytes Bitmap(int s, int bits, size_t bytes) {
+  Bytes bmp(40 + bytes, (uint8_t)s);
+  std::fill(bmp.begin(), bmp.begin() + 40, 0);
+  SetLe32(&bmp, 0, 40), SetLe32(&bmp, 4, s), SetLe32(&bmp, 8, 2 * s), SetLe32(&bmp, 12, 1 | bits << 16);
+  return bmp;
+}
+
+// An icon file of the given square sizes, 32-bit bitmaps.
+Bytes MakeIcon(std::vector<int> sizes) {
+  std::vector<std::pair<int, Bytes>> list;
+  for (int s : sizes) list.push_back({s, Bitmap(s, 32, s * s * 4 + (s + 31) / 32 * 4 * s)});
+  return MakeIconOf(list);
+}
+
+// A PNG image of w x h pixels (the pixel data is not looked into) of the
+// given chunks after its header.
+Bytes Png(uint32_t w, uint32_t h, const std::vector<std::string> &chunks) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const std::string &type, const Bytes &data) {
+    Bytes c = {0, 0, 0, (uint8_t)data.size()};
+    c.insert(c.end(), type.begin(), type.end());
+    c.insert(c.end(), data.begin(), data.end());
+    uint32_t crc = Crc32(c.data() + 4, (int)c.size() - 4);
+    c.insert(c.end(), {(uint8_t)(crc >> 24), (uint8_t)(crc >> 16), (uint8_t)(crc >> 8), (uint8_t)crc});
+    png.insert(png.end(), c.begin(), c.end());
+  };
+  chunk("IHDR", {(uint8_t)(w >> 24), (uint8_t)(w >> 16), (uint8_t)(w >> 8), (uint8_t)w, (uint8_t)(h >> 24),
+                 (uint8_t)(h >> 16), (uint8_t)(h >> 8), (uint8_t)h, 8, 6, 0, 0, 0});
+  for (const std::string &type : chunks) chunk(type, type == "IDAT" ? Bytes(20, 7) : Bytes());
+  return png;
 }
 
 TEST(PeResources, IconAndVersionReadBackAndTheImageStaysSound) {
@@ -159,7 +193,20 @@ TEST(PeResources, MalformedIconsAndProgramsAreRefused) {
   notImage[6 + 32] = 'X';
   wrongSize[6] = 20;
   SetLe32(&badDepth, 6 + 32 + 12, 1 | 7 << 16);
+  // Images whose bytes do not hold what their headers say.
+  Bytes planes = Bitmap(16, 32, 16 * 16 * 4 + 64), palette = Bitmap(16, 8, 256 * 4), damagedPng = Png(16, 16, {"IDAT", "IEND"});
+  SetLe32(&planes, 12, 2 | 32 << 16);
+  damagedPng[20] ^= 1;
   std::vector<Case> cases = {
+      {MakeIconOf({{0, Bitmap(256, 32, 0)}}),
+       "image 1 of 1 holds 40 bytes; its bitmap of 256 x 256 pixels at 32 bits, with its palette and mask, needs 270376"},
+      {MakeIconOf({{16, planes}}), "image 1 of 1 has a bitmap of 2 planes"},
+      {MakeIconOf({{16, palette}}), "image 1 of 1 holds 1064 bytes; its bitmap of 16 x 16 pixels at 8 bits, with its "
+                                    "palette and mask, needs 1384"},
+      {MakeIconOf({{16, Png(16, 16, {"IEND"})}}), "image 1 of 1 is a PNG image without pixels"},
+      {MakeIconOf({{16, Png(16, 16, {"IDAT"})}}), "image 1 of 1 is a PNG image cut short"},
+      {MakeIconOf({{16, Png(32, 32, {"IDAT", "IEND"})}}), "image 1 of 1 says 16 x 16 pixels, its PNG image 32 x 32 pixels"},
+      {MakeIconOf({{16, damagedPng}}), "image 1 of 1 is a PNG image whose header chunk is damaged"},
       {Bytes(), "does not begin with an icon header"},
       {{'B', 'M', 0, 0, 0, 0}, "does not begin with an icon header"},
       {{0, 0, 1, 0, 0, 0}, "without images"},
@@ -175,6 +222,11 @@ TEST(PeResources, MalformedIconsAndProgramsAreRefused) {
     EXPECT_FALSE(PeParseIcon(c.ico, &images, &error)) << c.says;
     EXPECT_NE(std::string::npos, error.find(c.says)) << error;
   }
+  std::vector<PeIconImage> images;
+  std::string error;
+  EXPECT_TRUE(PeParseIcon(MakeIconOf({{0, Png(256, 256, {"IDAT", "IEND"})}, {16, Bitmap(16, 4, 64 + 128 + 64)}}),
+                          &images, &error))
+      << error;
 
   Bytes program = MakeProgram(false), overlay = program, damaged = program, shortened = program;
   overlay.push_back(1);

@@ -298,6 +298,17 @@ TEST(ScriptCompile, ErrorsCarryTheirLineAndColumn) {
        "script.txt:1:12: error: 'C:\\x.txt' leads outside the destination directory (absolute, a drive, or '..')"},
       {"!file list:ok.txt,\\x.txt\n",
        "script.txt:1:19: error: '\\x.txt' leads outside the destination directory (absolute, a drive, or '..')"},
+      // The uninstaller and its record may not land on a listed file, as
+      // Windows names files (letter case, '/', "." parts, trailing dots).
+      {"UNINSTALL: app.exe\nFILE LIST: app.exe\n",
+       "script.txt:1:12: error: the uninstaller 'app.exe' would replace 'app.exe', which FILE LIST installs; give "
+       "UNINSTALL another name"},
+      {"FILE LIST: Tools\\Setup.DAT\nUNINSTALL: tools/./setup.exe\n",
+       "script.txt:2:12: error: the uninstaller's record 'tools/./setup.dat' would replace 'Tools\\Setup.DAT', which "
+       "FILE LIST installs; give UNINSTALL another name"},
+      {"UNINSTALL: bin\\uninstall.exe\nFILE LIST: a.txt,bin.\\.\\Uninstall.exe.\n",
+       "script.txt:1:12: error: the uninstaller 'bin\\uninstall.exe' would replace 'bin.\\.\\Uninstall.exe.', which FILE LIST "
+       "installs; give UNINSTALL another name"},
   };
   for (const ErrorCase &c : cases) ExpectFinding(c, 1);
 }

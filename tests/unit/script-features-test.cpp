@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -151,6 +155,22 @@ TEST(ScriptDefines, MistakesNameTheirPlace) {
             Compile(doubling).messages.substr(0, 77));
 }
 
+TEST(ScriptDefines, TheWholeScriptAndALineAsReadAreBounded) {
+  // 10 MB of one value in forty lines: the run stops at the line that
+  // passes 64 MB, once, instead of holding gigabytes.
+  std::string doubling = "!define A0 xxxxxxxxxx\n";
+  for (int i = 1; i <= 20; i++)
+    doubling += "!define A" + std::to_string(i) + " ${A" + std::to_string(i - 1) + "}${A" + std::to_string(i - 1) + "}\n";
+  for (int i = 0; i < 40; i++) doubling += "TEXT: ${A20}\n";
+  Result r = Compile(doubling);
+  EXPECT_EQ(1, r.compiled.errors);
+  EXPECT_NE(std::string::npos,
+            r.messages.find("setup.txt:26:7: error: the script grows beyond 64 MB (its lines with their replacements)\n"));
+  r = Compile("TEXT: a\nTEXT: " + std::string(16u << 20, 'x') + "\nTEXT: b\n");
+  EXPECT_EQ("setup.txt:2:1: error: this line is longer than 16 MB\n", r.messages);
+  EXPECT_EQ("\x16TEXT:a\r\n\x16TEXT:b\r\n", r.dat);
+}
+
 TEST(ScriptIncludes, ReadRelativeWithTheirChainAndCycles) {
   std::map<std::string, std::string> files = {
       {"parts/common.txt", "TEXT: common\n!include pages/licence.txt\n"},
@@ -283,6 +303,36 @@ TEST_F(ScriptFeatureBuild, CompileListsWhatThePatternsExpandTo) {
   EXPECT_EQ("bin\\app.exe\nwelcome.txt\n", testing::internal::GetCapturedStdout());
   EXPECT_EQ(2, Invoke(CliCompile, {"--list", "-D", "1=x", At("setup.txt")}));  // not a name
 }
+
+#ifndef _WIN32
+// Links in the payload: one to a folder or file inside it counts under its
+// own name; one that leads outside, to a folder it lies in, or nowhere is
+// skipped with a warning that names it.
+TEST_F(ScriptFeatureBuild, LinksInThePayloadAreFollowedInsideItAndNamedWhenSkipped) {
+  Write(At("linked/real/a.txt"), "a");
+  Write(At("outside/o.txt"), "o");
+  ASSERT_EQ(0, symlink("real", At("linked/alias").c_str()));
+  ASSERT_EQ(0, symlink("a.txt", At("linked/real/b.txt").c_str()));
+  ASSERT_EQ(0, symlink("..", At("linked/real/up").c_str()));
+  ASSERT_EQ(0, symlink("../outside", At("linked/out").c_str()));
+  ASSERT_EQ(0, symlink("nowhere", At("linked/dangle").c_str()));
+  Write(At("links.txt"), "FILE LIST: **\nINSTALL\n");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(0, Invoke(CliCompile, {"--list", "--payload", At("linked"), At("links.txt")}));
+  EXPECT_EQ("alias\\a.txt\nalias\\b.txt\nreal\\a.txt\nreal\\b.txt\n", testing::internal::GetCapturedStdout());
+  std::string warned = testing::internal::GetCapturedStderr();
+  for (const char *w : {"'alias\\up' is a link to a folder it lies in; skipped",
+                        "'dangle' is a link to 'nowhere', which cannot be followed (No such file or directory); skipped",
+                        "'out' is a link to '../outside', outside the folder; skipped",
+                        "'real\\up' is a link to a folder it lies in; skipped"})
+    EXPECT_NE(std::string::npos, warned.find(At("linked") + ": warning: " + w + "\n")) << warned;
+  std::error_code ec;
+  std::filesystem::remove_all(At("linked"), ec);
+  std::filesystem::remove_all(At("outside"), ec);
+  TestRemoveFile(At("links.txt"));
+}
+#endif
 
 TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
