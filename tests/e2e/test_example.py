@@ -42,7 +42,7 @@ def test_update_without_an_installation_says_so_and_ends(h):
     text = example.box_text(h, "Installation Problem...")
     assert text == "Widget 2000 must be installed before Update 1 can be applied.", text
     h.key_until_gone(h.find_window("Installation Problem..."), "Return")
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 5  # no earlier installation
     log = inst.log()
     assert b"Registry path does not exist (Software\\Acme\\Widget 2000)\r\n" in log, log
     assert b"Command Failed 'UPDATE'\r\n" in log, log

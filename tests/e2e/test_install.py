@@ -81,7 +81,7 @@ def test_two_commas_in_a_row_stop_at_the_empty_name(h):
     proc = h.run_installer(inst, "-debug")
     h.accept_destination()
     h.key_until_gone(h.find_window("Gadget Installation..."), "y")
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 2
     assert b"Unable to get size for ''\r\n" in inst.log(), inst.log()
     assert os.path.exists(os.path.join(folder, "A.TXT"))
     assert not os.path.exists(os.path.join(folder, "B.TXT"))
@@ -97,7 +97,7 @@ def test_update_without_the_key_shows_its_box_and_no_shows_it_again(h):
     h.key_until_gone(h.find_window("Gadget Installation..."), "n")
     answer_box(h, PROBLEM, default)
     h.key_until_gone(h.find_window("Gadget Installation..."), "y")
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 5
     assert inst.log().count(b"Registry path does not exist (Software\\Vantor Tests\\Never Installed)\r\n") == 2
 
 

@@ -76,10 +76,10 @@ def test_failed_command_asks_to_abort_and_no_retries_it(h):
     h.answer(QUESTION, "n")   # No: the same command runs again
     h.answer(UNKNOWN, "Return")
     h.answer(QUESTION, "y")   # Yes: the installer ends
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 2
     log = inst.log()
     assert log.count(b"Unknown command 'NOPE'\r\n") == 2, log
-    assert log.endswith(b"Successful Exit...\r\n"), log[-200:]
+    assert log.endswith(b"Exit with code 2...\r\n"), log[-200:]
 
 
 def test_unknown_keyword_in_the_first_run_ends_without_a_window(h):
@@ -88,10 +88,10 @@ def test_unknown_keyword_in_the_first_run_ends_without_a_window(h):
     box = h.find_window(UNKNOWN)
     assert not h.windows_titled("Installation$"), "the main window exists during the first run"
     h.press(box, "Return")
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 2
     log = inst.log()
     assert b"Unknown command 'NOPE'\r\n" in log and b"Break Encountered" not in log, log
-    assert log.endswith(b"Successful Exit...\r\n"), log[-200:]
+    assert log.endswith(b"Exit with code 2...\r\n"), log[-200:]
 
 
 def test_installer_whose_archive_is_damaged(h):
@@ -101,7 +101,7 @@ def test_installer_whose_archive_is_damaged(h):
         f.write(b"\xff\xff\xff\x7f")
     proc = h.run_installer(inst, "-debug")
     h.answer(DAMAGED, "Return")
-    assert h.wait_exit(proc) == 0
+    assert h.wait_exit(proc) == 3
     log = inst.log()
     assert b"Flat/Fast File System Initialized" not in log, log
-    assert log.endswith(b"Successful Exit...\r\n"), log[-200:]
+    assert log.endswith(b"Exit with code 3...\r\n"), log[-200:]

@@ -27,22 +27,22 @@ def leave_page(h, title, button, answer):
     h.key_until_gone(h.find_window(ABORT_CAPTION), answer)
 
 
-def run_pages(h, case, script, play, prepare=None, files=FILES):
+def run_pages(h, case, script, play, prepare=None, files=FILES, code=0):
     """Builds the installer (prepare(inst) adds to its folder), starts it,
-    lets play(h, inst) answer its windows, waits for its normal end and
-    returns its log."""
+    lets play(h, inst) answer its windows, waits for its end with the exit
+    code and returns its log."""
     inst = h.build_installer(case, script, files)
     if prepare:
         prepare(inst)
     proc = h.run_installer(inst, "-debug")
     try:
         play(h, inst)
-        assert h.wait_exit(proc) == 0
+        assert h.wait_exit(proc) == code
     finally:
         if proc.poll() is None:
             proc.kill()
     log = inst.log()
-    assert log.endswith(b"Successful Exit...\r\n"), log[-300:]
+    assert log.endswith(b"Successful Exit...\r\n" if code == 0 else b"Exit with code %d...\r\n" % code), log[-300:]
     assert b"Not all memory was free'd" not in log, log
     return log
 
@@ -116,7 +116,8 @@ def test_exit_setup_on_the_welcome_page_and_yes_ends_the_installer(h):
     def play(h, inst):
         leave_page(h, "Welcome...", LEFT_BUTTON, "y")  # "Exit Setup", then Yes
 
-    log = run_pages(h, "pages-exit", b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play)
+    log = run_pages(h, "pages-exit", b"PRODUCT NAME: Widget\nBREAK\nMESSAGE: welcome.txt\nAGREEMENT: license.txt\n", play,
+                    code=1602)  # the person left
     assert b"Command Failed 'MESSAGE'\r\n" in log, log
     assert b"AGREEMENT" not in log, log
 

@@ -99,7 +99,7 @@ def test_icon_and_version_read_back_by_icoutils_and_survive_signing(h):
         assert [rgba(extracted, i) for i in (0, 1)] == [rgba(icon, i) for i in (0, 1)]
         block = run(["wrestool", "-x", "--raw", "-t16", path]).stdout
         assert version_block(block) == (VERSION, VERSION, TEXTS), version_block(block)
-        r = run([h.ffsbuild, "verify", path])
+        r = run([h.ffsbuild, "verify", "--ca", test_signing.certificate(h)[2], path])
         assert r.returncode == 0 and "integrity record matches" in r.stdout.decode(), r.stdout
         if signed:
             assert test_signing.signature_accepted(h, path)

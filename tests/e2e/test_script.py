@@ -42,8 +42,8 @@ def test_first_stretch_runs_to_the_break(h):
 def test_unknown_keyword_shows_its_box(h):
     unix, win = build_installer(h, "script-unknown", b"!NOPE: x\nBREAK\n")
     rc = h.wine_answering([win + "\\install.exe", "-debug"], "Unknown script keyword...", cwd=unix)
-    assert rc == 0, rc
+    assert rc == 2, rc
     log = read_log(os.path.join(unix, "debug.log"))
     assert b"Unknown command 'NOPE'\r\n" in log, log
     assert b"Break Encountered" not in log
-    assert log.endswith(b"Successful Exit...\r\n"), log[-200:]
+    assert log.endswith(b"Exit with code 2...\r\n"), log[-200:]

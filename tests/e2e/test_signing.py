@@ -88,7 +88,7 @@ def places(h, path):
 
 
 def expect_damaged_box(h, case, data):
-    """Runs data as install.exe: the damaged box, exit code 0, and nothing
+    """Runs data as install.exe: the damaged box, exit code 3, and nothing
     written: no product folder, no registry value, no font in the temporary
     folder. Returns the debug log."""
     example.forget(h)
@@ -99,9 +99,9 @@ def expect_damaged_box(h, case, data):
     proc = h.run_installer(inst, "-debug")
     assert example.box_text(h, DAMAGED) == DAMAGED_TEXT, case
     h.key_until_gone(h.find_window(DAMAGED), "Return")
-    assert h.wait_exit(proc) == 0, case
+    assert h.wait_exit(proc) == 3, case
     log = inst.log()
-    assert log.endswith(b"Successful Exit...\r\n"), log[-300:]
+    assert log.endswith(b"Exit with code 3...\r\n"), log[-300:]
     assert b"Command" not in log, log  # the script never ran
     assert not os.path.exists(h.drive_c(example.DEFAULT_DIR)), case
     assert h.reg_query(example.KEY, "Install Path") is None, case
