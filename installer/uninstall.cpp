@@ -359,8 +359,10 @@ static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
 
 // Writes the uninstaller and the record beside their places first (path
 // with '~' appended), then puts them in place, so an earlier uninstaller and
-// record stay whole until both new ones are. 1 when both are in place.
-static int WriteUninstaller(const char *programPath, const char *program, const char *record) {
+// record stay whole until both new ones are. 1 when both are in place; a
+// new uninstaller put in place without its record is taken away again
+// unless an earlier record is there for it.
+static int WriteUninstaller(const char *programPath, const char *program, const char *record, int earlier) {
   char newProgram[VANTOR_PATH_SIZE + 1], newRecord[VANTOR_PATH_SIZE + 1];
   VantorFormat(newProgram, (int)sizeof newProgram, "%s~", program);
   VantorFormat(newRecord, (int)sizeof newRecord, "%s~", record);
@@ -373,8 +375,10 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
   if (cut > 0) MakePath(directory);
   int written = WriteProgram(programPath, newProgram);
   if (written && !WriteRecord(record, newRecord)) written = 0;
-  if (written && !(TargetSysReplace(newProgram, program) && TargetSysReplace(newRecord, record))) {
+  int placed = written && TargetSysReplace(newProgram, program);
+  if (written && !(placed && TargetSysReplace(newRecord, record))) {
     DebugPrintf("Uninstall: unable to put '%s' and '%s' in place\n", newProgram, newRecord);
+    if (placed && !earlier) TargetSysRemoveFile(program);
     written = 0;
   }
   TargetSysRemoveFile(newProgram);
@@ -400,7 +404,7 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
     UninstallNoteMissingKeys(arpKey);
     UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
-    written = WriteUninstaller(programPath, program, record);
+    written = WriteUninstaller(programPath, program, record, old != NULL);
     if (written) {
       WriteEntry(script, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);
