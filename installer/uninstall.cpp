@@ -333,7 +333,8 @@ static void WriteEntry(const InstallScript *script, const char *arpKey, const ch
 // Takes away what this run recorded and the earlier record (old, the lines
 // in earlier) does not name, last line first: libraries are unregistered
 // before their files go, files before their directories, values before
-// their keys; directories and keys only when empty.
+// their keys, Program Manager's items before their groups; directories and
+// keys only when empty.
 static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
   int files = 0, dirs = 0;
   for (int32_t end = linesLength; end > 0;) {
@@ -353,6 +354,14 @@ static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
     if (tag == UNINSTALL_TAG_DIR && TargetSysRemoveDir(line)) dirs++;
     if (tag == UNINSTALL_TAG_VALUE && second != NULL) RegistryDeleteValue(REGROOT_CURRENT_USER, line, second);
     if (tag == UNINSTALL_TAG_KEY) RegistryDeleteKey(REGROOT_CURRENT_USER, line);
+    // Program Manager: an item (made before its group goes) and a group.
+    char command[sizeof line + 40];
+    if ((tag == UNINSTALL_TAG_ITEM && second != NULL &&
+         VantorFormat(command, (int)sizeof command, "[ShowGroup(\"%s\",1)][DeleteItem(\"%s\")]", line, second) <
+             (int)sizeof command) ||
+        (tag == UNINSTALL_TAG_GROUP &&
+         VantorFormat(command, (int)sizeof command, "[DeleteGroup(\"%s\")]", line) < (int)sizeof command))
+      ProgManExecute(command);
   }
   DebugPrintf("Uninstall: %d files and %d directories of this run removed again\n", files, dirs);
 }

@@ -289,13 +289,19 @@ TEST_F(UninstallTest, AFailedWriteLeavesTheUninstallerAndARecordOfTheWholeFiles)
 // uninstaller and record stay as they were, and the run fails.
 TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
   auto run = [&](const std::map<std::string, std::string> &files, const std::string &list, int recordFails) {
-    UnattendedParse("-silent");
+    UnattendedParse(recordFails >= 0 ? "-silent" : "");
     Mount(files);
     ASSERT_EQ(1, Run(CmdUninstall, ""));
     FileList(list);
     ASSERT_EQ(1, Run(CmdInstall, ""));
+    if (recordFails < 0) {  // attended, with Program Manager's group and item
+      ASSERT_EQ(1, Run(CmdCreateGroup, "Widget 2000"));
+      ASSERT_EQ(1, Run(CmdAddItem, "A.EXE\x16Widget"));
+      TestQueueBoxAnswer(SYS_IDOK);
+      TestQueueBoxAnswer(SYS_IDOK);
+    }
     ASSERT_EQ(1, Run(CmdDone, "Done."));
-    if (recordFails) TargetStandInFailClose(1);  // the uninstaller is written, its record is not
+    if (recordFails > 0) TargetStandInFailClose(1);  // the uninstaller is written, its record is not
     else TargetStandInDiskRoom(0);
     EXPECT_EQ(0, UninstallFinish(&script, archive.c_str()));
     TargetStandInDiskRoom(-1);
@@ -303,7 +309,8 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
     FfsRemove();
     EXPECT_EQ(EXIT_COMMAND_FAILED, UnattendedExitCode());
     EXPECT_TRUE(Logged("Write failed (112): There is not enough space on the disk.\n")) << Log();
-    EXPECT_TRUE(Logged("The uninstaller could not be written to 'C:\\Acme\\Widget\\uninstall.exe'.")) << Log();
+    EXPECT_TRUE(recordFails < 0 || Logged("The uninstaller could not be written to 'C:\\Acme\\Widget\\uninstall.exe'."))
+        << Log();
     EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe~")));
     EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.dat~")));
   };
@@ -320,10 +327,15 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
     EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme/Widget/NEW")));
     EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
   }
-  // A first installation: nothing of it stays, "Install Path" included.
+  // A first installation, attended: nothing of it stays, "Install Path" and
+  // the group included.
   std::filesystem::remove_all(OnDrive("Acme"));
   RegistryStandInClear();
-  run({{"A.EXE", "a"}}, "a.exe", 0);
+  run({{"A.EXE", "a"}}, "a.exe", -1);
+  EXPECT_EQ("The uninstaller could not be written to 'C:\\Acme\\Widget\\uninstall.exe'. What this installation "
+            "wrote was removed again.",
+            Boxes().back().text);
+  EXPECT_NE(std::string::npos, std::string(ShellStandInExecuted()).find("[DeleteGroup(\"Widget 2000\")]\n")) << ShellStandInExecuted();
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
   EXPECT_EQ("-", Value("Software\\Acme\\Widget", "Install Path"));
   EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
