@@ -123,8 +123,9 @@ int CmdFont(InstallScript *script, char *args, int32_t *consumed) {
     TargetFreeEntry(&data, size);
     return 0;
   }
-  TargetWriteAll(file, path, data, size);
+  int written = TargetWriteAll(file, path, data, size);
   TargetFreeEntry(&data, size);
+  if (!written) return 0;
   if (!FontResourceAdd(path)) {
     DebugPrintf("Unable to add font '%s'\n", entry->fileName);
     return 0;

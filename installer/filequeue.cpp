@@ -36,6 +36,7 @@ static struct {
   // it as a hint to stop early, and decides only after the join.
   void *file;
   char path[VANTOR_PATH_SIZE];
+  uint32_t error;  // the system's code of the failed write or close, taken on the thread
   volatile int failure;
 } queue;
 
@@ -56,13 +57,18 @@ static int WriteSlot(Slot *slot) {
     if (kind == RECORD_OPEN) {
       memcpy(queue.path, data, n);
       if (!TargetSysCreate(queue.path, &queue.file)) queue.failure = FAILED_CREATE;
-    } else if (kind == RECORD_DATA) {
-      if (TargetSysWrite(queue.file, data, n) < n) queue.failure = FAILED_WRITE;
-    } else if (kind == RECORD_CLOSE) {
-      TargetSysClose(queue.file);
-      queue.file = NULL;
-      kind = RECORD_CLOSED;
-      memcpy(record, &kind, 4);
+    } else if (kind == RECORD_DATA || kind == RECORD_CLOSE) {
+      // A file counts as written once it is closed whole: the close is
+      // where the system may say last that the disk is full.
+      uint32_t error = kind == RECORD_DATA ? TargetSysWrite(queue.file, data, n) : TargetSysClose(queue.file);
+      if (kind == RECORD_CLOSE) queue.file = NULL;
+      if (error != 0) {
+        queue.error = error;
+        queue.failure = FAILED_WRITE;
+      } else if (kind == RECORD_CLOSE) {
+        kind = RECORD_CLOSED;
+        memcpy(record, &kind, 4);
+      }
     }
   }
   return 1;
@@ -190,7 +196,13 @@ int FileQueueFinish(void **unclosed) {
   if (queue.freeSlots != NULL) TargetSysSemaphoreClose(queue.freeSlots);
   if (queue.filledSlots != NULL) TargetSysSemaphoreClose(queue.filledSlots);
   if (unclosed != NULL) *unclosed = queue.failure == FAILED_NONE ? queue.file : NULL;
-  if (queue.failure == FAILED_WRITE) TargetWriteFailed(queue.file, queue.path);
+  if (queue.failure == FAILED_WRITE) {
+    // No partial file stays: one still open is closed, then removed.
+    if (queue.file != NULL) TargetDiscard(queue.file, queue.path);
+    else if (!TargetSysDelete(queue.path)) DebugPrintf("Unable to remove '%s'\n", queue.path);
+    TargetWriteFailed(queue.error, queue.path);
+    return 0;
+  }
   if (queue.failure == FAILED_CREATE) {
     DebugPrintf("Unable to create file '%s'\n", queue.path);
     return 0;

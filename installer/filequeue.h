@@ -31,8 +31,9 @@ void FileQueueDirectoryMade(const char *path);
 int FileQueueFailed(void);
 // Hands over what is left and waits until everything was written. 1 when
 // every file was. 0 after the log line "Unable to create file '%s'\n" of the
-// first file that could not be created. A short write (a full disk) removes
-// that file, logs the system's reason and is fatal, as for any other write.
+// first file that could not be created, or after a write or close of it
+// failed (a full disk): that file is removed and the system's reason,
+// taken where the failure happened, logged as TargetWriteFailed does.
 // The last file opened and not closed stays open: *unclosed (when not NULL)
 // is its handle, or NULL.
 int FileQueueFinish(void **unclosed);

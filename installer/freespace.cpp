@@ -1,8 +1,14 @@
-// The free space of the destination's drive and the dialog's three figures.
+// The free space of the destination's drive, the space the installation
+// takes there, and the dialog's three figures.
+#include <string.h>
+
 #include "dialog-sys.h"
+#include "ffs.h"
 #include "pathdialog.h"
 #include "resources/resource-ids.h"
+#include "script-format.h"
 #include "target-sys.h"
+#include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -50,6 +56,73 @@ int DiskFreeK(int32_t *freeK, char *path) {
   }
   TargetSysFreeKernel(kernel);
   return found;
+}
+
+#define CLUSTER_UNKNOWN 4096  // the cluster size taken when the drive gives none
+#define RECORD_ALLOWANCE 4096  // the record's lines beyond those of the files
+
+// The bytes of a drive's clusters that bytes bytes take (32-bit division:
+// the stub has no 64-bit one).
+static uint64_t InClusters(uint32_t bytes, uint32_t cluster) {
+  return ((uint64_t)(bytes / cluster) + (bytes % cluster != 0)) * cluster;
+}
+
+// Where the arguments of the next command keyword (with its colon) begin in
+// the script's text from from on; NULL when there is none.
+static const char *FindCommand(const InstallScript *script, const char *from, const char *keyword) {
+  const char *end = script->text + script->textLength;
+  int length = StrLength(keyword);
+  for (const char *p = from; p < end; p++)
+    if ((unsigned char)*p == SCRIPT_MARK && end - p > length && memcmp(p + 1, keyword, (size_t)length) == 0)
+      return p + 1 + length;
+  return NULL;
+}
+
+int32_t SpaceNeededK(const InstallScript *script, const char *path) {
+  ASSERT(script != NULL && path != NULL, "Pointer is NULL\n");
+  if (script->text == NULL) return script->installSize;
+  uint32_t cluster = CLUSTER_UNKNOWN;
+  uint64_t bytes = 0;
+  uint32_t lineBytes = 0;
+  int32_t files = 0;
+  int pathLength = StrLength(path);
+  const char *end = script->text + script->textLength;
+  // Every name of every FILE LIST, as the builder's "INSTALL SIZE: auto"
+  // counts them, each rounded up to whole clusters of the drive.
+  for (const char *p = FindCommand(script, script->text, "FILE LIST:"); p != NULL;
+       p = FindCommand(script, p, "FILE LIST:")) {
+    if (files == 0) {
+      unsigned char letter = (unsigned char)(path[0] | 0x20);
+      uint32_t sectors, sectorBytes, freeClusters, totalClusters;
+      char root[ROOT_SIZE];
+      StrCopyN(root, path, ROOT_SIZE);
+      if (letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\' &&
+          TargetSysFreeSpace(root, &sectors, &sectorBytes, &freeClusters, &totalClusters) && sectors > 0 &&
+          sectorBytes > 0 && (uint64_t)sectors * sectorBytes <= 0x80000000ull)
+        cluster = sectors * sectorBytes;
+    }
+    while (p < end && (unsigned char)*p >= 0x20) {
+      char name[VANTOR_PATH_SIZE];
+      int length = 0;
+      for (; p < end && (unsigned char)*p >= 0x20 && *p != ','; p++)
+        if (length < VANTOR_PATH_SIZE - 1) name[length++] = *p;
+      name[length] = 0;
+      if (p < end && *p == ',') p++;
+      uint32_t size;
+      if (length == 0 || !FfsGetSize(name, &size)) continue;
+      bytes += InClusters(size, cluster);
+      if (lineBytes < 0x10000000u) lineBytes += (uint32_t)(pathLength + length + 4);
+      files++;
+    }
+  }
+  if (files == 0) return script->installSize;
+  // The uninstaller and its record: a line for each file and at most one
+  // for each directory, and a few more.
+  if (UninstallRecording() || FindCommand(script, script->text, "UNINSTALL:") != NULL)
+    bytes += InClusters(FfsArchiveStart(), cluster) + InClusters(2 * lineBytes + RECORD_ALLOWANCE, cluster);
+  int32_t needK = Kilobytes(bytes + 1023);
+  DebugPrintf("Space needed  : %dk, %d files in clusters of %u bytes\n", (int)needK, (int)files, (unsigned)cluster);
+  return needK > script->installSize ? needK : script->installSize;
 }
 
 int FormatThousands(int32_t value, char *out) {

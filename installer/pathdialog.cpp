@@ -58,7 +58,7 @@ static void PathInit(void *dialog, InstallScript *script) {
   PathProposal(script, proposal, PATH_PROPOSAL_SIZE);
   DialogSetEditText(dialog, IDC_PATH_EDIT, proposal, PATH_EDIT_LIMIT);
   DialogSetItemText(dialog, IDC_PATH_PROMPT, script->prompt);
-  ShowSpaceFigures(dialog, proposal, script->installSize);
+  ShowSpaceFigures(dialog, proposal, SpaceNeededK(script, proposal));
   CenterWindow(dialog, NULL);
 }
 
@@ -70,7 +70,7 @@ const char *PathRefusal(const InstallScript *script, char *directory, int size) 
   if (length == 0 || directory[length - 1] != '\\') StrAppendN(directory, "\\", size);
   int32_t freeK;
   if (!DiskFreeK(&freeK, directory)) return "The drive you have selected cannot be located.";
-  if (freeK < script->installSize) return "The drive you have selected does not have enough free space.";
+  if (freeK < SpaceNeededK(script, directory)) return "The drive you have selected does not have enough free space.";
   if (StrLength(directory) >= SCRIPT_FIELD_SIZE) return PATH_TOO_LONG;
   return NULL;
 }
@@ -135,7 +135,7 @@ static void PathBrowse(void *dialog, InstallScript *script) {
   char proposal[PATH_PROPOSAL_SIZE];
   BrowsedProposal(script, proposal);
   DialogSetEditText(dialog, IDC_PATH_EDIT, proposal, PATH_EDIT_LIMIT);
-  ShowSpaceFigures(dialog, script->installPath, script->installSize);
+  ShowSpaceFigures(dialog, script->installPath, SpaceNeededK(script, script->installPath));
 }
 
 intptr_t PathDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {

@@ -47,6 +47,13 @@ const char *PathRefusal(const InstallScript *script, char *directory, int size);
 // enough space" (figures as FormatThousands and "k"). When the free space
 // cannot be determined, 1011 and 1013 read "n/a" and the result is 0; else 1.
 int ShowSpaceFigures(void *dialog, const char *path, int32_t required);
+// Kilobytes the installation takes on the drive of path: the files every
+// FILE LIST of the script names (each name once per list, as found in the
+// archive), each rounded up to whole clusters of the drive (GetDiskFreeSpaceA;
+// 4,096 bytes when it gives none), and with UNINSTALL the uninstaller and its
+// record; installSize when that is more, or when the script names no file.
+// Logs the figure it measured.
+int32_t SpaceNeededK(const InstallScript *script, const char *path);
 // Free kilobytes available to this user on the drive whose root is the first
 // three characters of path ("C:\"): GetDiskFreeSpaceExA when the system has
 // it, else GetDiskFreeSpaceA; one log line with the figures. *freeK is 0

@@ -13,17 +13,25 @@
 
 #include <stdint.h>
 
-// Creates path for writing byte for byte, truncating an existing file (the
-// standard library's "wb"). 1 and *file set; 0 and *file NULL.
+// Creates path for writing byte for byte (CreateFileA, CREATE_ALWAYS:
+// an existing file is truncated). 1 and *file set; 0 and *file NULL.
 int TargetSysCreate(const char *path, void **file);
-// Writes size bytes in one write; the count written.
+// Writes size bytes (WriteFile, unbuffered by the program): 0 when every
+// byte was written, else the system's error code of the write that fell
+// short (112: the disk is full), taken where it happened.
 uint32_t TargetSysWrite(void *file, const void *data, uint32_t size);
-void TargetSysClose(void *file);
+// Closes a file opened for writing or reading (CloseHandle): 0, else the
+// system's error code (what was written may not be on the disk).
+uint32_t TargetSysClose(void *file);
 // Removes the file path (DeleteFileA). 1 when removed.
 int TargetSysDelete(const char *path);
-// The system's reason for the last short write: its error code, and its text
-// (one line, no line end) into text of size bytes.
-uint32_t TargetSysWriteError(char *text, int size);
+// Puts the file from in the place of the file to, which may be there
+// (MoveFileExA, MOVEFILE_REPLACE_EXISTING; where the system has no such
+// call, to is deleted and from renamed). 1 when done.
+int TargetSysReplace(const char *from, const char *to);
+// The system's text for an error code (one line, no line end) into text of
+// size bytes.
+void TargetSysErrorText(uint32_t code, char *text, int size);
 
 // Opens path for reading byte for byte: 1 with *file and the file's *size;
 // 0 and *file NULL when it cannot be opened. Closed with TargetSysClose.
@@ -52,7 +60,8 @@ int TargetSysFindFreeSpaceEx(void *library, void **entry);
 // the caller, the total bytes and the total free bytes; 0 when it failed.
 int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uint64_t *total,
                          uint64_t *totalFree);
-// GetDiskFreeSpaceA for root: 1 with its four figures, 0 when it failed.
+// GetDiskFreeSpaceA for root: 1 with its four figures, 0 when it failed
+// (also asked for the cluster size when the other query gave the space).
 int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
                        uint32_t *freeClusters, uint32_t *totalClusters);
 

@@ -1,34 +1,53 @@
-// The target machine through the standard library and KERNEL32/USER32.
+// The target machine through KERNEL32/USER32. Files are system handles
+// written without a buffer of the program's own, so every write and every
+// close reports its own failure.
 #include <windows.h>
-
-#include <stdio.h>
 
 #include "target-sys.h"
 
 int TargetSysCreate(const char *path, void **file) {
-  *file = fopen(path, "wb");
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  *file = handle != INVALID_HANDLE_VALUE ? (void *)handle : NULL;
   return *file != NULL;
 }
 
-static DWORD writeError;
-
 uint32_t TargetSysWrite(void *file, const void *data, uint32_t size) {
-  SetLastError(0);
-  uint32_t written = (uint32_t)fwrite(data, 1, size, (FILE *)file);
-  writeError = GetLastError();
-  return written;
+  const char *bytes = (const char *)data;
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile((HANDLE)file, bytes, size, &written, NULL)) {
+      DWORD error = GetLastError();
+      return error != 0 ? (uint32_t)error : ERROR_WRITE_FAULT;
+    }
+    // A write that succeeds without taking a byte makes no progress: the
+    // disk has no room for it.
+    if (written == 0) return ERROR_DISK_FULL;
+    bytes += written;
+    size -= written;
+  }
+  return 0;
 }
 
-void TargetSysClose(void *file) { fclose((FILE *)file); }
+uint32_t TargetSysClose(void *file) {
+  if (CloseHandle((HANDLE)file)) return 0;
+  DWORD error = GetLastError();
+  return error != 0 ? (uint32_t)error : ERROR_WRITE_FAULT;
+}
 
 int TargetSysDelete(const char *path) { return DeleteFileA(path) != 0; }
 
-uint32_t TargetSysWriteError(char *text, int size) {
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, writeError, 0, text,
+int TargetSysReplace(const char *from, const char *to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return 0;
+  DeleteFileA(to);
+  return MoveFileA(from, to) != 0;
+}
+
+void TargetSysErrorText(uint32_t code, char *text, int size) {
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0, text,
                                 (DWORD)size, NULL);
   if (length == 0 && size > 0) text[0] = 0;
   while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) text[--length] = 0;
-  return (uint32_t)writeError;
 }
 
 int TargetSysDirExists(const char *path) {
@@ -39,17 +58,21 @@ int TargetSysDirExists(const char *path) {
 int TargetSysCreateDir(const char *path) { return CreateDirectoryA(path, NULL) != 0; }
 
 int TargetSysOpenRead(const char *path, void **file, uint32_t *size) {
-  FILE *f = fopen(path, "rb");
-  *file = f;
+  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+  *file = handle != INVALID_HANDLE_VALUE ? (void *)handle : NULL;
   *size = 0;
-  if (f == NULL) return 0;
-  long length = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
-  fseek(f, 0, SEEK_SET);
-  *size = length > 0 ? (uint32_t)length : 0;
+  if (*file == NULL) return 0;
+  DWORD high = 0, length = GetFileSize(handle, &high);
+  *size = high != 0 ? 0xFFFFFFFFu : (uint32_t)length;  // 4 GiB and beyond: more than any reader takes
   return 1;
 }
 
-uint32_t TargetSysRead(void *file, void *data, uint32_t size) { return (uint32_t)fread(data, 1, size, (FILE *)file); }
+uint32_t TargetSysRead(void *file, void *data, uint32_t size) {
+  DWORD read = 0;
+  if (!ReadFile((HANDLE)file, data, size, &read, NULL)) return 0;
+  return (uint32_t)read;
+}
 
 uint32_t TargetSysRemoveFile(const char *path) { return DeleteFileA(path) ? 0 : (uint32_t)GetLastError(); }
 

@@ -23,18 +23,18 @@ void TargetFreeEntry(void **data, uint32_t size) {
 int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size) {
   ASSERT(file != NULL, "Pointer is NULL\n");
   ASSERT(path != NULL, "Pointer is NULL\n");
-  uint32_t written = size > 0 ? TargetSysWrite(file, data, size) : 0;
-  if (written < size) TargetWriteFailed(file, path);
-  return 1;
+  uint32_t error = size > 0 ? TargetSysWrite(file, data, size) : 0;
+  if (error == 0) return 1;
+  TargetDiscard(file, path);
+  TargetWriteFailed(error, path);
+  return 0;
 }
 
-void TargetWriteFailed(void *file, const char *path) {
-  // No partial file stays behind; the log says why the write fell short.
+void TargetWriteFailed(uint32_t error, const char *path) {
   char reason[TARGET_REASON_SIZE];
-  uint32_t code = TargetSysWriteError(reason, (int)sizeof reason);
-  TargetDiscard(file, path);
-  DebugPrintf("Write failed (%u): %s\n", (unsigned)code, reason);
-  ABORT("Unable to write to file '%s'\n", path);
+  TargetSysErrorText(error, reason, (int)sizeof reason);
+  DebugPrintf("Write failed (%u): %s\n", (unsigned)error, reason);
+  DebugPrintf("Unable to write to file '%s'\n", path);
 }
 
 void TargetDiscard(void *file, const char *path) {
@@ -42,10 +42,16 @@ void TargetDiscard(void *file, const char *path) {
   if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
 }
 
+int TargetCloseWritten(void *file, const char *path) {
+  uint32_t error = TargetSysClose(file);
+  if (error == 0) return 1;
+  if (!TargetSysDelete(path)) DebugPrintf("Unable to remove '%s'\n", path);
+  TargetWriteFailed(error, path);
+  return 0;
+}
+
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size) {
-  TargetWritePiece(file, path, data, size);
-  TargetSysClose(file);
-  return 1;
+  return TargetWritePiece(file, path, data, size) && TargetCloseWritten(file, path);
 }
 
 static void NoteDirectory(const char *path) { UninstallNote(UNINSTALL_TAG_DIR, path, NULL); }

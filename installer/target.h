@@ -18,18 +18,19 @@ int TargetLoadEntry(char *name, void **data, uint32_t *size);
 // NULL afterwards. A failed release check is fatal.
 void TargetFreeEntry(void **data, uint32_t size);
 
-// Writes size bytes to the open file in one write and closes it. Fewer bytes
-// written (a full disk) closes and removes the file, logs the system's
-// reason ("Write failed (%u): %s\n") and is fatal: "Unable to write to file
-// '%s'\n" with path. Returns 1.
+// Writes size bytes to the open file and closes it: 1 when the file is
+// whole on the disk. A write or a close that fails (a full disk) removes
+// the file and logs the system's reason and the path ("Write failed (%u):
+// %s\n", "Unable to write to file '%s'\n"): 0.
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size);
 // The same for one piece of a file written piece by piece: the file stays
-// open after a full write. Returns 1.
+// open after a full write (1); a failed one removes it as above (0).
 int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size);
-// What a short write of the open file ends in: the file is closed and
-// removed, the system's reason logged ("Write failed (%u): %s\n"), and
-// "Unable to write to file '%s'\n" with path is fatal.
-void TargetWriteFailed(void *file, const char *path);
+// Closes a file that was written: 1; 0 when the close fails, with the file
+// removed and the failure logged as above.
+int TargetCloseWritten(void *file, const char *path);
+// The two log lines of a failed write of path with the system's error code.
+void TargetWriteFailed(uint32_t error, const char *path);
 // Closes the open file and removes it, logging "Unable to remove '%s'\n"
 // when it stays: no partial file is left behind.
 void TargetDiscard(void *file, const char *path);

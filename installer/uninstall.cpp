@@ -11,9 +11,13 @@
 #include "ffs.h"
 #include "file-name.h"
 #include "handler-check.h"
+#include "pathdialog.h"
+#include "process-sys.h"
 #include "registry.h"
+#include "shell.h"
 #include "target-sys.h"
 #include "target.h"
+#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -209,32 +213,56 @@ static int ReadBlock(void *context, uint32_t offset, void *buffer, uint32_t n) {
   return 1;
 }
 
-// The program's bytes before its archive, written as the uninstaller. A
-// signed installer's signature does not come along, so its directory entry
-// is cleared.
+#define PROGRAM_PIECE 0x10000  // the uninstaller is copied through a block of this size
+
+// The program's bytes before its archive, written as the uninstaller, read
+// and written in pieces of PROGRAM_PIECE bytes however large the installer
+// is. A signed installer's signature does not come along, so its directory
+// entry (in the headers, in the first piece) is cleared. 1 when the file is
+// whole on the disk; 0 after the log line (a partial file is removed).
 static int WriteProgram(const char *programPath, const char *path) {
-  uint32_t start = FfsArchiveStart();
-  char *data;
-  uint32_t size;
-  if (start == 0 || !UninstallLoadFile(programPath, &data, &size)) {
+  uint32_t start = FfsArchiveStart(), size;
+  void *source, *file;
+  int readable = start != 0 && TargetSysOpenRead(programPath, &source, &size);
+  if (readable && size < start) {
+    TargetSysClose(source);
+    readable = 0;
+  }
+  if (!readable) {
     DebugPrintf("Uninstall: unable to read the program '%s'\n", programPath);
     return 0;
   }
-  Block block = {data, start <= size ? start : 0};
-  FfsContainer container;
-  FfsContainerRead(ReadBlock, &block, block.size, &container);
-  if (container.securityAt != 0) memset(data + container.securityAt, 0, 8);
-  void *file;
-  int written = start <= size && TargetSysCreate(path, &file);
-  if (written) TargetWriteAll(file, path, data, start);
-  else DebugPrintf("Unable to create file '%s'\n", path);
-  MEM_FREE(data, (int)size + 1);
-  return written;
+  if (!TargetSysCreate(path, &file)) {
+    TargetSysClose(source);
+    DebugPrintf("Unable to create file '%s'\n", path);
+    return 0;
+  }
+  char *piece = (char *)MEM_ALLOC_UNCLEARED(PROGRAM_PIECE);
+  int written = 1;
+  for (uint32_t at = 0; written && at < start; at += PROGRAM_PIECE) {
+    uint32_t n = start - at < PROGRAM_PIECE ? start - at : PROGRAM_PIECE;
+    if (TargetSysRead(source, piece, n) != n) {
+      DebugPrintf("Uninstall: unable to read the program '%s'\n", programPath);
+      TargetDiscard(file, path);
+      written = 0;
+      break;
+    }
+    if (at == 0) {
+      Block block = {piece, n};
+      FfsContainer container;
+      FfsContainerRead(ReadBlock, &block, n, &container);
+      if (container.securityAt != 0 && container.securityAt + 8 <= n) memset(piece + container.securityAt, 0, 8);
+    }
+    written = TargetWritePiece(file, path, piece, n);
+  }
+  TargetSysClose(source);
+  MEM_FREE(piece, PROGRAM_PIECE);
+  return written && TargetCloseWritten(file, path);
 }
 
-// The record at path: the earlier record's lines, this run's lines that are
-// not among them, the check line.
-static int WriteRecord(const char *path) {
+// The record at path, written to the file to: the earlier record's lines,
+// this run's lines that are not among them, the check line.
+static int WriteRecord(const char *path, const char *to) {
   char *old = NULL;
   uint32_t oldSize = 0, start = 0, length = 0;
   if (UninstallLoadFile(path, &old, &oldSize) && !UninstallRecordCheck(old, oldSize, &start, &length))
@@ -262,9 +290,9 @@ static int WriteRecord(const char *path) {
   UninstallRecordSeal(text, (uint32_t)size, text + size);
   size += UNINSTALL_CRC_LINE_SIZE;
   void *file;
-  int written = TargetSysCreate(path, &file);
-  if (written) TargetWriteAll(file, path, text, (uint32_t)size);
-  else DebugPrintf("Unable to create file '%s'\n", path);
+  int written = TargetSysCreate(to, &file);
+  if (written) written = TargetWriteAll(file, to, text, (uint32_t)size);
+  else DebugPrintf("Unable to create file '%s'\n", to);
   MEM_FREE(text, room);
   return written;
 }
@@ -298,6 +326,75 @@ static void WriteEntry(const InstallScript *script, const char *arpKey, const ch
   RegistryClose(&key);
 }
 
+// The box of a run whose uninstaller could not be written.
+#define UNINSTALL_NOT_WRITTEN \
+  "The uninstaller could not be written to '%s'. What this installation wrote was removed again."
+
+// Takes away what this run recorded and the earlier record (old, the lines
+// in earlier) does not name, last line first: libraries are unregistered
+// before their files go, files before their directories, values before
+// their keys, Program Manager's items before their groups; directories and
+// keys only when empty.
+static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
+  int files = 0, dirs = 0;
+  for (int32_t end = linesLength; end > 0;) {
+    int32_t begin = end - 1;
+    while (begin > 0 && lines[begin - 1] != '\n') begin--;
+    int32_t n = end - begin;
+    end = begin;
+    if (n < 5 || LineSetHas(earlier, old, oldLength, lines + begin, n)) continue;
+    char line[2 * VANTOR_PATH_SIZE + 8];  // what UninstallNote kept fits
+    memcpy(line, lines + begin + 2, (size_t)(n - 4));
+    line[n - 4] = 0;
+    char *second = strchr(line, '\t');
+    if (second != NULL) *second++ = 0;
+    char tag = lines[begin];
+    if (tag == UNINSTALL_TAG_LIBRARY) RegisterServer(line, 0);
+    if (tag == UNINSTALL_TAG_FILE && TargetSysRemoveFile(line) == 0) files++;
+    if (tag == UNINSTALL_TAG_DIR && TargetSysRemoveDir(line)) dirs++;
+    if (tag == UNINSTALL_TAG_VALUE && second != NULL) RegistryDeleteValue(REGROOT_CURRENT_USER, line, second);
+    if (tag == UNINSTALL_TAG_KEY) RegistryDeleteKey(REGROOT_CURRENT_USER, line);
+    // Program Manager: an item (made before its group goes) and a group.
+    char command[sizeof line + 40];
+    if ((tag == UNINSTALL_TAG_ITEM && second != NULL &&
+         VantorFormat(command, (int)sizeof command, "[ShowGroup(\"%s\",1)][DeleteItem(\"%s\")]", line, second) <
+             (int)sizeof command) ||
+        (tag == UNINSTALL_TAG_GROUP &&
+         VantorFormat(command, (int)sizeof command, "[DeleteGroup(\"%s\")]", line) < (int)sizeof command))
+      ProgManExecute(command);
+  }
+  DebugPrintf("Uninstall: %d files and %d directories of this run removed again\n", files, dirs);
+}
+
+// Writes the uninstaller and the record beside their places first (path
+// with '~' appended), then puts them in place, so an earlier uninstaller and
+// record stay whole until both new ones are. 1 when both are in place; a
+// new uninstaller put in place without its record is taken away again
+// unless an earlier record is there for it.
+static int WriteUninstaller(const char *programPath, const char *program, const char *record, int earlier) {
+  char newProgram[VANTOR_PATH_SIZE + 1], newRecord[VANTOR_PATH_SIZE + 1];
+  VantorFormat(newProgram, (int)sizeof newProgram, "%s~", program);
+  VantorFormat(newRecord, (int)sizeof newRecord, "%s~", record);
+  // Its directory is made (and recorded) when nothing else of the run made it.
+  char directory[VANTOR_PATH_SIZE];
+  StrCopyN(directory, program, VANTOR_PATH_SIZE);
+  int cut = StrLength(directory);
+  while (cut > 0 && directory[cut - 1] != '\\') cut--;
+  directory[cut] = 0;
+  if (cut > 0) MakePath(directory);
+  int written = WriteProgram(programPath, newProgram);
+  if (written && !WriteRecord(record, newRecord)) written = 0;
+  int placed = written && TargetSysReplace(newProgram, program);
+  if (written && !(placed && TargetSysReplace(newRecord, record))) {
+    DebugPrintf("Uninstall: unable to put '%s' and '%s' in place\n", newProgram, newRecord);
+    if (placed && !earlier) TargetSysRemoveFile(program);
+    written = 0;
+  }
+  TargetSysRemoveFile(newProgram);
+  TargetSysRemoveFile(newRecord);
+  return written;
+}
+
 int UninstallFinish(const InstallScript *script, const char *programPath) {
   int written = 0;
   char program[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE], arpKey[SCRIPT_FIELD_SIZE + 80];
@@ -306,14 +403,30 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
       VantorFormat(program, (int)sizeof program, "%s%s", script->installPath, programName) < (int)sizeof program &&
       UninstallRecordPath(program, record, (int)sizeof record) &&
       VantorFormat(arpKey, (int)sizeof arpKey, "%s%s", UNINSTALL_ARP_KEY, product) < (int)sizeof arpKey) {
+    // The earlier record's lines, which a failure must leave to it.
+    char *old = NULL;
+    uint32_t oldSize = 0, start = 0, length = 0;
+    LineSet earlier = {NULL, 0, 0};
+    if (UninstallLoadFile(record, &old, &oldSize) && UninstallRecordCheck(old, oldSize, &start, &length))
+      for (uint32_t at = start; at < start + length; at += (uint32_t)LineLength(old, (int32_t)(start + length), (int32_t)at))
+        LineSetAdd(&earlier, old, (int32_t)(start + length), (int32_t)at);
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
     UninstallNoteMissingKeys(arpKey);
     UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
-    written = WriteProgram(programPath, program) && WriteRecord(record);
+    written = WriteUninstaller(programPath, program, record, old != NULL);
     if (written) {
       WriteEntry(script, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);
+    } else {
+      // Nothing stays that nobody could remove.
+      Undo(&earlier, old, (int32_t)(start + length));
+      char text[VANTOR_PATH_SIZE + 120];
+      VantorFormat(text, (int)sizeof text, UNINSTALL_NOT_WRITTEN, program);
+      UnattendedFail(EXIT_COMMAND_FAILED);
+      UnattendedBox(NULL, text, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP, SYS_IDOK);
     }
+    LineSetFree(&earlier);
+    if (old != NULL) MEM_FREE(old, (int)oldSize + 1);
   }
   UninstallReset();
   return written;

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include <pthread.h>
@@ -30,6 +32,10 @@ static Drive drives[DRIVES];
 static uint32_t kernelError;
 static int noFreeSpaceEx;
 static int shortWrite = -1;
+static int64_t diskRoom = -1;  // bytes the drives still take; -1: no limit
+static int failClose = -1;      // closes of written files that pass before one fails
+static std::mutex writtenLock;  // files are written on the queue's thread
+static std::set<void *> written;  // files open for writing
 static std::string createdDirs, queriedRoots;
 static std::string busyFiles;  // "\n" + each path + "\n"
 static std::atomic<int> openFiles;  // created on one thread, closed on another
@@ -48,6 +54,8 @@ void TargetStandInReset(void) {
   kernelError = 0;
   noFreeSpaceEx = 0;
   shortWrite = -1;
+  diskRoom = -1;
+  failClose = -1;
   createdDirs.clear();
   busyFiles.clear();
   queriedRoots.clear();
@@ -74,6 +82,8 @@ void TargetStandInSetFreeSpace(char letter, uint64_t available, uint64_t total, 
 void TargetStandInFailKernel(uint32_t error) { kernelError = error; }
 void TargetStandInNoFreeSpaceEx(int absent) { noFreeSpaceEx = absent; }
 void TargetStandInShortWrite(int bytes) { shortWrite = bytes; }
+void TargetStandInDiskRoom(int64_t bytes) { diskRoom = bytes; }
+void TargetStandInFailClose(int skip) { failClose = skip; }
 const std::string &TargetStandInCreatedDirs(void) { return createdDirs; }
 const std::string &TargetStandInQueriedRoots(void) { return queriedRoots; }
 int TargetStandInOpenFiles(void) { return openFiles; }
@@ -121,23 +131,31 @@ int TargetSysCreate(const char *path, void **file) {
   struct stat st;
   if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0)) return 0;
   *file = fopen(host.c_str(), "wb");
-  if (*file != NULL) openFiles++;
-  return *file != NULL;
+  if (*file == NULL) return 0;
+  openFiles++;
+  std::lock_guard<std::mutex> hold(writtenLock);
+  written.insert(*file);
+  return 1;
 }
 
-static int writeErrno;
+// Windows' code for a full disk; the host's errno otherwise.
+static uint32_t Code(int error) { return error == ENOSPC ? 112u : (uint32_t)error; }
 
 uint32_t TargetSysWrite(void *file, const void *data, uint32_t size) {
   uint32_t count = size;
-  writeErrno = 0;
+  int error = 0;
   if (shortWrite >= 0 && (uint32_t)shortWrite < count) {
     count = (uint32_t)shortWrite;
-    writeErrno = ENOSPC;
+    error = ENOSPC;
   }
   shortWrite = -1;
-  uint32_t written = (uint32_t)fwrite(data, 1, count, (FILE *)file);
-  if (written < count) writeErrno = errno;
-  return written;
+  if (diskRoom >= 0 && (int64_t)count > diskRoom) {
+    count = (uint32_t)diskRoom;
+    error = ENOSPC;
+  }
+  if (diskRoom >= 0) diskRoom -= count;
+  if (fwrite(data, 1, count, (FILE *)file) < count) return Code(errno);
+  return Code(error);
 }
 
 int TargetSysDelete(const char *path) {
@@ -145,19 +163,33 @@ int TargetSysDelete(const char *path) {
   return !host.empty() && remove(host.c_str()) == 0;
 }
 
-// Windows' code and text for a full disk; the host's own text otherwise.
-uint32_t TargetSysWriteError(char *text, int size) {
-  if (writeErrno == ENOSPC) {
-    snprintf(text, (size_t)size, "There is not enough space on the disk.");
-    return 112;
-  }
-  snprintf(text, (size_t)size, "%s", strerror(writeErrno));
-  return (uint32_t)writeErrno;
+int TargetSysReplace(const char *from, const char *to) {
+  std::string source = HostPath(from), target = HostPath(to);
+  return !source.empty() && !target.empty() && rename(source.c_str(), target.c_str()) == 0;
 }
 
-void TargetSysClose(void *file) {
-  fclose((FILE *)file);
+void TargetSysErrorText(uint32_t code, char *text, int size) {
+  if (code == 112) snprintf(text, (size_t)size, "There is not enough space on the disk.");
+  else snprintf(text, (size_t)size, "%s", strerror((int)code));
+}
+
+// A staged failing close is a flush the full disk refused: the file keeps
+// none of its bytes.
+uint32_t TargetSysClose(void *file) {
+  FILE *f = (FILE *)file;
+  bool wasWritten;
+  {
+    std::lock_guard<std::mutex> hold(writtenLock);
+    wasWritten = written.erase(file) > 0;
+  }
+  int error = fflush(f) != 0 ? errno : 0;
+  if (wasWritten && failClose >= 0 && failClose-- == 0) {
+    error = ENOSPC;
+    if (ftruncate(fileno(f), 0) != 0) error = errno;
+  }
+  if (fclose(f) != 0 && error == 0) error = errno;
   openFiles--;
+  return error != 0 ? Code(error) : 0;
 }
 
 int TargetSysDirExists(const char *path) {

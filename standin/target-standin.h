@@ -29,6 +29,12 @@ void TargetStandInFailKernel(uint32_t error);
 void TargetStandInNoFreeSpaceEx(int absent);
 // The next write stores at most bytes bytes (a full disk); -1 cancels.
 void TargetStandInShortWrite(int bytes);
+// From now on every drive together takes at most bytes more bytes; a write
+// beyond stores what fits and fails as a full disk (112); -1 cancels.
+void TargetStandInDiskRoom(int64_t bytes);
+// skip closes of files written pass, then one fails as a full disk that
+// could not take what was buffered: the file is left empty; -1 cancels.
+void TargetStandInFailClose(int skip);
 
 // The file at the Windows path is in use by another program: removing it
 // fails with 32 until the next reset.

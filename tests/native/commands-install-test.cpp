@@ -228,20 +228,29 @@ TEST_F(InstallTest, QueuedFilesLandWholeAndTheFirstFailureInOrderWins) {
   }
 }
 
-// A full disk: the partial file is removed and the system's reason logged
-// before the fatal box.
-TEST_F(InstallTest, AShortWriteRemovesThePartialFileAndIsFatal) {
-  Mount({{"A.TXT", "abcdef"}});
-  FileList("a.txt");
-  EXPECT_EXIT(
-      {
-        TargetStandInShortWrite(3);
-        Run(CmdInstall, "");
-      },
-      testing::ExitedWithCode(1), Fatal("Unable to write to file 'C:\\Program Files\\Widget\\A.TXT'"));
-  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/A.TXT")));
-  EXPECT_TRUE(Logged("Write failed (112): There is not enough space on the disk.\n"
-                     "\n\nABORT: Unable to write to file 'C:\\Program Files\\Widget\\A.TXT'\n")) << Log();
+// A full disk, met by a write or only by the close that flushes what the
+// system kept back, on the writing thread or without it: the command fails
+// with the system's reason, and the file is removed.
+TEST_F(InstallTest, AFailedWriteOrCloseFailsTheCommandAndLeavesNoFile) {
+  Mount({{"A.TXT", "abcdef"}, {"B.TXT", "ghijkl"}, {"C.TXT", "mnopqr"}});
+  FileList("a.txt,b.txt,c.txt");
+  for (int noThread : {0, 1})
+    for (int atClose : {0, 1}) {
+      std::filesystem::remove_all(OnDrive("Program Files"));
+      TargetStandInNoThread(noThread);
+      if (atClose) TargetStandInFailClose(1);  // A closes, B does not
+      else TargetStandInDiskRoom(9);           // A and half of B
+      EXPECT_EQ(0, Run(CmdInstall, ""));
+      TargetStandInDiskRoom(-1);
+      TargetStandInFailClose(-1);
+      EXPECT_TRUE(Logged("Write failed (112): There is not enough space on the disk.\n"
+                         "Unable to write to file 'C:\\Program Files\\Widget\\B.TXT'\n")) << Log();
+      EXPECT_EQ("abcdef", TestReadFile(OnDrive("Program Files/Widget/A.TXT")));
+      EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/B.TXT"))) << noThread << atClose;
+      EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/C.TXT")));
+      EXPECT_EQ(0, TargetStandInOpenFiles());
+    }
+  EXPECT_FALSE(Logged("Write failed (0)"));
 }
 
 // ---- UPDATE and DONE -----------------------------------------------------

@@ -278,4 +278,29 @@ TEST_F(PathDialogTest, HugeDrivesAreHeldAtTheLargestFigure) {
   EXPECT_EQ(0, freeK);
 }
 
+// Each file takes whole clusters of the drive: 1,400 files of 121 bytes
+// take 5,600k of a drive of 4,096-byte clusters, not the 166k of their
+// bytes, and with UNINSTALL the uninstaller and its record come on top.
+TEST_F(PathDialogTest, EveryListedFileCountsInWholeClustersAndTheUninstallerToo) {
+  std::map<std::string, std::string> files;
+  std::string list;
+  for (int i = 0; i < 1400; i++) {
+    files["F" + std::to_string(i)] = std::string(121, 'x');
+    list += (i > 0 ? "," : "") + std::string("f") + std::to_string(i);
+  }
+  Mount(files);
+  std::string text = "\x16UNINSTALL:\r\n\x16" "FILE LIST:" + list + "\r\n\x16INSTALL:\r\n";
+  script.text = &text[0];
+  script.textLength = (int32_t)text.size();
+  script.installSize = 166;
+  TargetStandInSetFreeSpace('C', 5600ull * 1024, 40960ull * 1024, 5600ull * 1024);
+  DialogStandInQueueEnter();
+  DialogStandInQueuePress(DIALOG_IDCANCEL);
+  EXPECT_EQ(0, InstallPath());
+  EXPECT_EQ(std::vector<std::string>{kNoRoom}, BoxTexts());
+  EXPECT_TRUE(Logged(", 1400 files in clusters of 4096 bytes\n")) << Log();
+  EXPECT_EQ("Not enough space", Text(IDC_PATH_AFTER));
+  script.text = NULL;
+}
+
 }  // namespace

@@ -266,4 +266,115 @@ TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
 }
 
+// A file counts once it is whole on the disk: after a write that failed,
+// the run still leaves an uninstaller and a record of what it wrote.
+TEST_F(UninstallTest, AFailedWriteLeavesTheUninstallerAndARecordOfTheWholeFiles) {
+  Mount({{"A.EXE", "a"}, {"B.TXT", "b"}, {"C.TXT", "c"}});
+  ASSERT_EQ(1, Run(CmdUninstall, ""));
+  FileList("a.exe,b.txt,c.txt");
+  TargetStandInFailClose(1);  // B's close finds the disk full
+  EXPECT_EQ(0, Run(CmdInstall, ""));
+  ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+  FfsRemove();
+  std::string record = Record();
+  EXPECT_NE(std::string::npos, record.find("F\tC:\\Acme\\Widget\\A.EXE\r\n"));
+  EXPECT_EQ(std::string::npos, record.find("B.TXT")) << record;
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+// An uninstaller or record that cannot be written: what the run wrote and
+// no earlier record names is taken away again, an earlier installation's
+// uninstaller and record stay as they were, and the run fails.
+TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
+  auto run = [&](const std::map<std::string, std::string> &files, const std::string &list, int recordFails) {
+    UnattendedParse(recordFails >= 0 ? "-silent" : "");
+    Mount(files);
+    ASSERT_EQ(1, Run(CmdUninstall, ""));
+    FileList(list);
+    ASSERT_EQ(1, Run(CmdInstall, ""));
+    if (recordFails < 0) {  // attended, with Program Manager's group and item
+      ASSERT_EQ(1, Run(CmdCreateGroup, "Widget 2000"));
+      ASSERT_EQ(1, Run(CmdAddItem, "A.EXE\x16Widget"));
+      TestQueueBoxAnswer(SYS_IDOK);
+      TestQueueBoxAnswer(SYS_IDOK);
+    }
+    ASSERT_EQ(1, Run(CmdDone, "Done."));
+    if (recordFails > 0) TargetStandInFailClose(1);  // the uninstaller is written, its record is not
+    else TargetStandInDiskRoom(0);
+    EXPECT_EQ(0, UninstallFinish(&script, archive.c_str()));
+    TargetStandInDiskRoom(-1);
+    TargetStandInFailClose(-1);
+    FfsRemove();
+    EXPECT_EQ(EXIT_COMMAND_FAILED, UnattendedExitCode());
+    EXPECT_TRUE(Logged("Write failed (112): There is not enough space on the disk.\n")) << Log();
+    EXPECT_TRUE(recordFails < 0 || Logged("The uninstaller could not be written to 'C:\\Acme\\Widget\\uninstall.exe'."))
+        << Log();
+    EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe~")));
+    EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.dat~")));
+  };
+  for (int recordFails : {0, 1}) {
+    std::filesystem::remove_all(OnDrive("Acme"));
+    RegistryStandInClear();
+    UnattendedParse("");
+    Install("a.exe");
+    std::string program = TestReadFile(OnDrive("Acme/Widget/uninstall.exe")), record = Record();
+    run({{"A.EXE", "a2"}, {"NEW\\C.TXT", "c"}}, "a.exe,new\\c.txt", recordFails);
+    EXPECT_TRUE(program == TestReadFile(OnDrive("Acme/Widget/uninstall.exe"))) << recordFails;
+    EXPECT_EQ(record, Record());
+    EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));  // the earlier record's
+    EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme/Widget/NEW")));
+    EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  }
+  // A first installation, attended: nothing of it stays, "Install Path" and
+  // the group included.
+  std::filesystem::remove_all(OnDrive("Acme"));
+  RegistryStandInClear();
+  run({{"A.EXE", "a"}}, "a.exe", -1);
+  EXPECT_EQ("The uninstaller could not be written to 'C:\\Acme\\Widget\\uninstall.exe'. What this installation "
+            "wrote was removed again.",
+            Boxes().back().text);
+  EXPECT_NE(std::string::npos, std::string(ShellStandInExecuted()).find("[DeleteGroup(\"Widget 2000\")]\n")) << ShellStandInExecuted();
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+  EXPECT_EQ("-", Value("Software\\Acme\\Widget", "Install Path"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, arp));
+}
+
+// An uninstaller in a folder nothing else of the run made: the folder is
+// made and recorded.
+TEST_F(UninstallTest, TheUninstallersOwnFolderIsMadeAndRecorded) {
+  Mount({{"A.EXE", "a"}});
+  ASSERT_EQ(1, Run(CmdUninstall, "tools\\uninst.exe"));
+  FileList("a.exe");
+  ASSERT_EQ(1, Run(CmdInstall, ""));
+  ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+  EXPECT_EQ(std::string(64, 'M'), TestReadFile(OnDrive("Acme/Widget/tools/uninst.exe")));
+  EXPECT_NE(std::string::npos, TestReadFile(OnDrive("Acme/Widget/tools/uninst.dat")).find("D\tC:\\Acme\\Widget\\tools\r\n"));
+}
+
+// However large the installer, its program part is copied in pieces: byte
+// for byte, through no block near its size.
+TEST_F(UninstallTest, TheUninstallerIsCopiedByteForByteThroughABoundedBuffer) {
+  std::vector<uint8_t> stub(3 << 20), out;
+  for (size_t i = 0; i < stub.size(); i++) stub[i] = (uint8_t)((i * 2654435761u) >> 13);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  ArchiveWriter writer;
+  std::string error;
+  ASSERT_TRUE(writer.Add("A.EXE", (const uint8_t *)"a", 1, ARCHIVE_AUTO, &error)) << error;
+  ASSERT_TRUE(ArchiveWriteInstaller(stub, writer, &out, &error)) << error;
+  archive = "commands-archive.exe";
+  WriteHost(archive, std::string(out.begin(), out.end()));
+  ASSERT_EQ(1, FfsInit(archive.c_str()));
+  ASSERT_EQ(1, Run(CmdUninstall, ""));
+  FileList("a.exe");
+  ASSERT_EQ(1, Run(CmdInstall, ""));
+  SysStandInLargestBlock(1);
+  ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
+  EXPECT_LT(SysStandInLargestBlock(1), 256 << 10);
+  EXPECT_TRUE(TestReadFile(OnDrive("Acme/Widget/uninstall.exe")) == std::string(stub.begin(), stub.end()));
+}
+
 }  // namespace

@@ -60,6 +60,15 @@ TEST(TargetWin32, MakePathBuildsTheChainAndFilesGoInIt) {
   ASSERT_EQ(1, TargetSysCreate(file.c_str(), &handle));
   EXPECT_EQ(1, TargetWriteAll(handle, file.c_str(), "abc", 3));
   EXPECT_EQ("abc", TestReadFile(file));
+  // A write the system refuses gives its own code and text, not 0.
+  uint32_t size = 0;
+  ASSERT_EQ(1, TargetSysOpenRead(file.c_str(), &handle, &size));
+  EXPECT_EQ(3u, size);
+  EXPECT_EQ((uint32_t)ERROR_ACCESS_DENIED, TargetSysWrite(handle, "x", 1));
+  char reason[256];
+  TargetSysErrorText(ERROR_ACCESS_DENIED, reason, (int)sizeof reason);
+  EXPECT_NE(0, reason[0]);
+  EXPECT_EQ(0u, TargetSysClose(handle));
   EXPECT_EQ(0, TargetSysDirExists(file.c_str()));  // a file is no directory
   // A directory of the name cannot be created as a file.
   EXPECT_EQ(0, TargetSysCreate((base + "\\ONE").c_str(), &handle));
