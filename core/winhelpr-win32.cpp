@@ -1,11 +1,16 @@
 // The window helpers' system calls on Win32.
 #include <windows.h>
-#include <commctrl.h>
 #include <shlobj.h>
 
+#include "syslib-win32.h"
 #include "winhelpr-sys.h"
 
-void WinSysInitCommonControls(void) { InitCommonControls(); }
+// COMCTL32 is not one of the system's known libraries: the system
+// directory's copy, never one beside the program.
+void WinSysInitCommonControls(void) {
+  void *init;
+  if (SysLibraryEntries("comctl32", "InitCommonControls\0", &init)) ((void(WINAPI *)(void))init)();
+}
 
 int WinSysPeekMessage(uint32_t *message) {
   MSG msg;

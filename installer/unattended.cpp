@@ -35,18 +35,52 @@ static void TakeDir(const char *text) {
   if (dir[0] == '"') memmove(dir, dir + 1, (size_t)length);
 }
 
+// The words of the argument text are the runs of characters between blanks
+// and control characters.
+static int Blank(char c) { return c != 0 && (unsigned char)c <= ' '; }
+
+// What follows name in the word at word when the word begins with it (one
+// double quote before it dropped); with whole, only when the word is name
+// (one double quote behind it dropped). Else NULL.
+static const char *WordMatch(const char *word, const char *name, int whole) {
+  if (*word == '"') word++;
+  while (*name != 0)
+    if (*word++ != *name++) return NULL;
+  if (!whole) return word;
+  if (*word == '"') word++;
+  return *word == 0 || Blank(*word) ? word : NULL;
+}
+
+// The first word matching name (WordMatch); with whole, only among the
+// words before the first that begins with a switch taking the rest of the
+// text.
+static const char *FindSwitch(const char *args, const char *name, int whole) {
+  for (const char *word = args; *word != 0; word++) {
+    if ((word != args && !Blank(word[-1])) || Blank(*word)) continue;
+    if (whole && (WordMatch(word, DIR_SWITCH, 0) || WordMatch(word, UNINSTALL_FROM_SWITCH, 0) ||
+                  WordMatch(word, UNINSTALL_END_SWITCH, 0)))
+      return NULL;
+    const char *rest = WordMatch(word, name, whole);
+    if (rest != NULL) return rest;
+  }
+  return NULL;
+}
+
+int SwitchGiven(const char *args, const char *name) { return FindSwitch(args, name, 1) != NULL; }
+const char *SwitchTail(const char *args, const char *name) { return FindSwitch(args, name, 0); }
+
 int UnattendedParse(const char *args) {
   ASSERT(args != NULL, "Pointer is NULL\n");
   mode = UNATTENDED_OFF;
   exitCode = EXIT_INSTALLED;
-  if (strstr(args, "-passive")) mode = UNATTENDED_PASSIVE;
-  if (strstr(args, "-silent")) mode = UNATTENDED_SILENT;
-  const char *found = strstr(args, DIR_SWITCH);
+  if (SwitchGiven(args, "-passive")) mode = UNATTENDED_PASSIVE;
+  if (SwitchGiven(args, "-silent")) mode = UNATTENDED_SILENT;
+  const char *found = SwitchTail(args, DIR_SWITCH);
   haveDir = found != NULL;
   dirAsked = 0;
   dir[0] = 0;
   group[0] = 0;
-  if (haveDir) TakeDir(found + strlen(DIR_SWITCH));
+  if (haveDir) TakeDir(found);
   DebugSetAbortBox(mode == UNATTENDED_OFF);
   return 1;
 }

@@ -28,13 +28,23 @@
 // long by the destination's checks.
 #define UNATTENDED_DIR_SIZE 772
 
-// Reads the switches from the argument text, each a plain case-sensitive
-// substring as the debug switches are: "-silent" wins over "-passive".
-// "-dir=" takes the rest of the text from its first occurrence, blanks
-// included, without trailing blanks and control characters and without a
-// double quote at its start or end; it is the destination dialog's proposal
-// in an attended run too. Also tells the fatal-error box to stay away in
-// either mode. Returns 1.
+// The switches of the argument text are whole words: runs of characters
+// between blanks and control characters, compared without one double quote
+// at their start and one at their end, letter case counting. A word that
+// begins with "-dir=", "-uninstall=" or "-uninstall-end=" takes the rest of
+// the text, blanks included, so no switch is looked for behind it. (The
+// debug switches are still found anywhere, as substrings.)
+// 1 when name is one of the words before the first such word.
+int SwitchGiven(const char *args, const char *name);
+// The text behind the first word that begins with name ("-dir=",
+// "-uninstall=", "-uninstall-end="), or NULL when no word does.
+const char *SwitchTail(const char *args, const char *name);
+
+// Reads the switches from the argument text (SwitchGiven): "-silent" wins
+// over "-passive". "-dir=" takes the rest of the text (SwitchTail), without
+// trailing blanks and control characters and without a double quote at its
+// start or end; it is the destination dialog's proposal in an attended run
+// too. Also tells the fatal-error box to stay away in either mode. Returns 1.
 int UnattendedParse(const char *args);
 // UNATTENDED_OFF, UNATTENDED_SILENT or UNATTENDED_PASSIVE.
 int UnattendedMode(void);

@@ -44,11 +44,11 @@ int UninstallRecordBeside(const char *path) {
   return read == sizeof head - 1 && memcmp(head, UNINSTALL_HEAD, sizeof head - 1) == 0;
 }
 
-int UninstallRequested(const char *args) { return strstr(args, UNINSTALL_SWITCH) != NULL; }
+int UninstallRequested(const char *args) { return SwitchGiven(args, UNINSTALL_SWITCH); }
 
 // The text after "-uninstall=", without trailing blanks and enclosing quotes.
 static void TakeFrom(const char *args, const char *name, char *from, int size) {
-  StrCopyN(from, strstr(args, name) + StrLength(name), size);
+  StrCopyN(from, SwitchTail(args, name), size);
   int length = StrLength(from);
   while (length > 0 && (unsigned char)from[length - 1] <= ' ') from[--length] = 0;
   if (length > 0 && from[length - 1] == '"') from[--length] = 0;
@@ -228,8 +228,11 @@ static int Report(const char *text, const char *caption, uint32_t style, int cod
 }
 
 int UninstallMain(const char *args) {
-  if (strstr(args, UNINSTALL_END_SWITCH) != NULL) return EndStep(args);
-  if (strstr(args, UNINSTALL_FROM_SWITCH) == NULL) return StartCopy(args);
+  // The program writes one of the two behind the arguments; a later one is
+  // part of its path.
+  const char *end = SwitchTail(args, UNINSTALL_END_SWITCH), *copy = SwitchTail(args, UNINSTALL_FROM_SWITCH);
+  if (end != NULL && (copy == NULL || end < copy)) return EndStep(args);
+  if (copy == NULL) return StartCopy(args);
   char from[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE], text[KEPT_SIZE + 400];
   char caption[CAPTION_SIZE] = "Uninstall";
   TakeFrom(args, UNINSTALL_FROM_SWITCH, from, (int)sizeof from);

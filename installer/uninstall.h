@@ -84,7 +84,8 @@ int UninstallRecordPath(const char *program, char *path, int size);
 // 1 when an uninstall record (a file that begins with its head) lies
 // beside the program at path.
 int UninstallRecordBeside(const char *path);
-// 1 when the argument text asks for the uninstaller ("-uninstall").
+// 1 when the argument text asks for the uninstaller: the switch word
+// "-uninstall" (SwitchGiven).
 int UninstallRequested(const char *args);
 // The uninstaller's run; the exit code. Without "-uninstall=" it copies the
 // program into the temporary directory, starts the copy with the same

@@ -10,6 +10,7 @@
 #include "registry.h"
 #include "script-test-support.h"
 #include "unattended.h"
+#include "uninstall.h"
 #include "winmain.h"
 
 namespace {
@@ -21,9 +22,21 @@ TEST(UnattendedSwitches, ModesAndTheDirectoryToTheEndOfTheText) {
   UnattendedParse("-passive -dir=\"D:\\Quoted Dir\"");
   EXPECT_EQ(UNATTENDED_PASSIVE, UnattendedMode());
   EXPECT_STREQ("D:\\Quoted Dir", UnattendedDir());
-  UnattendedParse("\"-dir=E:\\x-silent\" -passive");  // substrings, as -debug is found
-  EXPECT_EQ(UNATTENDED_SILENT, UnattendedMode());
+  // Whole words, before the path: nothing inside the path is a switch.
+  UnattendedParse("\"-dir=E:\\x-silent\" -passive");
+  EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
   EXPECT_STREQ("E:\\x-silent\" -passive", UnattendedDir());
+  UnattendedParse("x-silent -silently \"-passive\" -dir=C:\\a -silent");
+  EXPECT_EQ(UNATTENDED_PASSIVE, UnattendedMode());
+  EXPECT_STREQ("C:\\a -silent", UnattendedDir());
+  EXPECT_EQ(0, UninstallRequested("-silent \"-dir=C:\\tools\\pre-uninstall-check\""));
+  EXPECT_EQ(0, UninstallRequested("-uninstaller -x-uninstall"));
+  // The uninstaller's copy: its original's path, written behind the arguments, is no switch either.
+  const char *copy = "-uninstall -uninstall=C:\\Acme -silent -uninstall-end=x\\uninstall.exe";
+  EXPECT_EQ(1, UninstallRequested(copy));
+  UnattendedParse(copy);
+  EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
+  EXPECT_STREQ("C:\\Acme -silent -uninstall-end=x\\uninstall.exe", SwitchTail(copy, UNINSTALL_FROM_SWITCH));
   UnattendedParse("-debug -Silent");
   EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
   EXPECT_EQ(nullptr, UnattendedDir());
@@ -202,6 +215,13 @@ TEST_F(UnattendedMainTest, SilentInstallsWithoutAWindowPassiveWithTheBackdrop) {
   EXPECT_NE(std::string::npos, Log().find("Unattended: destination 'C:\\Some Where\\'\r\n"));
   EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
   EXPECT_EQ(0, TestBoxCount());
+}
+
+TEST_F(UnattendedMainTest, ASwitchInsideAPathIsPartOfThePath) {
+  EXPECT_EQ(0, Main(kSetup, "-silent \"-dir=C:\\tools\\pre-uninstall-check\""));
+  EXPECT_EQ("app", TestReadFile(drive + "/tools/pre-uninstall-check/APP.TXT"));
+  // The uninstaller's copy (no record there: nothing to remove), not its last step.
+  EXPECT_EQ(EXIT_NOT_INSTALLED, Main("", "-silent -uninstall -uninstall=C:\\A -uninstall-end=B\\uninstall.exe", false));
 }
 
 TEST_F(UnattendedMainTest, EachFailureExitsWithItsCodeAndNoBox) {
