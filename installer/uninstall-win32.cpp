@@ -1,22 +1,39 @@
 // The uninstaller's copy through KERNEL32.
 #include <windows.h>
+#undef MEM_FREE  // a memory-state flag of the system headers; the library has its own
+
+#include <ntsecapi.h>
+#include <string.h>
 
 #include "uninstall-sys.h"
+#include "vantor-core.h"
 
-int UninstallSysStartCopy(const char *program, const char *arguments, int wait, uint32_t *exitCode) {
+// 1 when the file's bytes are expected's size bytes.
+static int Holds(HANDLE file, const char *expected, uint32_t size) {
+  char piece[4096];
+  DWORD high = 0, read;
+  if (GetFileSize(file, &high) != size || high != 0) return 0;
+  for (uint32_t at = 0; at < size; at += read)
+    if (!ReadFile(file, piece, sizeof piece, &read, NULL) || read == 0 || read > size - at ||
+        memcmp(piece, expected + at, read) != 0)
+      return 0;
+  return 1;
+}
+
+int UninstallSysStartCopy(const char *program, const char *expected, uint32_t size, const char *arguments, int wait,
+                          uint32_t *exitCode) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
   // Held by the new process until it ends; then the system deletes the copy.
-  HANDLE self = CreateFileA(program, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING,
+  // Shared for reading only: from here on nobody may write, rename or delete
+  // the file (the program's start reads it only).
+  HANDLE self = CreateFileA(program, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE, NULL);
-  // "program" arguments
+  if (expected != NULL && (self == INVALID_HANDLE_VALUE || !Holds(self, expected, size))) {
+    if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
+    return 0;
+  }
   char line[2048];
-  int length = 0;
-  line[length++] = '"';
-  for (const char *p = program; *p && length < (int)sizeof line - 4; p++) line[length++] = *p;
-  line[length++] = '"';
-  line[length++] = ' ';
-  for (const char *p = arguments; *p && length < (int)sizeof line - 1; p++) line[length++] = *p;
-  line[length] = 0;
+  VantorFormat(line, (int)sizeof line, "\"%s\" %s", program, arguments);
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
   ZeroMemory(&startup, sizeof startup);
@@ -37,6 +54,8 @@ int UninstallSysStartCopy(const char *program, const char *arguments, int wait, 
   return 1;
 }
 
-int UninstallSysCopy(const char *from, const char *to) { return CopyFileA(from, to, FALSE) != 0; }
+int UninstallSysCopy(const char *from, const char *to) { return CopyFileA(from, to, TRUE) != 0; }
+
+int UninstallSysRandom(void *buffer, uint32_t size) { return RtlGenRandom(buffer, size) != 0; }
 
 void UninstallSysSleep(uint32_t milliseconds) { Sleep(milliseconds); }

@@ -157,7 +157,7 @@ int UninstallRecordCheck(const char *text, uint32_t size, uint32_t *bodyStart, u
   if (memcmp(seal, text + body, UNINSTALL_CRC_LINE_SIZE) != 0) return 0;
   // Every line: a tag, TAB, bytes of 0x20 and above or TAB, CR LF.
   for (uint32_t at = head; at < body;) {
-    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKA", text[at]) || text[at + 1] != '\t') return 0;
+    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKAL", text[at]) || text[at + 1] != '\t') return 0;
     uint32_t end = at + 2;
     while (end < body && ((unsigned char)text[end] >= 0x20 || text[end] == '\t')) end++;
     if (end == at + 2 || end + 1 >= body || text[end] != '\r' || text[end + 1] != '\n') return 0;
@@ -233,8 +233,13 @@ static int WriteProgram(const char *programPath, const char *path) {
 }
 
 // The record at path: the earlier record's lines, this run's lines that are
-// not among them, the check line.
-static int WriteRecord(const char *path) {
+// not among them (the location, the destination, among them), the check line.
+static int WriteRecord(const char *path, const char *destination) {
+  char location[VANTOR_PATH_SIZE];
+  StrCopyN(location, destination, (int)sizeof location);
+  int cut = StrLength(location);
+  if (cut > 3 && location[cut - 1] == '\\') location[cut - 1] = 0;
+  UninstallNote(UNINSTALL_TAG_LOCATION, location, NULL);
   char *old = NULL;
   uint32_t oldSize = 0, start = 0, length = 0;
   if (UninstallLoadFile(path, &old, &oldSize) && !UninstallRecordCheck(old, oldSize, &start, &length))
@@ -309,7 +314,7 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
     UninstallNoteMissingKeys(arpKey);
     UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
-    written = WriteProgram(programPath, program) && WriteRecord(record);
+    written = WriteProgram(programPath, program) && WriteRecord(record, script->installPath);
     if (written) {
       WriteEntry(script, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);
