@@ -29,7 +29,7 @@ static const char *const arpValues[] = {"DisplayName",     "Publisher",     "Ins
 struct Removal {
   const char *body;  // the record's lines
   uint32_t length;
-  const char *from;  // the uninstaller
+  const char *from;  // the uninstaller (in its long form while locating)
   char tag;          // of the lines visited
   int files, dirs, shortcuts, entries;
   int keptCount, refusedCount, locations;
@@ -54,8 +54,8 @@ static int SoundComponent(const char *start, const char *end) {
   while (start + stem < end && start[stem] != '.') stem++;
   while (stem > 0 && start[stem - 1] == ' ') stem--;
   // CON PRN AUX NUL; COM and LPT with a digit (a superscript one too).
-  unsigned char digit = (unsigned char)start[3];
-  int numbered = stem == 4 && ((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+  unsigned char digit = stem == 4 ? (unsigned char)start[3] : 0;
+  int numbered = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
   for (int i = 0; i < 18; i += 3)
     if ((i < 12 ? stem == 3 : numbered) && StrEqualNNoCase(start, "CONPRNAUXNULCOMLPT" + i, 3)) return 0;
   return 1;
@@ -112,7 +112,6 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
     if (!SoundRest(rest, &count)) return REFUSED_NAME;
     return BehindLink(path, rest) ? REFUSED_LINK : NULL;
   }
-  if (path[0] == '\\') return REFUSED_NAME;  // \\?\, \\.\ and network paths
   // Directories the run made above the location (removed when empty).
   if (tag == UNINSTALL_TAG_DIR && SoundFolder(path) && (StrEqualNoCase(path, location) || Beyond(location, path)))
     return NULL;
@@ -189,10 +188,11 @@ static int StartCopy(const char *args) {
     for (int i = 0; i < 2 * COPY_RANDOM; i++) copy[length++] = "0123456789abcdef"[(random[i / 2] >> (i % 2 * 4)) & 15];
     StrCopy(copy + length, ".exe");
   } else copy[0] = 0;
-  started = started && UninstallLoadFile(InstallerProgramPath(), &program, &size) &&
-            UninstallSysCopy(InstallerProgramPath(), copy) &&
-            VantorFormat(line, (int)sizeof line, "%s %s%s", args, UNINSTALL_FROM_SWITCH, InstallerProgramPath()) <
-                (int)sizeof line &&
+  // The copy runs elsewhere: it is told the program's full path.
+  char from[VANTOR_PATH_SIZE];
+  UninstallSysLongPath(InstallerProgramPath(), from, (int)sizeof from);
+  started = started && UninstallLoadFile(from, &program, &size) && UninstallSysCopy(from, copy) &&
+            VantorFormat(line, (int)sizeof line, "%s %s%s", args, UNINSTALL_FROM_SWITCH, from) < (int)sizeof line &&
             UninstallSysStartCopy(copy, program, size, line, 1, &code);
   if (program != NULL) MEM_FREE(program, (int)size + 1);
   if (!started) {
@@ -203,9 +203,9 @@ static int StartCopy(const char *args) {
   return (int)code;
 }
 
-// Calls visit for each line of the record with the given tag: its first
-// value and its second (or NULL), both terminated, in record order or
-// backwards.
+// Calls visit for each line of the record with the given tag (0: the
+// lines that name files, F, D and O): its first value and its second (or
+// NULL), both terminated, in record order or backwards.
 typedef void (*LineVisit)(Removal *removal, char *first, char *second);
 static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit) {
   // Walk forwards, or backwards by finding each line's start from its end.
@@ -223,8 +223,8 @@ static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit)
       while (removal->body[end] != '\r') end++;
       at = end + 2;
     }
-    if (removal->body[begin] != tag) continue;
-    removal->tag = tag;
+    removal->tag = removal->body[begin];
+    if (tag != 0 ? removal->tag != tag : !strchr("FDO", removal->tag)) continue;
     char line[2 * VANTOR_PATH_SIZE + 8];
     uint32_t length = end - begin - 2;
     if (length >= sizeof line) continue;
@@ -314,10 +314,15 @@ static void FindProduct(Removal *removal, char *name, char *) {
   StrCopyN(removal->kept, name, KEPT_SIZE);
 }
 
-// The first location line that holds the uninstaller.
+// The first location line that holds the uninstaller (as written, or both
+// in their long forms: the uninstaller may have been started by a short or
+// a relative path).
 static void FindLocation(Removal *removal, char *location, char *) {
+  char full[VANTOR_PATH_SIZE];
   removal->locations++;
-  if (removal->location[0] == 0 && SoundFolder(location) && Beyond(removal->from, location) != NULL)
+  UninstallSysLongPath(location, full, (int)sizeof full);
+  if (removal->location[0] == 0 && SoundFolder(location) &&
+      (Beyond(removal->from, location) != NULL || Beyond(removal->from, full) != NULL))
     StrCopyN(removal->location, location, VANTOR_PATH_SIZE);
 }
 
@@ -325,9 +330,12 @@ static void FindLocation(Removal *removal, char *location, char *) {
 // 0 when the record names locations and none of them holds the uninstaller
 // at from.
 static int Locate(Removal *removal, const char *from) {
-  removal->from = from;
+  char full[VANTOR_PATH_SIZE];
+  UninstallSysLongPath(from, full, (int)sizeof full);
+  removal->from = full;
   EachLine(removal, UNINSTALL_TAG_LOCATION, 0, FindLocation);
-  if (removal->locations == 0 && StrCopyN(removal->location, from, VANTOR_PATH_SIZE)) {
+  removal->from = from;
+  if (removal->locations == 0 && StrCopyN(removal->location, full, VANTOR_PATH_SIZE)) {
     int cut = StrLength(removal->location);
     while (cut > 0 && removal->location[cut - 1] != '\\') cut--;
     removal->location[cut > 3 ? cut - 1 : cut] = 0;
@@ -408,9 +416,7 @@ int UninstallMain(const char *args) {
   // is refused as a whole, as a damaged one.
   int located = Locate(&removal, from);
   if (located) {
-    EachLine(&removal, UNINSTALL_TAG_LIBRARY, 0, Check);
-    EachLine(&removal, UNINSTALL_TAG_FILE, 0, Check);
-    EachLine(&removal, UNINSTALL_TAG_DIR, 0, Check);
+    EachLine(&removal, 0, 0, Check);
   }
   if (!located || removal.refusedCount > 0) {
     MEM_FREE(data, (int)size + 1);

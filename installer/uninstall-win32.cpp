@@ -38,7 +38,15 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
   PROCESS_INFORMATION process;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
-  BOOL started = CreateProcessA(program, line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
+  // It runs in its own folder, so that no folder it removes is its current one.
+  char folder[MAX_PATH];
+  lstrcpynA(folder, program, sizeof folder);
+  char *cut = folder;
+  for (char *p = folder; *p; p++)
+    if (*p == '\\') cut = p;
+  *cut = 0;
+  BOOL started = CreateProcessA(program, line, NULL, NULL, TRUE, 0, NULL, folder[0] != 0 ? folder : NULL, &startup,
+                                &process);
   if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
   if (!started) return 0;
   DWORD code = 0;
@@ -57,5 +65,17 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
 int UninstallSysCopy(const char *from, const char *to) { return CopyFileA(from, to, TRUE) != 0; }
 
 int UninstallSysRandom(void *buffer, uint32_t size) { return RtlGenRandom(buffer, size) != 0; }
+
+typedef DWORD(WINAPI *LongPathName)(LPCSTR, LPSTR, DWORD);
+
+void UninstallSysLongPath(const char *path, char *full, int size) {
+  char absolute[MAX_PATH];
+  DWORD length = GetFullPathNameA(path, sizeof absolute, absolute, NULL);
+  if (length == 0 || length >= sizeof absolute) lstrcpynA(absolute, path, sizeof absolute);
+  // Not on every system: looked up.
+  void *entry = (void *)GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "GetLongPathNameA");
+  length = entry != NULL ? ((LongPathName)entry)(absolute, full, (DWORD)size) : 0;
+  if (length == 0 || length >= (DWORD)size) lstrcpynA(full, absolute, size);
+}
 
 void UninstallSysSleep(uint32_t milliseconds) { Sleep(milliseconds); }

@@ -37,6 +37,8 @@ int UninstallSysRandom(void *buffer, uint32_t size) {
   return given;
 }
 
+void UninstallSysLongPath(const char *path, char *full, int size) { snprintf(full, (size_t)size, "%s", path); }
+
 void UninstallSysSleep(uint32_t milliseconds) {
   (void)milliseconds;
   sleeps++;

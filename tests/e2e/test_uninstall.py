@@ -188,8 +188,9 @@ def test_add_remove_programs_values(h):
         "EstimatedSize": "0xc", "DisplayIcon": exe, "NoModify": "0x1", "NoRepair": "0x1"}
     for name, data in expected.items():
         assert h.reg_query(ARP, name) == data, name
-    # Started without "-uninstall" (as from the folder), it still uninstalls.
-    assert uninstall(h, "-silent", switch=()) == 0
+    # Started without "-uninstall" (as from the folder), it still uninstalls;
+    # by a path relative to its folder, it still finds its record its own.
+    assert uninstall(h, "-silent", program="uninstall.exe", cwd=h.drive_c(DEST), switch=()) == 0
     assert h.reg_query(ARP, "DisplayName") is None
     assert not os.path.exists(h.drive_c(DEST))
 
