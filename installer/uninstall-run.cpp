@@ -16,8 +16,7 @@
 #include "winhelpr.h"
 #include "winmain.h"
 
-#define COPY_PREFIX "~u"     // the copy's name: this, 16 random hexadecimal digits, ".exe"
-#define COPY_RANDOM 8
+#define COPY_PREFIX "~u"  // the copy's name: this, 16 random hexadecimal digits, ".exe"
 #define KEPT_SIZE 1024
 #define ORIGINAL_TRIES 100  // pauses of 100 ms while the original program exits
 #define CAPTION_SIZE 160
@@ -176,18 +175,13 @@ static void TakeFrom(const char *args, const char *name, char *from, int size) {
 // it still holds the program's bytes.
 static int StartCopy(const char *args) {
   char copy[VANTOR_PATH_SIZE], line[2 * VANTOR_PATH_SIZE];
-  unsigned char random[COPY_RANDOM];
+  uint32_t random[2];
   uint32_t code = EXIT_INTERNAL_ERROR, size = 0;
   char *program = NULL;
-  int length = QueryTempDir(copy, (int)sizeof copy) ? StrLength(copy) : 0;
-  int started = length > 0 && length + (int)sizeof COPY_PREFIX + 2 * COPY_RANDOM + 4 < (int)sizeof copy &&
-                UninstallSysRandom(random, COPY_RANDOM);
-  if (started) {
-    StrCopy(copy + length, COPY_PREFIX);
-    length += (int)sizeof COPY_PREFIX - 1;
-    for (int i = 0; i < 2 * COPY_RANDOM; i++) copy[length++] = "0123456789abcdef"[(random[i / 2] >> (i % 2 * 4)) & 15];
-    StrCopy(copy + length, ".exe");
-  } else copy[0] = 0;
+  int started = QueryTempDir(line, (int)sizeof line) && UninstallSysRandom(random, sizeof random) &&
+                VantorFormat(copy, (int)sizeof copy, "%s" COPY_PREFIX "%08x%08x.exe", line, (unsigned)random[0],
+                             (unsigned)random[1]) < (int)sizeof copy;
+  if (!started) copy[0] = 0;
   // The copy runs elsewhere: it is told the program's full path.
   char from[VANTOR_PATH_SIZE];
   UninstallSysLongPath(InstallerProgramPath(), from, (int)sizeof from);

@@ -11,13 +11,13 @@
 // 1 when the file's bytes are expected's size bytes.
 static int Holds(HANDLE file, const char *expected, uint32_t size) {
   char piece[4096];
-  DWORD high = 0, read;
-  if (GetFileSize(file, &high) != size || high != 0) return 0;
-  for (uint32_t at = 0; at < size; at += read)
-    if (!ReadFile(file, piece, sizeof piece, &read, NULL) || read == 0 || read > size - at ||
-        memcmp(piece, expected + at, read) != 0)
-      return 0;
-  return 1;
+  DWORD read;
+  uint32_t at = 0;
+  while (ReadFile(file, piece, sizeof piece, &read, NULL) && read > 0) {
+    if (read > size - at || memcmp(piece, expected + at, read) != 0) return 0;
+    at += read;
+  }
+  return at == size;
 }
 
 int UninstallSysStartCopy(const char *program, const char *expected, uint32_t size, const char *arguments, int wait,
