@@ -39,8 +39,12 @@ int TargetSysOpenRead(const char *path, void **file, uint32_t *size);
 // Reads up to size bytes; the count read.
 uint32_t TargetSysRead(void *file, void *data, uint32_t size);
 // DeleteFileA: 0 when removed, else the system's error code (2: not there,
-// 32: in use by another program, 5: access denied).
+// 3: its folder not there, 32: in use by another program, 5: access denied).
 uint32_t TargetSysRemoveFile(const char *path);
+// 1 when path is a link or another reparse point (GetFileAttributesA has
+// FILE_ATTRIBUTE_REPARSE_POINT: a symbolic link, a junction, and under Wine
+// a folder that is a Unix symbolic link); 0 when it is none or not there.
+int TargetSysIsLink(const char *path);
 // RemoveDirectoryA: 1 when removed (the system removes only an empty one).
 int TargetSysRemoveDir(const char *path);
 

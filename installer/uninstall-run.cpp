@@ -4,6 +4,7 @@
 
 #include "process-sys.h"
 #include "registry.h"
+#include "shell-sys.h"
 #include "shell.h"
 #include "target-sys.h"
 #include "target.h"
@@ -15,7 +16,7 @@
 #include "winhelpr.h"
 #include "winmain.h"
 
-#define COPY_NAME "~uninstall.exe"
+#define COPY_PREFIX "~u"  // the copy's name: this, 16 random hexadecimal digits, ".exe"
 #define KEPT_SIZE 1024
 #define ORIGINAL_TRIES 100  // pauses of 100 ms while the original program exits
 #define CAPTION_SIZE 160
@@ -27,10 +28,123 @@ static const char *const arpValues[] = {"DisplayName",     "Publisher",     "Ins
 struct Removal {
   const char *body;  // the record's lines
   uint32_t length;
+  const char *from;  // the uninstaller (in its long form while locating)
+  char tag;          // of the lines visited
   int files, dirs, shortcuts, entries;
-  int keptCount;
-  char kept[KEPT_SIZE];  // the files in use, one a line
+  int keptCount, refusedCount, locations;
+  char kept[KEPT_SIZE];     // the files in use, one a line
+  char refused[KEPT_SIZE];  // the lines refused, one a line
+  char location[VANTOR_PATH_SIZE];  // below which the lines lie
+  char programs[VANTOR_PATH_SIZE];  // the Start Menu's programs folder, or ""
 };
+
+static const char REFUSED_OUTSIDE[] = "outside the product's folder";
+static const char REFUSED_NAME[] = "a name the system reads otherwise";
+static const char REFUSED_LINK[] = "behind a link";
+
+// 1 when the component [start, end) names a file as written: not empty, no
+// colon (a drive or a stream) or slash, not ending in a dot or blank (the
+// system drops them, so "." and ".." never pass), not a device.
+static int SoundComponent(const char *start, const char *end) {
+  if (end == start || end[-1] == '.' || end[-1] == ' ') return 0;
+  for (const char *p = start; p < end; p++)
+    if (*p == ':' || *p == '/') return 0;
+  int stem = 0;  // the device names hold with any extension and blanks before it
+  while (start + stem < end && start[stem] != '.') stem++;
+  while (stem > 0 && start[stem - 1] == ' ') stem--;
+  // CON PRN AUX NUL; COM and LPT with a digit (a superscript one too).
+  unsigned char digit = stem == 4 ? (unsigned char)start[3] : 0;
+  int numbered = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  for (int i = 0; i < 18; i += 3)
+    if ((i < 12 ? stem == 3 : numbered) && StrEqualNNoCase(start, "CONPRNAUXNULCOMLPT" + i, 3)) return 0;
+  return 1;
+}
+
+// The components of rest, counted into *count; 0 when one is not sound.
+static int SoundRest(const char *rest, int *count) {
+  *count = 0;
+  for (const char *start = rest;; start++) {
+    const char *end = start;
+    while (*end != 0 && *end != '\\') end++;
+    if (!SoundComponent(start, end)) return 0;
+    ++*count;
+    if (*end == 0) return 1;
+    start = end;
+  }
+}
+
+// What follows base (a folder, with or without its closing backslash) and
+// the backslash in path; NULL when path does not lie below base.
+static const char *Beyond(const char *path, const char *base) {
+  int n = StrLength(base);
+  if (n == 0 || !StrEqualNNoCase(path, base, n)) return NULL;
+  if (base[n - 1] != '\\' && path[n++] != '\\') return NULL;
+  return path[n] != 0 ? path + n : NULL;
+}
+
+// 1 for a folder on a drive, "X:\" and sound components.
+static int SoundFolder(const char *path) {
+  int count;
+  char c = (char)(path[0] | 0x20);
+  return c >= 'a' && c <= 'z' && path[1] == ':' && path[2] == '\\' && (path[3] == 0 || SoundRest(path + 3, &count));
+}
+
+// 1 when a component of path from rest on is a link or another reparse
+// point: what lies behind it is not ours.
+static int BehindLink(const char *path, const char *rest) {
+  char prefix[VANTOR_PATH_SIZE];
+  if (!StrCopyN(prefix, path, (int)sizeof prefix)) return 1;
+  for (int i = (int)(rest - path);; i++) {
+    char c = prefix[i];
+    if (c != '\\' && c != 0) continue;
+    prefix[i] = 0;
+    int link = TargetSysIsLink(prefix);
+    prefix[i] = c;
+    if (link || c == 0) return link;
+  }
+}
+
+const char *UninstallLineRefusal(char tag, const char *path, const char *location, const char *programs) {
+  int count;
+  const char *rest = Beyond(path, location);
+  if (rest != NULL) {
+    if (!SoundRest(rest, &count)) return REFUSED_NAME;
+    return BehindLink(path, rest) ? REFUSED_LINK : NULL;
+  }
+  // Directories the run made above the location (removed when empty).
+  if (tag == UNINSTALL_TAG_DIR && SoundFolder(path) && (StrEqualNoCase(path, location) || Beyond(location, path)))
+    return NULL;
+  // The Start Menu folder made without Program Manager and its shortcuts.
+  rest = programs[0] != 0 && tag != UNINSTALL_TAG_LIBRARY ? Beyond(path, programs) : NULL;
+  if (rest == NULL) return REFUSED_OUTSIDE;
+  int length = StrLength(path);
+  if (!SoundRest(rest, &count)) return REFUSED_NAME;
+  if (tag == UNINSTALL_TAG_DIR ? count != 1 : count != 2 || length < 4 || !StrEqualNoCase(path + length - 4, ".lnk"))
+    return REFUSED_OUTSIDE;
+  return BehindLink(path, rest) ? REFUSED_LINK : NULL;
+}
+
+// Adds path to a list of KEPT_SIZE bytes, one a line ("..." once full).
+static void List(char *list, const char *path) {
+  int used = StrLength(list);
+  if (used + StrLength(path) + 6 < KEPT_SIZE) VantorFormat(list + used, KEPT_SIZE - used, "\n%s", path);
+  else if (used == 0 || list[used - 1] != '.') StrAppendN(list, "\n...", KEPT_SIZE);
+}
+
+// 1 when the line's path is refused (logged); with list, one that leads
+// outside the product's folders is listed (one behind a link is not: what
+// lies behind it is the person's now, and it is left alone at its removal).
+static int Refused(Removal *removal, const char *path, int list) {
+  const char *refusal = UninstallLineRefusal(removal->tag, path, removal->location, removal->programs);
+  if (refusal == NULL || (list && refusal == REFUSED_LINK)) return 0;
+  DebugPrintf("Uninstall: refused '%s': %s\n", path, refusal);
+  if (!list) return 1;
+  removal->refusedCount++;
+  List(removal->refused, path);
+  return 1;
+}
+
+static void Check(Removal *removal, char *path, char *) { Refused(removal, path, 1); }
 
 int UninstallRecordBeside(const char *path) {
   char record[VANTOR_PATH_SIZE];
@@ -55,16 +169,27 @@ static void TakeFrom(const char *args, const char *name, char *from, int size) {
   if (from[0] == '"') memmove(from, from + 1, (size_t)length);
 }
 
-// Copies the running program into the temporary directory and starts the
-// copy, which removes the original as it ends its work.
+// Copies the running program into the temporary directory, under a name
+// of this run's own that nobody knows beforehand, and starts the copy,
+// which removes the original as it ends its work. The copy starts only when
+// it still holds the program's bytes.
 static int StartCopy(const char *args) {
   char copy[VANTOR_PATH_SIZE], line[2 * VANTOR_PATH_SIZE];
-  uint32_t code = EXIT_INTERNAL_ERROR;
-  if (!QueryTempDir(copy, (int)sizeof copy) || !StrAppendN(copy, COPY_NAME, (int)sizeof copy) ||
-      !UninstallSysCopy(InstallerProgramPath(), copy) ||
-      VantorFormat(line, (int)sizeof line, "%s %s%s", args, UNINSTALL_FROM_SWITCH, InstallerProgramPath()) >=
-          (int)sizeof line ||
-      !UninstallSysStartCopy(copy, line, 1, &code)) {
+  uint32_t random[2];
+  uint32_t code = EXIT_INTERNAL_ERROR, size = 0;
+  char *program = NULL;
+  int started = QueryTempDir(line, (int)sizeof line) && UninstallSysRandom(random, sizeof random) &&
+                VantorFormat(copy, (int)sizeof copy, "%s" COPY_PREFIX "%08x%08x.exe", line, (unsigned)random[0],
+                             (unsigned)random[1]) < (int)sizeof copy;
+  if (!started) copy[0] = 0;
+  // The copy runs elsewhere: it is told the program's full path.
+  char from[VANTOR_PATH_SIZE];
+  UninstallSysLongPath(InstallerProgramPath(), from, (int)sizeof from);
+  started = started && UninstallLoadFile(from, &program, &size) && UninstallSysCopy(from, copy) &&
+            VantorFormat(line, (int)sizeof line, "%s %s%s", args, UNINSTALL_FROM_SWITCH, from) < (int)sizeof line &&
+            UninstallSysStartCopy(copy, program, size, line, 1, &code);
+  if (program != NULL) MEM_FREE(program, (int)size + 1);
+  if (!started) {
     DebugPrintf("Uninstall: unable to start the copy '%s'\n", copy);
     return EXIT_INTERNAL_ERROR;
   }
@@ -72,9 +197,9 @@ static int StartCopy(const char *args) {
   return (int)code;
 }
 
-// Calls visit for each line of the record with the given tag: its first
-// value and its second (or NULL), both terminated, in record order or
-// backwards.
+// Calls visit for each line of the record with the given tag (0: the
+// lines that name files, F, D and O): its first value and its second (or
+// NULL), both terminated, in record order or backwards.
 typedef void (*LineVisit)(Removal *removal, char *first, char *second);
 static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit) {
   // Walk forwards, or backwards by finding each line's start from its end.
@@ -92,7 +217,8 @@ static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit)
       while (removal->body[end] != '\r') end++;
       at = end + 2;
     }
-    if (removal->body[begin] != tag) continue;
+    removal->tag = removal->body[begin];
+    if (tag != 0 ? removal->tag != tag : !strchr("FDO", removal->tag)) continue;
     char line[2 * VANTOR_PATH_SIZE + 8];
     uint32_t length = end - begin - 2;
     if (length >= sizeof line) continue;
@@ -105,28 +231,30 @@ static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit)
 }
 
 static void Unregister(Removal *removal, char *path, char *) {
-  (void)removal;
-  RegisterServer(path, 0);
+  if (!Refused(removal, path, 0)) RegisterServer(path, 0);
 }
 
+// The system's answers for a file that is not there (or cannot be: its
+// folder gone, a name no file has): already removed.
+static int Gone(uint32_t error) { return error == 2 || error == 3 || error == 123 || error == 161; }
+
 static void RemoveFile(Removal *removal, char *path, char *) {
+  if (Refused(removal, path, 0)) return;
   uint32_t error = TargetSysRemoveFile(path);
   if (error == 0) {
     removal->files++;
     DebugPrintf("Uninstall: removed '%s'\n", path);
-  } else if (error != 2) {
+  } else if (!Gone(error)) {
     DebugPrintf("Uninstall: unable to remove '%s' (%u)\n", path, (unsigned)error);
     removal->keptCount++;
-    int used = StrLength(removal->kept);
-    if (used + StrLength(path) + 6 < KEPT_SIZE) VantorFormat(removal->kept + used, KEPT_SIZE - used, "\n%s", path);
-    else if (used == 0 || removal->kept[used - 1] != '.') StrAppendN(removal->kept, "\n...", KEPT_SIZE);
+    List(removal->kept, path);
   }
 }
 
 // Directories: the record has each below its parent, so backwards each is
 // empty before its parent is tried.
 static void RemoveDir(Removal *removal, char *path, char *) {
-  if (TargetSysRemoveDir(path)) {
+  if (!Refused(removal, path, 0) && TargetSysRemoveDir(path)) {
     removal->dirs++;
     DebugPrintf("Uninstall: removed directory '%s'\n", path);
   }
@@ -180,6 +308,37 @@ static void FindProduct(Removal *removal, char *name, char *) {
   StrCopyN(removal->kept, name, KEPT_SIZE);
 }
 
+// The first location line that holds the uninstaller (as written, or both
+// in their long forms: the uninstaller may have been started by a short or
+// a relative path).
+static void FindLocation(Removal *removal, char *location, char *) {
+  char full[VANTOR_PATH_SIZE];
+  removal->locations++;
+  UninstallSysLongPath(location, full, (int)sizeof full);
+  if (removal->location[0] == 0 && SoundFolder(location) &&
+      (Beyond(removal->from, location) != NULL || Beyond(removal->from, full) != NULL))
+    StrCopyN(removal->location, location, VANTOR_PATH_SIZE);
+}
+
+// The folder below which the record's lines lie, and the programs folder:
+// 0 when the record names locations and none of them holds the uninstaller
+// at from.
+static int Locate(Removal *removal, const char *from) {
+  char full[VANTOR_PATH_SIZE];
+  UninstallSysLongPath(from, full, (int)sizeof full);
+  removal->from = full;
+  EachLine(removal, UNINSTALL_TAG_LOCATION, 0, FindLocation);
+  removal->from = from;
+  if (removal->locations == 0 && StrCopyN(removal->location, full, VANTOR_PATH_SIZE)) {
+    int cut = StrLength(removal->location);
+    while (cut > 0 && removal->location[cut - 1] != '\\') cut--;
+    removal->location[cut > 3 ? cut - 1 : cut] = 0;
+    DebugPrintf("Uninstall: no location recorded, '%s' taken\n", removal->location);
+  }
+  if (!ShellProgramsFolder(removal->programs, VANTOR_PATH_SIZE)) removal->programs[0] = 0;
+  return removal->location[0] != 0;
+}
+
 // Loads and checks the record at path: 1 with *data (size + 1 bytes) and
 // the removal's body; 0 missing (*data NULL) or damaged (logged).
 static int LoadRecord(const char *path, char **data, uint32_t *size, Removal *removal) {
@@ -203,14 +362,14 @@ static int EndStep(const char *args) {
   TakeFrom(args, UNINSTALL_END_SWITCH, from, (int)sizeof from);
   for (int i = 0; i < ORIGINAL_TRIES; i++) {
     uint32_t error = TargetSysRemoveFile(from);
-    if (error == 0 || error == 2) break;
+    if (error == 0 || Gone(error)) break;
     UninstallSysSleep(100);
   }
   if (!UninstallRecordPath(from, record, (int)sizeof record)) return EXIT_INSTALLED;
   char *data;
   uint32_t size;
   Removal removal;
-  if (LoadRecord(record, &data, &size, &removal)) {
+  if (LoadRecord(record, &data, &size, &removal) && Locate(&removal, from)) {
     TargetSysRemoveFile(record);
     EachLine(&removal, UNINSTALL_TAG_DIR, 1, RemoveDir);
   }
@@ -250,6 +409,18 @@ int UninstallMain(const char *args) {
     VantorFormat(text, (int)sizeof text, UNINSTALL_DAMAGED, record);
     return Report(text, caption, SYS_MB_OK | SYS_MB_ICONSTOP, EXIT_DAMAGED);
   }
+  // A record that is not this folder's, or names what is not the product's,
+  // is refused as a whole, as a damaged one.
+  int located = Locate(&removal, from);
+  if (located) {
+    EachLine(&removal, 0, 0, Check);
+  }
+  if (!located || removal.refusedCount > 0) {
+    MEM_FREE(data, (int)size + 1);
+    int length = VantorFormat(text, (int)sizeof text, located ? UNINSTALL_REFUSED : UNINSTALL_ELSEWHERE, record);
+    if (located && length < (int)sizeof text) StrAppendN(text, removal.refused, (int)sizeof text);
+    return Report(text, caption, SYS_MB_OK | SYS_MB_ICONSTOP, EXIT_DAMAGED);
+  }
   EachLine(&removal, UNINSTALL_TAG_PRODUCT, 0, FindProduct);
   if (removal.kept[0] != 0) StrCopyN(caption, removal.kept, (int)sizeof caption);
   removal.kept[0] = 0;
@@ -276,7 +447,7 @@ int UninstallMain(const char *args) {
   int code = UninstallReport(&removal, caption, text, (int)sizeof text);
   if (removal.keptCount == 0 &&
       (VantorFormat(text, (int)sizeof text, "%s %s%s", UNINSTALL_SWITCH, UNINSTALL_END_SWITCH, from) >= (int)sizeof text ||
-       !UninstallSysStartCopy(InstallerProgramPath(), text, 0, NULL)))
+       !UninstallSysStartCopy(InstallerProgramPath(), NULL, 0, text, 0, NULL)))
     DebugPrintf("Uninstall: unable to start the last step for '%s'\n", from);
   return code;
 }

@@ -161,7 +161,7 @@ int UninstallRecordCheck(const char *text, uint32_t size, uint32_t *bodyStart, u
   if (memcmp(seal, text + body, UNINSTALL_CRC_LINE_SIZE) != 0) return 0;
   // Every line: a tag, TAB, bytes of 0x20 and above or TAB, CR LF.
   for (uint32_t at = head; at < body;) {
-    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKA", text[at]) || text[at + 1] != '\t') return 0;
+    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKAL", text[at]) || text[at + 1] != '\t') return 0;
     uint32_t end = at + 2;
     while (end < body && ((unsigned char)text[end] >= 0x20 || text[end] == '\t')) end++;
     if (end == at + 2 || end + 1 >= body || text[end] != '\r' || text[end + 1] != '\n') return 0;
@@ -261,8 +261,14 @@ static int WriteProgram(const char *programPath, const char *path) {
 }
 
 // The record at path, written to the file to: the earlier record's lines,
-// this run's lines that are not among them, the check line.
-static int WriteRecord(const char *path, const char *to) {
+// this run's lines that are not among them (the location, the destination,
+// among them), the check line.
+static int WriteRecord(const char *path, const char *to, const char *destination) {
+  char location[VANTOR_PATH_SIZE];
+  StrCopyN(location, destination, (int)sizeof location);
+  int cut = StrLength(location);
+  if (cut > 3 && location[cut - 1] == '\\') location[cut - 1] = 0;
+  UninstallNote(UNINSTALL_TAG_LOCATION, location, NULL);
   char *old = NULL;
   uint32_t oldSize = 0, start = 0, length = 0;
   if (UninstallLoadFile(path, &old, &oldSize) && !UninstallRecordCheck(old, oldSize, &start, &length))
@@ -371,7 +377,8 @@ static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
 // record stay whole until both new ones are. 1 when both are in place; a
 // new uninstaller put in place without its record is taken away again
 // unless an earlier record is there for it.
-static int WriteUninstaller(const char *programPath, const char *program, const char *record, int earlier) {
+static int WriteUninstaller(const char *programPath, const char *program, const char *record,
+                            const char *destination, int earlier) {
   char newProgram[VANTOR_PATH_SIZE + 1], newRecord[VANTOR_PATH_SIZE + 1];
   VantorFormat(newProgram, (int)sizeof newProgram, "%s~", program);
   VantorFormat(newRecord, (int)sizeof newRecord, "%s~", record);
@@ -383,7 +390,7 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
   directory[cut] = 0;
   if (cut > 0) MakePath(directory);
   int written = WriteProgram(programPath, newProgram);
-  if (written && !WriteRecord(record, newRecord)) written = 0;
+  if (written && !WriteRecord(record, newRecord, destination)) written = 0;
   int placed = written && TargetSysReplace(newProgram, program);
   if (written && !(placed && TargetSysReplace(newRecord, record))) {
     DebugPrintf("Uninstall: unable to put '%s' and '%s' in place\n", newProgram, newRecord);
@@ -413,7 +420,7 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
     UninstallNoteMissingKeys(arpKey);
     UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
-    written = WriteUninstaller(programPath, program, record, old != NULL);
+    written = WriteUninstaller(programPath, program, record, script->installPath, old != NULL);
     if (written) {
       WriteEntry(script, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);

@@ -18,8 +18,20 @@
 // made, O library registered through OLE, G Program Manager group, I item
 // (its group TAB its caption), V value written (key TAB value name, below
 // HKEY_CURRENT_USER), K key made (below HKEY_CURRENT_USER, outermost
-// first), A the Add/Remove Programs key. A later run over the same
+// first), A the Add/Remove Programs key, L the install location (the
+// destination without its closing backslash). A later run over the same
 // destination adds its lines that are not there yet.
+//
+// The uninstaller carries out a file, directory or library line only when
+// it lies below the location: not through a ".." or any other component the
+// system reads otherwise, a device name, a stream, another drive, or a link
+// (UninstallLineRefusal). The directories the run made above the location,
+// the Start Menu folder one level below the programs folder and its
+// shortcuts are ours as well. A record with a line that leads elsewhere, or
+// that does not name a location holding the uninstaller, is refused as a
+// whole, like a damaged one; a record without a location (an earlier
+// version's) has the uninstaller's own folder for its location. What lies
+// behind a link is left alone.
 #ifndef INSTALLER_UNINSTALL_H
 #define INSTALLER_UNINSTALL_H
 
@@ -46,6 +58,7 @@
 #define UNINSTALL_TAG_VALUE 'V'
 #define UNINSTALL_TAG_KEY 'K'
 #define UNINSTALL_TAG_ARP 'A'
+#define UNINSTALL_TAG_LOCATION 'L'
 
 // UNINSTALL: from here on the run records its changes, and its end writes
 // the uninstaller under the given name (UNINSTALL_DEFAULT_NAME when empty)
@@ -96,11 +109,18 @@ int UninstallRequested(const char *args);
 // step waits for the original to end and removes those three.
 int UninstallMain(const char *args);
 
+// The reason the record's line (its tag, its path) is not carried out, given
+// the location below which its lines lie and the Start Menu's programs
+// folder (may be empty); NULL when it is carried out.
+const char *UninstallLineRefusal(char tag, const char *path, const char *location, const char *programs);
+
 // Texts of the uninstaller.
 #define UNINSTALL_QUESTION "Remove %s and all of its components?"
 #define UNINSTALL_NOTHING "There is nothing left to remove."
 #define UNINSTALL_DAMAGED "The uninstall record '%s' is damaged. Nothing was removed."
 #define UNINSTALL_REMOVED "%s was removed: %d files, %d directories, %d shortcuts and groups, %d registry entries."
+#define UNINSTALL_ELSEWHERE "The uninstall record '%s' belongs to another folder. Nothing was removed."
+#define UNINSTALL_REFUSED "The uninstall record '%s' names what is not the product's. Nothing was removed:"
 #define UNINSTALL_IN_USE "These files are in use and were not removed; close the programs using them and uninstall again:"
 
 #endif

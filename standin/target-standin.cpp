@@ -227,9 +227,19 @@ uint32_t TargetSysRemoveFile(const char *path) {
   if (busyFiles.find(std::string("\n") + path + "\n") != std::string::npos) return 32;
   std::string host = HostPath(path);
   struct stat st;
-  if (host.empty() || lstat(host.c_str(), &st) != 0) return 2;
+  if (host.empty()) return 2;
+  if (lstat(host.c_str(), &st) != 0) {  // as on Windows: 3 when the folder is not there either
+    std::string folder = host.substr(0, host.rfind('/') + 1);
+    return folder.empty() || stat(folder.c_str(), &st) == 0 ? 2 : 3;
+  }
   if (S_ISDIR(st.st_mode)) return 5;
   return unlink(host.c_str()) == 0 ? 0 : 5;
+}
+
+int TargetSysIsLink(const char *path) {
+  std::string host = HostPath(path);
+  struct stat st;
+  return !host.empty() && lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 int TargetSysRemoveDir(const char *path) {

@@ -1,7 +1,10 @@
 """The uninstaller under Wine: a silent install and uninstall leave drive C
 and HKEY_CURRENT_USER as they were; "No" leaves everything; a file the
 person added survives with its folder; a second uninstall finds nothing; a
-damaged record is refused; the Add/Remove Programs values as documented."""
+damaged record is refused; the Add/Remove Programs values as documented;
+a folder replaced by a link keeps what lies behind it; two uninstallers run
+at once."""
+import glob
 import hashlib
 import os
 import shutil
@@ -41,16 +44,21 @@ def install(h, case):
     return inst
 
 
+def copies(h):
+    """The uninstallers' copies in the temporary folder (~u, 16 random
+    hexadecimal digits, .exe)."""
+    return glob.glob(os.path.join(h.temp_dir(), "~u" + "[0-9a-f]" * 16 + ".exe"))
+
+
 def copy_gone(h, timeout=60):
-    """Waits until the uninstaller's copy in the temporary folder has ended
-    (the system deletes its file then)."""
-    path = os.path.join(h.temp_dir(), "~uninstall.exe")
+    """Waits until every uninstaller's copy in the temporary folder has
+    ended (the system deletes its file then)."""
     end = time.time() + timeout
     while time.time() < end:
-        if not os.path.exists(path):
+        if not copies(h):
             return
         time.sleep(0.3)
-    raise AssertionError("the uninstaller's copy did not end")
+    raise AssertionError("the uninstaller's copy did not end: %s" % copies(h))
 
 
 def start_uninstall(h, *args, program=DEST + "\\uninstall.exe", cwd=None, switch=("-uninstall",)):
@@ -111,9 +119,9 @@ def differences(before, after):
 
 def forget(h):
     """No earlier installation, group or uninstaller copy of these cases."""
-    if os.path.exists(os.path.join(h.temp_dir(), "~uninstall.exe")):
-        h.wine(["taskkill", "/f", "/im", "~uninstall.exe"])
-        copy_gone(h)
+    for copy in copies(h):
+        h.wine(["taskkill", "/f", "/im", os.path.basename(copy)])
+    copy_gone(h)
     group = h.find_start_menu(PRODUCT)
     if group:
         shutil.rmtree(group)
@@ -180,8 +188,9 @@ def test_add_remove_programs_values(h):
         "EstimatedSize": "0xc", "DisplayIcon": exe, "NoModify": "0x1", "NoRepair": "0x1"}
     for name, data in expected.items():
         assert h.reg_query(ARP, name) == data, name
-    # Started without "-uninstall" (as from the folder), it still uninstalls.
-    assert uninstall(h, "-silent", switch=()) == 0
+    # Started without "-uninstall" (as from the folder), it still uninstalls;
+    # by a path relative to its folder, it still finds its record its own.
+    assert uninstall(h, "-silent", program="uninstall.exe", cwd=h.drive_c(DEST), switch=()) == 0
     assert h.reg_query(ARP, "DisplayName") is None
     assert not os.path.exists(h.drive_c(DEST))
 
@@ -242,3 +251,39 @@ def test_a_damaged_record_is_refused_and_nothing_is_removed(h):
     for name in ("GADGET.TXT", "sub\\DATA.TXT", "uninstall.exe", "uninstall.dat"):
         assert os.path.exists(h.drive_c(DEST + "\\" + name)), name
     assert h.reg_query(ARP, "DisplayName") == PRODUCT
+
+
+def test_a_folder_replaced_by_a_link_keeps_what_lies_behind_it(h):
+    forget(h)
+    install(h, "uninstall-link")
+    # The person's folder, with a file of the installed file's name, in
+    # place of the installed folder.
+    theirs = h.drive_c("C:\\uninstall-e2e\\theirs")
+    os.makedirs(theirs)
+    with open(os.path.join(theirs, "DATA.TXT"), "wb") as f:
+        f.write(b"theirs")
+    shutil.rmtree(h.drive_c(DEST + "\\sub"))
+    os.symlink(theirs, os.path.join(h.drive_c(DEST), "SUB"))
+    assert uninstall(h, "-silent") == 0
+    with open(os.path.join(theirs, "DATA.TXT"), "rb") as f:
+        assert f.read() == b"theirs"
+    assert not os.path.exists(h.drive_c(DEST + "\\GADGET.TXT"))
+    assert h.reg_query(ARP, "DisplayName") is None
+
+
+def test_two_uninstallers_at_once(h):
+    forget(h)
+    other, other_dest = PRODUCT + " Two", DEST + "Two"
+    other_arp = ARP + " Two"
+    h.wine(["reg", "delete", other_arp, "/f"])
+    shutil.rmtree(h.drive_c(other_dest), ignore_errors=True)
+    install(h, "uninstall-together-1")
+    inst = h.build_installer("uninstall-together-2", SCRIPT.replace(PRODUCT.encode(), other.encode()), FILES)
+    assert h.wait_exit(h.run_installer(inst, "-silent", "-dir=" + other_dest), timeout=90) == 0, inst.log()
+    procs = [start_uninstall(h, "-silent"), start_uninstall(h, "-silent", program=other_dest + "\\uninstall.exe")]
+    assert [h.wait_exit(p, timeout=90) for p in procs] == [0, 0]
+    copy_gone(h)
+    for dest, arp in ((DEST, ARP), (other_dest, other_arp)):
+        assert not os.path.exists(h.drive_c(dest)), dest
+        assert h.reg_query(arp, "DisplayName") is None, arp
+    assert [name for name in os.listdir(h.temp_dir()) if name.startswith("~u")] == []

@@ -52,6 +52,24 @@ TEST(UninstallRecord, SealedRecordsPassAndEveryDamageIsRefused) {
   EXPECT_EQ(0, UninstallRecordPath("C:\\a.b\\long-name.exe", path, sizeof path));
 }
 
+// Which lines of a record the uninstaller carries out, for the location
+// C:\Acme\Widget and the programs folder C:\Start Menu\Programs.
+TEST(UninstallRecord, OnlyLinesBelowTheLocationAreCarriedOut) {
+  const char *location = "C:\\Acme\\Widget", *programs = "C:\\Start Menu\\Programs";
+  for (const char *line : {"FC:\\Acme\\Widget\\A.EXE", "Oc:\\acme\\widget\\sub\\a.dll", "DC:\\Acme\\Widget", "DC:\\Acme",
+                           "DC:\\Start Menu\\Programs\\Widget", "FC:\\Start Menu\\Programs\\Widget\\Widget.lnk",
+                           "FC:\\Acme\\Widget\\console\\nullx.txt"})
+    EXPECT_EQ(nullptr, UninstallLineRefusal(line[0], line + 1, location, programs)) << line;
+  for (const char *line : {"FC:\\Acme\\Widget\\..\\..\\victim\\a.txt", "FC:\\victim\\b.txt", "DC:\\victim\\d",
+                           "FD:\\Acme\\Widget\\a", "FC:\\Acme\\Widget2\\a", "FC:\\Acme", "DC:\\Acme\\Other",
+                           "FC:\\Acme\\Widget\\NUL", "FC:\\Acme\\Widget\\con.fig", "FC:\\Acme\\Widget\\com1.txt", "FC:\\Acme\\Widget\\Aux .x",
+                           "F\\\\?\\C:\\Acme\\Widget\\a", "F\\\\.\\C:\\Acme\\Widget\\a", "FC:\\Acme\\Widget\\a.txt:s",
+                           "FC:\\Acme\\Widget/../../x", "FC:\\Acme\\Widget\\sub.\\a", "FC:\\Acme\\Widget\\\\a",
+                           "FC:\\Acme\\Widget\\. . \\a", "FC:\\Start Menu\\Programs\\Other.exe",
+                           "DC:\\Start Menu\\Programs\\a\\b", "DC:\\Start Menu", "OC:\\Start Menu\\Programs\\a\\b.lnk"})
+    EXPECT_NE(nullptr, UninstallLineRefusal(line[0], line + 1, location, programs)) << line;
+}
+
 class UninstallTest : public CommandsTest {
  protected:
   void SetUp() override {
@@ -136,7 +154,8 @@ TEST_F(UninstallTest, ARunWritesTheBareProgramTheRecordAndTheEntry) {
             "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\r\n"
             "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n"
             "K\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget 2000\r\n"
-            "A\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget 2000\r\n",
+            "A\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget 2000\r\n"
+            "L\tC:\\Acme\\Widget\r\n",
             record.substr(0, record.size() - UNINSTALL_CRC_LINE_SIZE));
   EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
   EXPECT_EQ("Acme", Value(arp, "Publisher"));
@@ -248,6 +267,67 @@ TEST_F(UninstallTest, NoAndADamagedRecordLeaveEverything) {
   EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
   EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe")));
   EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+}
+
+// A folder the person removed counts as removed: the system says 3 (path
+// not found) for its files.
+TEST_F(UninstallTest, FilesOfAFolderAlreadyGoneCountAsRemoved) {
+  Install("a.exe,sub\\b.txt");
+  std::filesystem::remove_all(OnDrive("Acme/Widget/SUB"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+  EXPECT_EQ("-", Value(arp, "DisplayName"));
+}
+
+// Lines added to the record (its check line made anew) that lead outside
+// the product's folder: the record is refused, each line logged, and
+// nothing is removed.
+TEST_F(UninstallTest, LinesLeadingOutsideTheFolderAreRefused) {
+  Install("a.exe");
+  std::filesystem::create_directories(OnDrive("victim/d"));
+  WriteHost(OnDrive("victim/a.txt"), "mine");
+  WriteHost(OnDrive("victim/b.txt"), "mine");
+  std::string record = Record();
+  WriteHost(OnDrive("Acme/Widget/uninstall.dat"),
+            Sealed(record.substr(sizeof UNINSTALL_HEAD - 1, record.size() - UNINSTALL_CRC_LINE_SIZE - (sizeof UNINSTALL_HEAD - 1)) +
+                   "F\tC:\\Acme\\Widget\\..\\..\\victim\\a.txt\r\nF\tC:\\victim\\b.txt\r\nD\tC:\\victim\\d\r\n"));
+  EXPECT_EQ(EXIT_DAMAGED, Uninstall("-silent"));
+  EXPECT_TRUE(Logged("Uninstall: refused 'C:\\victim\\b.txt': outside the product's folder\n")) << Log();
+  EXPECT_TRUE(Logged("The uninstall record 'C:\\Acme\\Widget\\uninstall.dat' names what is not the product's. Nothing was "
+                     "removed:\nC:\\Acme\\Widget\\..\\..\\victim\\a.txt\nC:\\victim\\b.txt\nC:\\victim\\d\n"));
+  EXPECT_EQ("mine", TestReadFile(OnDrive("victim/a.txt")));
+  EXPECT_EQ("mine", TestReadFile(OnDrive("victim/b.txt")));
+  EXPECT_TRUE(std::filesystem::exists(OnDrive("victim/d")));
+  EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+}
+
+// The uninstaller and its record copied to another folder: the record names
+// its own, so nothing is removed; an earlier version's record (no location)
+// has the uninstaller's folder for its location: refused there, carried out
+// in its own folder.
+TEST_F(UninstallTest, ARecordCopiedElsewhereRemovesNothingAndOneWithoutLocationStaysReadable) {
+  Install("a.exe");
+  std::filesystem::create_directories(OnDrive("Copy"));
+  std::filesystem::copy(OnDrive("Acme/Widget/uninstall.exe"), OnDrive("Copy/uninstall.exe"));
+  std::string record = Record();
+  WriteHost(OnDrive("Copy/uninstall.dat"), record);
+  InstallRemove();
+  UnattendedParse("-silent");
+  EXPECT_EQ(EXIT_DAMAGED, UninstallMain("-silent -uninstall=C:\\Copy\\uninstall.exe"));
+  EXPECT_TRUE(Logged("The uninstall record 'C:\\Copy\\uninstall.dat' belongs to another folder. Nothing was removed.\n"));
+  EXPECT_EQ("", UninstallStandInStarts());
+  size_t at = record.find("L\t");
+  std::string old = record.substr(sizeof UNINSTALL_HEAD - 1, at - (sizeof UNINSTALL_HEAD - 1));
+  WriteHost(OnDrive("Copy/uninstall.dat"), Sealed(old));
+  InstallRemove();
+  EXPECT_EQ(EXIT_DAMAGED, UninstallMain("-silent -uninstall=C:\\Copy\\uninstall.exe"));
+  EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  EXPECT_EQ("", UninstallStandInStarts());
+  WriteHost(OnDrive("Acme/Widget/uninstall.dat"), Sealed(old));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
 }
 
 TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
