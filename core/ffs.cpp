@@ -363,9 +363,17 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
   return 1;
 }
 
-static uint32_t FfsHashName(char *name) {
-  StrUpper(name);
-  return Crc32(name, StrLength(name));
+// The CRC-32 of the name with its letters upper-cased, the caller's string
+// left as it is (the name is also the path the caller writes).
+static uint32_t FfsHashName(const char *name) {
+  uint32_t crc = 0;
+  unsigned char piece[64];
+  for (const unsigned char *p = (const unsigned char *)name; *p;) {
+    uint32_t n = 0;
+    for (; *p && n < sizeof piece; p++) piece[n++] = *p >= 'a' && *p <= 'z' ? (unsigned char)(*p - 32) : *p;
+    crc = Crc32Update(crc, piece, n);
+  }
+  return crc;
 }
 
 // Size of a plain file; 0 when it cannot be opened or read as a file.
@@ -383,7 +391,7 @@ static int FfsPlainFileSize(const char *name, uint32_t *size) {
   return 1;
 }
 
-int FfsGetSize(char *name, uint32_t *size) {
+int FfsGetSize(const char *name, uint32_t *size) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(size != NULL, "Pointer is NULL\n");
   if (directory == NULL) return FfsPlainFileSize(name, size);
@@ -546,7 +554,7 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
   return FfsGive(target, 0, solidData + offset, size);
 }
 
-int FfsLoad(char *name, void *buffer, uint32_t size) {
+int FfsLoad(const char *name, void *buffer, uint32_t size) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(buffer != NULL, "Pointer is NULL\n");
   if (directory == NULL) {
@@ -584,7 +592,7 @@ static int FfsStreamPlain(const char *name, uint32_t size, FfsSink sink, void *c
   return result;
 }
 
-int FfsStream(char *name, uint32_t size, FfsSink sink, void *context) {
+int FfsStream(const char *name, uint32_t size, FfsSink sink, void *context) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(sink != NULL, "Pointer is NULL\n");
   if (directory == NULL) return FfsStreamPlain(name, size, sink, context);
@@ -593,7 +601,7 @@ int FfsStream(char *name, uint32_t size, FfsSink sink, void *context) {
   return FfsReadEntry(FfsHashName(name), size, 1, &target);
 }
 
-int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size) {
+int FfsLoadEntry(const char *name, int extra, int logged, void **data, uint32_t *size) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(data != NULL, "Pointer is NULL\n");
   ASSERT(size != NULL, "Pointer is NULL\n");

@@ -100,16 +100,17 @@ int FfsRemove(void);
 // where the mount left it, so the stored order is still read in order.
 int FfsCheckIntegrity(void);
 // Content size of the named entry (after unpacking). While mounted the name
-// is upper-cased in place and looked up by its CRC-32; unmounted it is a
+// is looked up by the CRC-32 of its upper-cased letters (the caller's string
+// stays as it is, letter case included); unmounted it is a
 // plain file path and the file's size is given. 1 found; 0 absent or damaged
 // (*size unchanged; a damaged entry logs one line, an absent one none).
-int FfsGetSize(char *name, uint32_t *size);
+int FfsGetSize(const char *name, uint32_t *size);
 // Fills buffer (size bytes, owned by the caller) with exactly size bytes of
 // the entry's content, unpacking packed entries; size must be what
-// FfsGetSize gave. Mounted: the name is upper-cased in place. 1 loaded; 0 on
+// FfsGetSize gave. Mounted: the name is looked up as above. 1 loaded; 0 on
 // any failure (logged, except a name that is absent), the buffer's contents
 // then unspecified. A failed call leaves the archive mounted and usable.
-int FfsLoad(char *name, void *buffer, uint32_t size);
+int FfsLoad(const char *name, void *buffer, uint32_t size);
 // Gives the entry's content, exactly size bytes (what FfsGetSize gave), to
 // sink in order and in pieces, reading and unpacking in bounded memory: the
 // stored bytes pass through a buffer of at most 128 KiB, and the content
@@ -119,16 +120,16 @@ int FfsLoad(char *name, void *buffer, uint32_t size);
 // a plain file read in pieces. 1 when all of it was given; 0 on a failure,
 // logged as FfsLoad logs it, found part-way through, or when the sink
 // refused: the sink has then had only part of the content.
-int FfsStream(char *name, uint32_t size, FfsSink sink, void *context);
+int FfsStream(const char *name, uint32_t size, FfsSink sink, void *context);
 // Loads the entry into a new block (MEM_ALLOC) of its content size plus
 // extra zero bytes (1 for a text that must end in NUL); a block of 0 bytes
-// is not made, *data is then NULL. The name is upper-cased in place while
-// mounted. 1 with *data and *size (the content size); 0 with nothing
+// is not made, *data is then NULL. The name is looked up as FfsGetSize
+// does. 1 with *data and *size (the content size); 0 with nothing
 // allocated for an entry that is absent, cannot be read or unpacked, or is
 // larger than FFS_ENTRY_MAX, after the log line "Unable to get size for
 // '%s'\n" (absent) or "Unable to load '%s'\n" when logged is 1. Released
 // with MEM_FREE(*data, *size + extra).
-int FfsLoadEntry(char *name, int extra, int logged, void **data, uint32_t *size);
+int FfsLoadEntry(const char *name, int extra, int logged, void **data, uint32_t *size);
 
 // 1 while an archive is mounted.
 int FfsIsMounted(void);

@@ -76,11 +76,9 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
 static int ShowPage(void *owner, const char *caption, const char *entryName, int templateId, int editId) {
   ASSERT(caption != NULL, "Pointer is NULL\n");
   ASSERT(entryName != NULL, "Pointer is NULL\n");
-  char name[VANTOR_PATH_SIZE];  // the reader upper-cases the name in place
-  StrCopyN(name, entryName, VANTOR_PATH_SIZE);
   void *block;
   uint32_t size;
-  if (!FfsLoadEntry(name, 1, 1, &block, &size)) return 0;  // zero-filled: the text ends in NUL
+  if (!FfsLoadEntry(entryName, 1, 1, &block, &size)) return 0;  // zero-filled: the text ends in NUL
   int bytes = (int)size + 1;
   char *text = (char *)block;
   // The control breaks lines only at CR LF: a text with other line ends is

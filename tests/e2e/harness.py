@@ -337,7 +337,7 @@ class Harness:
     def drive_c(self, windows_path):
         """The unix path of a path on the prefix's drive C. As on Windows,
         letter case does not matter: an existing file or folder is found in
-        whatever case it was made (the installer upper-cases archive names)."""
+        whatever case it was made."""
         assert windows_path[:3].upper() == "C:\\", windows_path
         path = os.path.join(self.prefix, "drive_c")
         for part in [p for p in windows_path[3:].split("\\") if p]:

@@ -16,16 +16,15 @@ def test_example_installs_through_every_page(h):
     assert b"Command Failed" not in log, log
     assert b"Install Path   : %s [Acme\\Widget 2000\\]\r\n" % example.DEFAULT_DIR.encode() in log, log
 
-    # Every file byte for byte; below the chosen folder, the names the
-    # archive holds (upper case), directories included.
+    # Every file byte for byte; below the chosen folder, the names as the
+    # script's patterns give them (the payload's), directories included.
     for name, data in example.installed(h, example.DEFAULT_DIR, example.FILES).items():
         assert data == example.payload(h, name), name
     top = h.drive_c(example.DEFAULT_DIR)
     assert os.path.basename(top) == "Widget 2000"  # the chosen folder keeps its case
-    assert sorted(os.listdir(top)) == ["BIN", "DATA", "DOCS"], os.listdir(top)
-    assert sorted(os.listdir(os.path.join(top, "DOCS"))) == ["MANUAL", "README.TXT"]
-    assert os.listdir(os.path.join(top, "DATA", "SAMPLES")) and \
-        sorted(os.listdir(os.path.join(top, "DATA", "SAMPLES"))) == ["CIRCLE.WDG", "SQUARE.WDG"]
+    assert sorted(os.listdir(top)) == ["bin", "data", "docs"], os.listdir(top)
+    assert sorted(os.listdir(os.path.join(top, "docs"))) == ["manual", "readme.txt"]
+    assert sorted(os.listdir(os.path.join(top, "data", "samples"))) == ["circle.wdg", "square.wdg"]
 
     assert h.reg_query(example.KEY, "Install Path") == example.DEFAULT_DIR
     assert h.reg_query(example.KEY + "\\Extension", "State") == "registered"  # OLE ran the extension

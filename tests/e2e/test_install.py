@@ -56,18 +56,18 @@ def test_a_read_only_target_fails_and_no_retries_from_the_first_name(h):
         h.accept_destination()
         question = h.find_window("Gadget Installation...")
         log = inst.log()
-        assert b"Unable to create file 'C:\\Program Files\\Vantor RO\\B.TXT'\r\n" in log, log
+        assert b"Unable to create file 'C:\\Program Files\\Vantor RO\\b.txt'\r\n" in log, log
         assert b"Command Failed 'INSTALL'\r\n" in log, log
-        assert open(os.path.join(folder, "A.TXT"), "rb").read() == b"new a"
+        assert open(os.path.join(folder, "a.txt"), "rb").read() == b"new a"
         assert open(locked, "rb").read() == b"old b"
         # Writable again, and the first file taken away: No runs INSTALL
         # again from the first name.
         lock(locked, False)
-        os.remove(os.path.join(folder, "A.TXT"))
+        os.remove(os.path.join(folder, "a.txt"))
         h.key_until_gone(question, "n")
         assert h.wait_exit(proc) == 0
-        assert open(os.path.join(folder, "A.TXT"), "rb").read() == b"new a"
-        assert open(locked, "rb").read() == b"new b"
+        assert open(os.path.join(folder, "a.txt"), "rb").read() == b"new a"
+        assert open(locked, "rb").read() == b"new b"  # the file there, found in any case
     finally:
         lock(locked, False)
 
@@ -83,8 +83,8 @@ def test_two_commas_in_a_row_stop_at_the_empty_name(h):
     h.key_until_gone(h.find_window("Gadget Installation..."), "y")
     assert h.wait_exit(proc) == 2
     assert b"Unable to get size for ''\r\n" in inst.log(), inst.log()
-    assert os.path.exists(os.path.join(folder, "A.TXT"))
-    assert not os.path.exists(os.path.join(folder, "B.TXT"))
+    assert os.path.exists(os.path.join(folder, "a.txt"))
+    assert not os.path.exists(os.path.join(folder, "b.txt"))
 
 
 def test_update_without_the_key_shows_its_box_and_no_shows_it_again(h):

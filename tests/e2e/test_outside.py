@@ -70,4 +70,4 @@ def test_the_installer_writes_nothing_of_a_list_that_leads_outside(h):
         log = read_log(os.path.join(unix, "debug.log"))
         assert b"Refusing '%s': the name leads outside the destination\r\n" % outside.encode() in log, log
         assert not os.path.exists(target), case
-        assert not os.path.exists(os.path.join(unix, "OK.TXT")), case  # nothing of the list
+        assert not os.path.exists(os.path.join(unix, "ok.txt")), case  # nothing of the list

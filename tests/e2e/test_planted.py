@@ -86,7 +86,7 @@ def test_libraries_beside_the_installer_or_the_uninstaller_are_not_loaded(h):
         planted = open(marker, "rb").read() if os.path.exists(marker) else b""
         assert planted == b"", "planted libraries loaded by the installer:\n" + planted.decode(errors="replace")
         assert code == 0, inst.log()
-        with open(os.path.join(dest, "TOOL.TXT"), "rb") as f:
+        with open(os.path.join(dest, "tool.txt"), "rb") as f:
             assert f.read() == b"tool\r\n"
 
         # The uninstaller, with the same libraries beside it and in the
@@ -97,7 +97,7 @@ def test_libraries_beside_the_installer_or_the_uninstaller_are_not_loaded(h):
         h.started.append(proc)
         assert h.wait_exit(proc, timeout=90) == 0
         remove_planted(dest)  # what is left for the last step to remove
-        assert wait_gone(os.path.join(dest, "TOOL.TXT")) and wait_gone(os.path.join(dest, "uninstall.exe"))
+        assert wait_gone(os.path.join(dest, "tool.txt")) and wait_gone(os.path.join(dest, "uninstall.exe"))
         planted = open(marker, "rb").read() if os.path.exists(marker) else b""
         assert planted == b"", "planted libraries loaded by the uninstaller:\n" + planted.decode(errors="replace")
     finally:

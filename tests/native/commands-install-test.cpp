@@ -25,23 +25,24 @@ class InstallTest : public CommandsTest {
   int ProgressPosition() { return DialogTestControl(ProgressWindow(), 1012).position; }
 };
 
-TEST_F(InstallTest, EveryListedFileLandsBelowTheDestinationWithUpperCaseNames) {
+// Names keep the letter case the script gives them; the archive finds them in any case.
+TEST_F(InstallTest, EveryListedFileLandsBelowTheDestinationWithTheScriptsLetterCase) {
   std::string big(3000, 'b');
   for (size_t i = 0; i < big.size(); i++) big[i] = (char)(i * 7);
   Mount({{"SETUP.EXE", "MZ program"}, {"DATA\\SUB\\BIG.BIN", big}, {"README.TXT", "Read me.\r\n"}});
   FileList("setup.exe,data\\sub\\big.bin,Readme.txt");
   EXPECT_EQ(1, Run(CmdInstall, ""));
   EXPECT_EQ(0, consumed);
-  EXPECT_EQ("MZ program", TestReadFile(OnDrive("Program Files/Widget/SETUP.EXE")));
-  EXPECT_EQ(big, TestReadFile(OnDrive("Program Files/Widget/DATA/SUB/BIG.BIN")));
-  EXPECT_EQ("Read me.\r\n", TestReadFile(OnDrive("Program Files/Widget/README.TXT")));
+  EXPECT_EQ("MZ program", TestReadFile(OnDrive("Program Files/Widget/setup.exe")));
+  EXPECT_EQ(big, TestReadFile(OnDrive("Program Files/Widget/data/sub/big.bin")));
+  EXPECT_EQ("Read me.\r\n", TestReadFile(OnDrive("Program Files/Widget/Readme.txt")));
   // Outermost first; each level is made once it is missing.
   EXPECT_EQ("C:\\Program Files\n"
             "C:\\Program Files\\Widget\n"
             "C:\\Program Files\\Widget\\\n"
-            "C:\\Program Files\\Widget\\DATA\n"
-            "C:\\Program Files\\Widget\\DATA\\SUB\n"
-            "C:\\Program Files\\Widget\\DATA\\SUB\\\n",
+            "C:\\Program Files\\Widget\\data\n"
+            "C:\\Program Files\\Widget\\data\\sub\n"
+            "C:\\Program Files\\Widget\\data\\sub\\\n",
             TargetStandInCreatedDirs());
   EXPECT_FALSE(Progress().visible);  // shown for the copy, hidden at its end
   EXPECT_EQ(0, ProgressPosition());  // no size given: the bar never moved
@@ -66,8 +67,8 @@ TEST_F(InstallTest, TwoCommasInARowStopAtTheEmptyName) {
   FileList("a.txt,,b.txt");
   EXPECT_EQ(0, Run(CmdInstall, ""));
   EXPECT_TRUE(Logged("Unable to get size for ''\n"));
-  EXPECT_EQ("a", TestReadFile(OnDrive("Program Files/Widget/A.TXT")));
-  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/B.TXT")));
+  EXPECT_EQ("a", TestReadFile(OnDrive("Program Files/Widget/a.txt")));
+  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/b.txt")));
   EXPECT_TRUE(Progress().visible);  // a failure leaves the window up
 }
 
@@ -75,12 +76,12 @@ TEST_F(InstallTest, AMissingOrDamagedEntryFailsTheCommand) {
   Mount({{"A.TXT", "a"}});
   FileList("a.txt,gone.txt");
   EXPECT_EQ(0, Run(CmdInstall, ""));
-  EXPECT_TRUE(Logged("Unable to get size for 'GONE.TXT'\n"));
+  EXPECT_TRUE(Logged("Unable to get size for 'gone.txt'\n"));
   Mount({{"A.TXT", "a"}, {"B.TXT", std::string(300, 'b')}}, "B.TXT");
   FileList("a.txt,b.txt");
   EXPECT_EQ(0, Run(CmdInstall, ""));
-  EXPECT_TRUE(Logged("Failed to decompress file\nUnable to load 'B.TXT'\n")) << Log();
-  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/B.TXT")));
+  EXPECT_TRUE(Logged("Failed to decompress file\nUnable to load 'b.txt'\n")) << Log();
+  EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/b.txt")));
 }
 
 // A file far larger than any buffer the installer makes is unpacked while
@@ -96,8 +97,8 @@ TEST_F(InstallTest, LargeFilesAreWrittenInPiecesThroughBoundedBuffers) {
   SysStandInLargestBlock(1);
   EXPECT_EQ(1, Run(CmdInstall, ""));
   EXPECT_LT(SysStandInLargestBlock(1), 2 << 20);
-  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/NOISE.BIN")) == noise);
-  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/TEXT.BIN")) == text);
+  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/noise.bin")) == noise);
+  EXPECT_TRUE(TestReadFile(OnDrive("Program Files/Widget/text.bin")) == text);
 }
 
 // A name that would land outside the destination fails the command before
@@ -109,12 +110,12 @@ TEST_F(InstallTest, NamesLeadingOutsideTheDestinationAreRefusedFirst) {
     FileList(std::string("a.txt,") + bad);
     EXPECT_EQ(0, Run(CmdInstall, "")) << bad;
     EXPECT_TRUE(Logged("Refusing '" + std::string(bad) + "': the name leads outside the destination\n")) << Log();
-    EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/A.TXT"))) << bad;
+    EXPECT_FALSE(TestFileExists(OnDrive("Program Files/Widget/a.txt"))) << bad;
   }
   EXPECT_EQ("", TargetStandInCreatedDirs());
   FileList("a.txt,sub\\..x\\..a.txt,.hidden");  // dots inside names are names
   EXPECT_EQ(0, Run(CmdInstall, ""));
-  EXPECT_TRUE(Logged("Unable to get size for 'SUB\\..X\\..A.TXT'\n")) << Log();
+  EXPECT_TRUE(Logged("Unable to get size for 'sub\\..x\\..a.txt'\n")) << Log();
 }
 
 TEST_F(InstallTest, AReadOnlyTargetFailsAndARetryStartsFromTheFirstName) {
@@ -124,7 +125,7 @@ TEST_F(InstallTest, AReadOnlyTargetFailsAndARetryStartsFromTheFirstName) {
   fputs("old b", f);
   fclose(f);
   chmod(OnDrive("Program Files/Widget/B.TXT").c_str(), 0444);
-  FileList("a.txt,b.txt");
+  FileList("A.TXT,B.TXT");
   EXPECT_EQ(0, Run(CmdInstall, ""));
   EXPECT_TRUE(Logged("Unable to create file 'C:\\Program Files\\Widget\\B.TXT'\n"));
   EXPECT_EQ("new a", TestReadFile(OnDrive("Program Files/Widget/A.TXT")));
@@ -140,7 +141,7 @@ TEST_F(InstallTest, AReadOnlyTargetFailsAndARetryStartsFromTheFirstName) {
 TEST_F(InstallTest, WithoutADestinationTargetsAreRelative) {
   Mount({{"DIR\\F.TXT", "f"}});
   script.installPath[0] = 0;
-  FileList("dir\\f.txt");
+  FileList("DIR\\F.TXT");
   std::filesystem::remove_all("DIR");
   EXPECT_EQ(1, Run(CmdInstall, ""));
   EXPECT_EQ("f", TestReadFile("DIR/F.TXT"));
@@ -171,7 +172,7 @@ TEST_F(InstallTest, NamesAndPathsBeyondTheBuffersFailWithTheirLine) {
   StrCopyN(script.installPath, ("C:\\" + std::string(146, 'p') + "\\").c_str(), SCRIPT_FIELD_SIZE);
   FileList(name);
   EXPECT_EQ(0, Run(CmdInstall, ""));
-  std::string cut = ("C:\\" + std::string(146, 'p') + "\\" + std::string(700, 'X')).substr(0, 771);
+  std::string cut = ("C:\\" + std::string(146, 'p') + "\\" + std::string(700, 'x')).substr(0, 771);
   EXPECT_TRUE(Logged("Unable to create file '" + cut + "'\n"));
 }
 
@@ -216,7 +217,7 @@ TEST_F(InstallTest, QueuedFilesLandWholeAndTheFirstFailureInOrderWins) {
     // B cannot be created and C is damaged: B's line, and nothing of C.
     Mount({{"A.TXT", "a"}, {"B", "b"}, {"C.TXT", std::string(300, 'c')}}, "C.TXT");
     std::filesystem::create_directories(OnDrive("Program Files/Widget/B"));
-    FileList("a.txt,b,c.txt");
+    FileList("A.TXT,B,C.TXT");
     EXPECT_EQ(0, Run(CmdInstall, ""));
     std::string log = Log(), line = "Unable to create file 'C:\\Program Files\\Widget\\B'\n";
     size_t seen = 0;
@@ -233,7 +234,7 @@ TEST_F(InstallTest, QueuedFilesLandWholeAndTheFirstFailureInOrderWins) {
 // with the system's reason, and the file is removed.
 TEST_F(InstallTest, AFailedWriteOrCloseFailsTheCommandAndLeavesNoFile) {
   Mount({{"A.TXT", "abcdef"}, {"B.TXT", "ghijkl"}, {"C.TXT", "mnopqr"}});
-  FileList("a.txt,b.txt,c.txt");
+  FileList("A.TXT,B.TXT,C.TXT");
   for (int noThread : {0, 1})
     for (int atClose : {0, 1}) {
       std::filesystem::remove_all(OnDrive("Program Files"));

@@ -16,8 +16,8 @@ TEST_F(FontTest, TheFileIsCopiedToTheTemporaryDirectoryAndAdded) {
   EXPECT_EQ(1, Run(CmdFont, "1\x16widget.ttf"));
   EXPECT_EQ(13, consumed);  // both arguments and the byte after each
   EXPECT_EQ(1, script.fontCount);
-  EXPECT_STREQ("WIDGET.TTF", script.fonts[0].fileName);  // upper-cased by the lookup
-  EXPECT_EQ("font bytes", TestReadFile(OnDrive("TEMP/WIDGET.TTF")));
+  EXPECT_STREQ("widget.ttf", script.fonts[0].fileName);  // as the script names it
+  EXPECT_EQ("font bytes", TestReadFile(OnDrive("TEMP/widget.ttf")));
   EXPECT_EQ(1, ShellStandInFontCount());
   EXPECT_STREQ("font-change", ShellStandInEvents());
 }
@@ -28,27 +28,27 @@ TEST_F(FontTest, TheTableGrowsToTheIdAndKeepsItsEntries) {
   EXPECT_STREQ("", script.fonts[0].fileName);
   EXPECT_EQ(1, Run(CmdFont, "4\x16other.ttf"));
   EXPECT_EQ(4, script.fontCount);
-  EXPECT_STREQ("WIDGET.TTF", script.fonts[1].fileName);
-  EXPECT_STREQ("OTHER.TTF", script.fonts[3].fileName);
+  EXPECT_STREQ("widget.ttf", script.fonts[1].fileName);
+  EXPECT_STREQ("other.ttf", script.fonts[3].fileName);
   EXPECT_EQ(1, Run(CmdFont, "2\x16other.ttf"));  // a reused ID keeps only the last name
   EXPECT_EQ(4, script.fontCount);
-  EXPECT_STREQ("OTHER.TTF", script.fonts[1].fileName);
+  EXPECT_STREQ("other.ttf", script.fonts[1].fileName);
 }
 
 TEST_F(FontTest, FailuresAreLoggedAndFailTheCommand) {
   EXPECT_EQ(0, Run(CmdFont, "1\x16missing.ttf"));
-  EXPECT_TRUE(Logged("Unable to get size for 'MISSING.TTF'\n"));
+  EXPECT_TRUE(Logged("Unable to get size for 'missing.ttf'\n"));
   ShellStandInFailFontAdd(1);
   EXPECT_EQ(0, Run(CmdFont, "1\x16widget.ttf"));
-  EXPECT_TRUE(Logged("Unable to add font 'WIDGET.TTF'\n"));
+  EXPECT_TRUE(Logged("Unable to add font 'widget.ttf'\n"));
   ShellStandInFailFontAdd(0);
   WinHelpersStandInSetTempDir("Q:\\NOWHERE\\");  // a drive that is not there
   EXPECT_EQ(0, Run(CmdFont, "1\x16widget.ttf"));
-  EXPECT_TRUE(Logged("Unable to save 'Q:\\NOWHERE\\WIDGET.TTF'\n"));
+  EXPECT_TRUE(Logged("Unable to save 'Q:\\NOWHERE\\widget.ttf'\n"));
   EXPECT_EQ(0, ShellStandInFontCount());
   Mount({{"BAD.TTF", std::string(300, 'f')}}, "BAD.TTF");
   EXPECT_EQ(0, Run(CmdFont, "1\x16" "bad.ttf"));
-  EXPECT_TRUE(Logged("Unable to load 'BAD.TTF'\n")) << Log();
+  EXPECT_TRUE(Logged("Unable to load 'bad.ttf'\n")) << Log();
 }
 
 TEST_F(FontTest, AnIdBelowOneIsFatal) {

@@ -203,7 +203,7 @@ class UnattendedMainTest : public testing::Test {
 const char *kSetup =
     "\x16PRODUCT NAME:Widget\r\n\x16" "BREAK:\r\n\x16MESSAGE:welcome.txt\r\n"
     "\x16REGISTRY PATH:Software\\Acme\\Widget\r\n\x16INSTALL DIR:Widget\r\n\x16INSTALL PATH:Where?\r\n"
-    "\x16" "FILE LIST:app.txt\r\n\x16INSTALL:\r\n\x16" "DONE:Bye\r\n";
+    "\x16" "FILE LIST:APP.TXT\r\n\x16INSTALL:\r\n\x16" "DONE:Bye\r\n";
 
 TEST_F(UnattendedMainTest, SilentInstallsWithoutAWindowPassiveWithTheBackdrop) {
   EXPECT_EQ(0, Main(kSetup, "-debug -silent -dir=C:\\Some Where"));
@@ -229,7 +229,7 @@ TEST_F(UnattendedMainTest, EachFailureExitsWithItsCodeAndNoBox) {
   EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': The installation file"));
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main("\x16NOPE:x\r\n", "-silent"));
   std::string missing = kSetup;
-  missing.replace(missing.find("app.txt"), 7, "gone.txt");
+  missing.replace(missing.find("APP.TXT"), 7, "gone.txt");
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main(missing, "-passive -debug"));
   EXPECT_NE(std::string::npos,
             Log().find("Unattended: no box 'Widget Installation...': Do you want to abort the installation?\r\n"));

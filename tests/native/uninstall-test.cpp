@@ -140,7 +140,7 @@ class UninstallTest : public CommandsTest {
 };
 
 TEST_F(UninstallTest, ARunWritesTheBareProgramTheRecordAndTheEntry) {
-  Install("a.exe,sub\\b.txt");
+  Install("A.EXE,SUB\\B.TXT");
   EXPECT_EQ(std::string(64, 'M'), TestReadFile(OnDrive("Acme/Widget/uninstall.exe")));
   std::string record = Record();
   ASSERT_TRUE(Sound(record));
@@ -172,7 +172,7 @@ TEST_F(UninstallTest, ARunWritesTheBareProgramTheRecordAndTheEntry) {
 
 TEST_F(UninstallTest, WithoutTheCommandNothingIsRecordedOrWritten) {
   Mount({{"A.EXE", "a"}});
-  FileList("a.exe");
+  FileList("A.EXE");
   ASSERT_EQ(1, Run(CmdInstall, ""));
   EXPECT_EQ(0, UninstallFinish(&script, archive.c_str()));
   EXPECT_FALSE(TestFileExists(OnDrive("Acme/Widget/uninstall.exe")));
@@ -181,8 +181,8 @@ TEST_F(UninstallTest, WithoutTheCommandNothingIsRecordedOrWritten) {
 }
 
 TEST_F(UninstallTest, ASecondRunAddsItsLinesAndOneUninstallRemovesBoth) {
-  Install("a.exe");
-  Install("a.exe,c.txt");
+  Install("A.EXE");
+  Install("A.EXE,C.TXT");
   std::string record = Record();
   ASSERT_TRUE(Sound(record));
   EXPECT_NE(std::string::npos, record.find("F\tC:\\Acme\\Widget\\C.TXT\r\n"));
@@ -218,7 +218,7 @@ TEST_F(UninstallTest, ManyLinesAreEachKeptOnceInTheirOrder) {
 }
 
 TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePersonAdded) {
-  Install("a.exe,sub\\b.txt");
+  Install("A.EXE,SUB\\B.TXT");
   RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Other", "kept", "yes");
   std::filesystem::create_directories(OnDrive("Acme/Widget/mine"));
   WriteHost(OnDrive("Acme/Widget/mine/notes.txt"), "mine");
@@ -240,7 +240,7 @@ TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePer
 }
 
 TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
-  Install("a.exe,sub\\b.txt");
+  Install("A.EXE,SUB\\B.TXT");
   TargetStandInSetBusy("C:\\Acme\\Widget\\A.EXE");
   EXPECT_EQ(EXIT_COMMAND_FAILED, Uninstall("-silent"));
   EXPECT_TRUE(Logged(UNINSTALL_IN_USE "\nC:\\Acme\\Widget\\A.EXE\n"));
@@ -255,7 +255,7 @@ TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
 }
 
 TEST_F(UninstallTest, NoAndADamagedRecordLeaveEverything) {
-  Install("a.exe");
+  Install("A.EXE");
   TestQueueBoxAnswer(SYS_IDNO);
   EXPECT_EQ(EXIT_INSTALLED, Uninstall(""));
   EXPECT_EQ("Remove Widget 2000 and all of its components?", Boxes().back().text);
@@ -272,7 +272,7 @@ TEST_F(UninstallTest, NoAndADamagedRecordLeaveEverything) {
 // A folder the person removed counts as removed: the system says 3 (path
 // not found) for its files.
 TEST_F(UninstallTest, FilesOfAFolderAlreadyGoneCountAsRemoved) {
-  Install("a.exe,sub\\b.txt");
+  Install("A.EXE,SUB\\B.TXT");
   std::filesystem::remove_all(OnDrive("Acme/Widget/SUB"));
   EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
@@ -283,7 +283,7 @@ TEST_F(UninstallTest, FilesOfAFolderAlreadyGoneCountAsRemoved) {
 // the product's folder: the record is refused, each line logged, and
 // nothing is removed.
 TEST_F(UninstallTest, LinesLeadingOutsideTheFolderAreRefused) {
-  Install("a.exe");
+  Install("A.EXE");
   std::filesystem::create_directories(OnDrive("victim/d"));
   WriteHost(OnDrive("victim/a.txt"), "mine");
   WriteHost(OnDrive("victim/b.txt"), "mine");
@@ -307,7 +307,7 @@ TEST_F(UninstallTest, LinesLeadingOutsideTheFolderAreRefused) {
 // has the uninstaller's folder for its location: refused there, carried out
 // in its own folder.
 TEST_F(UninstallTest, ARecordCopiedElsewhereRemovesNothingAndOneWithoutLocationStaysReadable) {
-  Install("a.exe");
+  Install("A.EXE");
   std::filesystem::create_directories(OnDrive("Copy"));
   std::filesystem::copy(OnDrive("Acme/Widget/uninstall.exe"), OnDrive("Copy/uninstall.exe"));
   std::string record = Record();
@@ -334,7 +334,7 @@ TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
   ShellStandInAddLibrary("C:\\Acme\\Widget\\A.DLL", 3, 0);
   Mount({{"A.DLL", "library"}});
   ASSERT_EQ(1, Run(CmdUninstall, ""));
-  FileList("a.dll");
+  FileList("A.DLL");
   ASSERT_EQ(1, Run(CmdInstall, ""));
   ASSERT_EQ(1, Run(CmdOle, "REGISTER\x16" "A.DLL"));
   ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
@@ -351,7 +351,7 @@ TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
 TEST_F(UninstallTest, AFailedWriteLeavesTheUninstallerAndARecordOfTheWholeFiles) {
   Mount({{"A.EXE", "a"}, {"B.TXT", "b"}, {"C.TXT", "c"}});
   ASSERT_EQ(1, Run(CmdUninstall, ""));
-  FileList("a.exe,b.txt,c.txt");
+  FileList("A.EXE,B.TXT,C.TXT");
   TargetStandInFailClose(1);  // B's close finds the disk full
   EXPECT_EQ(0, Run(CmdInstall, ""));
   ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
@@ -398,7 +398,7 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
     std::filesystem::remove_all(OnDrive("Acme"));
     RegistryStandInClear();
     UnattendedParse("");
-    Install("a.exe");
+    Install("A.EXE");
     std::string program = TestReadFile(OnDrive("Acme/Widget/uninstall.exe")), record = Record();
     run({{"A.EXE", "a2"}, {"NEW\\C.TXT", "c"}}, "a.exe,new\\c.txt", recordFails);
     EXPECT_TRUE(program == TestReadFile(OnDrive("Acme/Widget/uninstall.exe"))) << recordFails;
@@ -427,7 +427,7 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
 TEST_F(UninstallTest, TheUninstallersOwnFolderIsMadeAndRecorded) {
   Mount({{"A.EXE", "a"}});
   ASSERT_EQ(1, Run(CmdUninstall, "tools\\uninst.exe"));
-  FileList("a.exe");
+  FileList("A.EXE");
   ASSERT_EQ(1, Run(CmdInstall, ""));
   ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
   EXPECT_EQ(std::string(64, 'M'), TestReadFile(OnDrive("Acme/Widget/tools/uninst.exe")));
@@ -449,7 +449,7 @@ TEST_F(UninstallTest, TheUninstallerIsCopiedByteForByteThroughABoundedBuffer) {
   WriteHost(archive, std::string(out.begin(), out.end()));
   ASSERT_EQ(1, FfsInit(archive.c_str()));
   ASSERT_EQ(1, Run(CmdUninstall, ""));
-  FileList("a.exe");
+  FileList("A.EXE");
   ASSERT_EQ(1, Run(CmdInstall, ""));
   SysStandInLargestBlock(1);
   ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
