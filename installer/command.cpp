@@ -102,6 +102,11 @@ int CommandExists(const char *keyword) {
   return CommandFind(keyword) != NULL;
 }
 
+CommandHandler CommandHandlerOf(const char *keyword) {
+  const CommandEntry *entry = CommandFind(keyword);
+  return entry != NULL ? entry->handler : NULL;
+}
+
 int CommandExecute(const char *keyword, InstallScript *script, char *args, int32_t *consumed) {
   ASSERT(keyword != NULL, "Pointer is NULL\n");
   ASSERT(script != NULL, "Pointer is NULL\n");

@@ -33,6 +33,8 @@ int CommandsRemove(void);
 int CommandRegister(const char *keyword, CommandHandler handler);
 // 1 when an entry of the same length and quick CRC exists.
 int CommandExists(const char *keyword);
+// The handler the run would give the keyword (CommandExecute's), or NULL.
+CommandHandler CommandHandlerOf(const char *keyword);
 // Sets *consumed to 0 and runs the matching entry's handler; its answer, or 0
 // when no entry matches.
 int CommandExecute(const char *keyword, InstallScript *script, char *args, int32_t *consumed);

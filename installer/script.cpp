@@ -45,6 +45,27 @@ static int ScriptReadKeyword(char *from, const char *end, char *keyword, char **
   return from + length < end && from[length] == ':';
 }
 
+char *ScriptFindCommand(const InstallScript *script, CommandHandler handler) {
+  ASSERT(script != NULL && script->text != NULL, "Pointer is NULL\n");
+  char *end = script->text + script->textLength;
+  for (char *p = script->text; p < end;) {
+    if ((unsigned char)*p != SCRIPT_MARK) {
+      p++;
+      continue;
+    }
+    char keyword[SCRIPT_KEYWORD_MAX + 1];
+    char *args;
+    if (!ScriptReadKeyword(p + 1, end, keyword, &args)) return NULL;
+    CommandHandler found = CommandHandlerOf(keyword);
+    if (found == NULL) return NULL;
+    if (found == handler) return args;
+    // Its arguments and the marks between them, up to the line's end.
+    p = args;
+    while (p < end && ((unsigned char)*p >= 0x20 || (unsigned char)*p == SCRIPT_MARK)) p++;
+  }
+  return NULL;
+}
+
 // Where the walk goes on after a command: one byte behind what the handler
 // consumed, never past the end of the text.
 static char *ScriptResume(char *args, int32_t consumed, char *end) {

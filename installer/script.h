@@ -55,6 +55,12 @@ int ScriptLoad(InstallScript **script, const char *name);
 // holds no command mark: the end, or line ends after a last BREAK).
 int ScriptFinished(const InstallScript *script);
 int ScriptRun(InstallScript *script, void *window);
+// The arguments of the first command of the text that the run hands to
+// handler, read as the run reads keywords (the mark, the keyword, ':'),
+// each command's arguments and their marks taken whole up to the line's end
+// (a mark inside them begins no command); NULL when there is none before
+// the end or before a keyword the run does not know.
+char *ScriptFindCommand(const InstallScript *script, int (*handler)(InstallScript *, char *, int32_t *));
 // Releases the record, its tables and fonts; *script is NULL afterwards.
 int ScriptFree(InstallScript **script);
 

@@ -60,9 +60,11 @@
 #define UNINSTALL_TAG_ARP 'A'
 #define UNINSTALL_TAG_LOCATION 'L'
 
-// UNINSTALL: from here on the run records its changes, and its end writes
-// the uninstaller under the given name (UNINSTALL_DEFAULT_NAME when empty)
-// below the destination.
+// UNINSTALL: the run records its changes, and its end writes the
+// uninstaller under the given name (UNINSTALL_DEFAULT_NAME when empty)
+// below the destination. InstallerMain runs it before the script's first
+// command when the script holds it anywhere (ScriptFindCommand), so the
+// whole run is recorded; reached in the run, it sets the same name again.
 int CmdUninstall(InstallScript *script, char *args, int32_t *consumed);
 
 // 1 while the run records (after UNINSTALL).

@@ -105,6 +105,15 @@ int InstallerMain(void *instance, const char *args) {
   }
   InstallScript *script = NULL;
   if (!ScriptLoad(&script, SCRIPT_ENTRY_NAME)) ABORT("Couldn't load installation script.\n");
+  // UNINSTALL anywhere in the script records the run from its first command;
+  // a name it refuses ends the run before anything is written.
+  int32_t consumed;
+  char *uninstall = ScriptFindCommand(script, CmdUninstall);
+  if (uninstall != NULL && !CmdUninstall(script, uninstall, &consumed)) {
+    DebugPrintf("Command Failed 'UNINSTALL'\n");
+    UnattendedFail(EXIT_COMMAND_FAILED);
+    return Shutdown(&script, instance, RUN_CODE);
+  }
   if (ScriptRun(script, NULL) != 1) return Shutdown(&script, instance, RUN_CODE);
   if (UnattendedMode() == UNATTENDED_SILENT) {
     // The stretch the window's first step would run, without the window.

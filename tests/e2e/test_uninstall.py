@@ -37,8 +37,8 @@ FILES = {"gadget.txt": b"gadget\r\n", "sub/data.txt": b"data " * 100}
 WINE_CHANGES = ("HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters",)
 
 
-def install(h, case):
-    inst = h.build_installer(case, SCRIPT, FILES)
+def install(h, case, script=SCRIPT):
+    inst = h.build_installer(case, script, FILES)
     proc = h.run_installer(inst, "-silent", "-dir=" + DEST)
     assert h.wait_exit(proc, timeout=90) == 0, inst.log()
     return inst
@@ -133,7 +133,8 @@ def forget(h):
 def test_silent_uninstall_restores_drive_c_and_the_registry(h):
     forget(h)
     files_before, reg_before = tree(h), hkcu(h, "before")
-    install(h, "uninstall-silent")
+    # UNINSTALL last, after INSTALL and DONE: the whole run is recorded all the same.
+    install(h, "uninstall-silent", SCRIPT.replace(b"UNINSTALL: uninstall.exe\n", b"") + b"UNINSTALL: uninstall.exe\n")
     assert os.path.exists(h.drive_c(DEST + "\\sub\\DATA.TXT"))
     assert h.reg_query(ARP, "DisplayName") == PRODUCT
     assert uninstall(h, "-silent") == 0

@@ -224,6 +224,23 @@ TEST_F(UnattendedMainTest, ASwitchInsideAPathIsPartOfThePath) {
   EXPECT_EQ(EXIT_NOT_INSTALLED, Main("", "-silent -uninstall -uninstall=C:\\A -uninstall-end=B\\uninstall.exe", false));
 }
 
+// UNINSTALL after INSTALL records the whole run all the same; a mark inside
+// another command's arguments begins no command.
+TEST_F(UnattendedMainTest, UninstallAfterInstallRecordsTheWholeRun) {
+  EXPECT_EQ(0, Main(std::string(kSetup) + "\x16UNINSTALL:\r\n", "-silent -dir=C:\\Some Where"));
+  std::string record = TestReadFile(drive + "/Some Where/uninstall.dat");
+  for (char &c : record) c = (char)tolower((unsigned char)c);
+  EXPECT_NE(std::string::npos, record.find("\nf\tc:\\some where\\app.txt\r\n")) << record;
+  EXPECT_NE(std::string::npos, record.find("\nv\tsoftware\\acme\\widget\tinstall path\r\n")) << record;
+  std::string quoted = std::string(kSetup) + "\x16" "CREATE GROUP:Widget\r\n\x16" "ADD ITEM:APP.TXT\x16UNINSTALL: the app\r\n";
+  EXPECT_EQ(0, Main(quoted, "-silent -dir=C:\\Else"));
+  std::filesystem::directory_iterator files(drive + "/Else");  // APP.TXT alone: no uninstaller
+  EXPECT_EQ(1, std::distance(files, std::filesystem::directory_iterator()));
+  // A name the command refuses ends the run before anything is written.
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kSetup) + "\x16UNINSTALL:..\\x.exe\r\n", "-silent -dir=C:\\Third"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Third"));
+}
+
 TEST_F(UnattendedMainTest, EachFailureExitsWithItsCodeAndNoBox) {
   EXPECT_EQ(EXIT_DAMAGED, Main("", "-debug -silent", false));
   EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': The installation file"));
