@@ -89,5 +89,5 @@ def test_a_drive_already_full_leaves_no_empty_file(h):
                                  {n: os.urandom(3000) for n in ("a.bin", "b.bin", "c.bin")})
         assert run_from(h, inst, mount) == 2
         log = inst.log()
-        assert b"Write failed (112): " in log and b"Unable to write to file 'A.BIN'" in log, log
+        assert b"Write failed (112): " in log and b"Unable to write to file 'a.bin'" in log, log
         assert written_files(mount) == {}

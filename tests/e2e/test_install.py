@@ -132,7 +132,7 @@ def test_font_from_the_archive_draws_the_backdrop_string_and_goes_with_the_run(h
                   b"STRING: 1 | Widget Pixel | 0 | 0.15 | 0.5 | 0.5 | 255, 0, 0 | CENTERX, CENTERY | ###\n"
                   b"BREAK\nBREAK\n")
         inst = h.build_installer("install-font-%d" % with_font, script, {"widget.ttf": font} if with_font else {})
-        temp = os.path.join(h.temp_dir(), "WIDGET.TTF")
+        temp = os.path.join(h.temp_dir(), "widget.ttf")
         proc = h.run_installer(inst, "-debug")
         window = h.find_window(" Installation")
         fills[with_font] = block_fill(h.grab("install-font-%d" % with_font))
