@@ -118,7 +118,8 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
 #define UNINSTALL_QUESTION "Remove %s and all of its components?"
 #define UNINSTALL_NOTHING "There is nothing left to remove."
 #define UNINSTALL_DAMAGED "The uninstall record '%s' is damaged. Nothing was removed."
-#define UNINSTALL_REMOVED "%s was removed: %d files, %d directories, %d shortcuts and groups, %d registry entries."
+// Each count with its noun, singular for 1: "1 file, 2 directories".
+#define UNINSTALL_REMOVED "%s was removed: %d %s, %d %s, %d %s, %d %s, %d %s."
 #define UNINSTALL_ELSEWHERE "The uninstall record '%s' belongs to another folder. Nothing was removed."
 #define UNINSTALL_REFUSED "The uninstall record '%s' names what is not the product's. Nothing was removed:"
 #define UNINSTALL_IN_USE "These files are in use and were not removed; close the programs using them and uninstall again:"
