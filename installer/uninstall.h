@@ -46,7 +46,8 @@
 #define UNINSTALL_SWITCH "-uninstall"
 // The text after it is the path of the uninstaller the copy was made of.
 #define UNINSTALL_FROM_SWITCH "-uninstall="
-// The same for the copy's last step, once the original program has ended.
+// The copy's last step, once the original program has ended: a count of
+// the folders holding it to remove, a blank and its path.
 #define UNINSTALL_END_SWITCH "-uninstall-end="
 
 #define UNINSTALL_TAG_PRODUCT 'P'
@@ -103,10 +104,12 @@ int UninstallRequested(const char *args);
 // The uninstaller's run; the exit code. Without "-uninstall=" it copies the
 // program into the temporary directory, starts the copy with the same
 // arguments and "-uninstall=" and the program's path, waits for it and ends
-// with its exit code. The copy asks, removes what the record lists but the
-// original program, its record and the directories holding them, reports,
-// and starts itself once more with "-uninstall-end=" and the path: that last
-// step waits for the original to end and removes those three.
+// with its exit code. The copy asks, removes what the record lists and the
+// record, moves the original program into the temporary directory so that
+// its folders go too, reports, and starts itself once more with
+// "-uninstall-end=", a count of folders and the program's path: that last
+// step waits for the original to end and removes it (and, where it could
+// not move, the folders holding it).
 int UninstallMain(const char *args);
 
 // The reason the record's line (its tag, its path) is not carried out, given
