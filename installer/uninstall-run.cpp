@@ -114,12 +114,13 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
   // Directories the run made above the location (removed when empty).
   if (tag == UNINSTALL_TAG_DIR && SoundFolder(path) && (StrEqualNoCase(path, location) || Beyond(location, path)))
     return NULL;
-  // The Start Menu folder made without Program Manager and its shortcuts.
+  // The Start Menu folder made without Program Manager, its shortcuts and
+  // those of items without a group.
   rest = programs[0] != 0 && tag != UNINSTALL_TAG_LIBRARY ? Beyond(path, programs) : NULL;
   if (rest == NULL) return REFUSED_OUTSIDE;
   int length = StrLength(path);
   if (!SoundRest(rest, &count)) return REFUSED_NAME;
-  if (tag == UNINSTALL_TAG_DIR ? count != 1 : count != 2 || length < 4 || !StrEqualNoCase(path + length - 4, ".lnk"))
+  if (tag == UNINSTALL_TAG_DIR ? count != 1 : count > 2 || length < 4 || !StrEqualNoCase(path + length - 4, ".lnk"))
     return REFUSED_OUTSIDE;
   return BehindLink(path, rest) ? REFUSED_LINK : NULL;
 }

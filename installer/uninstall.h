@@ -26,8 +26,9 @@
 // it lies below the location: not through a ".." or any other component the
 // system reads otherwise, a device name, a stream, another drive, or a link
 // (UninstallLineRefusal). The directories the run made above the location,
-// the Start Menu folder one level below the programs folder and its
-// shortcuts are ours as well. A record with a line that leads elsewhere, or
+// the Start Menu folder one level below the programs folder, its shortcuts
+// and the shortcuts in the programs folder itself (an item without a
+// group) are ours as well. A record with a line that leads elsewhere, or
 // that does not name a location holding the uninstaller, is refused as a
 // whole, like a damaged one; a record without a location (an earlier
 // version's) has the uninstaller's own folder for its location. What lies

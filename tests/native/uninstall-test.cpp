@@ -65,6 +65,7 @@ TEST(UninstallRecord, OnlyLinesBelowTheLocationAreCarriedOut) {
   const char *location = "C:\\Acme\\Widget", *programs = "C:\\Start Menu\\Programs";
   for (const char *line : {"FC:\\Acme\\Widget\\A.EXE", "Oc:\\acme\\widget\\sub\\a.dll", "DC:\\Acme\\Widget", "DC:\\Acme",
                            "DC:\\Start Menu\\Programs\\Widget", "FC:\\Start Menu\\Programs\\Widget\\Widget.lnk",
+                           "FC:\\Start Menu\\Programs\\Widget.lnk",
                            "FC:\\Acme\\Widget\\console\\nullx.txt"})
     EXPECT_EQ(nullptr, UninstallLineRefusal(line[0], line + 1, location, programs)) << line;
   for (const char *line : {"FC:\\Acme\\Widget\\..\\..\\victim\\a.txt", "FC:\\victim\\b.txt", "DC:\\victim\\d",
