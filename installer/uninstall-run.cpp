@@ -534,6 +534,7 @@ static int UninstallReport(const Removal *removal, const char *caption, char *te
                             COUNTED(removal->shortcuts, "shortcut", "shortcuts"),
                             COUNTED(removal->groups, "group", "groups"),
                             COUNTED(removal->entries, "registry entry", "registry entries"));
+#undef COUNTED
   if (removal->keptCount == 0) return Report(text, caption, SYS_MB_OK | SYS_MB_ICONINFORMATION, EXIT_INSTALLED);
   if (length < size) VantorFormat(text + length, size - length, "\n\n%s%s", UNINSTALL_IN_USE, removal->kept);
   return Report(text, caption, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, EXIT_COMMAND_FAILED);
