@@ -54,6 +54,8 @@ int ProgManExecute(const char *command) {
   return 1;
 }
 
+int ProgManConnected(void) { return progMan != NULL; }
+
 int RegisterServer(const char *path, int doRegister) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   void *library, *entry;

@@ -16,6 +16,8 @@ int InstallRemove(void);
 // lets pending messages run. 1 sent, or nothing to send to; 0 when DDE is
 // not up or the transaction could not start.
 int ProgManExecute(const char *command);
+// 1 when Program Manager answered InstallInit's conversation.
+int ProgManConnected(void);
 // Loads the library at path and calls DllRegisterServer (doRegister 1) or
 // DllUnregisterServer (anything else). 1 when the entry point ran and
 // reported success; 0 with the reason in the log.

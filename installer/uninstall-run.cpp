@@ -30,8 +30,8 @@ struct Removal {
   uint32_t length;
   const char *from;  // the uninstaller (in its long form while locating)
   char tag;          // of the lines visited
-  int files, dirs, shortcuts, entries;
-  int keptCount, refusedCount, locations;
+  int files, dirs, shortcuts, groups, entries;
+  int keptCount, refusedCount, locations, holders;
   char kept[KEPT_SIZE];     // the files in use, one a line
   char refused[KEPT_SIZE];  // the lines refused, one a line
   char location[VANTOR_PATH_SIZE];  // below which the lines lie
@@ -114,12 +114,13 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
   // Directories the run made above the location (removed when empty).
   if (tag == UNINSTALL_TAG_DIR && SoundFolder(path) && (StrEqualNoCase(path, location) || Beyond(location, path)))
     return NULL;
-  // The Start Menu folder made without Program Manager and its shortcuts.
+  // The Start Menu folder made without Program Manager, its shortcuts and
+  // those of items without a group.
   rest = programs[0] != 0 && tag != UNINSTALL_TAG_LIBRARY ? Beyond(path, programs) : NULL;
   if (rest == NULL) return REFUSED_OUTSIDE;
   int length = StrLength(path);
   if (!SoundRest(rest, &count)) return REFUSED_NAME;
-  if (tag == UNINSTALL_TAG_DIR ? count != 1 : count != 2 || length < 4 || !StrEqualNoCase(path + length - 4, ".lnk"))
+  if (tag == UNINSTALL_TAG_DIR ? count != 1 : count > 2 || length < 4 || !StrEqualNoCase(path + length - 4, ".lnk"))
     return REFUSED_OUTSIDE;
   return BehindLink(path, rest) ? REFUSED_LINK : NULL;
 }
@@ -169,18 +170,25 @@ static void TakeFrom(const char *args, const char *name, char *from, int size) {
   if (from[0] == '"') memmove(from, from + 1, (size_t)length);
 }
 
+// A name of this run's own in the temporary directory, that nobody knows
+// beforehand: COPY_PREFIX, 16 random hexadecimal digits and extension.
+static int TempName(char *path, const char *extension) {
+  uint32_t random[2];
+  if (!QueryTempDir(path, VANTOR_PATH_SIZE) || !UninstallSysRandom(random, sizeof random)) return 0;
+  int used = StrLength(path);
+  return VantorFormat(path + used, VANTOR_PATH_SIZE - used, COPY_PREFIX "%08x%08x%s", (unsigned)random[0],
+                      (unsigned)random[1], extension) < VANTOR_PATH_SIZE - used;
+}
+
 // Copies the running program into the temporary directory, under a name
-// of this run's own that nobody knows beforehand, and starts the copy,
-// which removes the original as it ends its work. The copy starts only when
-// it still holds the program's bytes.
+// of this run's own, and starts the copy, which removes the original as it
+// ends its work, and waits for it. The copy starts only when it still holds
+// the program's bytes.
 static int StartCopy(const char *args) {
   char copy[VANTOR_PATH_SIZE], line[2 * VANTOR_PATH_SIZE];
-  uint32_t random[2];
   uint32_t code = EXIT_INTERNAL_ERROR, size = 0;
   char *program = NULL;
-  int started = QueryTempDir(line, (int)sizeof line) && UninstallSysRandom(random, sizeof random) &&
-                VantorFormat(copy, (int)sizeof copy, "%s" COPY_PREFIX "%08x%08x.exe", line, (unsigned)random[0],
-                             (unsigned)random[1]) < (int)sizeof copy;
+  int started = TempName(copy, ".exe");
   if (!started) copy[0] = 0;
   // The copy runs elsewhere: it is told the program's full path.
   char from[VANTOR_PATH_SIZE];
@@ -238,24 +246,32 @@ static void Unregister(Removal *removal, char *path, char *) {
 // folder gone, a name no file has): already removed.
 static int Gone(uint32_t error) { return error == 2 || error == 3 || error == 123 || error == 161; }
 
-static void RemoveFile(Removal *removal, char *path, char *) {
-  if (Refused(removal, path, 0)) return;
+// Removes the file: 1 removed, 0 not there, -1 kept (listed).
+static int Take(Removal *removal, const char *path) {
   uint32_t error = TargetSysRemoveFile(path);
-  if (error == 0) {
-    removal->files++;
-    DebugPrintf("Uninstall: removed '%s'\n", path);
-  } else if (!Gone(error)) {
-    DebugPrintf("Uninstall: unable to remove '%s' (%u)\n", path, (unsigned)error);
-    removal->keptCount++;
-    List(removal->kept, path);
-  }
+  if (error == 0) DebugPrintf("Uninstall: removed '%s'\n", path);
+  if (error == 0 || Gone(error)) return error == 0;
+  DebugPrintf("Uninstall: unable to remove '%s' (%u)\n", path, (unsigned)error);
+  removal->keptCount++;
+  List(removal->kept, path);
+  return -1;
+}
+
+// The count a line's path adds to: in the Start Menu, a shortcut or group.
+static int *Counted(Removal *removal, const char *path, int *elsewhere, int *startMenu) {
+  return removal->programs[0] != 0 && Beyond(path, removal->programs) != NULL ? startMenu : elsewhere;
+}
+
+static void RemoveFile(Removal *removal, char *path, char *) {
+  if (!Refused(removal, path, 0) && Take(removal, path) > 0)
+    ++*Counted(removal, path, &removal->files, &removal->shortcuts);
 }
 
 // Directories: the record has each below its parent, so backwards each is
 // empty before its parent is tried.
 static void RemoveDir(Removal *removal, char *path, char *) {
   if (!Refused(removal, path, 0) && TargetSysRemoveDir(path)) {
-    removal->dirs++;
+    ++*Counted(removal, path, &removal->dirs, &removal->groups);
     DebugPrintf("Uninstall: removed directory '%s'\n", path);
   }
 }
@@ -273,21 +289,50 @@ static int Recorded(const Removal *removal, char tag, const char *value) {
   return 0;
 }
 
-// An item of a group the run made goes with its group; one of another group
-// is deleted from that group, made the active one first.
+// Program Manager keeps a group as a folder in this user's Start Menu
+// programs folder and an item as its "CAPTION.lnk" there: the group's folder
+// (caption NULL) or the item's shortcut into path, 1 when it passes the
+// record's line checks. They are taken directly, Program Manager there or
+// not (a silent run may have no desktop, and then no Program Manager).
+static int StartMenuPath(Removal *removal, const char *group, const char *caption, char *path) {
+  int length = VantorFormat(path, VANTOR_PATH_SIZE, caption != NULL ? "%s\\%s\\%s.lnk" : "%s\\%s",
+                            removal->programs, group, caption);
+  return removal->programs[0] != 0 && group[0] != 0 && length < VANTOR_PATH_SIZE &&
+         UninstallLineRefusal(caption != NULL ? UNINSTALL_TAG_FILE : UNINSTALL_TAG_DIR, path, removal->location,
+                              removal->programs) == NULL;
+}
+
+// An item's shortcut goes; one not there is Program Manager's to delete
+// (from its group, made the active one first), unless its group, which the
+// run made, takes it along.
 static void DeleteItem(Removal *removal, char *group, char *caption) {
-  char show[SCRIPT_FIELD_SIZE + 20], command[SCRIPT_FIELD_SIZE + 20];
-  if (caption == NULL || group[0] == 0 || Recorded(removal, UNINSTALL_TAG_GROUP, group) ||
+  char link[VANTOR_PATH_SIZE], show[SCRIPT_FIELD_SIZE + 20], command[SCRIPT_FIELD_SIZE + 20];
+  if (caption == NULL || group[0] == 0) return;
+  int taken = StartMenuPath(removal, group, caption, link) ? Take(removal, link) : 0;
+  if (taken != 0) {
+    if (taken > 0) removal->shortcuts++;
+    return;
+  }
+  if (Recorded(removal, UNINSTALL_TAG_GROUP, group) ||
       VantorFormat(show, (int)sizeof show, "[ShowGroup(\"%s\",1)]", group) >= (int)sizeof show ||
       VantorFormat(command, (int)sizeof command, "[DeleteItem(\"%s\")]", caption) >= (int)sizeof command)
     return;
-  if (ProgManExecute(show) && ProgManExecute(command)) removal->shortcuts++;
+  if (ProgManConnected() && ProgManExecute(show) && ProgManExecute(command)) removal->shortcuts++;
 }
 
+// A group's folder goes once empty (what the person added keeps it); one
+// not there is Program Manager's to delete.
 static void DeleteGroup(Removal *removal, char *group, char *) {
-  char command[SCRIPT_FIELD_SIZE + 20];
+  char command[VANTOR_PATH_SIZE];
+  if (StartMenuPath(removal, group, NULL, command) && TargetSysDirExists(command)) {
+    if (TargetSysRemoveDir(command)) {
+      removal->groups++;
+      DebugPrintf("Uninstall: removed directory '%s'\n", command);
+    }
+    return;
+  }
   if (VantorFormat(command, (int)sizeof command, "[DeleteGroup(\"%s\")]", group) >= (int)sizeof command) return;
-  if (ProgManExecute(command)) removal->shortcuts++;
+  if (ProgManConnected() && ProgManExecute(command)) removal->groups++;
 }
 
 static void DeleteValue(Removal *removal, char *key, char *name) {
@@ -354,28 +399,53 @@ static int LoadRecord(const char *path, char **data, uint32_t *size, Removal *re
   return 0;
 }
 
-// The last step, from the copy: once the original uninstaller has ended
-// (tried for ten seconds), removes it, its record and the recorded
-// directories now empty.
+// The last step, from the copy, with "N PATH": once the original
+// uninstaller at PATH has ended (tried every 100 ms for ten seconds), removes
+// it and then the N folders holding it, each when empty.
 static int EndStep(const char *args) {
-  char from[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE];
+  char from[VANTOR_PATH_SIZE];
   TakeFrom(args, UNINSTALL_END_SWITCH, from, (int)sizeof from);
+  int levels = 0;
+  char *path = from;
+  while (*path >= '0' && *path <= '9') levels = levels * 10 + *path++ - '0';
+  if (*path == ' ') path++;
   for (int i = 0; i < ORIGINAL_TRIES; i++) {
-    uint32_t error = TargetSysRemoveFile(from);
+    uint32_t error = TargetSysRemoveFile(path);
     if (error == 0 || Gone(error)) break;
     UninstallSysSleep(100);
   }
-  if (!UninstallRecordPath(from, record, (int)sizeof record)) return EXIT_INSTALLED;
-  char *data;
-  uint32_t size;
-  Removal removal;
-  if (LoadRecord(record, &data, &size, &removal) && Locate(&removal, from)) {
-    TargetSysRemoveFile(record);
-    EachLine(&removal, UNINSTALL_TAG_DIR, 1, RemoveDir);
-  }
-  if (data != NULL) MEM_FREE(data, (int)size + 1);
-  DebugPrintf("Uninstall: '%s' removed\n", from);
+  DebugPrintf("Uninstall: '%s' removed\n", path);
+  for (char *cut = path + StrLength(path); levels > 0 && cut > path + 3; cut--)
+    if (*cut == '\\') {
+      *cut = 0;
+      if (!TargetSysRemoveDir(path)) break;
+      levels--;
+    }
   return EXIT_INSTALLED;
+}
+
+static void CountHolder(Removal *removal, char *path, char *) {
+  if (Beyond(removal->from, path) != NULL && !Refused(removal, path, 0)) removal->holders++;
+}
+
+// The uninstaller's own files, once nothing was kept: the record goes, and
+// the original program (running until this copy ends: its file can be
+// renamed on its drive, not deleted) moves into the temporary directory,
+// so that its folders go now with the other directories. The last step's
+// arguments into end: the program's path, and where it could not move the
+// count of the recorded folders that hold it.
+static int Unplace(Removal *removal, const char *record, char *end, int size) {
+  char moved[VANTOR_PATH_SIZE];
+  const char *from = removal->from;
+  if (TargetSysRemoveFile(record) != 0) DebugPrintf("Uninstall: unable to remove '%s'\n", record);
+  if (TempName(moved, ".old") && TargetSysReplace(from, moved)) {
+    DebugPrintf("Uninstall: '%s' moved to '%s'\n", from, moved);
+    from = moved;
+  } else {
+    EachLine(removal, UNINSTALL_TAG_DIR, 0, CountHolder);
+  }
+  return VantorFormat(end, size, "%s %s%d %s", UNINSTALL_SWITCH, UNINSTALL_END_SWITCH,
+                      from == moved ? 0 : removal->holders, from) < size;
 }
 
 static int UninstallReport(const Removal *removal, const char *caption, char *text, int size);
@@ -434,31 +504,37 @@ int UninstallMain(const char *args) {
   // Libraries are unregistered while their files are still there.
   EachLine(&removal, UNINSTALL_TAG_LIBRARY, 1, Unregister);
   EachLine(&removal, UNINSTALL_TAG_FILE, 1, RemoveFile);
-  EachLine(&removal, UNINSTALL_TAG_DIR, 1, RemoveDir);
   EachLine(&removal, UNINSTALL_TAG_ITEM, 1, DeleteItem);
+  // With a file kept, the uninstaller, its record and the entry stay, so
+  // that the person can uninstall again once the file is free.
+  char step[VANTOR_PATH_SIZE + 40];
+  int last = removal.keptCount == 0 && Unplace(&removal, record, step, (int)sizeof step);
+  EachLine(&removal, UNINSTALL_TAG_DIR, 1, RemoveDir);
   EachLine(&removal, UNINSTALL_TAG_GROUP, 1, DeleteGroup);
   EachLine(&removal, UNINSTALL_TAG_VALUE, 1, DeleteValue);
   if (removal.keptCount == 0) EachLine(&removal, UNINSTALL_TAG_ARP, 1, DeleteEntry);
   EachLine(&removal, UNINSTALL_TAG_KEY, 1, DeleteKey);
   MEM_FREE(data, (int)size + 1);
-  // With a file kept, the uninstaller, its record and the entry stay, so
-  // that the person can uninstall again once the file is free; else the
-  // last step removes them when this copy has reported and ended.
   int code = UninstallReport(&removal, caption, text, (int)sizeof text);
-  if (removal.keptCount == 0 &&
-      (VantorFormat(text, (int)sizeof text, "%s %s%s", UNINSTALL_SWITCH, UNINSTALL_END_SWITCH, from) >= (int)sizeof text ||
-       !UninstallSysStartCopy(InstallerProgramPath(), NULL, 0, text, 0, NULL)))
+  // The last step removes the original program once it has ended, which
+  // is when this copy has ended.
+  if (removal.keptCount == 0 && (!last || !UninstallSysStartCopy(InstallerProgramPath(), NULL, 0, step, 0, NULL)))
     DebugPrintf("Uninstall: unable to start the last step for '%s'\n", from);
   return code;
 }
 
 // Reports what the removal did; the exit code.
 static int UninstallReport(const Removal *removal, const char *caption, char *text, int size) {
-  int total = removal->files + removal->dirs + removal->shortcuts + removal->entries;
+  int total = removal->files + removal->dirs + removal->shortcuts + removal->groups + removal->entries;
   if (total == 0 && removal->keptCount == 0)
     return Report(UNINSTALL_NOTHING, caption, SYS_MB_OK | SYS_MB_ICONINFORMATION, EXIT_NOT_INSTALLED);
-  int length = VantorFormat(text, size, UNINSTALL_REMOVED, caption, removal->files, removal->dirs, removal->shortcuts,
-                            removal->entries);
+#define COUNTED(n, one, many) n, n == 1 ? one : many
+  int length = VantorFormat(text, size, UNINSTALL_REMOVED, caption, COUNTED(removal->files, "file", "files"),
+                            COUNTED(removal->dirs, "directory", "directories"),
+                            COUNTED(removal->shortcuts, "shortcut", "shortcuts"),
+                            COUNTED(removal->groups, "group", "groups"),
+                            COUNTED(removal->entries, "registry entry", "registry entries"));
+#undef COUNTED
   if (removal->keptCount == 0) return Report(text, caption, SYS_MB_OK | SYS_MB_ICONINFORMATION, EXIT_INSTALLED);
   if (length < size) VantorFormat(text + length, size - length, "\n\n%s%s", UNINSTALL_IN_USE, removal->kept);
   return Report(text, caption, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, EXIT_COMMAND_FAILED);

@@ -17,8 +17,9 @@
 // a copy started from a copy holds that handle too), and closes this
 // process's handles. With expected (size
 // bytes) it starts the program only when its bytes, read through that
-// handle, are these. With wait it waits for the program to end and gives
-// its *exitCode. 1 started.
+// handle, are these. With wait it makes the program's folder this
+// process's current one too, waits for the program to end and gives its
+// *exitCode. 1 started.
 int UninstallSysStartCopy(const char *program, const char *expected, uint32_t size, const char *arguments, int wait,
                           uint32_t *exitCode);
 // CopyFileA, failing when to is there. 1 copied.

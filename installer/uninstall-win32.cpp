@@ -49,6 +49,9 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
                                 &process);
   if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
   if (!started) return 0;
+  // Nor does the waiting one keep the folder it was started in, which the
+  // copy removes meanwhile.
+  if (wait && folder[0] != 0) SetCurrentDirectoryA(folder);
   DWORD code = 0;
   // Messages keep flowing while waiting: a program that broadcasts (a DDE
   // conversation's start does) would otherwise wait for this one.

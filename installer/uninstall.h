@@ -26,8 +26,9 @@
 // it lies below the location: not through a ".." or any other component the
 // system reads otherwise, a device name, a stream, another drive, or a link
 // (UninstallLineRefusal). The directories the run made above the location,
-// the Start Menu folder one level below the programs folder and its
-// shortcuts are ours as well. A record with a line that leads elsewhere, or
+// the Start Menu folder one level below the programs folder, its shortcuts
+// and the shortcuts in the programs folder itself (an item without a
+// group) are ours as well. A record with a line that leads elsewhere, or
 // that does not name a location holding the uninstaller, is refused as a
 // whole, like a damaged one; a record without a location (an earlier
 // version's) has the uninstaller's own folder for its location. What lies
@@ -46,7 +47,8 @@
 #define UNINSTALL_SWITCH "-uninstall"
 // The text after it is the path of the uninstaller the copy was made of.
 #define UNINSTALL_FROM_SWITCH "-uninstall="
-// The same for the copy's last step, once the original program has ended.
+// The copy's last step, once the original program has ended: a count of
+// the folders holding it to remove, a blank and its path.
 #define UNINSTALL_END_SWITCH "-uninstall-end="
 
 #define UNINSTALL_TAG_PRODUCT 'P'
@@ -105,10 +107,12 @@ int UninstallRequested(const char *args);
 // The uninstaller's run; the exit code. Without "-uninstall=" it copies the
 // program into the temporary directory, starts the copy with the same
 // arguments and "-uninstall=" and the program's path, waits for it and ends
-// with its exit code. The copy asks, removes what the record lists but the
-// original program, its record and the directories holding them, reports,
-// and starts itself once more with "-uninstall-end=" and the path: that last
-// step waits for the original to end and removes those three.
+// with its exit code. The copy asks, removes what the record lists and the
+// record, moves the original program into the temporary directory so that
+// its folders go too, reports, and starts itself once more with
+// "-uninstall-end=", a count of folders and the program's path: that last
+// step waits for the original to end and removes it (and, where it could
+// not move, the folders holding it).
 int UninstallMain(const char *args);
 
 // The reason the record's line (its tag, its path) is not carried out, given
@@ -120,7 +124,8 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
 #define UNINSTALL_QUESTION "Remove %s and all of its components?"
 #define UNINSTALL_NOTHING "There is nothing left to remove."
 #define UNINSTALL_DAMAGED "The uninstall record '%s' is damaged. Nothing was removed."
-#define UNINSTALL_REMOVED "%s was removed: %d files, %d directories, %d shortcuts and groups, %d registry entries."
+// Each count with its noun, singular for 1: "1 file, 2 directories".
+#define UNINSTALL_REMOVED "%s was removed: %d %s, %d %s, %d %s, %d %s, %d %s."
 #define UNINSTALL_ELSEWHERE "The uninstall record '%s' belongs to another folder. Nothing was removed."
 #define UNINSTALL_REFUSED "The uninstall record '%s' names what is not the product's. Nothing was removed:"
 #define UNINSTALL_IN_USE "These files are in use and were not removed; close the programs using them and uninstall again:"

@@ -3,11 +3,13 @@ and HKEY_CURRENT_USER as they were; "No" leaves everything; a file the
 person added survives with its folder; a second uninstall finds nothing; a
 damaged record is refused; the Add/Remove Programs values as documented;
 a folder replaced by a link keeps what lies behind it; two uninstallers run
-at once."""
+at once; the group goes without Program Manager; the started uninstaller
+ends only once the product's folder is gone."""
 import glob
 import hashlib
 import os
 import shutil
+import subprocess
 import time
 
 import example
@@ -122,6 +124,8 @@ def forget(h):
     for copy in copies(h):
         h.wine(["taskkill", "/f", "/im", os.path.basename(copy)])
     copy_gone(h)
+    for moved in glob.glob(os.path.join(h.temp_dir(), "~u" + "[0-9a-f]" * 16 + ".old")):
+        os.remove(moved)  # an uninstaller moved there by a run that was ended early
     group = h.find_start_menu(PRODUCT)
     if group:
         shutil.rmtree(group)
@@ -137,7 +141,11 @@ def test_silent_uninstall_restores_drive_c_and_the_registry(h):
     install(h, "uninstall-silent", SCRIPT.replace(b"UNINSTALL: uninstall.exe\n", b"") + b"UNINSTALL: uninstall.exe\n")
     assert os.path.exists(h.drive_c(DEST + "\\sub\\DATA.TXT"))
     assert h.reg_query(ARP, "DisplayName") == PRODUCT
-    assert uninstall(h, "-silent") == 0
+    # Once the started process has ended, the folder is gone: a deployment
+    # tool checks then.
+    assert h.wait_exit(start_uninstall(h, "-silent"), timeout=90) == 0
+    assert not os.path.exists(h.drive_c(DEST))
+    copy_gone(h)
     changed = differences(files_before, tree(h))
     assert changed == [], changed
     assert differences(reg_before, hkcu(h, "after")) == []
@@ -154,17 +162,7 @@ def close_group_windows(h, settle=5):
 def test_attended_install_and_uninstall_through_program_manager(h):
     forget(h)
     files_before, reg_before = tree(h), hkcu(h, "before-attended")
-    inst = h.build_installer("uninstall-attended", SCRIPT, FILES)
-    proc = h.run_installer(inst, "-dir=" + DEST)
-    h.accept_destination(timeout=60)
-    box = h.find_window("Installation Complete!", timeout=60)
-    end = time.time() + 60
-    while box in h.windows_titled(".") and time.time() < end:
-        close_group_windows(h, settle=0)
-        h.press(box, "Return")
-        time.sleep(0.5)
-    assert h.wait_exit(proc, timeout=60) == 0
-    close_group_windows(h)
+    attended_install(h, h.build_installer("uninstall-attended", SCRIPT, FILES))
     assert h.find_start_menu(PRODUCT, "Gadget.lnk")
     proc = start_uninstall(h)
     h.wait_gone(h.answer(PRODUCT, "y", timeout=60))
@@ -177,6 +175,51 @@ def test_attended_install_and_uninstall_through_program_manager(h):
     changed = differences(files_before, tree(h))
     assert changed == [], changed
     assert differences(reg_before, hkcu(h, "after-attended")) == []
+
+
+def attended_install(h, inst):
+    proc = h.run_installer(inst, "-dir=" + DEST)
+    h.accept_destination(timeout=60)
+    box = h.find_window("Installation Complete!", timeout=60)
+    end = time.time() + 60
+    while box in h.windows_titled(".") and time.time() < end:
+        close_group_windows(h, settle=0)
+        h.press(box, "Return")
+        time.sleep(0.5)
+    assert h.wait_exit(proc, timeout=60) == 0
+    close_group_windows(h)
+
+
+def test_the_group_goes_without_program_manager(h):
+    """The group and its items (one with arguments, a shortcut the installer
+    makes itself) go in a silent uninstall with no desktop, so that Program
+    Manager is not there: after an attended install (Program Manager made the
+    group) and after a silent one; the folder is gone once the started
+    process has ended."""
+    forget(h)
+    script = SCRIPT.replace(b"DONE:", b"ADD ITEM: gadget.txt --flag | Gadget Flag\nDONE:")
+    attended_install(h, h.build_installer("uninstall-group", script, FILES))
+    for item in ("Gadget.lnk", "Gadget Flag.lnk"):
+        assert h.find_start_menu(PRODUCT, item), item
+    # No display, no desktop: no Program Manager (the server started with the
+    # display is ended first, and again after, for the display's cases).
+    subprocess.run(["wineserver", "-k"], env=h.env)
+    bare = {k: v for k, v in h.env.items() if k != "DISPLAY"}
+    proc = subprocess.Popen(["wine", DEST + "\\uninstall.exe", "-uninstall", "-silent"], env=bare,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    h.started.append(proc)
+    code = h.wait_exit(proc, timeout=90)
+    copy_gone(h)
+    subprocess.run(["wineserver", "-k"], env=h.env)
+    assert (code, h.find_start_menu(PRODUCT)) == (0, None)
+    assert not os.path.exists(h.drive_c(DEST))
+
+    install(h, "uninstall-group-silent", script)
+    for item in ("Gadget.lnk", "Gadget Flag.lnk"):
+        assert h.find_start_menu(PRODUCT, item), item
+    assert h.wait_exit(start_uninstall(h, "-silent"), timeout=90) == 0
+    assert (h.find_start_menu(PRODUCT), os.path.exists(h.drive_c(DEST))) == (None, False)
+    copy_gone(h)
 
 
 def test_add_remove_programs_values(h):
@@ -220,8 +263,9 @@ def test_no_keeps_everything_and_the_person_s_file_survives(h):
     h.wait_gone(h.answer(PRODUCT, "y"))
     h.find_window(PRODUCT, timeout=60)
     report = example.box_text(h, PRODUCT)
-    # The files, the shortcut; the folders sub and the group's.
-    assert report == "%s was removed: 3 files, 2 directories, 0 shortcuts and groups, 13 registry entries." % PRODUCT, \
+    # The files; sub (the product's folder holds the person's); the
+    # shortcut and the group's folder.
+    assert report == "%s was removed: 2 files, 1 directory, 1 shortcut, 1 group, 13 registry entries." % PRODUCT, \
         report
     h.answer(PRODUCT, "Return")
     assert h.wait_exit(proc, timeout=60) == 0
@@ -287,4 +331,5 @@ def test_two_uninstallers_at_once(h):
     for dest, arp in ((DEST, ARP), (other_dest, other_arp)):
         assert not os.path.exists(h.drive_c(dest)), dest
         assert h.reg_query(arp, "DisplayName") is None, arp
-    assert [name for name in os.listdir(h.temp_dir()) if name.startswith("~u")] == []
+    left = [name for name in os.listdir(h.temp_dir()) if name.startswith("~u")]
+    assert left == [], left

@@ -15,6 +15,13 @@ void WriteHost(const std::string &path, const std::string &text) {
   fclose(f);
 }
 
+// The names in a host folder.
+std::vector<std::string> Names(const std::string &folder) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
 std::string Sealed(const std::string &body) {
   std::string text = UNINSTALL_HEAD + body;
   char line[UNINSTALL_CRC_LINE_SIZE + 1];
@@ -58,6 +65,7 @@ TEST(UninstallRecord, OnlyLinesBelowTheLocationAreCarriedOut) {
   const char *location = "C:\\Acme\\Widget", *programs = "C:\\Start Menu\\Programs";
   for (const char *line : {"FC:\\Acme\\Widget\\A.EXE", "Oc:\\acme\\widget\\sub\\a.dll", "DC:\\Acme\\Widget", "DC:\\Acme",
                            "DC:\\Start Menu\\Programs\\Widget", "FC:\\Start Menu\\Programs\\Widget\\Widget.lnk",
+                           "FC:\\Start Menu\\Programs\\Widget.lnk",
                            "FC:\\Acme\\Widget\\console\\nullx.txt"})
     EXPECT_EQ(nullptr, UninstallLineRefusal(line[0], line + 1, location, programs)) << line;
   for (const char *line : {"FC:\\Acme\\Widget\\..\\..\\victim\\a.txt", "FC:\\victim\\b.txt", "DC:\\victim\\d",
@@ -126,16 +134,24 @@ class UninstallTest : public CommandsTest {
     UnattendedParse(switches.c_str());
     std::string args = switches + " -uninstall=C:\\Acme\\Widget\\uninstall.exe";
     int code = UninstallMain(args.c_str());
-    // The copy's last step, which it starts (as its own program) as it ends.
+    // The copy's last step, which it starts (as its own program) as it ends:
+    // the original moved into the temporary directory, or (where that is
+    // not there) in its place, with the two recorded folders holding it.
     std::string started = UninstallStandInStarts();
     UninstallStandInReset();
     if (!started.empty()) {
-      std::string end = started.substr(started.find(" -uninstall"));
-      EXPECT_EQ(" -uninstall -uninstall-end=C:\\Acme\\Widget\\uninstall.exe\n", end);
-      EXPECT_EQ(EXIT_INSTALLED, UninstallMain(end.substr(1, end.size() - 2).c_str()));
+      lastStep = started.substr(started.find(" -uninstall ") + 1);
+      lastStep.pop_back();
+      if (lastStep.find("-uninstall -uninstall-end=0 C:\\TEMP\\~u") != 0) {
+        EXPECT_EQ("-uninstall -uninstall-end=2 C:\\Acme\\Widget\\uninstall.exe", lastStep);
+      }
+      if (!finish) return code;
+      EXPECT_EQ(EXIT_INSTALLED, UninstallMain(lastStep.c_str()));
     }
     return code;
   }
+  int finish = 1;
+  std::string lastStep;
   const char *arp = UNINSTALL_ARP_KEY "Widget 2000";
 };
 
@@ -232,7 +248,7 @@ TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePer
   EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Microsoft"));
   EXPECT_EQ("yes", Value("Software\\Other", "kept"));
   EXPECT_TRUE(Logged("Unattended: no box 'Widget 2000': Remove Widget 2000 and all of its components?\n"));
-  EXPECT_TRUE(Logged("Widget 2000 was removed: 2 files, 1 directories, 1 shortcuts and groups, 17 registry entries.\n"))
+  EXPECT_TRUE(Logged("Widget 2000 was removed: 2 files, 1 directory, 0 shortcuts, 1 group, 17 registry entries.\n"))
       << Log();
   // Once more: nothing is left.
   EXPECT_EQ(EXIT_NOT_INSTALLED, Uninstall("-silent"));
@@ -252,6 +268,48 @@ TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
   TargetStandInMapDrive('C', drive.c_str());
   EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+// Program Manager's group and item, files in the Start Menu, go when it does
+// not answer (a silent run without a desktop); a shortcut that cannot be
+// removed is listed and fails the run.
+TEST_F(UninstallTest, ProgramManagersShortcutsGoWithoutItAndOneKeptFails) {
+  Install("a.exe");
+  std::filesystem::create_directories(OnDrive("Start Menu/Programs/Widget 2000"));
+  WriteHost(OnDrive("Start Menu/Programs/Widget 2000/Widget.lnk"), "link");
+  ShellStandInNoProgMan(1);
+  TargetStandInSetBusy("C:\\Start Menu\\Programs\\Widget 2000\\Widget.lnk");
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Uninstall("-silent"));
+  EXPECT_TRUE(Logged("Widget 2000 was removed: 1 file, 0 directories, 0 shortcuts, 0 groups, 3 registry entries.\n\n"
+                     UNINSTALL_IN_USE "\nC:\\Start Menu\\Programs\\Widget 2000\\Widget.lnk\n")) << Log();
+  EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));
+  TargetStandInReset();
+  TargetStandInMapDrive('C', drive.c_str());
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Start Menu/Programs/Widget 2000")));
+  EXPECT_TRUE(Logged("Widget 2000 was removed: 0 files, 2 directories, 1 shortcut, 1 group, 15 registry entries.\n"))
+      << Log();
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+}
+
+// The copy ends with everything gone but the original program, which it
+// moves into the temporary directory (its folders go too) or, where it
+// cannot, leaves in its folders; the last step removes that.
+TEST_F(UninstallTest, TheCopyEndsWithOnlyTheOriginalProgramLeft) {
+  Install("a.exe");
+  std::filesystem::remove_all(OnDrive("TEMP"));
+  finish = 0;
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_EQ(std::vector<std::string>{"uninstall.exe"}, Names(OnDrive("Acme/Widget")));
+  EXPECT_EQ(EXIT_INSTALLED, UninstallMain(lastStep.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+  Install("a.exe");
+  std::filesystem::create_directories(OnDrive("TEMP"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+  EXPECT_EQ(1u, Names(OnDrive("TEMP")).size());
+  EXPECT_EQ(EXIT_INSTALLED, UninstallMain(lastStep.c_str()));
+  EXPECT_TRUE(Names(OnDrive("TEMP")).empty());
 }
 
 TEST_F(UninstallTest, NoAndADamagedRecordLeaveEverything) {
