@@ -93,8 +93,7 @@ TEST_F(Signing, SignedInstallerVerifiesMountsAndChecks) {
   EXPECT_NE(std::string::npos, checked.out.find("; the signature holds (osslsigncode verify)\n")) << checked.out;
   checked = TestRunCli(CliVerify, {At("setup.exe")});
   EXPECT_EQ(1, checked.rc);
-  EXPECT_NE(std::string::npos, checked.err.find(", and the signature does not hold: self-signed certificate\n"))
-      << checked.err;
+  EXPECT_NE(std::string::npos, checked.err.find(", and the signature does not hold: ")) << checked.err;
   std::string path = getenv("PATH") ? getenv("PATH") : "";
   setenv("PATH", kDir, 1);
   checked = TestRunCli(CliVerify, {At("setup.exe")});
