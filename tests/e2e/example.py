@@ -209,7 +209,7 @@ def summary(h, directory, screenshot=None):
     for name, data in installed(h, directory, FILES).items():
         state = "missing" if data is None else "%d bytes, %s" % (
             len(data), "same as the payload" if data == payload(h, name) else "DIFFERENT from the payload")
-        lines.append("  %-34s %s" % (name.replace("/", "\\").upper(), state))
+        lines.append("  %-34s %s" % (name.replace("/", "\\"), state))
     lines.append("Registry: %s, \"Install Path\" = %s" % (KEY, h.reg_query(KEY, "Install Path") or "(not set)"))
     lines.append("Registry: %s\\Extension, \"State\" = %s (set by the extension's self-registration)"
                  % (KEY, h.reg_query(KEY + "\\Extension", "State") or "(not set)"))
