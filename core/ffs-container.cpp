@@ -5,20 +5,11 @@
 #include <string.h>
 
 #include "ffs.h"
+#include "pe-format.h"
 #include "vantor-core.h"
 
-// PE offsets: e_lfanew in the MS-DOS header; from the "PE\0\0" signature,
-// the COFF header's optional-header size and the optional header itself;
-// in the optional header, the CheckSum and, per magic, the count of data
-// directories and the directories (the security entry is number 4).
-#define PE_LFANEW_AT 0x3C
-#define PE_OPTIONAL_SIZE_AT 20  // 4 signature bytes + 16
-#define PE_OPTIONAL_AT 24
-#define PE_CHECKSUM_AT 64
-#define PE_MAGIC32 0x10B
-#define PE_MAGIC64 0x20B
-#define PE_SECURITY_INDEX 4
-#define PE_HEADERS_READ (PE_OPTIONAL_AT + 112 + (PE_SECURITY_INDEX + 1) * 8)
+// The headers read: up to the security entry of a PE32+ optional header.
+#define PE_HEADERS_READ (PE_OPTIONAL_AT + PE_OPT_DIRS_AT64 + (PE_DIR_SECURITY + 1) * PE_DIR_SIZE)
 
 static uint32_t Le32(const unsigned char *p) {
   return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -35,29 +26,31 @@ void FfsContainerRead(FfsReadAt read, void *context, uint32_t size, FfsContainer
   container->end = size;
   container->checksumAt = 0;
   container->securityAt = 0;
-  unsigned char dos[PE_LFANEW_AT + 4];
-  if (size < sizeof dos || !read(context, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return;
+  unsigned char dos[PE_DOS_HEADER_SIZE];
+  if (size < sizeof dos || !read(context, 0, dos, sizeof dos) || dos[0] != PE_DOS_MAGIC[0] || dos[1] != PE_DOS_MAGIC[1])
+    return;
   uint32_t pe = Le32(dos + PE_LFANEW_AT);
   unsigned char h[PE_HEADERS_READ];
   memset(h, 0, sizeof h);
   // A PE32 image's headers may end before the file gives the larger read.
   uint64_t left = (uint64_t)size > pe ? (uint64_t)size - pe : 0;
   uint32_t want = left < sizeof h ? (uint32_t)left : (uint32_t)sizeof h;
-  if (want < PE_OPTIONAL_AT + 2 || !read(context, pe, h, want) || memcmp(h, "PE\0\0", 4) != 0) return;
+  if (want < PE_OPTIONAL_AT + 2 || !read(context, pe, h, want) || memcmp(h, PE_SIGNATURE, PE_SIGNATURE_SIZE) != 0)
+    return;
   uint32_t magic = Le16(h + PE_OPTIONAL_AT);
   if (magic != PE_MAGIC32 && magic != PE_MAGIC64) return;
-  uint32_t countAt = magic == PE_MAGIC32 ? 92 : 108;
-  uint32_t entryAt = (magic == PE_MAGIC32 ? 96 : 112) + PE_SECURITY_INDEX * 8;
-  if (PE_OPTIONAL_AT + entryAt + 8 > want || Le16(h + PE_OPTIONAL_SIZE_AT) < entryAt + 8 ||
-      Le32(h + PE_OPTIONAL_AT + countAt) <= PE_SECURITY_INDEX)
+  uint32_t countAt = magic == PE_MAGIC32 ? PE_OPT_DIR_COUNT_AT32 : PE_OPT_DIR_COUNT_AT64;
+  uint32_t entryAt = (magic == PE_MAGIC32 ? PE_OPT_DIRS_AT32 : PE_OPT_DIRS_AT64) + PE_DIR_SECURITY * PE_DIR_SIZE;
+  if (PE_OPTIONAL_AT + entryAt + PE_DIR_SIZE > want || Le16(h + PE_COFF_OPTIONAL_SIZE_AT) < entryAt + PE_DIR_SIZE ||
+      Le32(h + PE_OPTIONAL_AT + countAt) <= PE_DIR_SECURITY)
     return;
-  container->checksumAt = pe + PE_OPTIONAL_AT + PE_CHECKSUM_AT;
+  container->checksumAt = pe + PE_OPTIONAL_AT + PE_OPT_CHECKSUM_AT;
   container->securityAt = pe + PE_OPTIONAL_AT + entryAt;
   // The table's "address" is a file offset; it counts only when it ends the
   // file and lies behind the headers.
   uint32_t tableAt = Le32(h + PE_OPTIONAL_AT + entryAt);
   uint32_t tableSize = Le32(h + PE_OPTIONAL_AT + entryAt + 4);
-  if (tableSize != 0 && tableAt >= container->securityAt + 8 && (uint64_t)tableAt + tableSize == size)
+  if (tableSize != 0 && tableAt >= container->securityAt + PE_DIR_SIZE && (uint64_t)tableAt + tableSize == size)
     container->end = tableAt;
 }
 
@@ -115,7 +108,7 @@ void FfsIntegrityMake(uint32_t at, uint32_t crc, unsigned char *bytes) {
 // run of bytes ends, or else where the next one begins.
 static int Skipped(const FfsContainer *container, uint32_t pos, uint64_t *until) {
   const uint32_t from[2] = {container->checksumAt, container->securityAt};
-  const uint32_t length[2] = {4, 8};
+  const uint32_t length[2] = {PE_CHECKSUM_SIZE, PE_DIR_SIZE};
   *until = (uint64_t)1 << 32;
   for (int i = 0; i < 2; i++) {
     if (from[i] == 0) continue;
