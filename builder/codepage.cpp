@@ -94,3 +94,23 @@ bool CodepageFromUtf8(const std::string &text, int codepage, std::string *out, s
   return false;
 #endif
 }
+
+std::u16string CodepageWideText(const std::string &text) {
+  std::u16string out;
+  size_t p = 0;
+  for (uint32_t code; p < text.size() && NextChar(text, &p, &code);) {
+    if (code >= 0x10000) {
+      out.push_back((char16_t)(0xD800 + ((code - 0x10000) >> 10)));
+      out.push_back((char16_t)(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back((char16_t)code);
+    }
+  }
+  if (p == text.size()) return out;
+  out.clear();
+  for (unsigned char c : text) {
+    char16_t w = c >= 0x80 && c < 0xA0 ? k1252[c - 0x80] : c;
+    out.push_back(w ? w : u'?');
+  }
+  return out;
+}

@@ -18,4 +18,8 @@ bool CodepageLooksUtf8(const std::string &text);
 // always is; others where the host converts them).
 bool CodepageFromUtf8(const std::string &text, int codepage, std::string *out, std::string *problem);
 
+// UTF-8 text as UTF-16; text that is not UTF-8 is read as Windows-1252 (a
+// byte it has no character for becomes '?').
+std::u16string CodepageWideText(const std::string &text);
+
 #endif

@@ -2,7 +2,9 @@
 // tree of its .rsrc section, changing entries, and writing the section back
 // so that the image stays valid (section and image sizes, alignment, the
 // resource data directory, the PE checksum). The builder uses it to give a
-// vendor's installer its own icon and version block.
+// vendor's installer its own icon and version block. The one header of
+// pe-image.cpp (the image and checksum), pe-resource-tree.cpp, pe-icon.cpp
+// and pe-version.cpp.
 //
 // Only a program without a signature and without bytes behind its last
 // section can be edited: both would be broken by a changed section.
@@ -67,6 +69,14 @@ class PeImage {
   bool Save(std::vector<uint8_t> *file, std::string *error) const;
 
  private:
+  // Save's steps (pe-image.cpp): where the tree goes and what moves, room
+  // made for it, the tree written, the relocation section put behind it.
+  struct SavePlan;
+  bool PlanSave(const std::vector<uint8_t> &f, SavePlan *plan, std::string *error) const;
+  bool MakeRoom(std::vector<uint8_t> *f, SavePlan *plan, std::string *error) const;
+  bool EmitTree(std::vector<uint8_t> *f, SavePlan *plan, std::string *error) const;
+  void MoveRelocations(std::vector<uint8_t> *f, SavePlan *plan) const;
+
   std::vector<uint8_t> file_;
   bool wide_ = false;
   uint32_t optional_ = 0;  // offset of the optional header
@@ -116,8 +126,5 @@ bool PeParseVersion(const std::string &text, uint16_t version[4]);
 std::vector<uint8_t> PeVersionBlock(const PeVersionInfo &info);
 // Puts the block in as version resource 1, replacing any other.
 void PeSetVersion(PeImage *image, const PeVersionInfo &info);
-
-// UTF-8 text (or Windows-1252 when it is not UTF-8) as UTF-16.
-std::u16string PeWideText(const std::string &text);
 
 #endif

@@ -1,7 +1,7 @@
 // Property: any bytes given as a program or an icon are read or refused
 // with a reason, never a crash; a program that reads is written back, and
 // the written image reads again with the same resources.
-// fuzz-sources: builder/pe-resources.cpp core/ffs-container.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: builder/pe-image.cpp builder/pe-resource-tree.cpp builder/pe-icon.cpp builder/pe-version.cpp builder/codepage.cpp core/ffs-container.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
 #include <stdint.h>
 #include <stdlib.h>
 

@@ -15,6 +15,7 @@
 
 #include "archive-reader.h"
 #include "cli.h"
+#include "codepage.h"
 #include "fsutil.h"
 #include "pe-resources.h"
 #include "test-support.h"
@@ -177,7 +178,7 @@ TEST(PeResources, IconAndVersionReadBackAndTheImageStaysSound) {
     ASSERT_TRUE(version);
     EXPECT_EQ(PeVersionBlock(info), version->data);
     EXPECT_EQ(0x00010002u, Le32(version->data, 40 + 8));  // FileVersionMS
-    EXPECT_EQ(u"Acme \u20AC Software", PeWideText(info.companyName));
+    EXPECT_EQ(u"Acme \u20AC Software", CodepageWideText(info.companyName));
   }
 }
 
