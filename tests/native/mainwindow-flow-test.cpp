@@ -13,18 +13,12 @@
 
 #include "command.h"
 #include "installer-run-support.h"
-#include "mainwindow-standin.h"
 #include "mainwindow.h"
 #include "mainwindow-sys.h"
 #include "pathdialog.h"
 #include "script.h"
-#include "shell-standin.h"
-#include "process-standin.h"
 #include "process-sys.h"
-#include "test-support.h"
 #include "unattended.h"
-#include "script-test-support.h"
-#include "winmain.h"
 
 namespace {
 
@@ -125,16 +119,10 @@ TEST_F(MainWindowStepTest, TitleComesFromTheProductName) {
 
 // ---- start-up and shutdown through InstallerMain --------------------------
 
-class MainWindowStartTest : public InstallerRunTest {
- protected:
-  int Main(const std::string &name, const std::string &script) {
-    WriteScript(name, script);
-    return Run(name);
-  }
-};
+using MainWindowStartTest = InstallerRunTest;
 
 TEST_F(MainWindowStartTest, PausedScriptRunsInTheWindowAndShutsDownInOrder) {
-  EXPECT_EQ(0, Main("mainwindow-paused", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-paused", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
   EXPECT_EQ(0, MainWindowStandInRegistered());
   EXPECT_EQ(nullptr, MainWindowScript());
@@ -148,7 +136,7 @@ TEST_F(MainWindowStartTest, PausedScriptRunsInTheWindowAndShutsDownInOrder) {
 // Without a BREAK the whole script runs before the window exists; the
 // window's run finds nothing, logs the summary again and closes at once.
 TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
-  EXPECT_EQ(0, Main("mainwindow-nobreak", "\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-nobreak", "\r\n"));
   EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
   std::string log = Log();
   size_t first = log.find("Company Name   : \r\n");
@@ -159,13 +147,13 @@ TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
 
 // The person closes the window while commands are left: cancelled.
 TEST_F(MainWindowStartTest, ClosingTheWindowBeforeTheEndCancels) {
-  EXPECT_EQ(EXIT_CANCELLED, Main("mainwindow-closed", MARK "BREAK:\r\n" MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
+  EXPECT_EQ(EXIT_CANCELLED, RunScript("mainwindow-closed", MARK "BREAK:\r\n" MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
   EXPECT_TRUE(EndsWithExit(EXIT_CANCELLED));
 }
 
 TEST_F(MainWindowStartTest, FailedFirstRunShowsNoWindow) {
-  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("mainwindow-unknown", MARK "NOPE:\r\n"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, RunScript("mainwindow-unknown", MARK "NOPE:\r\n"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
   EXPECT_STREQ("", MainWindowStandInEvents());
@@ -204,7 +192,7 @@ TEST_F(MainWindowStartTest, MissingArchiveStillStopsTheInstallServices) {
 
 TEST_F(MainWindowStartTest, NoProgramManagerIsLoggedAndNotFatal) {
   ShellStandInNoProgMan(1);
-  EXPECT_EQ(0, Main("mainwindow-noprogman", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-noprogman", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_NE(std::string::npos, Log().find("Couldn't get ProgMan, non-fatal, but no prog groups!\r\n"));
   EXPECT_STREQ("ole-init dde-init connect dde-remove ole-remove", ShellStandInEvents());
 }

@@ -13,12 +13,7 @@
 #include "installer-run-support.h"
 #include "mainwindow-standin.h"
 #include "pathdialog.h"
-#include "script-test-support.h"
 #include "script.h"
-#include "process-standin.h"
-#include "test-support.h"
-#include "unattended.h"
-#include "winmain.h"
 
 namespace {
 
@@ -38,12 +33,9 @@ TEST_F(InstallerMainTest, MissingArchiveShowsTheDamagedBoxAndEndsWithItsCode) {
 }
 
 TEST_F(InstallerMainTest, DamagedInstallerShowsTheDamagedBoxBeforeTheScriptLoads) {
-  std::string path = WriteScript("script-main-damaged", MARK "BREAK:\r\n");
-  std::string bytes = TestReadFile(path);
+  std::string bytes = TestReadFile(WriteScript("script-main-damaged", MARK "BREAK:\r\n"));
   bytes[bytes.size() - 30] ^= 0x40;  // in the entry's data or the padding after it
-  FILE *f = fopen(path.c_str(), "wb");
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
+  WriteProgram("script-main-damaged", std::vector<uint8_t>(bytes.begin(), bytes.end()));
   EXPECT_EQ(EXIT_DAMAGED, Run("script-main-damaged"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ(PROBLEM_CAPTION, TestLastBoxCaption());
@@ -87,8 +79,7 @@ TEST_F(InstallerMainTest, OverlongFirstTokenOpensTheRunningModule) {
 }
 
 TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
-  WriteScript("script-main-ok", MARK "BREAK:\r\n" MARK "INSTALL:\r\n");
-  EXPECT_EQ(0, Run("script-main-ok"));
+  EXPECT_EQ(0, RunScript("script-main-ok", MARK "BREAK:\r\n" MARK "INSTALL:\r\n"));
   EXPECT_EQ(0, TestBoxCount());
   std::string log = Log();
   EXPECT_NE(std::string::npos, log.find("Break Encountered\r\n"));
@@ -99,8 +90,7 @@ TEST_F(InstallerMainTest, FirstStretchRunsWithoutAWindow) {
 }
 
 TEST_F(InstallerMainTest, UnknownKeywordInTheFirstStretchEndsWithTheBox) {
-  WriteScript("script-main-unknown", MARK "NOPE:x\r\n" MARK "BREAK:\r\n");
-  EXPECT_EQ(EXIT_COMMAND_FAILED, Run("script-main-unknown"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, RunScript("script-main-unknown", MARK "NOPE:x\r\n" MARK "BREAK:\r\n"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
   EXPECT_EQ("NOPE", TestLastBoxText());

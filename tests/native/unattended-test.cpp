@@ -5,15 +5,12 @@
 
 #include "commands-test-support.h"
 #include "installer-run-support.h"
-#include "mainwindow-standin.h"
 #include "mainwindow.h"
 #include "pages-standin.h"
 #include "pathdialog.h"
 #include "registry.h"
-#include "script-test-support.h"
 #include "unattended.h"
 #include "uninstall.h"
-#include "winmain.h"
 
 namespace {
 
