@@ -106,7 +106,7 @@ __attribute__((flatten)) int Cmp1Decode(FfsInput *input, FfsWindow *window, uint
     int opcode = in[0] & 15;
     int h = in[0] >> 4;
     if (opcode >= CMP1_OPCODES) {
-      DebugPrintf("Unknown Opcode (%d)\n", opcode);
+      DebugPrintf(CMP1_LOG_OPCODE, opcode);
       goto done;
     }
     if (opcode > CMP1_DELTA_C) {

@@ -32,6 +32,8 @@
 #define CMP1_DELTA_NX 9     // big-endian word, minus h
 #define CMP1_BYTE_COPY 10   // the byte h + 1 back
 #define CMP1_OPCODES 11
+// The decoder's log line for an opcode it does not know.
+#define CMP1_LOG_OPCODE "Unknown Opcode (%d)\n"
 
 #define CMP1_MAX_LENGTH 65535
 #define CMP1_SHORT_MAX 15

@@ -1,8 +1,7 @@
 // The flat file archive reader: mounts the archive appended to a container
 // file, keeps the sorted directory of name hashes in memory, and loads
 // entries (raw, packed with method 1, 2 or 3, or members of a solid block)
-// by name. Without a mounted
-// archive the same calls read plain files.
+// by name. Without a mounted archive the same calls read plain files.
 #include "ffs.h"
 
 #include <stdio.h>
@@ -12,6 +11,7 @@
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
 #include "ffs-container.h"
+#include "ffs-messages.h"
 #include "ffs-stream.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -124,11 +124,11 @@ static int FfsLocate(const char *path, uint32_t *start) {
   uint32_t at, a;
   int found = FfsContainerFindTrailer(FfsReadAtFile, NULL, &container, &at, &a);
   if (found == FFS_TRAILER_NO_OFFSET) {
-    DebugPrintf("File '%s' doesn't contain FFS data!\n", path);
+    DebugPrintf(FFS_LOG_NO_DATA, path);
     return 0;
   }
   if (found == FFS_TRAILER_NO_TAG) {
-    DebugPrintf("FFS Does not contain proper tag (Read %d from %d)!!!\n", (int)a, (int)at);
+    DebugPrintf(FFS_LOG_NO_TAG, (int)a, (int)at);
     return 0;
   }
   trailerAt = at;
@@ -145,22 +145,22 @@ static int FfsLoadDirectory(const char *path, uint32_t start) {
   uint32_t n = ReadLe32(head);
   uint32_t check = ReadLe32(head + 4);
   if (n != ~check) {
-    DebugPrintf("FFS: CMatch Fail %d != %d\n", (int)n, (int)~check);
+    DebugPrintf(FFS_LOG_COUNT_CHECK, (int)n, (int)~check);
     return 0;
   }
   if (n == 0) {
-    DebugPrintf("FFS: Empty directory in '%s'!\n", path);
+    DebugPrintf(FFS_LOG_EMPTY, path);
     return 0;
   }
   uint64_t bytes = (uint64_t)n * FFS_DIR_ENTRY_SIZE;
   if (bytes > FFS_MAX_BLOCK || (uint64_t)start + FFS_HEADER_SIZE + bytes > fileSize) {
-    DebugPrintf("FFS: Directory of %u entries doesn't fit in '%s'!\n", (unsigned)n, path);
+    DebugPrintf(FFS_LOG_DIRECTORY, (unsigned)n, path);
     return 0;
   }
   unsigned char *records = (unsigned char *)MEM_ALLOC((int)bytes);
   if (!FfsRead(records, (uint32_t)bytes)) {
     MEM_FREE(records, (int)bytes);
-    DebugPrintf("FFS: Directory of %u entries doesn't fit in '%s'!\n", (unsigned)n, path);
+    DebugPrintf(FFS_LOG_DIRECTORY, (unsigned)n, path);
     return 0;
   }
   // The block is reused in place: each 8-byte record becomes an FfsDirEntry.
@@ -184,7 +184,7 @@ int FfsInit(const char *path) {
   Cmp2Init();
   file = fopen(path, "rb");
   if (file == NULL) {
-    DebugPrintf("Couldn't open flat file '%s'!\n", path);
+    DebugPrintf(FFS_LOG_NO_FILE, path);
     return 0;
   }
   long size = -1;
@@ -201,7 +201,7 @@ int FfsInit(const char *path) {
     return 0;
   }
   archiveStart = start;
-  DebugPrintf("Flat/Fast File System Initialized...\n");
+  DebugPrintf(FFS_LOG_MOUNTED);
   return 1;
 }
 
@@ -209,7 +209,7 @@ int FfsRemove(void) {
   FfsUnmount();
   Cmp2Remove();
   Cmp1Remove();
-  DebugPrintf("Flat/Fast File System Removed...\n");
+  DebugPrintf(FFS_LOG_REMOVED);
   return 1;
 }
 
@@ -221,14 +221,14 @@ static int FfsCheckCovered(const FfsIntegrity *record) {
   for (uint32_t at = 0; at < record->covered;) {
     uint32_t n = record->covered - at < FFS_CHECK_BLOCK ? record->covered - at : FFS_CHECK_BLOCK;
     if (!positioned || !FfsRead(block, n)) {
-      DebugPrintf("FFS: Integrity check could not read %u bytes at %u\n", (unsigned)n, (unsigned)at);
+      DebugPrintf(FFS_LOG_CHECK_READ, (unsigned)n, (unsigned)at);
       return 0;
     }
     crc = FfsIntegrityUpdate(crc, &container, at, block, n);
     at += n;
   }
   if (crc != record->crc) {
-    DebugPrintf("FFS: Integrity check failed: bytes 0 to %u give CRC-32 %08X, the record holds %08X\n",
+    DebugPrintf(FFS_LOG_CHECK_FAILED,
                 (unsigned)(record->covered - 1), (unsigned)crc, (unsigned)record->crc);
     return 0;
   }
@@ -246,7 +246,7 @@ int FfsCheckIntegrity(void) {
   if (present) {
     result = FfsCheckCovered(&record);
   } else if (flags & FFS_FLAG_INTEGRITY) {
-    DebugPrintf("FFS: Integrity record missing or damaged before the trailer at %u\n", (unsigned)trailerAt);
+    DebugPrintf(FFS_LOG_CHECK_MISSING, (unsigned)trailerAt);
     result = 0;
   }
   if (!FfsSeek(afterDirectory)) result = 0;
@@ -283,7 +283,7 @@ static int FfsFindEntry(uint32_t hash, FfsDirEntry *entry) {
 static int FfsCheckLength(uint32_t hash, uint32_t record, uint32_t length) {
   uint64_t end = (uint64_t)record + FFS_RECORD_HEAD_SIZE + length;
   if (length > FFS_MAX_BLOCK || end > fileSize) {
-    DebugPrintf("FFS: Record %x length %u exceeds the file (%u)\n", (unsigned)hash, (unsigned)length,
+    DebugPrintf(FFS_LOG_RECORD_LENGTH, (unsigned)hash, (unsigned)length,
                 (unsigned)fileSize);
     return 0;
   }
@@ -309,7 +309,7 @@ static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
     // A record offset outside the file reads no hash: found stays 0.
     found = 0;
     if (!FfsSeek(record) || !FfsReadLe32(&found) || found != hash) {
-      DebugPrintf("FFS: Pos Fail %x != %x\n", (unsigned)hash, (unsigned)found);
+      DebugPrintf(FFS_LOG_POSITION, (unsigned)hash, (unsigned)found);
       return 0;
     }
   }
@@ -328,7 +328,7 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
   if (length >= 4 && Cmp1IsPacked(data)) {
     *form = FFS_PACKED1;
     if (length < CMP1_HEAD_SIZE || !Cmp1GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
-      DebugPrintf("Unable to get size from compressed data type 1\n");
+      DebugPrintf(FFS_LOG_PACKED_SIZE "1\n");
       return 0;
     }
     return 1;
@@ -336,7 +336,7 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
   if (length >= 4 && Cmp2IsPacked(data)) {
     *form = FFS_PACKED2;
     if (length < CMP2_HEAD_SIZE || !Cmp2GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
-      DebugPrintf("Unable to get size from compressed data type 2\n");
+      DebugPrintf(FFS_LOG_PACKED_SIZE "2\n");
       return 0;
     }
     return 1;
@@ -344,7 +344,7 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
   if (length >= 4 && Cmp3IsPacked(data)) {
     *form = FFS_PACKED3;
     if (length < 8 || !Cmp3GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
-      DebugPrintf("Unable to get size from compressed data type 3\n");
+      DebugPrintf(FFS_LOG_PACKED_SIZE "3\n");
       return 0;
     }
     return 1;
@@ -353,7 +353,7 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
     *form = FFS_MEMBER;
     *size = length == FFS_MEMBER_SIZE ? ReadLe32(data + 12) : 0;
     if (*size == 0 || *size > FFS_SOLID_MAX) {
-      DebugPrintf("Unable to get size from solid member\n");
+      DebugPrintf(FFS_LOG_MEMBER_SIZE);
       return 0;
     }
     return 1;
@@ -399,7 +399,7 @@ int FfsGetSize(const char *name, uint32_t *size) {
   if (!FfsSeekEntry(FfsHashName(name), &length)) return 0;
   unsigned char peek[FFS_PEEK_SIZE];
   if (!FfsPeek(peek, FFS_PEEK_SIZE)) {
-    DebugPrintf("Unable to peek into compressed data\n");
+    DebugPrintf(FFS_LOG_PEEK);
     return 0;
   }
   FfsForm form;
@@ -497,17 +497,17 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
   // The length was checked against the file, so the first piece reads.
   if (FfsInputFill(&in, in.capacity) && FfsEntryForm(in.next, length, &form, &content)) {
     if (form == FFS_RAW) {
-      if (length != size) DebugPrintf("Incompatible sizes (%d != %d)\n", (int)length, (int)size);
+      if (length != size) DebugPrintf(FFS_LOG_RAW_SIZE, (int)length, (int)size);
       else result = FfsCopyRaw(&in, target);
     } else if (content != size) {
-      DebugPrintf("Memory size not the same for compressed (%d != %d)\n", (int)content, (int)size);
+      DebugPrintf(FFS_LOG_PACKED_CONTENT, (int)content, (int)size);
     } else if (form == FFS_MEMBER) {
       memcpy(reference, in.next, FFS_MEMBER_SIZE);
       if (memberAllowed) result = FfsLoadMember(reference, size, target);
-      else DebugPrintf("FFS: Solid block %x is itself a member\n", (unsigned)hash);
+      else DebugPrintf(FFS_LOG_NESTED_MEMBER, (unsigned)hash);
     } else {
       result = FfsUnpack(form, &in, size, target);
-      if (!result) DebugPrintf("Failed to decompress file\n");
+      if (!result) DebugPrintf(FFS_LOG_UNPACK);
     }
   }
   int pending = in.left > 0;
@@ -529,11 +529,11 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
     uint32_t content;
     if (!FfsSeekEntry(block, &length) || !FfsPeek(peek, FFS_PEEK_SIZE) ||
         !FfsEntryForm(peek, length, &form, &content)) {
-      DebugPrintf("FFS: Solid block %x cannot be read\n", (unsigned)block);
+      DebugPrintf(FFS_LOG_BLOCK_READ, (unsigned)block);
       return 0;
     }
     if (content > FFS_SOLID_MAX) {
-      DebugPrintf("FFS: Solid block %x holds %u bytes, more than %u\n", (unsigned)block, (unsigned)content,
+      DebugPrintf(FFS_LOG_BLOCK_SIZE, (unsigned)block, (unsigned)content,
                   (unsigned)FFS_SOLID_MAX);
       return 0;
     }
@@ -547,7 +547,7 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
     solidHash = block;
   }
   if (offset > solidSize || size > solidSize - offset) {
-    DebugPrintf("FFS: Member of %u bytes at %u lies outside its block (%u)\n", (unsigned)size, (unsigned)offset,
+    DebugPrintf(FFS_LOG_MEMBER_OUTSIDE, (unsigned)size, (unsigned)offset,
                 (unsigned)solidSize);
     return 0;
   }
@@ -563,7 +563,7 @@ int FfsLoad(const char *name, void *buffer, uint32_t size) {
     size_t got = fread(buffer, 1, size, plain);
     fclose(plain);
     if (got != size) {
-      DebugPrintf("Unable to read from file '%s'\n", name);
+      DebugPrintf(FFS_LOG_PLAIN_READ, name);
       return 0;
     }
     return 1;
@@ -581,7 +581,7 @@ static int FfsStreamPlain(const char *name, uint32_t size, FfsSink sink, void *c
   for (uint32_t at = 0; at < size && result;) {
     uint32_t n = size - at < sizeof piece ? size - at : (uint32_t)sizeof piece;
     if (fread(piece, 1, n, plain) != n) {
-      DebugPrintf("Unable to read from file '%s'\n", name);
+      DebugPrintf(FFS_LOG_PLAIN_READ, name);
       result = 0;
     } else {
       result = sink(context, piece, n);
@@ -608,17 +608,17 @@ int FfsLoadEntry(const char *name, int extra, int logged, void **data, uint32_t 
   *data = NULL;
   uint32_t found = 0;
   if (!FfsGetSize(name, &found)) {
-    if (logged) DebugPrintf("Unable to get size for '%s'\n", name);
+    if (logged) DebugPrintf(FFS_LOG_ENTRY_SIZE, name);
     return 0;
   }
   if (found > FFS_ENTRY_MAX) {
-    if (logged) DebugPrintf("Unable to load '%s'\n", name);
+    if (logged) DebugPrintf(FFS_LOG_ENTRY_LOAD, name);
     return 0;
   }
   int bytes = (int)found + extra;
   void *block = bytes > 0 ? MEM_ALLOC(bytes) : NULL;
   if (found > 0 && !FfsLoad(name, block, found)) {
-    if (logged) DebugPrintf("Unable to load '%s'\n", name);
+    if (logged) DebugPrintf(FFS_LOG_ENTRY_LOAD, name);
     MEM_FREE(block, bytes);
     return 0;
   }

@@ -6,6 +6,8 @@
 #include "commands-test-support.h"
 #include "ffs-test-support.h"
 #include "pages.h"
+#include "interact.h"
+#include "pathdialog.h"
 #include "target.h"
 
 namespace {
@@ -272,14 +274,14 @@ TEST_F(CommandsTest, UpdateWithoutTheKeyTellsTheUserAndFails) {
   EXPECT_EQ("The program you are attempting to update must be installed first.", boxes[0].text);
   EXPECT_EQ("Install Widget first, please.", boxes[1].text);
   for (const Box &b : boxes) {
-    EXPECT_EQ("Installation Problem...", b.caption);
+    EXPECT_EQ(PROBLEM_CAPTION, b.caption);
     EXPECT_EQ(window, b.owner);
     EXPECT_EQ(SYS_MB_OK, b.style);
   }
 }
 
 TEST_F(CommandsTest, UpdateWithTheKeyGoesOn) {
-  RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", "Install Path", "C:\\W\\");
+  RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", INSTALL_PATH_VALUE, "C:\\W\\");
   StrCopy(script.registryPath, "Software\\Acme\\Widget");
   EXPECT_EQ(1, Run(CmdUpdate, "must be installed"));
   EXPECT_EQ(17, consumed);
@@ -296,16 +298,16 @@ TEST_F(CommandsTest, DoneRecordsTheDestinationAndShowsItsBox) {
   char value[64] = {};
   uint32_t type = 0;
   int length = 0;
-  ASSERT_EQ(1, RegistryStandInGetValue(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", "Install Path", &type, value,
-                                       sizeof value, &length));
+  ASSERT_EQ(1, RegistryStandInGetValue(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", INSTALL_PATH_VALUE, &type,
+                                       value, sizeof value, &length));
   EXPECT_EQ(1u, type);  // REG_SZ
   EXPECT_EQ("C:\\Program Files\\Widget\\", std::string(value, (size_t)length));
 
   // The key exists now: opened, and the value replaced.
   StrCopy(script.installPath, "D:\\W\\");
   EXPECT_EQ(1, Run(CmdDone, "Again."));
-  ASSERT_EQ(1, RegistryStandInGetValue(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", "Install Path", &type, value,
-                                       sizeof value, &length));
+  ASSERT_EQ(1, RegistryStandInGetValue(REGROOT_CURRENT_USER, "Software\\Acme\\Widget", INSTALL_PATH_VALUE, &type,
+                                       value, sizeof value, &length));
   EXPECT_EQ("D:\\W\\", std::string(value, (size_t)length));
 
   std::vector<Box> boxes = Boxes();
@@ -334,7 +336,7 @@ TEST_F(CommandsTest, DoneDiesWhenTheKeyCannotBeHad) {
         RegistryStandInFailNext(REGISTRY_STANDIN_CREATE, 5);
         Run(CmdDone, "x");
       },
-      testing::ExitedWithCode(1), Fatal("Unable to create key 'Software\\Acme'"));
+      testing::ExitedWithCode(1), TestFatalBox("Unable to create key 'Software\\Acme'"));
 }
 
 // A key that is there but cannot be opened.
@@ -346,7 +348,7 @@ TEST_F(CommandsTest, DoneDiesWhenTheKeyCannotBeOpened) {
         RegistryStandInFailAfter(REGISTRY_STANDIN_OPEN, 5, 1);  // found, then not opened
         Run(CmdDone, "x");
       },
-      testing::ExitedWithCode(1), Fatal("Unable to open key 'Software\\Acme'"));
+      testing::ExitedWithCode(1), TestFatalBox("Unable to open key 'Software\\Acme'"));
 }
 
 }  // namespace

@@ -11,22 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "archive-writer.h"
 #include "command.h"
-#include "mainwindow-standin.h"
+#include "installer-run-support.h"
 #include "mainwindow.h"
 #include "mainwindow-sys.h"
+#include "pathdialog.h"
 #include "script.h"
-#include "shell-standin.h"
-#include "process-standin.h"
 #include "process-sys.h"
-#include "test-support.h"
 #include "exit-codes.h"
 #include "interact.h"
 #include "run.h"
-#include "switches.h"
-#include "script-test-support.h"
-#include "program.h"
 
 namespace {
 
@@ -63,7 +57,7 @@ class MainWindowStepTest : public testing::Test {
 
 TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
   TestQueueBoxAnswer(SYS_IDNO);
-  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  Start(MARK "FAIL:\r\n" MARK "ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL", "FAIL", "ONE(a)"}), testCalls);
   EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
   EXPECT_EQ(EXIT_INSTALLED, RunExitCode());  // the retry went through
@@ -80,7 +74,7 @@ TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
 
 TEST_F(MainWindowStepTest, YesEndsWithTheCursorOnTheFailedCommand) {
   TestQueueBoxAnswer(SYS_IDYES);
-  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  Start(MARK "FAIL:\r\n" MARK "ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL"}), testCalls);
   EXPECT_EQ(script->text, script->cursor);
   EXPECT_EQ(EXIT_COMMAND_FAILED, RunExitCode());
@@ -92,7 +86,7 @@ TEST_F(MainWindowStepTest, UnknownKeywordInALaterRunAsksAgainAfterNo) {
   TestQueueBoxAnswer(SYS_IDNO);
   TestQueueBoxAnswer(SYS_IDOK);
   TestQueueBoxAnswer(SYS_IDYES);
-  Start("\x16NOPE:x\r\n");
+  Start(MARK "NOPE:x\r\n");
   EXPECT_EQ(4, TestBoxCount());
   EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
   EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
@@ -102,7 +96,7 @@ TEST_F(MainWindowStepTest, UnknownKeywordInALaterRunAsksAgainAfterNo) {
 TEST_F(MainWindowStepTest, TwoHundredRetriesRunAtOneDepth) {
   TestFailTimes(200);
   for (int i = 0; i < 200; i++) TestQueueBoxAnswer(SYS_IDNO);
-  Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
+  Start(MARK "FAIL:\r\n" MARK "ONE:a\r\n");
   EXPECT_EQ(201, script->installSize);
   EXPECT_EQ(200, TestBoxCount());
   EXPECT_EQ("ONE(a)", testCalls.back());
@@ -111,7 +105,7 @@ TEST_F(MainWindowStepTest, TwoHundredRetriesRunAtOneDepth) {
 }
 
 TEST_F(MainWindowStepTest, SecondBreakWaitsUntilTheWindowIsClosed) {
-  Start("\x16ONE:a\r\n\x16" "BREAK:\r\n\x16ONE:b\r\n");
+  Start(MARK "ONE:a\r\n" MARK "BREAK:\r\n" MARK "ONE:b\r\n");
   EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
   EXPECT_STREQ("create step", MainWindowStandInEvents());
   // nothing steps the script on: the user closes the window, no question
@@ -122,60 +116,16 @@ TEST_F(MainWindowStepTest, SecondBreakWaitsUntilTheWindowIsClosed) {
 }
 
 TEST_F(MainWindowStepTest, TitleComesFromTheProductName) {
-  Start("\x16" "BREAK:\r\n");
+  Start(MARK "BREAK:\r\n");
   EXPECT_STREQ("Widget Installation", MainWindowStandInTitle());
 }
 
 // ---- start-up and shutdown through InstallerMain --------------------------
 
-std::string WriteInstaller(const std::string &name, const std::string &script) {
-  ArchiveWriter writer;
-  std::string error;
-  EXPECT_TRUE(writer.Add("install.dat", (const uint8_t *)script.data(), script.size(), ARCHIVE_RAW, &error)) << error;
-  std::vector<uint8_t> stub(64, 'M'), out;
-  EXPECT_TRUE(ArchiveWriteInstaller(stub, writer, &out, &error)) << error;
-  FILE *f = fopen((name + ".exe").c_str(), "wb");
-  fwrite(out.data(), 1, out.size(), f);
-  fclose(f);
-  return name + ".exe";
-}
-
-class MainWindowStartTest : public testing::Test {
- protected:
-  void SetUp() override {
-    TestWatchBoxes();
-    MainWindowStandInReset();
-    ShellStandInReset();
-  }
-  void TearDown() override {
-    SysStandInSetCommandLine("unit-tests");
-    TestStopLog();
-    TestRemoveFile("debug.log");
-    if (!file.empty()) TestRemoveFile(file);
-    MainWindowStandInReset();
-    ShellStandInReset();
-  }
-  int Main(const std::string &name, const std::string &script) {
-    if (!file.empty()) TestRemoveFile(file);
-    file = WriteInstaller(name, script);
-    return Run(name);
-  }
-  int Run(const std::string &name) {
-    SysStandInSetCommandLine((name + " -debug").c_str());
-    return InstallerMain(NULL, "-debug");
-  }
-  std::string Log() { return TestReadFile("debug.log"); }
-  // The log's last line: "Successful Exit..." after an installation, else
-  // the exit code.
-  bool EndsWithExit(int code = 0) {
-    std::string log = Log(), tail = code == 0 ? "Successful Exit...\r\n" : "Exit with code " + std::to_string(code) + "...\r\n";
-    return log.size() >= tail.size() && log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
-  }
-  std::string file;
-};
+using MainWindowStartTest = InstallerRunTest;
 
 TEST_F(MainWindowStartTest, PausedScriptRunsInTheWindowAndShutsDownInOrder) {
-  EXPECT_EQ(0, Main("mainwindow-paused", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-paused", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
   EXPECT_EQ(0, MainWindowStandInRegistered());
   EXPECT_EQ(nullptr, MainWindowScript());
@@ -189,7 +139,7 @@ TEST_F(MainWindowStartTest, PausedScriptRunsInTheWindowAndShutsDownInOrder) {
 // Without a BREAK the whole script runs before the window exists; the
 // window's run finds nothing, logs the summary again and closes at once.
 TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
-  EXPECT_EQ(0, Main("mainwindow-nobreak", "\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-nobreak", "\r\n"));
   EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
   std::string log = Log();
   size_t first = log.find("Company Name   : \r\n");
@@ -200,13 +150,13 @@ TEST_F(MainWindowStartTest, ScriptWithoutBreakOpensAndClosesTheWindow) {
 
 // The person closes the window while commands are left: cancelled.
 TEST_F(MainWindowStartTest, ClosingTheWindowBeforeTheEndCancels) {
-  EXPECT_EQ(EXIT_CANCELLED, Main("mainwindow-closed", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(EXIT_CANCELLED, RunScript("mainwindow-closed", MARK "BREAK:\r\n" MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_STREQ("create show step close destroy quit", MainWindowStandInEvents());
   EXPECT_TRUE(EndsWithExit(EXIT_CANCELLED));
 }
 
 TEST_F(MainWindowStartTest, FailedFirstRunShowsNoWindow) {
-  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("mainwindow-unknown", "\x16NOPE:\r\n"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, RunScript("mainwindow-unknown", MARK "NOPE:\r\n"));
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ("Unknown script keyword...", TestLastBoxCaption());
   EXPECT_STREQ("", MainWindowStandInEvents());
@@ -216,7 +166,7 @@ TEST_F(MainWindowStartTest, FailedFirstRunShowsNoWindow) {
 // Nothing is shut down then, so each case runs in a process of its own, which
 // reports what it saw on standard error.
 TEST_F(MainWindowStartTest, ClassOrWindowFailureReturnsAtOnce) {
-  file = WriteInstaller("mainwindow-nowindow", "\x16" "BREAK:\r\n");
+  WriteScript("mainwindow-nowindow", MARK "BREAK:\r\n");
   EXPECT_EXIT(
       {
         MainWindowStandInFailRegister(1);
@@ -236,9 +186,8 @@ TEST_F(MainWindowStartTest, ClassOrWindowFailureReturnsAtOnce) {
 }
 
 TEST_F(MainWindowStartTest, MissingArchiveStillStopsTheInstallServices) {
-  SysStandInSetCommandLine("no-such-installer -debug");
-  EXPECT_EQ(EXIT_DAMAGED, InstallerMain(NULL, "-debug"));
-  EXPECT_EQ("Installation Problem...", TestLastBoxCaption());
+  EXPECT_EQ(EXIT_DAMAGED, Run("no-such-installer"));
+  EXPECT_EQ(PROBLEM_CAPTION, TestLastBoxCaption());
   EXPECT_STREQ("ole-init dde-init connect disconnect dde-remove ole-remove", ShellStandInEvents());
   EXPECT_STREQ("", MainWindowStandInEvents());
   EXPECT_TRUE(EndsWithExit(EXIT_DAMAGED));
@@ -246,13 +195,13 @@ TEST_F(MainWindowStartTest, MissingArchiveStillStopsTheInstallServices) {
 
 TEST_F(MainWindowStartTest, NoProgramManagerIsLoggedAndNotFatal) {
   ShellStandInNoProgMan(1);
-  EXPECT_EQ(0, Main("mainwindow-noprogman", "\x16" "BREAK:\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(0, RunScript("mainwindow-noprogman", MARK "BREAK:\r\n" MARK "BREAK:\r\n"));
   EXPECT_NE(std::string::npos, Log().find("Couldn't get ProgMan, non-fatal, but no prog groups!\r\n"));
   EXPECT_STREQ("ole-init dde-init connect dde-remove ole-remove", ShellStandInEvents());
 }
 
 TEST_F(MainWindowStartTest, InstallServicesThatCannotStartAreFatal) {
-  file = WriteInstaller("mainwindow-noinit", "\r\n");
+  WriteScript("mainwindow-noinit", "\r\n");
   EXPECT_EXIT(
       {
         ShellStandInFailOle(1);

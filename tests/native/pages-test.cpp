@@ -79,7 +79,7 @@ class Pages : public testing::Test {
     return name;
   }
   int Run(CommandHandler handler, const std::string &line) {
-    args = line + "\r\n\x16" "NEXT:";
+    args = line + "\r\n" MARK "NEXT:";
     consumed = 0;
     return handler(&script, &args[0], &consumed);
   }
@@ -235,8 +235,8 @@ TEST_F(Pages, NotepadStartsTheEditorFromTheWindowsDirectory) {
   EXPECT_EQ(1, Run(CmdNotepad, "readme.txt"));
   EXPECT_EQ(10, consumed);
   EXPECT_EQ(1, PagesStandInStartCount());
-  EXPECT_STREQ("C:\\WINNT\\NOTEPAD.EXE", PagesStandInLastApplication());
-  EXPECT_STREQ("NOTEPAD.EXE C:\\Program Files\\Widgets\\readme.txt", PagesStandInLastCommandLine());
+  EXPECT_STREQ("C:\\WINNT\\" PAGE_EDITOR, PagesStandInLastApplication());
+  EXPECT_STREQ(PAGE_EDITOR " C:\\Program Files\\Widgets\\readme.txt", PagesStandInLastCommandLine());
   EXPECT_EQ(0, DialogStandInDialogCount());
 }
 

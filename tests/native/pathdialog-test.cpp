@@ -2,6 +2,7 @@
 // over a drive C with staged free space, the in-memory registry and queued
 // folder-browser answers.
 #include "commands-test-support.h"
+#include "interact.h"
 #include "pathdialog.h"
 #include "target-sys.h"
 #include "resources/resource-ids.h"
@@ -53,7 +54,7 @@ TEST_F(PathDialogTest, TheDefaultProposalIsProgramFilesOnTheSystemDrive) {
 
   DialogStandInWindow dialog = DialogTestWindow(Dialog());
   EXPECT_EQ(window, dialog.owner);
-  EXPECT_STREQ("Installation Directory...", dialog.caption);
+  EXPECT_STREQ(PATH_CAPTION, dialog.caption);
   EXPECT_EQ(1, dialog.result);
   EXPECT_EQ((1024 - dialog.rect.right + dialog.rect.left) / 2, dialog.rect.left);  // centred on the desktop
   DialogStandInControl edit = DialogTestControl(Dialog(), IDC_PATH_EDIT);
@@ -68,7 +69,7 @@ TEST_F(PathDialogTest, TheDefaultProposalIsProgramFilesOnTheSystemDrive) {
   std::vector<Box> boxes = Boxes();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ("Install Widget into C:\\Program Files\\Widget\\?", boxes[0].text);
-  EXPECT_EQ("Installation Directory...", boxes[0].caption);
+  EXPECT_EQ(PATH_CAPTION, boxes[0].caption);
   EXPECT_EQ(SYS_MB_YESNO | SYS_MB_ICONQUESTION, boxes[0].style);
   EXPECT_EQ(Dialog(), boxes[0].owner);
 }
@@ -81,7 +82,7 @@ TEST_F(PathDialogTest, AShortPromptGivesWayToTheDefault) {
 
 TEST_F(PathDialogTest, AnEarlierInstallationIsProposedAsItStands) {
   StrCopy(script.registryPath, kKey);
-  RegistryStandInSetText(REGROOT_CURRENT_USER, kKey, "Install Path", "C:\\Old Place\\");
+  RegistryStandInSetText(REGROOT_CURRENT_USER, kKey, INSTALL_PATH_VALUE, "C:\\Old Place\\");
   DialogStandInQueueEnter();
   EXPECT_EQ(1, InstallPath());
   EXPECT_EQ("C:\\Old Place\\", Text(IDC_PATH_EDIT));
@@ -117,7 +118,7 @@ TEST_F(PathDialogTest, TooLittleSpaceIsShownAndRefused) {
   std::vector<Box> boxes = Boxes();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(kNoRoom, boxes[0].text);
-  EXPECT_EQ("Installation Problem...", boxes[0].caption);
+  EXPECT_EQ(PROBLEM_CAPTION, boxes[0].caption);
   EXPECT_EQ(NULL, boxes[0].owner);
   EXPECT_EQ(SYS_MB_OK, boxes[0].style);
   EXPECT_EQ(0, DialogTestWindow(Dialog()).result);
@@ -289,7 +290,7 @@ TEST_F(PathDialogTest, EveryListedFileCountsInWholeClustersAndTheUninstallerToo)
     list += (i > 0 ? "," : "") + std::string("f") + std::to_string(i);
   }
   Mount(files);
-  std::string text = "\x16UNINSTALL:\r\n\x16" "FILE LIST:" + list + "\r\n\x16INSTALL:\r\n";
+  std::string text = MARK "UNINSTALL:\r\n" MARK "FILE LIST:" + list + "\r\n" MARK "INSTALL:\r\n";
   script.text = &text[0];
   script.textLength = (int32_t)text.size();
   script.installSize = 166;

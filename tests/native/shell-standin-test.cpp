@@ -59,7 +59,7 @@ TEST_F(ShellTest, AddItemPrefixesTheInstallPathAndConsumesBothValues) {
   Start();
   int window;
   script.window = &window;
-  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe\x16" "App\r\n\x16" "NEXT:\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe" MARK "App\r\n" MARK "NEXT:\r\n"));
   EXPECT_STREQ("[AddItem(\"C:\\Acme\\bin\\app.exe\",\"App\")]\n", ShellStandInExecuted());
   EXPECT_EQ(15, consumed);  // the run loop resumes behind the caption, not at its separator
   EXPECT_EQ(&window, ShellStandInTopWindow());
@@ -70,9 +70,9 @@ TEST_F(ShellTest, AddItemPrefixesTheInstallPathAndConsumesBothValues) {
 TEST_F(ShellTest, AddItemWithArgumentsIsAShortcutWithTheProgramAndItsArguments) {
   Start();
   EXPECT_EQ(1, Run(CmdCreateGroup, "Tools\r\n"));
-  EXPECT_EQ(1, Run(CmdAddItem, "bin\\gdbserver.exe --version\x16" "Version\r\n"));
-  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"  -x \"a b\"\x16" "App\r\n"));
-  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"\x16" "Plain\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\gdbserver.exe --version" MARK "Version\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"  -x \"a b\"" MARK "App\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "\"my bin\\app.exe\"" MARK "Plain\r\n"));
   EXPECT_STREQ("[CreateGroup(\"Tools\")]\n[AddItem(\"C:\\Acme\\my bin\\app.exe\",\"Plain\")]\n", ShellStandInExecuted());
   EXPECT_STREQ("folder C:\\Start Menu\\Programs\\Tools\n"
                "link C:\\Start Menu\\Programs\\Tools\\Version.lnk -> C:\\Acme\\bin\\gdbserver.exe with --version (Version)\n"
@@ -85,7 +85,7 @@ TEST_F(ShellTest, AddItemWithArgumentsIsAShortcutWithTheProgramAndItsArguments) 
 // and is empty.
 TEST_F(ShellTest, AddItemWithOneValueGetsAnEmptyCaption) {
   Start();
-  EXPECT_EQ(1, Run(CmdAddItem, "app.exe\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "app.exe\r\n" MARK "BREAK:\r\n"));
   EXPECT_STREQ("[AddItem(\"C:\\Acme\\app.exe\",\"\")]\n", ShellStandInExecuted());
   EXPECT_EQ(8, consumed);
   // at the very end of the text nothing behind the terminator is read
@@ -98,7 +98,7 @@ TEST_F(ShellTest, WithoutProgramManagerNothingIsSentAndTheCommandsSucceed) {
   Start();
   EXPECT_NE(std::string::npos, Log().find("Couldn't get ProgMan, non-fatal, but no prog groups!\r\n"));
   EXPECT_EQ(1, Run(CmdCreateGroup, "Tools\r\n"));
-  EXPECT_EQ(1, Run(CmdAddItem, "app.exe\x16" "App\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, "app.exe" MARK "App\r\n"));
   EXPECT_STREQ("", ShellStandInExecuted());
 }
 
@@ -109,7 +109,7 @@ TEST_F(ShellTest, FailedTransactionFailsTheCommand) {
   EXPECT_NE(std::string::npos, Log().find("Unable to execute '[CreateGroup(\"Tools\")]'\r\n"));
   int window;
   script.window = &window;
-  EXPECT_EQ(0, Run(CmdAddItem, "app.exe\x16" "App\r\n"));
+  EXPECT_EQ(0, Run(CmdAddItem, "app.exe" MARK "App\r\n"));
   EXPECT_EQ(nullptr, ShellStandInTopWindow());
   // without a DDE instance there is nothing to send with
   InstallRemove();
@@ -124,30 +124,30 @@ TEST_F(ShellTest, OverlongCommandsAreRefused) {
   EXPECT_EQ(0, Run(CmdCreateGroup, std::string(143, 'g') + "\r\n"));
   EXPECT_NE(std::string::npos, Log().find("Command too long for Program Manager (160 > 159)"));
   strcpy(script.installPath, std::string(150, 'p').c_str());
-  EXPECT_EQ(1, Run(CmdAddItem, std::string(140, 'a') + "\x16" + std::string(13, 'c') + "\r\n"));
-  EXPECT_EQ(0, Run(CmdAddItem, std::string(140, 'a') + "\x16" + std::string(14, 'c') + "\r\n"));
+  EXPECT_EQ(1, Run(CmdAddItem, std::string(140, 'a') + MARK + std::string(13, 'c') + "\r\n"));
+  EXPECT_EQ(0, Run(CmdAddItem, std::string(140, 'a') + MARK + std::string(14, 'c') + "\r\n"));
   EXPECT_EQ(1, (int)std::count(ShellStandInExecuted(), ShellStandInExecuted() + strlen(ShellStandInExecuted()), 'A'));
   // a value longer than its room would name another program: refused, not
   // cut; consumed still covers all of it
   std::string name(200, 'n');
   script.installPath[0] = 0;
   std::string sent = ShellStandInExecuted();
-  EXPECT_EQ(0, Run(CmdAddItem, name + "\x16" "c\r\n"));
+  EXPECT_EQ(0, Run(CmdAddItem, name + MARK "c\r\n"));
   EXPECT_EQ(202, consumed);
   EXPECT_EQ(sent, ShellStandInExecuted());  // nothing more was sent
   EXPECT_NE(std::string::npos, Log().find("Item value too long for Program Manager (> 159) '" + name.substr(0, 159) + "'"));
-  EXPECT_EQ(0, Run(CmdAddItem, "app.exe\x16" + std::string(160, 'c') + "\r\n"));
+  EXPECT_EQ(0, Run(CmdAddItem, "app.exe" MARK + std::string(160, 'c') + "\r\n"));
   EXPECT_EQ(sent, ShellStandInExecuted());
 }
 
 TEST_F(ShellTest, OleRegistersInAnyCaseAndOtherwiseUnregisters) {
   ShellStandInAddLibrary("C:\\Acme\\lib.dll", 3, 0);
-  EXPECT_EQ(1, Run(CmdOle, "register\x16lib.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "register" MARK "lib.dll\r\n"));
   EXPECT_EQ(16, consumed);
-  EXPECT_EQ(1, Run(CmdOle, "REGISTER\x16lib.dll\r\n"));
-  EXPECT_EQ(1, Run(CmdOle, "UNREGISTER\x16lib.dll\r\n"));
-  EXPECT_EQ(1, Run(CmdOle, "\x16lib.dll\r\n"));  // an empty mode unregisters
-  EXPECT_EQ(1, Run(CmdOle, "REGISTERX\x16lib.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "REGISTER" MARK "lib.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "UNREGISTER" MARK "lib.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, MARK "lib.dll\r\n"));  // an empty mode unregisters
+  EXPECT_EQ(1, Run(CmdOle, "REGISTERX" MARK "lib.dll\r\n"));
   EXPECT_STREQ(
       "DllRegisterServer C:\\Acme\\lib.dll\nDllRegisterServer C:\\Acme\\lib.dll\n"
       "DllUnregisterServer C:\\Acme\\lib.dll\nDllUnregisterServer C:\\Acme\\lib.dll\n"
@@ -159,9 +159,9 @@ TEST_F(ShellTest, OleRegistersInAnyCaseAndOtherwiseUnregisters) {
 TEST_F(ShellTest, OleFailuresAreLoggedAndTheScriptGoesOn) {
   ShellStandInAddLibrary("C:\\Acme\\noentry.dll", 2, 0);
   ShellStandInAddLibrary("C:\\Acme\\fails.dll", 1, (int32_t)0x80004005);
-  EXPECT_EQ(1, Run(CmdOle, "REGISTER\x16readme.txt\r\n"));
-  EXPECT_EQ(1, Run(CmdOle, "REGISTER\x16noentry.dll\r\n"));
-  EXPECT_EQ(1, Run(CmdOle, "REGISTER\x16" "fails.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "REGISTER" MARK "readme.txt\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "REGISTER" MARK "noentry.dll\r\n"));
+  EXPECT_EQ(1, Run(CmdOle, "REGISTER" MARK "fails.dll\r\n"));
   std::string text = Log();
   EXPECT_NE(std::string::npos, text.find("Error attempting to load 'C:\\Acme\\readme.txt' (0x0000007E)\r\n"));
   EXPECT_NE(std::string::npos, text.find("Couldn't get entry point from 'C:\\Acme\\noentry.dll'\r\n"));
@@ -225,7 +225,7 @@ TEST_F(ShellTest, RunLoopResumesBehindTheSecondValue) {
   Start();
   ShellStandInAddLibrary("C:\\Acme\\lib.dll", 3, 0);
   InstallScript *record = TestMakeScript(
-      "\x16" "CREATE GROUP:Tools\r\n\x16" "ADD ITEM:app.exe\x16" "App\r\n\x16OLE:REGISTER\x16lib.dll\r\n");
+      MARK "CREATE GROUP:Tools\r\n" MARK "ADD ITEM:app.exe" MARK "App\r\n" MARK "OLE:REGISTER" MARK "lib.dll\r\n");
   strcpy(record->installPath, "C:\\Acme\\");
   EXPECT_EQ(1, ScriptRun(record));
   EXPECT_EQ(0, TestBoxCount());

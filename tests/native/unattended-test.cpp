@@ -4,17 +4,16 @@
 // and without a box or a dialog.
 
 #include "commands-test-support.h"
-#include "mainwindow-standin.h"
+#include "installer-run-support.h"
+#include "mainwindow.h"
 #include "pages-standin.h"
 #include "pathdialog.h"
 #include "registry.h"
-#include "script-test-support.h"
 #include "exit-codes.h"
 #include "interact.h"
 #include "run.h"
 #include "switches.h"
 #include "uninstall.h"
-#include "program.h"
 
 namespace {
 
@@ -79,8 +78,8 @@ TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) 
   StrCopy(script.installPath, "C:\\Widget\\");
   EXPECT_EQ(1, Run(CmdNotepad, "readme.txt"));
   EXPECT_EQ(1, Run(CmdCreateGroup, "Widget"));
-  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe\x16" "App"));
-  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe --help\x16" "Help"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe" MARK "App"));
+  EXPECT_EQ(1, Run(CmdAddItem, "bin\\app.exe --help" MARK "Help"));
   EXPECT_STREQ("", ShellStandInExecuted());  // Program Manager would open a window for the group
   EXPECT_STREQ(
       "folder C:\\Start Menu\\Programs\\Widget\n"
@@ -161,52 +160,18 @@ TEST_F(UnattendedCommandsTest, ARefusedDestinationEndsTheRunWithItsReason) {
 
 // Whole runs: an installer of a fake stub and the entries, run as the
 // program with the switches given.
-class UnattendedMainTest : public testing::Test {
+class UnattendedMainTest : public InstallerRunTest {
  protected:
-  void SetUp() override {
-    TestWatchBoxes();
-    MainWindowStandInReset();
-    RegistryStandInClear();
-    TargetStandInReset();
-    drive = std::filesystem::absolute("unattended-drive-c").string();
-    std::filesystem::remove_all(drive);
-    std::filesystem::create_directories(drive);
-    TargetStandInMapDrive('C', drive.c_str());
-  }
-  void TearDown() override {
-    SysStandInSetCommandLine("unit-tests");
-    RunBegin("");
-    DebugSetAbortBox(1);
-    TestStopLog();
-    TestRemoveFile("debug.log");
-    TestRemoveFile("unattended-setup.exe");
-    std::filesystem::remove_all(drive);
-    TargetStandInReset();
-    RegistryStandInClear();
-  }
   int Main(const std::string &script, const std::string &args, bool mount = true) {
-    if (mount) {
-      ArchiveWriter writer;
-      std::string error;
-      writer.Add("install.dat", (const uint8_t *)script.data(), script.size(), ARCHIVE_RAW, &error);
-      writer.Add("app.txt", (const uint8_t *)"app", 3, ARCHIVE_RAW, &error);
-      std::vector<uint8_t> stub(64, 'M'), out;
-      ArchiveWriteInstaller(stub, writer, &out, &error);
-      FILE *f = fopen("unattended-setup.exe", "wb");
-      fwrite(out.data(), 1, out.size(), f);
-      fclose(f);
-    }
-    SysStandInSetCommandLine(("unattended-setup " + args).c_str());
-    return InstallerMain(NULL, args.c_str());
+    if (mount) WriteInstaller("unattended-setup", {{"install.dat", script}, {"app.txt", "app"}});
+    return Run("unattended-setup", args);
   }
-  std::string Log() { return TestReadFile("debug.log"); }
-  std::string drive;
 };
 
 const char *kSetup =
-    "\x16PRODUCT NAME:Widget\r\n\x16" "BREAK:\r\n\x16MESSAGE:welcome.txt\r\n"
-    "\x16REGISTRY PATH:Software\\Acme\\Widget\r\n\x16INSTALL DIR:Widget\r\n\x16INSTALL PATH:Where?\r\n"
-    "\x16" "FILE LIST:APP.TXT\r\n\x16INSTALL:\r\n\x16" "DONE:Bye\r\n";
+    MARK "PRODUCT NAME:Widget\r\n" MARK "BREAK:\r\n" MARK "MESSAGE:welcome.txt\r\n"
+    MARK "REGISTRY PATH:Software\\Acme\\Widget\r\n" MARK "INSTALL DIR:Widget\r\n" MARK "INSTALL PATH:Where?\r\n"
+    MARK "FILE LIST:APP.TXT\r\n" MARK "INSTALL:\r\n" MARK "DONE:Bye\r\n";
 
 TEST_F(UnattendedMainTest, SilentInstallsWithoutAWindowPassiveWithTheBackdrop) {
   EXPECT_EQ(0, Main(kSetup, "-debug -silent -dir=C:\\Some Where"));
@@ -230,33 +195,34 @@ TEST_F(UnattendedMainTest, ASwitchInsideAPathIsPartOfThePath) {
 // UNINSTALL after INSTALL records the whole run all the same; a mark inside
 // another command's arguments begins no command.
 TEST_F(UnattendedMainTest, UninstallAfterInstallRecordsTheWholeRun) {
-  EXPECT_EQ(0, Main(std::string(kSetup) + "\x16UNINSTALL:\r\n", "-silent -dir=C:\\Some Where"));
+  EXPECT_EQ(0, Main(std::string(kSetup) + MARK "UNINSTALL:\r\n", "-silent -dir=C:\\Some Where"));
   std::string record = TestReadFile(drive + "/Some Where/uninstall.dat");
   for (char &c : record) c = (char)tolower((unsigned char)c);
   EXPECT_NE(std::string::npos, record.find("\nf\tc:\\some where\\app.txt\r\n")) << record;
   EXPECT_NE(std::string::npos, record.find("\nv\tsoftware\\acme\\widget\tinstall path\r\n")) << record;
-  std::string quoted = std::string(kSetup) + "\x16" "CREATE GROUP:Widget\r\n\x16" "ADD ITEM:APP.TXT\x16UNINSTALL: the app\r\n";
+  std::string quoted =
+      std::string(kSetup) + MARK "CREATE GROUP:Widget\r\n" MARK "ADD ITEM:APP.TXT" MARK "UNINSTALL: the app\r\n";
   EXPECT_EQ(0, Main(quoted, "-silent -dir=C:\\Else"));
   std::filesystem::directory_iterator files(drive + "/Else");  // APP.TXT alone: no uninstaller
   EXPECT_EQ(1, std::distance(files, std::filesystem::directory_iterator()));
   // A name the command refuses ends the run before anything is written.
-  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kSetup) + "\x16UNINSTALL:..\\x.exe\r\n", "-silent -dir=C:\\Third"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kSetup) + MARK "UNINSTALL:..\\x.exe\r\n", "-silent -dir=C:\\Third"));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Third"));
 }
 
 TEST_F(UnattendedMainTest, EachFailureExitsWithItsCodeAndNoBox) {
   EXPECT_EQ(EXIT_DAMAGED, Main("", "-debug -silent", false));
-  EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': The installation file"));
-  EXPECT_EQ(EXIT_COMMAND_FAILED, Main("\x16NOPE:x\r\n", "-silent"));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box '" PROBLEM_CAPTION "': The installation file"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(MARK "NOPE:x\r\n", "-silent"));
   std::string missing = kSetup;
   missing.replace(missing.find("APP.TXT"), 7, "gone.txt");
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main(missing, "-passive -debug"));
   EXPECT_NE(std::string::npos,
-            Log().find("Unattended: no box 'Widget Installation...': Do you want to abort the installation?\r\n"));
+            Log().find("Unattended: no box 'Widget Installation...': " ABORT_QUESTION "\r\n"));
   EXPECT_EQ(EXIT_DESTINATION, Main(kSetup, "-passive -dir=Q:\\Nowhere"));
-  EXPECT_EQ(EXIT_NOT_INSTALLED, Main("\x16UPDATE:Install it first.\r\n\x16" "BREAK:\r\n", "-silent -debug"));
-  EXPECT_NE(std::string::npos, Log().find("Unattended: no box 'Installation Problem...': Install it first.\r\n"));
-  EXPECT_EXIT(Main("\x16" "FONT:0|x.ttf\r\n", "-silent -debug"), testing::ExitedWithCode(EXIT_INTERNAL_ERROR),
+  EXPECT_EQ(EXIT_NOT_INSTALLED, Main(MARK "UPDATE:Install it first.\r\n" MARK "BREAK:\r\n", "-silent -debug"));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box '" PROBLEM_CAPTION "': Install it first.\r\n"));
+  EXPECT_EXIT(Main(MARK "FONT:0|x.ttf\r\n", "-silent -debug"), testing::ExitedWithCode(EXIT_INTERNAL_ERROR),
               "^([^[]|\\[[^m])*\\[?$");  // no "[message box]" line
   EXPECT_NE(std::string::npos, Log().find("ABORT: Invalid"));
 }

@@ -1,6 +1,7 @@
 // The uninstaller over the stand-ins: the record's format and check, what a
 // run that asks for an uninstaller leaves behind, and the removal.
 #include "commands-test-support.h"
+#include "pathdialog.h"
 #include "shell.h"
 #include "exit-codes.h"
 #include "interact.h"
@@ -114,7 +115,7 @@ class UninstallTest : public CommandsTest {
     FileList(names);
     ASSERT_EQ(1, Run(CmdInstall, ""));
     ASSERT_EQ(1, Run(CmdCreateGroup, "Widget 2000"));
-    ASSERT_EQ(1, Run(CmdAddItem, "A.EXE\x16Widget"));
+    ASSERT_EQ(1, Run(CmdAddItem, "A.EXE" MARK "Widget"));
     TestQueueBoxAnswer(SYS_IDOK);
     ASSERT_EQ(1, Run(CmdDone, "Done."));
     ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
@@ -255,7 +256,7 @@ TEST_F(UninstallTest, SilentUninstallRemovesEverythingRecordedAndKeepsWhatThePer
       << Log();
   // Once more: nothing is left.
   EXPECT_EQ(EXIT_NOT_INSTALLED, Uninstall("-silent"));
-  EXPECT_TRUE(Logged("Unattended: no box 'Uninstall': There is nothing left to remove.\n"));
+  EXPECT_TRUE(Logged("Unattended: no box 'Uninstall': " UNINSTALL_NOTHING "\n"));
 }
 
 TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
@@ -397,7 +398,7 @@ TEST_F(UninstallTest, RegisteredLibrariesAreUnregistered) {
   ASSERT_EQ(1, Run(CmdUninstall, ""));
   FileList("A.DLL");
   ASSERT_EQ(1, Run(CmdInstall, ""));
-  ASSERT_EQ(1, Run(CmdOle, "REGISTER\x16" "A.DLL"));
+  ASSERT_EQ(1, Run(CmdOle, "REGISTER" MARK "A.DLL"));
   ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
   FfsRemove();
   EXPECT_NE(std::string::npos, Record().find("O\tC:\\Acme\\Widget\\A.DLL\r\n"));
@@ -437,7 +438,7 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
     ASSERT_EQ(1, Run(CmdInstall, ""));
     if (recordFails < 0) {  // attended, with Program Manager's group and item
       ASSERT_EQ(1, Run(CmdCreateGroup, "Widget 2000"));
-      ASSERT_EQ(1, Run(CmdAddItem, "A.EXE\x16Widget"));
+      ASSERT_EQ(1, Run(CmdAddItem, "A.EXE" MARK "Widget"));
       TestQueueBoxAnswer(SYS_IDOK);
       TestQueueBoxAnswer(SYS_IDOK);
     }
@@ -477,7 +478,7 @@ TEST_F(UninstallTest, AnUninstallerThatCannotBeWrittenUndoesTheRun) {
             Boxes().back().text);
   EXPECT_NE(std::string::npos, std::string(ShellStandInExecuted()).find("[DeleteGroup(\"Widget 2000\")]\n")) << ShellStandInExecuted();
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
-  EXPECT_EQ("-", Value("Software\\Acme\\Widget", "Install Path"));
+  EXPECT_EQ("-", Value("Software\\Acme\\Widget", INSTALL_PATH_VALUE));
   EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
   EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, arp));
 }

@@ -113,20 +113,9 @@ class CommandsTest : public testing::Test {
     ASSERT_EQ(1, FfsInit(archive.c_str()));
   }
 
-  // A death test's pattern for exactly the fatal box with text (its
-  // line end left off), every character taken literally.
-  static std::string Fatal(const std::string &text) {
-    std::string out = "\\[message box\\] Internal error, program aborting\\.\\.\\.: ";
-    for (char c : text) {
-      if (strchr("\\.()[]{}*+?^$|", c) != NULL) out += '\\';
-      out += c;
-    }
-    return out + "\n";
-  }
-
   // Runs handler on argument text args as it stands in a script line.
   int Run(CommandHandler handler, const std::string &args) {
-    texts.push_back(args + "\r\n\x16" "NEXT:\r\n");
+    texts.push_back(args + "\r\n" MARK "NEXT:\r\n");
     consumed = -1;
     return handler(&script, &texts.back()[0], &consumed);
   }

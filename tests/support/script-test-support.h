@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "script.h"
+#include "test-support.h"
 
 // A record as ScriptLoad leaves it, holding text; release with ScriptFree.
 InstallScript *TestMakeScript(const std::string &text);

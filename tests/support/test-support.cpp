@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <deque>
 
@@ -34,6 +35,15 @@ int TestNextBoxAnswer(uint32_t style) {
     abort();
   }
   return (style & 0xF) == SYS_MB_YESNO ? SYS_IDYES : SYS_IDOK;
+}
+
+std::string TestFatalBox(const std::string &text) {
+  std::string out;
+  for (char c : "[message box] " ABORT_CAPTION ": " + text) {
+    if (strchr("\\.()[]{}*+?^$|", c) != NULL) out += '\\';
+    out += c;
+  }
+  return out + "\n";
 }
 
 std::string TestReadFile(const std::string &path) {

@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "script-format.h"
+
+// The script's mark as a string literal, to stand among the literals around
+// it: MARK "BREAK:\r\n" MARK "ONE:a" MARK "b\r\n".
+#define MARK "\x16"
+static_assert(MARK[0] == SCRIPT_MARK, "MARK is the script's mark");
+
 // Answer of the next message box: a queued answer, else OK or Yes. After
 // 100 answers without a queued one in a test, the test program aborts (a
 // question asked for ever would hang the test). TestResetBoxAnswers starts
@@ -14,6 +21,10 @@
 int TestNextBoxAnswer(uint32_t style);
 void TestQueueBoxAnswer(int answer);
 void TestResetBoxAnswers();
+
+// A death test's pattern for exactly the fatal box with text (its line end
+// left off): "[message box] " ABORT_CAPTION ": " text, taken literally.
+std::string TestFatalBox(const std::string &text);
 
 // Reads a whole file; empty when it cannot be read.
 std::string TestReadFile(const std::string &path);

@@ -6,13 +6,14 @@
 
 #include "args.h"
 #include "script.h"
+#include "test-support.h"
 
 namespace {
 
 TEST(ArgRead, ArgumentEndsAtTheFirstControlByte) {
   EXPECT_EQ(5, ArgLength("a b c\r\n"));
   EXPECT_EQ(2, ArgLength("ab\tcd"));
-  EXPECT_EQ(0, ArgLength("\x16" "x"));
+  EXPECT_EQ(0, ArgLength(MARK "x"));
   EXPECT_EQ(4, ArgLength("\x80\xFF\x20\x7F\x1F"));
   EXPECT_EQ(0, ArgLength(""));
 }
@@ -30,7 +31,7 @@ TEST(ArgRead, CopyIsCutToTheRoomButReportsTheWholeLength) {
 }
 
 TEST(ArgRead, SeveralArgumentsStepOverOneByteEach) {
-  const char *text = "ab\x16" "cd\x16\x16" "ef\r\nnext";
+  const char *text = "ab" MARK "cd" MARK MARK "ef\r\nnext";
   ArgReader reader;
   ArgBegin(&reader, text);
   char buffer[16];

@@ -17,12 +17,12 @@ namespace {
 
 class RecordCommands : public testing::Test {
  protected:
-  void SetUp() override { script = TestMakeScript("\x16" "X:\r\n"); }
+  void SetUp() override { script = TestMakeScript(MARK "X:\r\n"); }
   void TearDown() override { ScriptFree(&script); }
   // Runs handler on argument text args followed by a line end and another
   // command, as it stands in a script.
   int Run(CommandHandler handler, const std::string &args) {
-    text = args + "\r\n\x16" "NEXT:\r\n";
+    text = args + "\r\n" MARK "NEXT:\r\n";
     consumed = -1;
     return handler(script, &text[0], &consumed);
   }
@@ -102,8 +102,8 @@ TEST_F(RecordCommands, FileListStaysInTheTextTerminated) {
 }
 
 TEST_F(RecordCommands, StringFillsItsEntryAndTheTableGrowsToTheId) {
-  EXPECT_EQ(1, Run(CmdString, "5\x16" "Arial\x16" "0.01\x16" "0.05\x16" "0.5\x16" "0.1\x16" "255,128,0\x16"
-                   "bold, centerx\x16" "Hello"));
+  EXPECT_EQ(1, Run(CmdString, "5" MARK "Arial" MARK "0.01" MARK "0.05" MARK "0.5" MARK "0.1" MARK "255,128,0" MARK
+                   "bold, centerx" MARK "Hello"));
   EXPECT_EQ(5, script->stringCount);
   EXPECT_EQ(56, consumed);  // the nine arguments and the byte after each
   const ScreenString &s = script->strings[4];
@@ -120,9 +120,11 @@ TEST_F(RecordCommands, StringFillsItsEntryAndTheTableGrowsToTheId) {
   for (int i = 0; i < 4; i++) EXPECT_EQ(0, script->strings[i].text[0]);  // empty, invisible
 
   // A lower ID keeps the table; redefining replaces every field.
-  EXPECT_EQ(1, Run(CmdString, "2\x16" "Times\x16" "0\x16" "0.1\x16" "0\x16" "0\x16" "1,2,3\x16" "LEFT,DOWN\x16" "Two"));
+  EXPECT_EQ(1, Run(CmdString, "2" MARK "Times" MARK "0" MARK "0.1" MARK "0" MARK "0" MARK "1,2,3" MARK "LEFT,DOWN" MARK
+                   "Two"));
   EXPECT_EQ(5, script->stringCount);
-  EXPECT_EQ(1, Run(CmdString, "5\x16" "Courier\x16" "0\x16" "0.2\x16" "0.3\x16" "0.4\x16" "9,9,9\x16" "SUPERBOLD\x16" "Bye"));
+  EXPECT_EQ(1, Run(CmdString, "5" MARK "Courier" MARK "0" MARK "0.2" MARK "0.3" MARK "0.4" MARK "9,9,9" MARK "SUPERBOLD" MARK
+                   "Bye"));
   EXPECT_EQ(STR_BOLD | STR_UP, script->strings[4].flags);  // words are found inside longer words
   EXPECT_STREQ("Courier", script->strings[4].face);
   EXPECT_STREQ("Bye", script->strings[4].text);
@@ -137,7 +139,7 @@ TEST_F(RecordCommands, StringStyleWords) {
   } cases[] = {{"ITALIC", STR_ITALIC}, {"underline right", STR_UNDERLINE | STR_RIGHT},
                {"UP CENTERY", STR_UP | STR_CENTERY}, {"", 0}, {"left, down", 0}};
   for (const auto &c : cases) {
-    std::string args = std::string("1\x16" "F\x16" "0\x16" "0\x16" "0\x16" "0\x16" "0\x16") + c.words + "\x16" "t";
+    std::string args = std::string("1" MARK "F" MARK "0" MARK "0" MARK "0" MARK "0" MARK "0" MARK) + c.words + MARK "t";
     EXPECT_EQ(1, Run(CmdString, args));
     EXPECT_EQ(c.flags, script->strings[0].flags) << c.words;
   }

@@ -83,7 +83,7 @@ TEST(DebugLog, LongTextIsBoundedThenFatal) {
   EXPECT_EQ(2048, DebugPrintf("%s", exact.c_str()));
   std::string longer(3000, 'y');
   EXPECT_EXIT(DebugPrintf("%s", longer.c_str()), testing::ExitedWithCode(1),
-              "Internal error, program aborting...: Last string too large \\(3000\\)");
+              TestFatalBox("Last string too large (3000)"));
   TestStopLog();
   std::string log = TestReadFile(path);
   // The first 2,048 characters of the long text were written, nothing beyond.
@@ -113,7 +113,7 @@ TEST(DebugAssertDeath, WithLogWritesTextAndLocation) {
 TEST(DebugAbortDeath, AlwaysShowsBoxAndExits1) {
   TestStopLog();
   EXPECT_EXIT(ABORT("Couldn't init install\n"), testing::ExitedWithCode(1),
-              "\\[message box\\] Internal error, program aborting...: Couldn't init install");
+              TestFatalBox("Couldn't init install"));
 }
 
 TEST(DebugAbortDeath, AssertAndAbortKeepSeparateLocations) {
@@ -140,10 +140,10 @@ TEST(DebugAbortDeath, OverlongAssertAndAbortTextsReportTheirLength) {
   std::string path = TestStartLog(DEBUG_FILE);
   std::string longer(3000, 'z');
   EXPECT_EXIT(ASSERT(0, "%s", longer.c_str()), testing::ExitedWithCode(1),
-              "\\[message box\\] Internal error, program aborting\\.\\.\\.: Last string too large \\(3010\\)\n");
+              TestFatalBox("Last string too large (3010)"));
   EXPECT_NE(std::string::npos, TestReadFile(path).find("\r\n\r\nABORT: Last string too large (3010)\r\n"));
   EXPECT_EXIT(DebugAbort("%s", longer.c_str()), testing::ExitedWithCode(1),
-              "\\[message box\\] Internal error, program aborting\\.\\.\\.: Last string too large \\(3009\\)\n");
+              TestFatalBox("Last string too large (3009)"));
   EXPECT_NE(std::string::npos, TestReadFile(path).find("\r\n\r\nABORT: Last string too large (3009)\r\n"));
   TestStopLog();
   TestRemoveFile(path);

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "archive-writer.h"
+#include "ffs-cmp1.h"
+#include "ffs-messages.h"
 #include "ffs-test-support.h"
 #include "ffs.h"
 #include "vantor-core.h"
@@ -49,15 +51,17 @@ const Sample &TheSample() {
   return sample;
 }
 
+// A line the reader logs for a damaged file: it begins with the text one of
+// its formats has before the first value.
 bool KnownLine(const std::string &line) {
-  static const char *const prefixes[] = {
-      "Flat/Fast File System Initialized...", "Flat/Fast File System Removed...", "Couldn't open flat file",
-      "File '", "FFS Does not contain proper tag", "FFS: CMatch Fail", "FFS: Empty directory",
-      "FFS: Directory of ", "FFS: Pos Fail", "FFS: Record ", "Unable to peek into compressed data",
-      "Unable to get size from compressed data type ", "Memory size not the same for compressed",
-      "Incompatible sizes", "Failed to decompress file", "Unknown Opcode"};
-  for (const char *p : prefixes)
-    if (line.compare(0, strlen(p), p) == 0) return true;
+  static const char *const formats[] = {
+      FFS_LOG_MOUNTED, FFS_LOG_REMOVED, FFS_LOG_NO_FILE, FFS_LOG_NO_DATA, FFS_LOG_NO_TAG, FFS_LOG_COUNT_CHECK,
+      FFS_LOG_EMPTY, FFS_LOG_DIRECTORY, FFS_LOG_POSITION, FFS_LOG_RECORD_LENGTH, FFS_LOG_PEEK, FFS_LOG_PACKED_SIZE,
+      FFS_LOG_RAW_SIZE, FFS_LOG_PACKED_CONTENT, FFS_LOG_UNPACK, CMP1_LOG_OPCODE};
+  for (const char *f : formats) {
+    size_t n = strcspn(f, "%\n");
+    if (line.compare(0, n, f, n) == 0) return true;
+  }
   return false;
 }
 

@@ -56,8 +56,9 @@ class ScriptBuildTest : public testing::Test {
 TEST_F(ScriptBuildTest, CompileAndDecompileFiles) {
   EXPECT_EQ(0, Invoke(CliCompile, {"-o", At("install.dat"), "--payload", At("payload"), At("setup.txt")}));
   std::string dat = TestReadFile(At("install.dat"));
-  EXPECT_EQ("\x16PRODUCT NAME:Widget\r\n\x16" "FILE LIST:readme.txt,sub\\app.exe\r\n\x16" "FONT:1\x16" "font.ttf\r\n"
-            "\x16" "BREAK:\r\n\x16INSTALL:\r\n",
+  EXPECT_EQ(MARK "PRODUCT NAME:Widget\r\n" MARK "FILE LIST:readme.txt,sub\\app.exe\r\n"
+            MARK "FONT:1" MARK "font.ttf\r\n"
+            MARK "BREAK:\r\n" MARK "INSTALL:\r\n",
             dat);
   EXPECT_EQ(0, Invoke(CliDecompile, {At("install.dat"), "--output=" + At("back.txt")}));
   EXPECT_EQ("PRODUCT NAME: Widget\nFILE LIST: readme.txt,sub\\app.exe\nFONT: 1 | font.ttf\nBREAK\nINSTALL\n",
@@ -86,7 +87,7 @@ TEST_F(ScriptBuildTest, BuildMakesAnInstallerTheReaderMounts) {
   ASSERT_EQ(1, FfsInit(path.c_str()));
   InstallScript *script = NULL;
   ASSERT_EQ(1, ScriptLoad(&script, "install.dat"));
-  EXPECT_EQ(std::string("\x16PRODUCT NAME:Widget\r\n"), std::string(script->text, 22));
+  EXPECT_EQ(std::string(MARK "PRODUCT NAME:Widget\r\n"), std::string(script->text, 22));
   char name[] = "sub\\app.exe";
   uint32_t size = 0;
   EXPECT_EQ(1, FfsGetSize(name, &size));

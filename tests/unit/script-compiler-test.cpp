@@ -93,7 +93,7 @@ TEST(ScriptKeywordTable, RoomIsWhatTheInstallerKeeps) {
     ASSERT_EQ(1, c.handler(script, &args[0], &consumed)) << c.keyword;
     EXPECT_EQ((size_t)ScriptFindKeyword(c.keyword)->args[0].room + c.added, strlen(c.field)) << c.keyword;
   }
-  std::string args = "1\x16" "Arial\x16" "0.1\x16" "0.1\x16" "0.5\x16" "0.5\x16" "1,2,3\x16" "BOLD\x16" +
+  std::string args = "1" MARK "Arial" MARK "0.1" MARK "0.1" MARK "0.5" MARK "0.5" MARK "1,2,3" MARK "BOLD" MARK +
                      std::string(1000, 'x') + "\r\n";
   int32_t consumed = 0;
   ASSERT_EQ(1, CmdString(script, &args[0], &consumed));
@@ -107,10 +107,10 @@ TEST(ScriptCompile, EveryKeywordCompilesAndRoundTrips) {
   for (size_t i = 0; i < count; i++) {
     const ScriptKeywordInfo &k = table[i];
     SCOPED_TRACE(k.keyword);
-    std::string line = k.keyword, bytes = std::string("\x16") + k.keyword + ":";
+    std::string line = k.keyword, bytes = std::string(MARK) + k.keyword + ":";
     for (int a = 0; a < k.count; a++) {
       line += (a ? " | " : ": ") + Sample(k.args[a].kind);
-      bytes += (a ? "\x16" : "") + Sample(k.args[a].kind);
+      bytes += (a ? MARK : "") + Sample(k.args[a].kind);
     }
     bytes += "\r\n";
     ScriptCompiled c = Compile(line + "\n");
@@ -140,17 +140,17 @@ TEST(ScriptCompile, LanguageForms) {
       "DONE: caf\xE9 #1";
   ScriptCompiled c = Compile(source);
   EXPECT_TRUE(c.diagnostics.empty()) << Messages(c)[0];
-  EXPECT_EQ(Bytes("\x16" "COMPANY NAME:Acme\r\n"
-                  "\x16TEXT:  keeps its blanks  \r\n"
-                  "\x16TEXT:say \"hi\" | bye\r\n"
-                  "\x16TEXT:say \"hi\"\r\n"
-                  "\x16TEXT:\r\n"
-                  "\x16TEXT:\r\n"
-                  "\x16" "ADD ITEM:\x16\r\n"
-                  "\x16" "BREAK:\r\n"
-                  "\x16REFRESH:\r\n"
-                  "\x16odd keyword :raw\x16x \r\n"
-                  "\x16" "DONE:caf\xE9 #1\r\n"),
+  EXPECT_EQ(Bytes(MARK "COMPANY NAME:Acme\r\n"
+                  MARK "TEXT:  keeps its blanks  \r\n"
+                  MARK "TEXT:say \"hi\" | bye\r\n"
+                  MARK "TEXT:say \"hi\"\r\n"
+                  MARK "TEXT:\r\n"
+                  MARK "TEXT:\r\n"
+                  MARK "ADD ITEM:" MARK "\r\n"
+                  MARK "BREAK:\r\n"
+                  MARK "REFRESH:\r\n"
+                  MARK "odd keyword :raw" MARK "x \r\n"
+                  MARK "DONE:caf\xE9 #1\r\n"),
             c.data);
   EXPECT_EQ("COMPANY NAME: Acme\n"
             "TEXT: \"  keeps its blanks  \"\n"
@@ -175,14 +175,14 @@ TEST(ScriptCompile, EmptySourceGivesEmptyScript) {
 // Well-formed scripts that need the raw form still come back byte for byte.
 TEST(ScriptDecompile, RawFormKeepsWhatTheCheckedFormCannot) {
   const std::string data =
-      "\x16" "company name:lower case\r\n"
-      "\x16NOPE:unknown\r\n"
-      "\x16TEXT:one\x16two\r\n"
-      "\x16" "BREAK:x\r\n"
-      "\x16STRING:0\x16" "Arial\x16" "0\x16" "0\x16" "0\x16" "0\x16" "1,2,3\x16\x16hi\r\n"
-      "\x16INSTALL SIZE:\r\n"
-      "\x16:\r\n"
-      "\x16 TEXT : | \"q\r\n";
+      MARK "company name:lower case\r\n"
+      MARK "NOPE:unknown\r\n"
+      MARK "TEXT:one" MARK "two\r\n"
+      MARK "BREAK:x\r\n"
+      MARK "STRING:0" MARK "Arial" MARK "0" MARK "0" MARK "0" MARK "0" MARK "1,2,3" MARK MARK "hi\r\n"
+      MARK "INSTALL SIZE:\r\n"
+      MARK ":\r\n"
+      MARK " TEXT : | \"q\r\n";
   std::vector<ScriptDiagnostic> d;
   std::string source = Decompile(Bytes(data), &d);
   EXPECT_EQ("!company name: lower case\n"
@@ -205,7 +205,7 @@ TEST(ScriptDecompile, RawFormKeepsWhatTheCheckedFormCannot) {
 TEST(ScriptDecompile, TextOutsideCommandsBecomesComments) {
   std::vector<ScriptDiagnostic> d;
   std::string source =
-      Decompile(Bytes("old notes\r\n\x16TEXT:a\tb\r\n\r\n\x16" "BREAK:\n\x16" "DONE:x"), &d);
+      Decompile(Bytes("old notes\r\n" MARK "TEXT:a\tb\r\n\r\n" MARK "BREAK:\n" MARK "DONE:x"), &d);
   EXPECT_EQ("# old notes\nTEXT: a\n# \\x09b\nBREAK\nDONE: x\n", source);
   ASSERT_EQ(5u, d.size());
   EXPECT_EQ(0, d[0].offset);   // the notes
@@ -227,12 +227,12 @@ TEST(ScriptDecompile, RandomScriptsRoundTrip) {
       std::string keyword = table[random() % count].keyword;
       if (random() % 6 == 0) keyword[0] = (char)tolower(keyword[0]);
       if (random() % 8 == 0) keyword = "X" + std::to_string(random() % 100);
-      data += "\x16" + keyword + ":";
+      data += MARK + keyword + ":";
       // A file list stays below the destination: no separators, colons or dots.
       bool files = ScriptUpper(keyword) == "FILE LIST";
       int args = (int)(random() % 10);
       for (int a = 0; a < args; a++) {
-        if (a) data += "\x16";
+        if (a) data += MARK;
         int length = (int)(random() % 12);
         for (int b = 0; b < length; b++) {
           const char pool[] = " |\"#!:,abc019.\xE9\xFF";

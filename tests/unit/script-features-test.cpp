@@ -81,10 +81,10 @@ TEST(ScriptPatterns, EveryFormExpandsInPayloadOrder) {
   EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xE9 menu.txt;my file.txt;readme.txt;", Listed(all));
   EXPECT_EQ("", all.messages);
   EXPECT_NE(std::string::npos,
-            all.dat.find("\x16" "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xE9 menu.txt,my file.txt,"
+            all.dat.find(MARK "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xE9 menu.txt,my file.txt,"
                          "readme.txt\r\n"));
   // A list without patterns is written exactly as before.
-  EXPECT_EQ("\x16" "FILE LIST:readme.txt,readme.txt\r\n\x16INSTALL:\r\n",
+  EXPECT_EQ(MARK "FILE LIST:readme.txt,readme.txt\r\n" MARK "INSTALL:\r\n",
             Compile("FILE LIST: readme.txt,readme.txt\nINSTALL").dat);
 }
 
@@ -107,9 +107,9 @@ TEST(ScriptPatterns, MistakesAreErrorsAtTheirColumn) {
 TEST(ScriptPatterns, InstallSizeAutoCountsEachListedFileOnceInKilobytesRoundedUp) {
   // App.exe 1024 + tool 1 + deep 2047 = 3072 bytes: 3 KB; a name listed by
   // two FILE LISTs counts once; the size may come before the lists.
-  EXPECT_EQ("\x16INSTALL SIZE:3\r\n", Compile("INSTALL SIZE: auto\nFILE LIST: bin\\**\\*.exe\nFILE LIST: bin\\App.exe\nINSTALL")
+  EXPECT_EQ(MARK "INSTALL SIZE:3\r\n", Compile("INSTALL SIZE: auto\nFILE LIST: bin\\**\\*.exe\nFILE LIST: bin\\App.exe\nINSTALL")
                                           .dat.substr(0, 17));
-  EXPECT_EQ("\x16INSTALL SIZE:4\r\n",
+  EXPECT_EQ(MARK "INSTALL SIZE:4\r\n",
             Compile("INSTALL SIZE: Auto\nFILE LIST: bin\\*.exe, bin\\x\\deep.exe, readme.txt\nINSTALL").dat.substr(0, 17));
   ScriptCompileOptions noPayload;
   ScriptCompiled c;
@@ -131,8 +131,8 @@ TEST(ScriptDefines, ScriptCommandLineAndConditionals) {
       "!endif\n",
       {}, {{"VERSION", "2.5"}});
   EXPECT_EQ("", r.messages);
-  EXPECT_EQ("\x16PRODUCT NAME:Widget 2.5  Pro (2026-12-08) ${x}\r\n\x16TEXT:basic 2.5\r\n", r.dat);
-  EXPECT_EQ("\x16TEXT:pro\r\n", Compile("!ifdef PRO\nTEXT: pro\n!else\nTEXT: basic\n!endif\n", {}, {{"PRO", ""}}).dat);
+  EXPECT_EQ(MARK "PRODUCT NAME:Widget 2.5  Pro (2026-12-08) ${x}\r\n" MARK "TEXT:basic 2.5\r\n", r.dat);
+  EXPECT_EQ(MARK "TEXT:pro\r\n", Compile("!ifdef PRO\nTEXT: pro\n!else\nTEXT: basic\n!endif\n", {}, {{"PRO", ""}}).dat);
 }
 
 TEST(ScriptDefines, MistakesNameTheirPlace) {
@@ -168,7 +168,7 @@ TEST(ScriptDefines, TheWholeScriptAndALineAsReadAreBounded) {
             r.messages.find("setup.txt:26:7: error: the script grows beyond 64 MB (its lines with their replacements)\n"));
   r = Compile("TEXT: a\nTEXT: " + std::string(16u << 20, 'x') + "\nTEXT: b\n");
   EXPECT_EQ("setup.txt:2:1: error: this line is longer than 16 MB\n", r.messages);
-  EXPECT_EQ("\x16TEXT:a\r\n\x16TEXT:b\r\n", r.dat);
+  EXPECT_EQ(MARK "TEXT:a\r\n" MARK "TEXT:b\r\n", r.dat);
 }
 
 TEST(ScriptIncludes, ReadRelativeWithTheirChainAndCycles) {
@@ -184,7 +184,7 @@ TEST(ScriptIncludes, ReadRelativeWithTheirChainAndCycles) {
             r.messages);
   r = Compile("!define LICENCE readme.txt\n!include parts/common.txt\nTEXT: after\n", files);
   EXPECT_EQ("", r.messages);
-  EXPECT_EQ("\x16TEXT:common\r\n\x16" "AGREEMENT:readme.txt\r\n\x16TEXT:after\r\n", r.dat);
+  EXPECT_EQ(MARK "TEXT:common\r\n" MARK "AGREEMENT:readme.txt\r\n" MARK "TEXT:after\r\n", r.dat);
   EXPECT_EQ("b.txt:2:10: error: './a.txt' includes itself (through the files below)\n"
             "a.txt:1: note: included from here\n"
             "setup.txt:1: note: included from here\n"
@@ -281,7 +281,8 @@ TEST_F(ScriptFeatureBuild, PageTextsAreStoredAsTheyAre) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
   EXPECT_EQ("GPL\n\nSecond paragraph.\n", Entry(At("one.exe"), "licence.txt"));  // the page shows LF lines
   EXPECT_EQ("Hello\r\nthere\n", Entry(At("one.exe"), "welcome.txt"));
-  EXPECT_EQ(0u, Entry(At("one.exe"), "install.dat").find("\x16PRODUCT NAME:W 2.1 2023-11-14\r\n\x16INSTALL SIZE:2\r\n"));
+  EXPECT_EQ(0u, Entry(At("one.exe"), "install.dat").find(
+                    MARK "PRODUCT NAME:W 2.1 2023-11-14\r\n" MARK "INSTALL SIZE:2\r\n"));
   // The list labels entries with the names its install.dat gives.
   testing::internal::CaptureStdout();
   EXPECT_EQ(0, Invoke(CliList, {At("one.exe")}));

@@ -34,14 +34,14 @@ class ScriptRunTest : public testing::Test {
 };
 
 TEST_F(ScriptRunTest, CommandsRunInOrderAndLowerCaseKeywordsMatch) {
-  EXPECT_EQ(1, Run("\x16ONE:first\r\n\x16two:a\x16" "b\r\n\x16" "company name:Acme\r\n"));
+  EXPECT_EQ(1, Run(MARK "ONE:first\r\n" MARK "two:a" MARK "b\r\n" MARK "company name:Acme\r\n"));
   EXPECT_EQ(Calls({"ONE(first)", "TWO(a|b)", "COMPANY NAME(Acme)"}), testCalls);
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
   EXPECT_EQ(0, TestBoxCount());
 }
 
 TEST_F(ScriptRunTest, ArgumentsKeepTheirBlanksAndHighBytes) {
-  EXPECT_EQ(1, Run("\x16ONE:  two blanks \xE9\xFF \r\n\x16ONE:\r\n"));
+  EXPECT_EQ(1, Run(MARK "ONE:  two blanks \xE9\xFF \r\n" MARK "ONE:\r\n"));
   EXPECT_EQ(Calls({"ONE(  two blanks \xE9\xFF )", "ONE()"}), testCalls);
 }
 
@@ -51,17 +51,17 @@ TEST_F(ScriptRunTest, UnknownKeywordsStopWithTheBox) {
     std::string text, keyword;
     bool last;  // nothing may follow it
   } cases[] = {
-      {"\x16" "COMPANY  NAME:x\r\n", "COMPANY  NAME", false},
-      {"\x16" "COMPANY NAME :x\r\n", "COMPANY NAME ", false},
-      {"\x16:x\r\n", "", false},
-      {"\x16" + std::string(45, 'A') + ":x\r\n", std::string(39, 'A'), false},
-      {"\x16" "ONEX:x\r\n", "ONEX", false},
-      {"\x16ONE", "ONE", true},  // runs to the end of the text without a colon
+      {MARK "COMPANY  NAME:x\r\n", "COMPANY  NAME", false},
+      {MARK "COMPANY NAME :x\r\n", "COMPANY NAME ", false},
+      {MARK ":x\r\n", "", false},
+      {MARK + std::string(45, 'A') + ":x\r\n", std::string(39, 'A'), false},
+      {MARK "ONEX:x\r\n", "ONEX", false},
+      {MARK "ONE", "ONE", true},  // runs to the end of the text without a colon
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.keyword);
     std::string log = TestStartLog(DEBUG_FILE);
-    std::string text = "\x16ONE:before\r\n" + c.text + (c.last ? "" : "\x16ONE:after\r\n");
+    std::string text = MARK "ONE:before\r\n" + c.text + (c.last ? "" : MARK "ONE:after\r\n");
     TestWatchBoxes();
     testCalls.clear();
     EXPECT_EQ(0, Run(text));
@@ -83,54 +83,54 @@ int CmdTestLong(InstallScript *, char *, int32_t *) {
 TEST_F(ScriptRunTest, KeywordOfThirtyNineBytesIsReadWhole) {
   std::string keyword(39, 'K');
   CommandRegister(keyword.c_str(), CmdTestLong);
-  EXPECT_EQ(1, Run("\x16" + keyword + ":\r\n\x16ONE:later\r\n"));
+  EXPECT_EQ(1, Run(MARK + keyword + ":\r\n" MARK "ONE:later\r\n"));
   EXPECT_EQ(Calls({"LONG", "ONE(later)"}), testCalls);
 }
 
 TEST_F(ScriptRunTest, TabEndsTheArgumentAndTheRestIsSkipped) {
-  EXPECT_EQ(1, Run("\x16ONE:ab\tcd\r\n\x16ONE:x\r\n"));
+  EXPECT_EQ(1, Run(MARK "ONE:ab\tcd\r\n" MARK "ONE:x\r\n"));
   EXPECT_EQ(Calls({"ONE(ab)", "ONE(x)"}), testCalls);
   EXPECT_EQ(0, TestBoxCount());
 }
 
 TEST_F(ScriptRunTest, TextOutsideCommandsIsIgnored) {
-  EXPECT_EQ(1, Run("ONE:no mark\r\nfree text\r\n\x16ONE:marked\r\nONE:again no mark\r\n"));
+  EXPECT_EQ(1, Run("ONE:no mark\r\nfree text\r\n" MARK "ONE:marked\r\nONE:again no mark\r\n"));
   EXPECT_EQ(Calls({"ONE(marked)"}), testCalls);
 }
 
 TEST_F(ScriptRunTest, TwoByteSeparatorsShiftTheFields) {
-  EXPECT_EQ(1, Run("\x16TWO:a\r\nb\r\n\x16ONE:next\r\n"));
+  EXPECT_EQ(1, Run(MARK "TWO:a\r\nb\r\n" MARK "ONE:next\r\n"));
   EXPECT_EQ(Calls({"TWO(a|)", "ONE(next)"}), testCalls);
   testCalls.clear();
   ScriptFree(&script);
-  EXPECT_EQ(1, Run("\x16NINE:1\r\nArial\r\n0\r\n.1\r\n.5\r\n.5\r\n1,2,3\r\nBOLD\r\nHello\r\n"));
+  EXPECT_EQ(1, Run(MARK "NINE:1\r\nArial\r\n0\r\n.1\r\n.5\r\n.5\r\n1,2,3\r\nBOLD\r\nHello\r\n"));
   EXPECT_EQ(Calls({"NINE(1||Arial||0||.1||.5)"}), testCalls);
 }
 
 TEST_F(ScriptRunTest, OneArgumentCommandGivenMoreArguments) {
-  EXPECT_EQ(0, Run("\x16ONE:a\x16" "b\x16" "c\r\n\x16ONE:d\r\n"));
+  EXPECT_EQ(0, Run(MARK "ONE:a" MARK "b" MARK "c\r\n" MARK "ONE:d\r\n"));
   // "b" is skipped unread; "c" follows a mark and is taken for a keyword
   EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
-  EXPECT_EQ("c\r\n\x16ONE", TestLastBoxText());
+  EXPECT_EQ("c\r\n" MARK "ONE", TestLastBoxText());
 }
 
 TEST_F(ScriptRunTest, CountingTheEndByteSkipsLineEnds) {
-  EXPECT_EQ(1, Run("\x16LIST:a,b\r\n\x16NINE:1\x16" "2\x16" "3\x16" "4\x16" "5\x16" "6\x16" "7\x16" "8\x16" "9\r\n"
-                   "\x16ONE:x\r\n"));
+  EXPECT_EQ(1, Run(MARK "LIST:a,b\r\n" MARK "NINE:1" MARK "2" MARK "3" MARK "4" MARK "5" MARK "6" MARK "7" MARK "8"
+                   MARK "9\r\n" MARK "ONE:x\r\n"));
   EXPECT_EQ(Calls({"LIST(a,b)", "NINE(1|2|3|4|5|6|7|8|9)", "ONE(x)"}), testCalls);
 }
 
 TEST_F(ScriptRunTest, SingleByteLineEndAfterCountedEndSkipsTheNextCommand) {
-  EXPECT_EQ(1, Run("\x16LIST:a,b\r\x16ONE:skipped\r\n\x16ONE:runs\r\n"));
+  EXPECT_EQ(1, Run(MARK "LIST:a,b\r" MARK "ONE:skipped\r\n" MARK "ONE:runs\r\n"));
   EXPECT_EQ(Calls({"LIST(a,b)", "ONE(runs)"}), testCalls);
 }
 
 TEST_F(ScriptRunTest, CommandCutShortByTheEndOfTheText) {
-  EXPECT_EQ(1, Run("\x16NINE:1\x16" "Arial"));
+  EXPECT_EQ(1, Run(MARK "NINE:1" MARK "Arial"));
   EXPECT_EQ(Calls({"NINE(1|Arial|||||||)"}), testCalls);
   ScriptFree(&script);
   testCalls.clear();
-  EXPECT_EQ(1, Run("\x16ONE:"));
+  EXPECT_EQ(1, Run(MARK "ONE:"));
   EXPECT_EQ(Calls({"ONE()"}), testCalls);
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
 }
@@ -138,14 +138,14 @@ TEST_F(ScriptRunTest, CommandCutShortByTheEndOfTheText) {
 // A NUL where a separator stands is stepped over like any byte; the walk
 // then resumes behind the whole command.
 TEST_F(ScriptRunTest, NulBetweenArgumentsIsSteppedOver) {
-  EXPECT_EQ(1, Run(std::string("\x16TWO:a\0b\r\n\x16ONE:c\r\n\x16NINE:1\0", 26)));
+  EXPECT_EQ(1, Run(std::string(MARK "TWO:a\0b\r\n" MARK "ONE:c\r\n" MARK "NINE:1\0", 26)));
   EXPECT_EQ(Calls({"TWO(a|b)", "ONE(c)", "NINE(1||||||||)"}), testCalls);
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
 }
 
 TEST_F(ScriptRunTest, BreakPausesAndTheNextRunGoesOn) {
   std::string log = TestStartLog(DEBUG_FILE);
-  EXPECT_EQ(SCRIPT_BREAK, Run("\x16ONE:a\r\n\x16" "break:\r\n\x16ONE:b\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(SCRIPT_BREAK, Run(MARK "ONE:a\r\n" MARK "break:\r\n" MARK "ONE:b\r\n" MARK "BREAK:\r\n"));
   EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
   EXPECT_EQ(15u, CursorOffset());  // the first byte of BREAK's argument text
   EXPECT_EQ(SCRIPT_BREAK, ScriptRun(script));
@@ -158,7 +158,7 @@ TEST_F(ScriptRunTest, BreakPausesAndTheNextRunGoesOn) {
 
 TEST_F(ScriptRunTest, FailedCommandIsRetriedFromItsOwnMark) {
   std::string log = TestStartLog(DEBUG_FILE);
-  EXPECT_EQ(0, Run("\x16ONE:a\r\n\x16" "FAIL:\r\n\x16ONE:b\r\n"));
+  EXPECT_EQ(0, Run(MARK "ONE:a\r\n" MARK "FAIL:\r\n" MARK "ONE:b\r\n"));
   EXPECT_EQ(Calls({"ONE(a)", "FAIL"}), testCalls);
   EXPECT_EQ(8u, CursorOffset());
   EXPECT_EQ(1, script->installSize);
@@ -192,7 +192,7 @@ int CmdTestOverrun(InstallScript *, char *, int32_t *consumed) {
 
 TEST_F(ScriptRunTest, ConsumedBeyondTheTextEndsTheRun) {
   CommandRegister("OVER", CmdTestOverrun);
-  EXPECT_EQ(1, Run("\x16OVER:\r\n\x16ONE:x\r\n"));
+  EXPECT_EQ(1, Run(MARK "OVER:\r\n" MARK "ONE:x\r\n"));
   EXPECT_TRUE(testCalls.empty());
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
 }
@@ -206,7 +206,7 @@ namespace {
 TEST(ScriptFree, ReleasesTheRecordWithItsTables) {
   MemoryCounters before, after;
   MemoryGetCounters(&before);
-  InstallScript *script = TestMakeScript("\x16TEXT:x\r\n");
+  InstallScript *script = TestMakeScript(MARK "TEXT:x\r\n");
   script->stringCount = 3;
   script->strings = (ScreenString *)MEM_ALLOC(3 * (int)sizeof(ScreenString));
   script->fontCount = 2;

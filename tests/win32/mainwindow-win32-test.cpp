@@ -178,7 +178,7 @@ TEST_F(MainWindowWin32Test, BorderlessWindowTitledAfterTheProduct) {
   EXPECT_FALSE(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME));
   char name[64];
   GetClassNameA((HWND)window, name, sizeof name);
-  EXPECT_STREQ("InstallKivClass", name);
+  EXPECT_STREQ(MAIN_CLASS_NAME, name);
 }
 
 TEST_F(MainWindowWin32Test, EraseDoesNothingAndCloseQuitsWithoutAQuestion) {
@@ -206,7 +206,7 @@ TEST_F(MainWindowWin32Test, TwoHundredRetriesRunAtOneDepth) {
   TestWatchBoxes();
   TestFailTimes(200);
   for (int i = 0; i < 200; i++) TestQueueBoxAnswer(SYS_IDNO);
-  char text[] = "\x16" "FAIL:\r\n\x16ONE:a\r\n";
+  char text[] = MARK "FAIL:\r\n" MARK "ONE:a\r\n";
   script.text = text;
   script.textLength = (int32_t)strlen(text);
   script.cursor = text;
