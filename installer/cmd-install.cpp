@@ -112,7 +112,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   *consumed = 0;
   // Nothing of the list is written when any name would land elsewhere.
   if (!ListStaysInside(script)) return 0;
-  DirSwitchInstallBegins(script);
+  DirSwitchInstallBegins(script->installPath);
   ProgressShow(1);
   const char *cursor = script->fileList != NULL ? script->fileList : "";
   double done = 0;

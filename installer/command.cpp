@@ -31,7 +31,7 @@ static const CommandDefinition commandDefinitions[] = {
     {"OLE", CmdOle},                        // cmd-shell.cpp
     {"AGREEMENT", CmdAgreement},            // cmd-pages.cpp
     {"MESSAGE", CmdMessage},                // cmd-pages.cpp
-    {"REGISTER", CmdRegister},              // cmd-register.cpp
+    {"REGISTER", CmdRegister},              // cmd-registration.cpp
     {"BREAK", CmdBreak},                    // cmd-flow.cpp
     {"UPDATE", CmdUpdate},                  // cmd-install.cpp
     {"INSTALL", CmdInstall},                // cmd-install.cpp

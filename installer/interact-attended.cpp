@@ -9,7 +9,7 @@
 #include "pages.h"
 #include "pathdialog.h"
 #include "process-sys.h"
-#include "register.h"
+#include "registration.h"
 #include "shell-sys.h"
 #include "shell.h"
 #include "uninstall.h"

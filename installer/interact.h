@@ -51,7 +51,7 @@ struct Interaction {
   int (*makeItem)(const InstallScript *script, const char *group, const char *program, const char *arguments,
                   const char *caption);
   // REGISTER: asks whether to register electronically and, on Yes, runs the
-  // registration form for address (register.cpp).
+  // registration form for address (registration.cpp).
   void (*registration)(InstallScript *script, const char *address);
   // After a failed command: asks the abort question, owned by owner. 1 when
   // the installation ends now; 0 when the person has the command run again.

@@ -2,7 +2,6 @@
 // colours and bands of the backdrop gradient and where and in which
 // font each screen string is drawn. The window itself is mainwindow-win32.cpp.
 #include "mainwindow.h"
-#include "mainwindow-sys.h"
 
 #include <math.h>
 

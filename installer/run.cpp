@@ -84,7 +84,7 @@ static int Shutdown(InstallScript **script, void *instance, int code) {
     ScriptFree(script);
   }
   FfsRemove();
-  InstallRemove();
+  ShellServicesRemove();
   CommandsRemove();
   SocketRemove();
   WindowHelpersRemove();
@@ -116,13 +116,13 @@ int InstallerMain(void *instance, const char *args) {
     // The uninstaller is the program without an archive: no script runs.
     return Shutdown(NULL, instance, UninstallMain(args));
   }
-  if (!InstallInit()) ABORT("Couldn't init install\n");
+  if (!ShellServicesInit()) ABORT("Couldn't init install\n");
   // The whole file is checked before the script runs, so damage anywhere
   // stops the installer before it has written anything.
   if (!FfsInit(InstallerProgramPath()) || !FfsCheckIntegrity()) {
     if (!FfsIsMounted() && UninstallRecordBeside(InstallerProgramPath())) {
       // An uninstaller started without "-uninstall": no archive, its record beside it.
-      InstallRemove();
+      ShellServicesRemove();
       char line[2 * PROGRAM_PATH_SIZE];
       VantorFormat(line, (int)sizeof line, "%s %s", UNINSTALL_SWITCH, args);
       return Shutdown(NULL, instance, UninstallMain(line));

@@ -13,7 +13,7 @@
 // (APPCMD_CLIENTONLY | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS).
 #define SHELL_DDE_FLAGS 0x180010u
 
-// The Program Manager conversation opened by InstallInit (NULL when Program
+// The Program Manager conversation opened by ShellServicesInit (NULL when Program
 // Manager did not answer): a conversation on the "PROGMAN" service and topic.
 void *ProgManConnect(void);
 

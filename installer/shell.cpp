@@ -17,7 +17,7 @@ void *ProgManConnect(void) {
   return ShellDdeConnect(ddeInstance, PROGMAN_NAME, PROGMAN_NAME);
 }
 
-int InstallInit(void) {
+int ShellServicesInit(void) {
   if (!ShellOleInit()) {
     DebugPrintf("Failed to initialize OLE\n");
     return 0;
@@ -33,7 +33,7 @@ int InstallInit(void) {
   return 1;
 }
 
-int InstallRemove(void) {
+int ShellServicesRemove(void) {
   if (progMan != NULL) ShellDdeDisconnect(progMan);
   progMan = NULL;
   if (ddeInstance != 0) ShellDdeRemove(ddeInstance);
@@ -56,7 +56,7 @@ int ProgManExecute(const char *command) {
 
 int ProgManConnected(void) { return progMan != NULL; }
 
-int RegisterServer(const char *path, int doRegister) {
+int OleSelfRegister(const char *path, int doRegister) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   void *library, *entry;
   uint32_t error = 0;

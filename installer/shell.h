@@ -9,19 +9,19 @@
 // conversation. 1 when OLE and DDE are up (Program Manager may be missing:
 // logged, and the group and item commands then send nothing); 0 after the
 // log line "Failed to initialize OLE\n" or "Couldn't init DDE\n".
-int InstallInit(void);
+int ShellServicesInit(void);
 // Ends the conversation, the DDE instance and OLE. Returns 1.
-int InstallRemove(void);
+int ShellServicesRemove(void);
 // Starts an asynchronous execute of command (sent with its terminator) and
 // lets pending messages run. 1 sent, or nothing to send to; 0 when DDE is
 // not up or the transaction could not start.
 int ProgManExecute(const char *command);
-// 1 when Program Manager answered InstallInit's conversation.
+// 1 when Program Manager answered ShellServicesInit's conversation.
 int ProgManConnected(void);
 // Loads the library at path and calls DllRegisterServer (doRegister 1) or
 // DllUnregisterServer (anything else). 1 when the entry point ran and
 // reported success; 0 with the reason in the log.
-int RegisterServer(const char *path, int doRegister);
+int OleSelfRegister(const char *path, int doRegister);
 // Makes the ADD ITEM shortcut "CAPTION.lnk" in folder directly, to
 // installPath + program with arguments, and notes the file in the uninstall
 // record; its path into link (size bytes). 1 made; 0 after the log line

@@ -3,7 +3,6 @@
 
 #include <string.h>
 
-#include "script.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -72,9 +71,9 @@ const char *DirSwitch(void) {
   return haveDir ? dir : NULL;
 }
 
-void DirSwitchInstallBegins(const InstallScript *script) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
+void DirSwitchInstallBegins(const char *installPath) {
+  ASSERT(installPath != NULL, "Pointer is NULL\n");
   if (haveDir && !dirAsked)
-    DebugPrintf("-dir= not used: the script has no INSTALL PATH; the files go to '%s'\n", script->installPath);
+    DebugPrintf("-dir= not used: the script has no INSTALL PATH; the files go to '%s'\n", installPath);
   dirAsked = 1;
 }

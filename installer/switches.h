@@ -3,8 +3,6 @@
 #ifndef INSTALLER_SWITCHES_H
 #define INSTALLER_SWITCHES_H
 
-struct InstallScript;
-
 // Room for the "-dir=" path; a longer one is cut, and still refused as too
 // long by the destination's checks.
 #define DIR_SWITCH_SIZE 772
@@ -38,7 +36,7 @@ int DirSwitchParse(const char *args);
 const char *DirSwitch(void);
 // Called as INSTALL begins: when "-dir=" was given but no destination was
 // asked for (a script without INSTALL PATH), the log says so and where the
-// files go instead, once.
-void DirSwitchInstallBegins(const InstallScript *script);
+// files go instead (installPath), once.
+void DirSwitchInstallBegins(const char *installPath);
 
 #endif

@@ -240,7 +240,7 @@ static void EachLine(Removal *removal, char tag, int backwards, LineVisit visit)
 }
 
 static void Unregister(Removal *removal, char *path, char *) {
-  if (!Refused(removal, path, 0)) RegisterServer(path, 0);
+  if (!Refused(removal, path, 0)) OleSelfRegister(path, 0);
 }
 
 // The system's answers for a file that is not there (or cannot be: its
@@ -467,7 +467,7 @@ int UninstallMain(const char *args) {
   TakeFrom(args, UNINSTALL_FROM_SWITCH, from, (int)sizeof from);
   DebugPrintf("Uninstall: the uninstaller '%s'\n", from);
   // OLE for the libraries, Program Manager for the groups and items.
-  if (!InstallInit()) ABORT("Couldn't init install\n");
+  if (!ShellServicesInit()) ABORT("Couldn't init install\n");
   char *data = NULL;
   uint32_t size = 0;
   Removal removal;

@@ -354,7 +354,7 @@ static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
     char *second = strchr(line, '\t');
     if (second != NULL) *second++ = 0;
     char tag = lines[begin];
-    if (tag == UNINSTALL_TAG_LIBRARY) RegisterServer(line, 0);
+    if (tag == UNINSTALL_TAG_LIBRARY) OleSelfRegister(line, 0);
     if (tag == UNINSTALL_TAG_FILE && TargetSysRemoveFile(line) == 0) files++;
     if (tag == UNINSTALL_TAG_DIR && TargetSysRemoveDir(line)) dirs++;
     if (tag == UNINSTALL_TAG_VALUE && second != NULL) RegistryDeleteValue(REGROOT_CURRENT_USER, line, second);

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog-test-support.h"
-#include "register.h"
+#include "registration.h"
 #include "registry-standin.h"
 #include "regmail-test-server.h"
 #include "resources/resource-ids.h"

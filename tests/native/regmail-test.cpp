@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "register.h"
+#include "registration.h"
 #include "registry-standin.h"
 #include "regmail-test-server.h"
 #include "socket-standin.h"

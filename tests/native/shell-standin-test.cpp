@@ -29,12 +29,12 @@ class ShellTest : public testing::Test {
     strcpy(script.installPath, "C:\\Acme\\");
   }
   void TearDown() override {
-    InstallRemove();
+    ShellServicesRemove();
     ShellStandInReset();
     TestStopLog();
     TestRemoveFile(log);
   }
-  void Start() { ASSERT_EQ(1, InstallInit()); }
+  void Start() { ASSERT_EQ(1, ShellServicesInit()); }
   std::string Log() { return TestReadFile(log); }
   // Runs a handler on a copy of text; returns its answer and sets consumed.
   int Run(CommandHandler handler, const std::string &text) {
@@ -112,7 +112,7 @@ TEST_F(ShellTest, FailedTransactionFailsTheCommand) {
   EXPECT_EQ(0, Run(CmdAddItem, "app.exe" MARK "App\r\n"));
   EXPECT_EQ(nullptr, ShellStandInTopWindow());
   // without a DDE instance there is nothing to send with
-  InstallRemove();
+  ShellServicesRemove();
   ShellStandInFailExecute(0);
   EXPECT_EQ(0, ProgManExecute("[CreateGroup(\"x\")]"));
 }
@@ -167,8 +167,8 @@ TEST_F(ShellTest, OleFailuresAreLoggedAndTheScriptGoesOn) {
   EXPECT_NE(std::string::npos, text.find("Couldn't get entry point from 'C:\\Acme\\noentry.dll'\r\n"));
   EXPECT_NE(std::string::npos, text.find("Failed in executing entry point from 'C:\\Acme\\fails.dll'\r\n"));
   EXPECT_EQ(0, ShellStandInLibrariesLoaded());
-  EXPECT_EQ(1, RegisterServer("C:\\Acme\\noentry.dll", 0));
-  EXPECT_EQ(0, RegisterServer("C:\\Acme\\fails.dll", 1));
+  EXPECT_EQ(1, OleSelfRegister("C:\\Acme\\noentry.dll", 0));
+  EXPECT_EQ(0, OleSelfRegister("C:\\Acme\\fails.dll", 1));
 }
 
 TEST_F(ShellTest, FontsAreAddedAndRemovedWithTheirFile) {
@@ -205,12 +205,12 @@ TEST_F(ShellTest, FontFailuresKeepTheFile) {
 
 TEST_F(ShellTest, InitFailuresAreLogged) {
   ShellStandInFailOle(1);
-  EXPECT_EQ(0, InstallInit());
+  EXPECT_EQ(0, ShellServicesInit());
   EXPECT_STREQ("ole-init", ShellStandInEvents());
   ShellStandInReset();
   ShellStandInFailDde(1);
-  EXPECT_EQ(0, InstallInit());
-  EXPECT_EQ(1, InstallRemove());
+  EXPECT_EQ(0, ShellServicesInit());
+  EXPECT_EQ(1, ShellServicesRemove());
   EXPECT_STREQ("ole-init dde-init ole-remove", ShellStandInEvents());
   std::string text = Log();
   EXPECT_NE(std::string::npos, text.find("Failed to initialize OLE\r\n"));

@@ -88,7 +88,7 @@ class UninstallTest : public CommandsTest {
     CommandsTest::SetUp();
     UninstallStandInReset();
     RunBegin("");
-    ASSERT_EQ(1, InstallInit());
+    ASSERT_EQ(1, ShellServicesInit());
     StrCopy(script.productName, "Widget 2000");
     StrCopy(script.companyName, "Acme");
     StrCopy(script.registryPath, "Software\\Acme\\Widget");
@@ -97,7 +97,7 @@ class UninstallTest : public CommandsTest {
   }
   void TearDown() override {
     UninstallReset();
-    InstallRemove();
+    ShellServicesRemove();
     RunBegin("");
     CommandsTest::TearDown();
   }
@@ -134,7 +134,7 @@ class UninstallTest : public CommandsTest {
     return type == REGISTRY_SYS_DWORD ? std::to_string(*(uint32_t *)data) : std::string(data);
   }
   int Uninstall(const std::string &switches) {
-    InstallRemove();  // the uninstaller brings the install services up itself
+    ShellServicesRemove();  // the uninstaller brings the install services up itself
     RunBegin(switches.c_str());
     std::string args = switches + " -uninstall=C:\\Acme\\Widget\\uninstall.exe";
     int code = UninstallMain(args.c_str());
@@ -374,7 +374,7 @@ TEST_F(UninstallTest, ARecordCopiedElsewhereRemovesNothingAndOneWithoutLocationS
   std::filesystem::copy(OnDrive("Acme/Widget/uninstall.exe"), OnDrive("Copy/uninstall.exe"));
   std::string record = Record();
   WriteHost(OnDrive("Copy/uninstall.dat"), record);
-  InstallRemove();
+  ShellServicesRemove();
   RunBegin("-silent");
   EXPECT_EQ(EXIT_DAMAGED, UninstallMain("-silent -uninstall=C:\\Copy\\uninstall.exe"));
   EXPECT_TRUE(Logged("The uninstall record 'C:\\Copy\\uninstall.dat' belongs to another folder. Nothing was removed.\n"));
@@ -382,7 +382,7 @@ TEST_F(UninstallTest, ARecordCopiedElsewhereRemovesNothingAndOneWithoutLocationS
   size_t at = record.find("L\t");
   std::string old = record.substr(sizeof UNINSTALL_HEAD - 1, at - (sizeof UNINSTALL_HEAD - 1));
   WriteHost(OnDrive("Copy/uninstall.dat"), Sealed(old));
-  InstallRemove();
+  ShellServicesRemove();
   EXPECT_EQ(EXIT_DAMAGED, UninstallMain("-silent -uninstall=C:\\Copy\\uninstall.exe"));
   EXPECT_TRUE(TestFileExists(OnDrive("Acme/Widget/A.EXE")));
   EXPECT_EQ("Widget 2000", Value(arp, "DisplayName"));

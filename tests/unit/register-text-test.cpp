@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "register.h"
+#include "registration.h"
 #include "test-support.h"
 
 namespace {

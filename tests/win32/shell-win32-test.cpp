@@ -40,24 +40,24 @@ class ShellWin32Test : public testing::Test {
 };
 
 TEST_F(ShellWin32Test, InstallServicesStartAndStop) {
-  ASSERT_EQ(1, InstallInit());
+  ASSERT_EQ(1, ShellServicesInit());
   EXPECT_EQ(std::string::npos, Log().find("Failed to initialize OLE"));
   EXPECT_EQ(std::string::npos, Log().find("Couldn't init DDE"));
-  EXPECT_EQ(1, InstallRemove());
+  EXPECT_EQ(1, ShellServicesRemove());
   // and again: every Init has its Remove
-  ASSERT_EQ(1, InstallInit());
-  EXPECT_EQ(1, InstallRemove());
+  ASSERT_EQ(1, ShellServicesInit());
+  EXPECT_EQ(1, ShellServicesRemove());
 }
 
 TEST_F(ShellWin32Test, RegisterServerCallsTheLibrarysEntryPoints) {
   std::string library = dir + "selfreg.dll";
-  EXPECT_EQ(1, RegisterServer(library.c_str(), 1));
-  EXPECT_EQ(1, RegisterServer(library.c_str(), 0));
+  EXPECT_EQ(1, OleSelfRegister(library.c_str(), 1));
+  EXPECT_EQ(1, OleSelfRegister(library.c_str(), 0));
   EXPECT_EQ("DllRegisterServer\nDllUnregisterServer\n", TestReadFile(dir + "selfreg.log"));
   // a negative answer of the entry point is a failure
   FILE *f = fopen((dir + "selfreg.fail").c_str(), "wb");
   fclose(f);
-  EXPECT_EQ(0, RegisterServer(library.c_str(), 1));
+  EXPECT_EQ(0, OleSelfRegister(library.c_str(), 1));
   EXPECT_NE(std::string::npos, Log().find("Failed in executing entry point from '" + library + "'\r\n"));
 }
 
@@ -66,13 +66,13 @@ TEST_F(ShellWin32Test, FilesThatAreNoSelfRegisteringLibraryAreReported) {
   FILE *f = fopen(text.c_str(), "wb");
   fputs("plain text, not a library\r\n", f);
   fclose(f);
-  EXPECT_EQ(0, RegisterServer(text.c_str(), 1));
+  EXPECT_EQ(0, OleSelfRegister(text.c_str(), 1));
   EXPECT_NE(std::string::npos, Log().find("Error attempting to load '" + text + "' (0x"));
   TestRemoveFile(text);
   char system[MAX_PATH];
   GetSystemDirectoryA(system, sizeof system);
   std::string kernel = std::string(system) + "\\kernel32.dll";
-  EXPECT_EQ(0, RegisterServer(kernel.c_str(), 1));
+  EXPECT_EQ(0, OleSelfRegister(kernel.c_str(), 1));
   EXPECT_NE(std::string::npos, Log().find("Couldn't get entry point from '" + kernel + "'\r\n"));
 }
 

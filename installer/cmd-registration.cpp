@@ -1,11 +1,11 @@
 // REGISTER: asks whether to register electronically and, on Yes, runs the
-// registration form and its mail (register.cpp, regmail.cpp).
+// registration form and its mail (registration.cpp, registration-mail.cpp).
 #include <string.h>
 
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
-#include "register.h"
+#include "registration.h"
 #include "interact.h"
 #include "vantor-str.h"
 

@@ -3,7 +3,7 @@
 #include <stdarg.h>
 #include <string.h>
 
-#include "register.h"
+#include "registration.h"
 #include "registry.h"
 #include "socket.h"
 #include "sysinfo-sys.h"

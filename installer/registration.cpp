@@ -1,5 +1,5 @@
 // The REGISTER command, the registration form and the retry loop.
-#include "register.h"
+#include "registration.h"
 
 #include <stddef.h>
 #include <string.h>

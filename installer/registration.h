@@ -1,13 +1,13 @@
-// Electronic registration behind the REGISTER command (cmd-register.cpp):
+// Electronic registration behind the REGISTER command (cmd-registration.cpp):
 // the registration form (dialog 1004) with its checks, the retry loop, and
 // the mail that carries the form's answers and a block of machine facts to
 // the address the script names, over a minimal SMTP conversation.
 //
-// register.cpp holds the form and the loop; regmail.cpp the mail. The
+// registration.cpp holds the form and the loop; registration-mail.cpp the mail. The
 // machine facts that are neither sockets nor registry come through
 // sysinfo-sys.h.
-#ifndef INSTALLER_REGISTER_H
-#define INSTALLER_REGISTER_H
+#ifndef INSTALLER_REGISTRATION_H
+#define INSTALLER_REGISTRATION_H
 
 #include <stdint.h>
 
