@@ -14,6 +14,7 @@
 #include "codepage.h"
 #include "file-name.h"
 #include "file-pattern.h"
+#include "script-dat.h"
 #include "script-keywords.h"
 
 namespace {
@@ -860,24 +861,15 @@ struct Command {
   bool crlf = false;
 };
 
-// Reads the command at data[start] (a mark). false when no keyword ends in
-// a colon within the bytes the installer reads.
+// Reads the command at data[start] (a mark) as the installer reads it. false
+// when no keyword ends in a colon within the bytes the installer reads.
 bool ReadCommand(const std::vector<uint8_t> &data, size_t start, Command *c) {
-  size_t q = start + 1;
-  while (q < data.size() && data[q] != ':' && data[q] >= 0x20 && q - start - 1 < kKeywordMax) q++;
-  if (q >= data.size() || data[q] != ':') return false;
+  ScriptDatCommand read;
+  if (!ScriptDatRead(data, start, &read)) return false;
   c->start = start;
-  c->keyword.assign(data.begin() + start + 1, data.begin() + q);
-  for (q++;;) {
-    size_t from = q;
-    while (q < data.size() && data[q] >= 0x20) q++;
-    c->args.emplace_back(data.begin() + from, data.begin() + q);
-    if (q < data.size() && data[q] == (uint8_t)kMark) {
-      q++;
-      continue;
-    }
-    break;
-  }
+  c->keyword = read.keyword;
+  c->args = read.args;
+  size_t q = read.argsEnd;
   c->crlf = q + 1 < data.size() && data[q] == '\r' && data[q + 1] == '\n';
   c->end = c->crlf ? q + 2 : q;
   return true;
