@@ -261,8 +261,13 @@ class Compiler {
     if (!CheckCount(*info, &line)) return;
     std::string keyword = info->keyword;
     expanded_.clear();
-    if (keyword == "FILE LIST" && !ExpandFileList(&line.args[0], number)) return;
-    if (keyword == "INSTALL SIZE" && ScriptUpper(line.args[0].text) == "AUTO") {
+    bool fileList = false;
+    for (int i = 0; i < info->count; i++) {
+      if (info->args[i].kind != SARG_FILE_LIST) continue;
+      fileList = true;
+      if (!ExpandFileList(&line.args[i], number)) return;
+    }
+    if ((info->flags & SKW_AUTO_SIZE) && ScriptUpper(line.args[0].text) == "AUTO") {
       if (!checkPayload_ || options_.payloadSizes == nullptr) {
         Report(true, number, line.args[0].column, "INSTALL SIZE auto needs the payload's files to measure");
         return;
@@ -274,21 +279,23 @@ class Compiler {
     }
     size_t listed = out_->files.size();
     for (int i = 0; i < info->count; i++) CheckArg(*info, i, line.args[i], number);
-    if (keyword == "FILE LIST") {
+    if (fileList) {
       out_->fileLists.emplace_back(out_->files.begin() + listed, out_->files.end());
       fileListLine_ = fileListLine_ ? fileListLine_ : number;
     }
-    if (keyword == "MESSAGE" || keyword == "AGREEMENT") {
-      ScriptPageFile page;
-      page.name = line.args[0].text;
-      page.place = PlaceOf(number, line.args[0].column);
-      out_->pageFiles.push_back(page);
+    for (int i = 0; i < info->count; i++) {
+      const Arg &arg = line.args[i];
+      unsigned flags = info->args[i].flags;
+      if (flags & SARGF_PAGE) {
+        ScriptPageFile page;
+        page.name = arg.text;
+        page.place = PlaceOf(number, arg.column);
+        out_->pageFiles.push_back(page);
+      }
+      if (flags & SARGF_UNINSTALLER) uninstallers_.push_back({arg, PlaceOf(number, arg.column), false});
+      if (flags & (SARGF_INSTALLED | SARGF_PROGRAM)) Uses(arg, number, (flags & SARGF_PROGRAM) != 0);
     }
-    if (keyword == "INSTALL") sawInstall_ = true;
-    if (keyword == "UNINSTALL") uninstallers_.push_back({line.args[0], PlaceOf(number, line.args[0].column), false});
-    if (keyword == "NOTEPAD") Uses(line.args[0], number, false);
-    if (keyword == "ADD ITEM") Uses(line.args[0], number, true);
-    if (keyword == "OLE") Uses(line.args[1], number, false);
+    if (info->flags & SKW_INSTALLS) sawInstall_ = true;
     Emit(info->keyword, line.args);
   }
 
@@ -620,9 +627,12 @@ class Compiler {
   // A raw FILE LIST is written as it stands, but its names are still held to
   // the destination.
   void CheckRawFileList(const Line &line) {
-    if (ScriptUpper(line.keyword) != "FILE LIST" || line.args.empty()) return;
-    for (const Arg &name : Split(line.args[0], ',', false))
-      if (!name.text.empty()) CheckInside(name, line.number);
+    const ScriptKeywordInfo *info = ScriptFindKeyword(line.keyword);
+    for (int i = 0; info != nullptr && i < info->count && i < (int)line.args.size(); i++) {
+      if (info->args[i].kind != SARG_FILE_LIST) continue;
+      for (const Arg &name : Split(line.args[i], ',', false))
+        if (!name.text.empty()) CheckInside(name, line.number);
+    }
   }
 
   void CheckFileName(const std::string &name, int number, int column) {
