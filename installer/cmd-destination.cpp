@@ -5,7 +5,7 @@
 #include "command.h"
 #include "handler-check.h"
 #include "pathdialog.h"
-#include "unattended.h"
+#include "interact.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -42,7 +42,7 @@ int CmdInstallPath(InstallScript *script, char *args, int32_t *consumed) {
   QuerySystemDir(system, PATH_PROPOSAL_SIZE);
   if (StrLength(system) > DRIVE_ROOT_LENGTH) system[DRIVE_ROOT_LENGTH] = 0;
   VantorFormat(script->installPath, SCRIPT_FIELD_SIZE, "%s%s", system, PROGRAM_FILES);
-  int result = UnattendedMode() ? UnattendedDestination(script) : PathDialogRun(script);
+  int result = Interact()->destination(script);
   script->prompt[0] = 0;
   return result;
 }

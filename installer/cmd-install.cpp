@@ -8,12 +8,13 @@
 #include "filequeue.h"
 #include "handler-check.h"
 #include "pages.h"
-#include "pathdialog.h"
 #include "registry.h"
 #include "process-sys.h"
 #include "target-sys.h"
 #include "target.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "switches.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -111,7 +112,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   *consumed = 0;
   // Nothing of the list is written when any name would land elsewhere.
   if (!ListStaysInside(script)) return 0;
-  UnattendedInstallBegins(script);
+  DirSwitchInstallBegins(script);
   ProgressShow(1);
   const char *cursor = script->fileList != NULL ? script->fileList : "";
   double done = 0;
@@ -134,9 +135,10 @@ int CmdUpdate(InstallScript *script, char *args, int32_t *consumed) {
   *consumed = ArgCopy(args, line, SCRIPT_FIELD_SIZE);
   if (installed) return 1;
   DebugPrintf("Registry path does not exist (%s)\n", script->registryPath);
-  UnattendedFail(EXIT_NOT_INSTALLED);
-  UnattendedBox(script->window, line[0] != 0 ? line : "The program you are attempting to update must be installed first.",
-                PROBLEM_CAPTION, SYS_MB_OK, SYS_IDOK);
+  script->failure = EXIT_NOT_INSTALLED;
+  Interact()->box(script->window,
+                  line[0] != 0 ? line : "The program you are attempting to update must be installed first.",
+                  PROBLEM_CAPTION, SYS_MB_OK, SYS_IDOK);
   return 0;
 }
 
@@ -163,7 +165,7 @@ int CmdDone(InstallScript *script, char *args, int32_t *consumed) {
   char line[SCRIPT_FIELD_SIZE];
   *consumed = ArgCopy(args, line, SCRIPT_FIELD_SIZE);
   if (script->prompt[0] == 0) StrCopyN(script->prompt, "Installation Complete!", SCRIPT_FIELD_SIZE);
-  UnattendedBox(script->window, line, script->prompt, SYS_MB_OK, SYS_IDOK);
+  Interact()->box(script->window, line, script->prompt, SYS_MB_OK, SYS_IDOK);
   script->prompt[0] = 0;
   return 1;
 }

@@ -1,35 +1,15 @@
-// The shell commands of the script: CREATE GROUP and ADD ITEM, which send
-// Program Manager its execute commands, and OLE, which runs an installed
-// library's self-registration.
+// The shell commands of the script: CREATE GROUP and ADD ITEM, which the
+// interaction seam makes (Program Manager's group and items, or folders and
+// shortcuts), and OLE, which runs an installed library's self-registration.
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
-#include "shell.h"
 #include "shell-sys.h"
-#include "unattended.h"
+#include "shell.h"
+#include "interact.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
-
-#define ITEM_COMMAND_SIZE 320   // "[AddItem(\"...\",\"...\")]"
-
-static char lastGroup[SCRIPT_FIELD_SIZE];  // the group items go to, for the uninstall record
-
-// Values go into Program Manager's commands exactly as the script gives them;
-// a command that would not fit its buffer is refused rather than sent cut
-// short, since a cut command is malformed or names another program.
-// length is what the full command needs, size the buffer it was built in.
-static int SendToProgMan(const char *command, int length, int size) {
-  if (length >= size) {
-    DebugPrintf("Command too long for Program Manager (%d > %d) '%s'\n", length, size - 1, command);
-    return 0;
-  }
-  if (!ProgManExecute(command)) {
-    DebugPrintf("Unable to execute '%s'\n", command);
-    return 0;
-  }
-  return 1;
-}
 
 // Reads a command's two values; returns the consumed count, which reaches
 // the end of the second value: that value follows a 0x16 separator, and the
@@ -48,15 +28,8 @@ int CmdCreateGroup(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   char name[SCRIPT_FIELD_SIZE];
   int32_t length = ArgCopy(args, name, sizeof name);
-  if (UnattendedMode()) {
-    *consumed = length;
-    return UnattendedCreateGroup(name);
-  }
-  char command[SCRIPT_GROUP_COMMAND_SIZE];
-  int needed = VantorFormat(command, sizeof command, SCRIPT_GROUP_COMMAND, name);
-  if (!SendToProgMan(command, needed, sizeof command)) return 0;
-  StrCopy(lastGroup, name);
-  UninstallNote(UNINSTALL_TAG_GROUP, name, NULL);
+  if (!Interact()->makeGroup(name)) return 0;
+  StrCopy(script->group, name);
   *consumed = length;
   return 1;
 }
@@ -104,29 +77,7 @@ int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
     return 0;
   }
   const char *arguments = SplitItem(program);
-  if (UnattendedMode()) return UnattendedAddItem(script, program, arguments, caption);
-  if (arguments[0] != 0) {
-    // Program Manager's items take a program alone: an item with arguments
-    // is a shortcut made directly in the group's folder.
-    char folder[VANTOR_PATH_SIZE], link[VANTOR_PATH_SIZE];
-    int length = ShellProgramsFolder(folder, (int)sizeof folder) ? StrLength(folder) : -1;
-    if (length < 0 || (lastGroup[0] != 0 && VantorFormat(folder + length, (int)sizeof folder - length, "\\%s",
-                                                         lastGroup) >= (int)sizeof folder - length) ||
-        !ShellMakeFolder(folder)) {
-      DebugPrintf("Unable to add item '%s'\n", caption);
-      return 0;
-    }
-    if (!ItemLinkMake(folder, script, program, arguments, caption, link, (int)sizeof link)) return 0;
-    if (script->window != NULL) ShellBringToTop(script->window);
-    return 1;
-  }
-  char command[ITEM_COMMAND_SIZE];
-  int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
-                            caption);
-  if (!SendToProgMan(command, needed, sizeof command)) return 0;
-  UninstallNote(UNINSTALL_TAG_ITEM, lastGroup, caption);
-  if (script->window != NULL) ShellBringToTop(script->window);
-  return 1;
+  return Interact()->makeItem(script, script->group, program, arguments, caption);
 }
 
 int CmdOle(InstallScript *script, char *args, int32_t *consumed) {

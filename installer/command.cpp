@@ -2,7 +2,6 @@
 // by length and quick CRC.
 #include "command.h"
 
-#include "uninstall.h"
 
 #include "vantor-core.h"
 #include "vantor-str.h"

@@ -69,5 +69,7 @@ int CmdInstallSize(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallDir(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallDirAlt(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallPath(InstallScript *script, char *args, int32_t *consumed);
+// UNINSTALL (uninstall.cpp).
+int CmdUninstall(InstallScript *script, char *args, int32_t *consumed);
 
 #endif

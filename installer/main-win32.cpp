@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "syslib-win32.h"
-#include "winmain.h"
+#include "run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR args, int show) {
   (void)previous;

@@ -1,23 +1,23 @@
-// The main window's decisions: its title, the abort question after a failed
-// run, the colours and bands of the backdrop gradient and where and in which
+// The main window's decisions: its title, the abort question's caption, the
+// colours and bands of the backdrop gradient and where and in which
 // font each screen string is drawn. The window itself is mainwindow-win32.cpp.
 #include "mainwindow.h"
 #include "mainwindow-sys.h"
 
 #include <math.h>
 
-#include "process-sys.h"
-#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
 static InstallScript *windowScript;
 static void *windowInstance;
+static MainWindowStepFunction windowStep;
 
 void MainWindowSetScript(InstallScript *script) { windowScript = script; }
 InstallScript *MainWindowScript(void) { return windowScript; }
 void MainWindowSetInstance(void *instance) { windowInstance = instance; }
 void *MainWindowInstance(void) { return windowInstance; }
+void MainWindowSetStep(MainWindowStepFunction step) { windowStep = step; }
 
 // The product name may hold 159 characters, more than fits beside the
 // suffixes: the bounded format cuts the text at the buffer instead.
@@ -35,26 +35,7 @@ int MainWindowAbortCaption(const InstallScript *script, char *caption, int size)
 
 int MainWindowStep(void *window) {
   ASSERT(window != NULL, "Pointer is NULL\n");
-  if (windowScript == NULL) return 1;
-  int result = ScriptRun(windowScript, window);
-  if (UnattendedMode()) {
-    // Nobody answers the abort question or closes a paused window.
-    if (UnattendedRunEnds(windowScript, result)) MainWindowSend(window, MAIN_WM_DESTROY);
-    return 1;
-  }
-  // Each No runs the failed command again in this same handler, so any
-  // number of retries keeps the stack as it is.
-  while (!result) {
-    char caption[MAIN_TITLE_SIZE];
-    MainWindowAbortCaption(windowScript, caption, sizeof caption);
-    if (SysMessageBox(window, ABORT_QUESTION, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION) != SYS_IDNO) {
-      MainWindowSend(window, MAIN_WM_DESTROY);
-      break;
-    }
-    UnattendedRetry();
-    result = ScriptRun(windowScript, window);
-  }
-  return 1;
+  return windowStep != NULL ? windowStep(window) : 1;
 }
 
 int GradientStepColour(const unsigned char start[3], const unsigned char end[3], int step,

@@ -1,8 +1,8 @@
 // The main window: a borderless, maximised backdrop painted with a vertical
-// gradient and the script's screen strings, which runs the script on each
-// WM_SCRIPT_STEP and asks whether to abort after a failed command.
+// gradient and the script's screen strings, which hands each WM_SCRIPT_STEP
+// to the step start-up set (the driver's RunStep).
 //
-// mainwindow.cpp holds what is decided (titles, the abort question, the
+// mainwindow.cpp holds what is decided (titles, the abort caption, the
 // gradient's colours and bands, the screen strings' fonts and anchors); the
 // window itself is behind mainwindow-sys.h. Window handles are HWND values
 // carried as void *.
@@ -27,8 +27,6 @@
 // question.
 #define WM_SCRIPT_STEP (0x0400 + 1)
 
-#define ABORT_QUESTION "Do you want to abort the installation?"
-
 // ---- State shared by the window procedure --------------------------------
 
 // The record the window runs and paints (NULL: paint nothing), and the
@@ -37,6 +35,9 @@ void MainWindowSetScript(InstallScript *script);
 InstallScript *MainWindowScript(void);
 void MainWindowSetInstance(void *instance);
 void *MainWindowInstance(void);
+// What the window runs on each WM_SCRIPT_STEP.
+typedef int (*MainWindowStepFunction)(void *window);
+void MainWindowSetStep(MainWindowStepFunction step);
 
 // ---- Decisions (portable) ------------------------------------------------
 
@@ -45,10 +46,8 @@ int MainWindowTitle(const InstallScript *script, char *title, int size);
 // "%s Installation..." with the product name; cut to size. Returns 1.
 int MainWindowAbortCaption(const InstallScript *script, char *caption, int size);
 
-// The WM_SCRIPT_STEP handler: runs the script from its cursor; when the run
-// fails, asks the abort question (owned by window): No runs the script again
-// from the failed command within the same call (a loop, so retries never
-// nest), any other answer sends WM_DESTROY. Returns 1.
+// The WM_SCRIPT_STEP handler: the step that was set, given window; 1 when
+// none is set.
 int MainWindowStep(void *window);
 
 // Colour of gradient step (0..255), per channel:

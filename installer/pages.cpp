@@ -6,7 +6,6 @@
 #include "dialog-sys.h"
 #include "ffs.h"
 #include "resources/resource-ids.h"
-#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -78,7 +77,7 @@ static int ShowPage(void *owner, const char *caption, const char *entryName, int
   ASSERT(entryName != NULL, "Pointer is NULL\n");
   void *block;
   uint32_t size;
-  if (!FfsLoadEntry(entryName, 1, 1, &block, &size)) return 0;  // zero-filled: the text ends in NUL
+  if (!FfsLoadEntry(entryName, 1, 1, &block, &size)) return -1;  // zero-filled: the text ends in NUL
   int bytes = (int)size + 1;
   char *text = (char *)block;
   // The control breaks lines only at CR LF: a text with other line ends is
@@ -101,10 +100,8 @@ static int ShowPage(void *owner, const char *caption, const char *entryName, int
   params.editId = editId;
   intptr_t answer = DialogRun(templateId, owner, PageDialogProc, (intptr_t)&params);
   if (answer == -1) DebugPrintf("Unable to create dialog %d\n", templateId);
-  int result = answer == 1;
-  if (answer != 1 && answer != -1) UnattendedFail(EXIT_CANCELLED);  // declined by the person
   if (!MEM_FREE(text, bytes)) ABORT("Unable to free memory (%d)\n", bytes);
-  return result;
+  return answer == 1 || answer == -1 ? (int)answer : 0;
 }
 
 int ShowMessagePage(void *owner, const char *caption, const char *entryName) {

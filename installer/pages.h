@@ -19,9 +19,10 @@
 
 // Shows the archive entry entryName as text in the modal message page
 // (dialog 1003) owned by owner, with caption (cut to 79 characters). 1 for
-// "Continue"; 0 for "Exit Setup", a close, or a text that is not in the
-// archive or cannot be loaded (logged; no page shown). entryName is not
-// changed; the text is loaded and released here.
+// "Continue"; 0 for "Exit Setup" or a close (the person declined); -1 when
+// no page was shown: a text that is not in the archive or cannot be loaded,
+// or a dialog that could not be made (logged). entryName is not changed;
+// the text is loaded and released here.
 int ShowMessagePage(void *owner, const char *caption, const char *entryName);
 // The same with the agreement page (dialog 1002): 1 only for "I Accept".
 int ShowAgreementPage(void *owner, const char *caption, const char *entryName);

@@ -6,7 +6,9 @@
 #include "registry.h"
 #include "resources/resource-ids.h"
 #include "process-sys.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "switches.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -23,7 +25,7 @@ int PathDialogRun(InstallScript *script) {
     DebugPrintf("Unable to create dialog %d\n", IDD_PATH);
     return 0;
   }
-  if (result != 1) UnattendedFail(EXIT_CANCELLED);  // cancelled by the person
+  if (result != 1) script->failure = EXIT_CANCELLED;  // cancelled by the person
   return result == 1;
 }
 
@@ -48,7 +50,7 @@ void PathProposal(const InstallScript *script, char *proposal, int size) {
   ASSERT(script != NULL && proposal != NULL, "Pointer is NULL\n");
   VantorFormat(proposal, size, "%s%s", script->installPath, script->installDir);
   if (script->registryPath[0] != 0) EarlierInstallation(script, proposal, size);
-  if (UnattendedDir() != NULL) StrCopyN(proposal, UnattendedDir(), size);
+  if (DirSwitch() != NULL) StrCopyN(proposal, DirSwitch(), size);
 }
 
 static void PathInit(void *dialog, InstallScript *script) {

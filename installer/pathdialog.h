@@ -8,10 +8,6 @@
 
 #include "script.h"
 
-// The product's key below HKEY_CURRENT_USER keeps the confirmed destination
-// in this string value; the dialog proposes it again next time.
-#define INSTALL_PATH_VALUE "Install Path"
-#define PROBLEM_CAPTION "Installation Problem..."
 #define PATH_CAPTION "Installation Directory..."
 // The destination's edit control holds 320 characters; 319 are read back.
 #define PATH_EDIT_LIMIT 320
@@ -25,8 +21,9 @@
 
 // Runs dialog 1001 modally, owned by script->window, with script as its
 // creation parameter. 1 when the user confirmed a directory (then in
-// installPath, ending with a backslash); 0 for "Exit Setup" or a close, and
-// when the dialog could not be made (logged).
+// installPath, ending with a backslash); 0 for "Exit Setup" or a close (with
+// script->failure EXIT_CANCELLED), and when the dialog could not be made
+// (logged).
 int PathDialogRun(InstallScript *script);
 // The dialog's procedure (dialog-sys.h). While the dialog is open it keeps the
 // record of its creation parameter.

@@ -3,11 +3,10 @@
 
 #include "command.h"
 #include "ffs.h"
-#include "mainwindow-sys.h"
 #include "shell.h"
 #include "process-sys.h"
+#include "interact.h"
 #include "script-reader.h"
-#include "unattended.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -81,11 +80,10 @@ int ScriptFinished(const InstallScript *script) {
   return 1;
 }
 
-int ScriptRun(InstallScript *script, void *window) {
+int ScriptRun(InstallScript *script) {
   ASSERT(script != NULL, "Pointer is NULL\n");
   ASSERT(script->text != NULL, "Pointer is NULL\n");
   ASSERT(script->cursor != NULL, "Pointer is NULL\n");
-  script->window = window;
   char *end = script->text + script->textLength;
   char *p = script->cursor;
   while (p < end) {
@@ -98,27 +96,25 @@ int ScriptRun(InstallScript *script, void *window) {
     char *args;
     if (!ScriptReadKeyword(p + 1, end, keyword, &args) || !CommandExists(keyword)) {
       DebugPrintf("Unknown command '%s'\n", keyword);
-      UnattendedBox(NULL, keyword, "Unknown script keyword...", SYS_MB_OK, SYS_IDOK);
-      UnattendedFail(EXIT_COMMAND_FAILED);
-      return 0;
+      Interact()->box(NULL, keyword, "Unknown script keyword...", SYS_MB_OK, SYS_IDOK);
+      return SCRIPT_FAILED;
     }
     int32_t consumed = 0;
+    script->failure = 0;
     if (!CommandExecute(keyword, script, args, &consumed)) {
       if (StrEqualNoCase(keyword, "BREAK")) {
         script->cursor = args;
         DebugPrintf("Break Encountered\n");
-        return 1;
+        return SCRIPT_BREAK;
       }
       DebugPrintf("Command Failed '%s'\n", keyword);
-      UnattendedFail(EXIT_COMMAND_FAILED);
-      return 0;
+      return SCRIPT_FAILED;
     }
     p = ScriptResume(args, consumed, end);
   }
   script->cursor = end;
   ScriptSummary(script);
-  if (script->window != NULL) MainWindowSend(script->window, MAIN_WM_DESTROY);
-  return 1;
+  return SCRIPT_END;
 }
 
 // Takes every font of the table away from the system and deletes its copy in

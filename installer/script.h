@@ -1,5 +1,6 @@
 // The script record and the run loop: loading install.dat from the archive,
-// walking it command by command, releasing it at shutdown.
+// walking it command by command, releasing it at shutdown. What happens
+// after a BREAK or a failure is the driver's (run.cpp).
 #ifndef INSTALLER_SCRIPT_H
 #define INSTALLER_SCRIPT_H
 
@@ -24,7 +25,7 @@ struct ScriptFont {
 
 // One per run; all fields start zero. The text fields hold 159 characters.
 struct InstallScript {
-  void *window;                     // main window (HWND); NULL during the first run
+  void *window;                     // main window (HWND); NULL during the first stretch
   unsigned char gradientStart[3];   // R, G, B
   unsigned char gradientEnd[3];
   char *text;                       // the script, textLength + 1 bytes, last one 0
@@ -44,17 +45,31 @@ struct InstallScript {
   int32_t fileCount;
   char *fileList;                   // into text: the FILE LIST argument, terminated in place
   char *cursor;                     // where the next ScriptRun starts
+  int32_t failure;                  // why the command that failed failed, when it
+                                    // says (an exit code); 0 before each command
+  char group[SCRIPT_FIELD_SIZE];    // the Start Menu group made last, for ADD ITEM
 };
+
+// The product's key below HKEY_CURRENT_USER keeps the confirmed destination
+// in this string value; the destination dialog proposes it again next time.
+#define INSTALL_PATH_VALUE "Install Path"
+
+// What stopped a run of the script.
+#define SCRIPT_FAILED 0  // an unknown keyword or a failed command
+#define SCRIPT_END    1  // no command left
+#define SCRIPT_BREAK  2  // a BREAK: the cursor is behind it
 
 // Creates the record and loads the named script from the archive. On failure
 // nothing is handed over and 0 is returned.
 int ScriptLoad(InstallScript **script, const char *name);
-// Runs from the cursor to a BREAK (1), the end (1; WM_DESTROY sent to the
-// window when there is one), an unknown keyword or a failed command (0).
 // 1 when no command is left to run from the script's cursor (what remains
 // holds no command mark: the end, or line ends after a last BREAK).
 int ScriptFinished(const InstallScript *script);
-int ScriptRun(InstallScript *script, void *window);
+// Runs from the cursor to a BREAK (SCRIPT_BREAK), the end (SCRIPT_END, with
+// the summary in the log), an unknown keyword (its box shown) or a failed
+// command (SCRIPT_FAILED, the cursor on it). What the commands show is
+// owned by script->window.
+int ScriptRun(InstallScript *script);
 // The arguments of the first command of the text that the run hands to
 // handler, read as the run reads keywords (the mark, the keyword, ':'),
 // each command's arguments and their marks taken whole up to the line's end

@@ -3,7 +3,6 @@
 
 #include "ffs.h"
 #include "target-sys.h"
-#include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -53,10 +52,6 @@ int TargetCloseWritten(void *file, const char *path) {
 int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size) {
   return TargetWritePiece(file, path, data, size) && TargetCloseWritten(file, path);
 }
-
-static void NoteDirectory(const char *path) { UninstallNote(UNINSTALL_TAG_DIR, path, NULL); }
-
-int MakePath(char *path) { return MakePathNoting(path, NoteDirectory); }
 
 int MakePathNoting(char *path, void (*made)(const char *path)) {
   ASSERT(path != NULL, "Pointer is NULL\n");

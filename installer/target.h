@@ -37,12 +37,9 @@ void TargetDiscard(void *file, const char *path);
 
 // Makes sure the directory path exists (with or without a trailing
 // backslash): the outermost missing directory is created first, every
-// deeper one after it, each noted in the uninstall record. A directory that
-// cannot be made is ignored (the file written into it fails later). path is
-// changed while the call runs and restored. Always 1.
-int MakePath(char *path);
-// The same, handing each directory it made to made instead of noting it in
-// the uninstall record.
+// deeper one after it, each handed to made. A directory that cannot be made
+// is ignored (the file written into it fails later). path is changed while
+// the call runs and restored. Always 1.
 int MakePathNoting(char *path, void (*made)(const char *path));
 
 #endif

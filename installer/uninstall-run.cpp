@@ -10,11 +10,12 @@
 #include "target.h"
 #include "uninstall-sys.h"
 #include "uninstall.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
-#include "winmain.h"
+#include "program.h"
 
 #define COPY_PREFIX "~u"  // the copy's name: this, 16 random hexadecimal digits, ".exe"
 #define KEPT_SIZE 1024
@@ -451,9 +452,8 @@ static int Unplace(Removal *removal, const char *record, char *end, int size) {
 static int UninstallReport(const Removal *removal, const char *caption, char *text, int size);
 
 static int Report(const char *text, const char *caption, uint32_t style, int code) {
-  UnattendedBox(NULL, text, caption, style, SYS_IDOK);
-  UnattendedFail(code);
-  return UnattendedExitCode();
+  Interact()->box(NULL, text, caption, style, SYS_IDOK);
+  return code;
 }
 
 int UninstallMain(const char *args) {
@@ -495,7 +495,7 @@ int UninstallMain(const char *args) {
   if (removal.kept[0] != 0) StrCopyN(caption, removal.kept, (int)sizeof caption);
   removal.kept[0] = 0;
   VantorFormat(text, (int)sizeof text, UNINSTALL_QUESTION, caption);
-  if (UnattendedBox(NULL, text, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION, SYS_IDYES) != SYS_IDYES) {
+  if (Interact()->box(NULL, text, caption, SYS_MB_YESNO | SYS_MB_ICONQUESTION, SYS_IDYES) != SYS_IDYES) {
     UnattendedDecision("uninstall declined");
     DebugPrintf("Uninstall: declined\n");
     MEM_FREE(data, (int)size + 1);

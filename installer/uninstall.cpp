@@ -11,13 +11,12 @@
 #include "ffs.h"
 #include "file-name.h"
 #include "handler-check.h"
-#include "pathdialog.h"
 #include "process-sys.h"
 #include "registry.h"
 #include "shell.h"
 #include "target-sys.h"
 #include "target.h"
-#include "unattended.h"
+#include "interact.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -372,6 +371,8 @@ static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
   DebugPrintf("Uninstall: %d files and %d directories of this run removed again\n", files, dirs);
 }
 
+static void NoteDirectory(const char *path) { UninstallNote(UNINSTALL_TAG_DIR, path, NULL); }
+
 // Writes the uninstaller and the record beside their places first (path
 // with '~' appended), then puts them in place, so an earlier uninstaller and
 // record stay whole until both new ones are. 1 when both are in place; a
@@ -388,7 +389,7 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
   int cut = StrLength(directory);
   while (cut > 0 && directory[cut - 1] != '\\') cut--;
   directory[cut] = 0;
-  if (cut > 0) MakePath(directory);
+  if (cut > 0) MakePathNoting(directory, NoteDirectory);
   int written = WriteProgram(programPath, newProgram);
   if (written && !WriteRecord(record, newRecord, destination)) written = 0;
   int placed = written && TargetSysReplace(newProgram, program);
@@ -403,7 +404,7 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
 }
 
 int UninstallFinish(const InstallScript *script, const char *programPath) {
-  int written = 0;
+  int written = 0, failed = 0;
   char program[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE], arpKey[SCRIPT_FIELD_SIZE + 80];
   const char *product = script->productName[0] != 0 ? script->productName : programName;
   if (recording && linesLength > 0 && script->installPath[0] != 0 &&
@@ -429,12 +430,12 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
       Undo(&earlier, old, (int32_t)(start + length));
       char text[VANTOR_PATH_SIZE + 120];
       VantorFormat(text, (int)sizeof text, UNINSTALL_NOT_WRITTEN, program);
-      UnattendedFail(EXIT_COMMAND_FAILED);
-      UnattendedBox(NULL, text, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP, SYS_IDOK);
+      Interact()->box(NULL, text, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP, SYS_IDOK);
+      failed = 1;
     }
     LineSetFree(&earlier);
     if (old != NULL) MEM_FREE(old, (int)oldSize + 1);
   }
   UninstallReset();
-  return written;
+  return failed ? -1 : written;
 }

@@ -39,17 +39,12 @@
 #include <stdint.h>
 
 #include "script.h"
+#include "switches.h"
 
 #define UNINSTALL_HEAD "VANTOR UNINSTALL 1\r\n"
 #define UNINSTALL_CRC_LINE_SIZE 16  // "CRC32 " + 8 digits + CR LF
 #define UNINSTALL_DEFAULT_NAME SCRIPT_UNINSTALL_DEFAULT_NAME
 #define UNINSTALL_ARP_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-#define UNINSTALL_SWITCH "-uninstall"
-// The text after it is the path of the uninstaller the copy was made of.
-#define UNINSTALL_FROM_SWITCH "-uninstall="
-// The copy's last step, once the original program has ended: a count of
-// the folders holding it to remove, a blank and its path.
-#define UNINSTALL_END_SWITCH "-uninstall-end="
 
 #define UNINSTALL_TAG_PRODUCT 'P'
 #define UNINSTALL_TAG_FILE 'F'
@@ -67,7 +62,7 @@
 // below the destination. InstallerMain runs it before the script's first
 // command when the script holds it anywhere (ScriptFindCommand), so the
 // whole run is recorded; reached in the run, it sets the same name again.
-int CmdUninstall(InstallScript *script, char *args, int32_t *consumed);
+// (CmdUninstall is in command.h with the other handlers.)
 
 // 1 while the run records (after UNINSTALL).
 int UninstallRecording(void);
@@ -80,7 +75,9 @@ void UninstallNoteMissingKeys(const char *path);
 // At the end of the run: when it recorded and has a destination, writes the
 // uninstaller (programPath's bytes before its archive), the record (merged
 // with an earlier one there) and the Add/Remove Programs entry. Releases
-// what was recorded in any case. 1 written, 0 not.
+// what was recorded in any case. 1 written, 0 nothing to write; -1 when the
+// uninstaller or its record could not be written: what the run recorded and
+// no earlier record names is taken away again and the person is told.
 int UninstallFinish(const InstallScript *script, const char *programPath);
 // Drops what was recorded and stops recording (tests, shutdown).
 void UninstallReset(void);

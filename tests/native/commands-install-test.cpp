@@ -10,6 +10,8 @@
 
 namespace {
 
+void NoNote(const char *) {}
+
 class InstallTest : public CommandsTest {
  protected:
   void SetUp() override {
@@ -178,14 +180,14 @@ TEST_F(InstallTest, NamesAndPathsBeyondTheBuffersFailWithTheirLine) {
 
 TEST_F(InstallTest, MakePathBuildsTheChainAndRestoresThePath) {
   char path[] = "C:\\A\\B\\C";
-  EXPECT_EQ(1, MakePath(path));
+  EXPECT_EQ(1, MakePathNoting(path, NoNote));
   EXPECT_STREQ("C:\\A\\B\\C", path);
   EXPECT_TRUE(std::filesystem::is_directory(OnDrive("A/B/C")));
   EXPECT_EQ("C:\\A\nC:\\A\\B\nC:\\A\\B\\C\n", TargetStandInCreatedDirs());
-  EXPECT_EQ(1, MakePath(path));  // there already: nothing is made
+  EXPECT_EQ(1, MakePathNoting(path, NoNote));  // there already: nothing is made
   EXPECT_EQ("C:\\A\nC:\\A\\B\nC:\\A\\B\\C\n", TargetStandInCreatedDirs());
   char elsewhere[] = "Q:\\X\\";
-  EXPECT_EQ(1, MakePath(elsewhere));  // a drive that is not there: tried, ignored
+  EXPECT_EQ(1, MakePathNoting(elsewhere, NoNote));  // a drive that is not there: tried, ignored
 }
 
 // Files are written on a second thread while the next ones are unpacked,

@@ -21,9 +21,12 @@
 #include "process-standin.h"
 #include "process-sys.h"
 #include "test-support.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "run.h"
+#include "switches.h"
 #include "script-test-support.h"
-#include "winmain.h"
+#include "program.h"
 
 namespace {
 
@@ -35,7 +38,8 @@ class MainWindowStepTest : public testing::Test {
     TestRegisterKeywords();
     TestWatchBoxes();
     MainWindowStandInReset();
-    UnattendedParse("");
+    RunBegin("");
+    MainWindowSetStep(RunStep);
     ASSERT_EQ(1, MainWindowRegisterClass(NULL));
   }
   void TearDown() override {
@@ -62,7 +66,7 @@ TEST_F(MainWindowStepTest, NoRepeatsTheFailedCommandThenTheScriptEnds) {
   Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL", "FAIL", "ONE(a)"}), testCalls);
   EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
-  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());  // the retry went through
+  EXPECT_EQ(EXIT_INSTALLED, RunExitCode());  // the retry went through
   EXPECT_EQ(1, TestBoxCount());
   EXPECT_EQ(ABORT_QUESTION, TestLastBoxText());
   EXPECT_EQ("Widget Installation...", TestLastBoxCaption());
@@ -79,7 +83,7 @@ TEST_F(MainWindowStepTest, YesEndsWithTheCursorOnTheFailedCommand) {
   Start("\x16" "FAIL:\r\n\x16ONE:a\r\n");
   EXPECT_EQ(Calls({"FAIL"}), testCalls);
   EXPECT_EQ(script->text, script->cursor);
-  EXPECT_EQ(EXIT_COMMAND_FAILED, UnattendedExitCode());
+  EXPECT_EQ(EXIT_COMMAND_FAILED, RunExitCode());
   EXPECT_STREQ("create step destroy", MainWindowStandInEvents());
 }
 

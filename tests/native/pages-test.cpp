@@ -18,7 +18,10 @@
 #include "script.h"
 #include "process-standin.h"
 #include "test-support.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "run.h"
+#include "switches.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -120,10 +123,10 @@ TEST_F(Pages, ContinueOnTheMessagePageGoesOn) {
 
 TEST_F(Pages, EveryOtherWayOffTheMessagePageFails) {
   Write("welcome.txt", "hello");
-  UnattendedParse("");
+  RunBegin("");
   DialogStandInQueuePress(2);  // "Exit Setup"
   EXPECT_EQ(0, Run(CmdMessage, "welcome.txt"));
-  EXPECT_EQ(EXIT_CANCELLED, UnattendedExitCode());  // the person's answer, not a fault
+  EXPECT_EQ(EXIT_CANCELLED, script.failure);  // the person's answer, not a fault
   DialogStandInQueueClose();   // system menu or Alt+F4
   EXPECT_EQ(0, Run(CmdMessage, "welcome.txt"));
   DialogStandInQueueEscape();

@@ -16,8 +16,12 @@
 #include "script.h"
 #include "process-standin.h"
 #include "test-support.h"
-#include "unattended.h"
-#include "winmain.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "run.h"
+#include "switches.h"
+#include "mainwindow.h"
+#include "program.h"
 
 namespace {
 
@@ -206,11 +210,13 @@ TEST(ScriptRunWindow, EndOfTextTellsTheWindowOnce) {
   CommandsInit();
   int before = MainWindowStandInDestroyCount();
   void *window = (void *)0x1234;
-  EXPECT_EQ(1, ScriptRun(script, window));
+  MainWindowSetScript(script);
+  EXPECT_EQ(1, RunStep(window));
+  MainWindowSetScript(NULL);
   EXPECT_EQ(window, script->window);
   EXPECT_EQ(before + 1, MainWindowStandInDestroyCount());
   EXPECT_EQ(window, MainWindowStandInLastDestroyed());
-  EXPECT_EQ(1, ScriptRun(script, NULL));  // nothing left, no window: no message
+  EXPECT_EQ(SCRIPT_END, ScriptRun(script));  // nothing left: the run itself sends no message
   EXPECT_EQ(before + 1, MainWindowStandInDestroyCount());
   ScriptFree(&script);
   CommandsRemove();

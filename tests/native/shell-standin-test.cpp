@@ -227,7 +227,7 @@ TEST_F(ShellTest, RunLoopResumesBehindTheSecondValue) {
   InstallScript *record = TestMakeScript(
       "\x16" "CREATE GROUP:Tools\r\n\x16" "ADD ITEM:app.exe\x16" "App\r\n\x16OLE:REGISTER\x16lib.dll\r\n");
   strcpy(record->installPath, "C:\\Acme\\");
-  EXPECT_EQ(1, ScriptRun(record, NULL));
+  EXPECT_EQ(1, ScriptRun(record));
   EXPECT_EQ(0, TestBoxCount());
   EXPECT_STREQ("[CreateGroup(\"Tools\")]\n[AddItem(\"C:\\Acme\\app.exe\",\"App\")]\n", ShellStandInExecuted());
   EXPECT_STREQ("DllRegisterServer C:\\Acme\\lib.dll\n", ShellStandInLibraryCalls());

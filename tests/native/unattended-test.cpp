@@ -9,42 +9,45 @@
 #include "pathdialog.h"
 #include "registry.h"
 #include "script-test-support.h"
-#include "unattended.h"
+#include "exit-codes.h"
+#include "interact.h"
+#include "run.h"
+#include "switches.h"
 #include "uninstall.h"
-#include "winmain.h"
+#include "program.h"
 
 namespace {
 
 TEST(UnattendedSwitches, ModesAndTheDirectoryToTheEndOfTheText) {
-  UnattendedParse("-debug -silent -dir=C:\\Some Where Else  \r\n");
+  RunBegin("-debug -silent -dir=C:\\Some Where Else  \r\n");
   EXPECT_EQ(UNATTENDED_SILENT, UnattendedMode());
-  EXPECT_STREQ("C:\\Some Where Else", UnattendedDir());
-  UnattendedParse("-passive -dir=\"D:\\Quoted Dir\"");
+  EXPECT_STREQ("C:\\Some Where Else", DirSwitch());
+  RunBegin("-passive -dir=\"D:\\Quoted Dir\"");
   EXPECT_EQ(UNATTENDED_PASSIVE, UnattendedMode());
-  EXPECT_STREQ("D:\\Quoted Dir", UnattendedDir());
+  EXPECT_STREQ("D:\\Quoted Dir", DirSwitch());
   // Whole words, before the path: nothing inside the path is a switch.
-  UnattendedParse("\"-dir=E:\\x-silent\" -passive");
+  RunBegin("\"-dir=E:\\x-silent\" -passive");
   EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
-  EXPECT_STREQ("E:\\x-silent\" -passive", UnattendedDir());
-  UnattendedParse("x-silent -silently \"-passive\" -dir=C:\\a -silent");
+  EXPECT_STREQ("E:\\x-silent\" -passive", DirSwitch());
+  RunBegin("x-silent -silently \"-passive\" -dir=C:\\a -silent");
   EXPECT_EQ(UNATTENDED_PASSIVE, UnattendedMode());
-  EXPECT_STREQ("C:\\a -silent", UnattendedDir());
+  EXPECT_STREQ("C:\\a -silent", DirSwitch());
   EXPECT_EQ(0, UninstallRequested("-silent \"-dir=C:\\tools\\pre-uninstall-check\""));
   EXPECT_EQ(0, UninstallRequested("-uninstaller -x-uninstall"));
   // The uninstaller's copy: its original's path, written behind the arguments, is no switch either.
   const char *copy = "-uninstall -uninstall=C:\\Acme -silent -uninstall-end=x\\uninstall.exe";
   EXPECT_EQ(1, UninstallRequested(copy));
-  UnattendedParse(copy);
+  RunBegin(copy);
   EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
   EXPECT_STREQ("C:\\Acme -silent -uninstall-end=x\\uninstall.exe", SwitchTail(copy, UNINSTALL_FROM_SWITCH));
-  UnattendedParse("-debug -Silent");
+  RunBegin("-debug -Silent");
   EXPECT_EQ(UNATTENDED_OFF, UnattendedMode());
-  EXPECT_EQ(nullptr, UnattendedDir());
-  UnattendedFail(EXIT_DAMAGED);
-  UnattendedFail(EXIT_COMMAND_FAILED);
-  EXPECT_EQ(EXIT_DAMAGED, UnattendedExitCode());  // the first reason stays
-  UnattendedParse("");
-  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+  EXPECT_EQ(nullptr, DirSwitch());
+  RunFail(EXIT_DAMAGED);
+  RunFail(EXIT_COMMAND_FAILED);
+  EXPECT_EQ(EXIT_DAMAGED, RunExitCode());  // the first reason stays
+  RunBegin("");
+  EXPECT_EQ(EXIT_INSTALLED, RunExitCode());
 }
 
 class UnattendedCommandsTest : public CommandsTest {
@@ -61,13 +64,13 @@ class UnattendedCommandsTest : public CommandsTest {
     EXPECT_EQ(0, DialogStandInDialogCount());
     EXPECT_EQ(0u, Boxes().size());
     EXPECT_EQ(0, PagesStandInStartCount());
-    UnattendedParse("");
+    RunBegin("");
     CommandsTest::TearDown();
   }
 };
 
 TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) {
-  UnattendedParse("-silent");
+  RunBegin("-silent");
   StrCopy(script.prompt, "Read me");
   EXPECT_EQ(1, Run(CmdMessage, "welcome.txt"));
   EXPECT_EQ(0, script.prompt[0]);
@@ -91,7 +94,7 @@ TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) 
   EXPECT_EQ(1, RegistryGetString(key, INSTALL_PATH_VALUE, value));
   RegistryClose(&key);
   EXPECT_STREQ("C:\\Widget\\", value);
-  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+  EXPECT_EQ(EXIT_INSTALLED, RunExitCode());
   EXPECT_EQ(
       "Unattended: message 'welcome.txt' continued\n"
       "Unattended: agreement 'license.txt' accepted\n"
@@ -106,12 +109,12 @@ TEST_F(UnattendedCommandsTest, EachCommandAnswersForTheAbsentPersonWithOneLine) 
 }
 
 TEST_F(UnattendedCommandsTest, TheDestinationIsTheDirectoryGivenOrTheProposal) {
-  UnattendedParse("-silent -dir=C:\\Some Where Else");
+  RunBegin("-silent -dir=C:\\Some Where Else");
   EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
   EXPECT_STREQ("C:\\Some Where Else\\", script.installPath);
   EXPECT_TRUE(Logged("Unattended: destination 'C:\\Some Where Else\\'\n"));
 
-  UnattendedParse("-silent");  // the default proposal
+  RunBegin("-silent");  // the default proposal
   EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
   EXPECT_STREQ("C:\\Program Files\\Widget\\", script.installPath);
   RegistryKey key;  // then the earlier installation
@@ -120,13 +123,13 @@ TEST_F(UnattendedCommandsTest, TheDestinationIsTheDirectoryGivenOrTheProposal) {
   RegistryClose(&key);
   EXPECT_EQ(1, Run(CmdInstallPath, "Where?"));
   EXPECT_STREQ("C:\\Earlier\\", script.installPath);
-  EXPECT_EQ(EXIT_INSTALLED, UnattendedExitCode());
+  EXPECT_EQ(0, script.failure);
 }
 
 TEST_F(UnattendedCommandsTest, ADirectoryNoDestinationAskedForIsReportedAsUnused) {
   Mount({{"A.TXT", "a"}});
   FileList("a.txt");
-  UnattendedParse("-silent -dir=C:\\Some Where Else");
+  RunBegin("-silent -dir=C:\\Some Where Else");
   StrCopy(script.installPath, "C:\\Widget\\");
   EXPECT_EQ(1, Run(CmdInstall, ""));
   EXPECT_EQ(1, Run(CmdInstall, ""));  // said once
@@ -148,10 +151,10 @@ TEST_F(UnattendedCommandsTest, ARefusedDestinationEndsTheRunWithItsReason) {
   };
   for (const Case &c : cases) {
     TargetStandInSetFreeSpace('C', c.available, 1ull << 31, c.available);
-    UnattendedParse(("-silent -dir=" + c.dir).c_str());
+    RunBegin(("-silent -dir=" + c.dir).c_str());
     EXPECT_EQ(0, Run(CmdInstallPath, "Where?")) << c.dir;
     EXPECT_STREQ("C:\\Program Files\\", script.installPath);  // as after "Exit Setup"
-    EXPECT_EQ(EXIT_DESTINATION, UnattendedExitCode());
+    EXPECT_EQ(EXIT_DESTINATION, script.failure);
     EXPECT_TRUE(Logged("refused: " + std::string(c.reason) + "\n")) << c.dir;
   }
 }
@@ -172,7 +175,7 @@ class UnattendedMainTest : public testing::Test {
   }
   void TearDown() override {
     SysStandInSetCommandLine("unit-tests");
-    UnattendedParse("");
+    RunBegin("");
     DebugSetAbortBox(1);
     TestStopLog();
     TestRemoveFile("debug.log");

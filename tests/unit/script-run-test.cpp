@@ -28,7 +28,7 @@ class ScriptRunTest : public testing::Test {
   // Loads text and runs it once without a window.
   int Run(const std::string &text) {
     script = TestMakeScript(text);
-    return ScriptRun(script, NULL);
+    return ScriptRun(script);
   }
   size_t CursorOffset() const { return (size_t)(script->cursor - script->text); }
 
@@ -147,12 +147,12 @@ TEST_F(ScriptRunTest, NulBetweenArgumentsIsSteppedOver) {
 
 TEST_F(ScriptRunTest, BreakPausesAndTheNextRunGoesOn) {
   std::string log = TestStartLog(DEBUG_FILE);
-  EXPECT_EQ(1, Run("\x16ONE:a\r\n\x16" "break:\r\n\x16ONE:b\r\n\x16" "BREAK:\r\n"));
+  EXPECT_EQ(SCRIPT_BREAK, Run("\x16ONE:a\r\n\x16" "break:\r\n\x16ONE:b\r\n\x16" "BREAK:\r\n"));
   EXPECT_EQ(Calls({"ONE(a)"}), testCalls);
   EXPECT_EQ(15u, CursorOffset());  // the first byte of BREAK's argument text
-  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(SCRIPT_BREAK, ScriptRun(script));
   EXPECT_EQ(Calls({"ONE(a)", "ONE(b)"}), testCalls);
-  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(SCRIPT_END, ScriptRun(script));
   EXPECT_EQ((size_t)script->textLength, CursorOffset());
   std::string text = TestReadFile(log);
   EXPECT_NE(std::string::npos, text.find("Break Encountered\r\nBreak Encountered\r\nCompany Name   : \r\n"));
@@ -165,7 +165,7 @@ TEST_F(ScriptRunTest, FailedCommandIsRetriedFromItsOwnMark) {
   EXPECT_EQ(8u, CursorOffset());
   EXPECT_EQ(1, script->installSize);
   EXPECT_NE(std::string::npos, TestReadFile(log).find("Command Failed 'FAIL'\r\n"));
-  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(1, ScriptRun(script));
   EXPECT_EQ(Calls({"ONE(a)", "FAIL", "FAIL", "ONE(b)"}), testCalls);
   EXPECT_EQ(2, script->installSize);  // the retry saw what the failed attempt left
 }
@@ -178,7 +178,7 @@ TEST_F(ScriptRunTest, EndOfTextLogsTheSummaryEveryRun) {
   script->fileCount = 3;
   strcpy(script->installPath, "C:\\Program Files\\");
   strcpy(script->installDir, "Widget\\");
-  EXPECT_EQ(1, ScriptRun(script, NULL));
+  EXPECT_EQ(1, ScriptRun(script));
   std::string text = TestReadFile(log);
   EXPECT_NE(std::string::npos, text.find("Company Name   : \r\nProduct Name   : \r\nFile Count     : 0\r\n"
                                          "Install Path   :  []\r\n"));

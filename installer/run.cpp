@@ -1,44 +1,71 @@
-// Start-up and shutdown of the installer.
-#include "winmain.h"
+// The driver: start-up, the script's stretches, the retry policy, the exit
+// code and shutdown.
+#include "run.h"
 
 #include "command.h"
+#include "exit-codes.h"
 #include "ffs.h"
-#include "shell.h"
-#include "mainwindow.h"
+#include "interact.h"
 #include "mainwindow-sys.h"
-#include "script.h"
-#include "socket.h"
+#include "mainwindow.h"
 #include "process-sys.h"
-#include "unattended.h"
+#include "program.h"
+#include "script.h"
+#include "shell.h"
+#include "socket.h"
+#include "switches.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
 
+#define DAMAGED_TEXT "The installation file has been damaged, please download a new copy."
 
-static char programPath[PROGRAM_PATH_SIZE];
+static int exitCode;
 
-const char *InstallerProgramPath(void) { return programPath; }
+int RunBegin(const char *args) {
+  ASSERT(args != NULL, "Pointer is NULL\n");
+  InteractChoose(args);
+  DirSwitchParse(args);
+  exitCode = EXIT_INSTALLED;
+  return 1;
+}
 
-// Token 0 of the full command line, with ".exe" appended when it holds none
-// anywhere (in any case). A token that does not fit the path buffer whole is
-// never cut into another file's name: the system's path of the running
-// module is taken instead.
-static void FindProgramPath(const char *commandLine) {
-  int found = ProgramPathFind(commandLine, programPath, PROGRAM_PATH_SIZE);
-  if (found == PROGRAM_PATH_MODULE)
-    DebugPrintf("Program path too long for %d characters, using the module's path '%s'\n", PROGRAM_PATH_SIZE - 1,
-                programPath);
-  else if (found == 0)
-    DebugPrintf("Program path too long for %d characters\n", PROGRAM_PATH_SIZE - 1);
+void RunFail(int code) {
+  if (exitCode == EXIT_INSTALLED) exitCode = code;
+}
+
+int RunExitCode(void) { return exitCode; }
+
+// The stretch from the cursor, owned by window: 1 when the installation
+// ends now (the script's end, an unattended BREAK, a failure the person or
+// the absent person does not retry); 0 when the window waits at a BREAK.
+static int Stretch(InstallScript *script, void *window) {
+  for (;;) {
+    script->window = window;
+    int stop = ScriptRun(script);
+    if (stop == SCRIPT_END) return 1;
+    if (stop == SCRIPT_BREAK) return Interact()->endAtBreak();
+    RunFail(script->failure != 0 ? script->failure : EXIT_COMMAND_FAILED);
+    if (Interact()->abortAfterFailure(script, window)) return 1;
+    exitCode = EXIT_INSTALLED;  // the person has the failed command run again
+  }
+}
+
+int RunStep(void *window) {
+  ASSERT(window != NULL, "Pointer is NULL\n");
+  InstallScript *script = MainWindowScript();
+  if (script == NULL) return 1;
+  if (Stretch(script, window)) MainWindowSend(window, MAIN_WM_DESTROY);
+  return 1;
 }
 
 // The exit code of the run, attended or not: the reason recorded, else,
 // with the window, EXIT_CANCELLED when the person closed it before the
 // script was done; 0 only when it ran to its end.
 static int ExitCode(const InstallScript *script) {
-  int code = UnattendedExitCode();
-  if (code == EXIT_INSTALLED && script != NULL && !UnattendedMode() && !ScriptFinished(script))
+  int code = exitCode;
+  if (code == EXIT_INSTALLED && script != NULL && UnattendedMode() == UNATTENDED_OFF && !ScriptFinished(script))
     code = EXIT_CANCELLED;
   return code;
 }
@@ -51,7 +78,7 @@ static int ExitCode(const InstallScript *script) {
 #define RUN_CODE (-1)
 static int Shutdown(InstallScript **script, void *instance, int code) {
   if (script != NULL) {
-    if (*script != NULL) UninstallFinish(*script, programPath);
+    if (*script != NULL && UninstallFinish(*script, InstallerProgramPath()) < 0) RunFail(EXIT_COMMAND_FAILED);
     if (code == RUN_CODE) code = ExitCode(*script);
     MainWindowSetScript(NULL);
     ScriptFree(script);
@@ -72,7 +99,7 @@ static int Shutdown(InstallScript **script, void *instance, int code) {
 int InstallerMain(void *instance, const char *args) {
   int flags = 0;
   DebugParseSwitches(args, &flags);
-  UnattendedParse(args);
+  RunBegin(args);
   DebugInit("debug.log", flags);
   MemoryInit(QUICK_MEMORY_SIZE);
   WindowHelpersInit();
@@ -81,7 +108,7 @@ int InstallerMain(void *instance, const char *args) {
 
   DebugPrintf("%s Version %s (%s)\n", APP_NAME, APP_VERSION, APP_BUILD);
   DebugPrintf("Cmdline '%s' '%s'\n", SysCommandLine(), args);
-  FindProgramPath(SysCommandLine());
+  ProgramPathTake(SysCommandLine());
   if (UnattendedMode() == UNATTENDED_SILENT) UnattendedDecision("silent, no window");
   if (UnattendedMode() == UNATTENDED_PASSIVE) UnattendedDecision("passive, no question");
 
@@ -92,15 +119,16 @@ int InstallerMain(void *instance, const char *args) {
   if (!InstallInit()) ABORT("Couldn't init install\n");
   // The whole file is checked before the script runs, so damage anywhere
   // stops the installer before it has written anything.
-  if (!FfsInit(programPath) || !FfsCheckIntegrity()) {
-    if (!FfsIsMounted() && UninstallRecordBeside(programPath)) {
+  if (!FfsInit(InstallerProgramPath()) || !FfsCheckIntegrity()) {
+    if (!FfsIsMounted() && UninstallRecordBeside(InstallerProgramPath())) {
       // An uninstaller started without "-uninstall": no archive, its record beside it.
       InstallRemove();
       char line[2 * PROGRAM_PATH_SIZE];
       VantorFormat(line, (int)sizeof line, "%s %s", UNINSTALL_SWITCH, args);
       return Shutdown(NULL, instance, UninstallMain(line));
     }
-    ReportDamagedInstaller();
+    Interact()->box(NULL, DAMAGED_TEXT, PROBLEM_CAPTION, SYS_MB_OK, SYS_IDOK);
+    RunFail(EXIT_DAMAGED);
     return Shutdown(NULL, instance, ExitCode(NULL));
   }
   InstallScript *script = NULL;
@@ -111,19 +139,24 @@ int InstallerMain(void *instance, const char *args) {
   char *uninstall = ScriptFindCommand(script, CmdUninstall);
   if (uninstall != NULL && !CmdUninstall(script, uninstall, &consumed)) {
     DebugPrintf("Command Failed 'UNINSTALL'\n");
-    UnattendedFail(EXIT_COMMAND_FAILED);
+    RunFail(EXIT_COMMAND_FAILED);
     return Shutdown(&script, instance, RUN_CODE);
   }
-  if (ScriptRun(script, NULL) != 1) return Shutdown(&script, instance, RUN_CODE);
+  // The first stretch, before any window: a failure ends the run.
+  if (ScriptRun(script) == SCRIPT_FAILED) {
+    RunFail(script->failure != 0 ? script->failure : EXIT_COMMAND_FAILED);
+    return Shutdown(&script, instance, RUN_CODE);
+  }
   if (UnattendedMode() == UNATTENDED_SILENT) {
     // The stretch the window's first step would run, without the window.
-    UnattendedRunEnds(script, ScriptRun(script, NULL));
+    Stretch(script, NULL);
     return Shutdown(&script, instance, RUN_CODE);
   }
 
   // Failures here leave everything as it is: there is nothing to show.
   MainWindowSetInstance(instance);
   MainWindowSetScript(script);
+  MainWindowSetStep(RunStep);
   void *window;
   // No window means no installation: an internal error.
   if (!MainWindowRegisterClass(instance) || !MainWindowCreate(instance, &window)) return EXIT_INTERNAL_ERROR;

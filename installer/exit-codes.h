@@ -1,0 +1,15 @@
+// The exit codes of a run, attended or not. The driver (run.cpp) decides
+// which one the run ends with; a command that fails for a reason of its own
+// leaves that reason in the script record (InstallScript::failure).
+#ifndef INSTALLER_EXIT_CODES_H
+#define INSTALLER_EXIT_CODES_H
+
+#define EXIT_INSTALLED        0
+#define EXIT_INTERNAL_ERROR   1  // a fatal error or failed assertion
+#define EXIT_COMMAND_FAILED   2  // a command failed or a keyword is unknown
+#define EXIT_DAMAGED          3  // the installer file cannot be mounted
+#define EXIT_DESTINATION      4  // no drive, too long, not enough room
+#define EXIT_NOT_INSTALLED    5  // UPDATE found no earlier installation
+#define EXIT_CANCELLED     1602  // the person ended the installation before it was done
+
+#endif
