@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "file-name.h"
 #include "fsutil.h"
+#include "script-dat.h"
 #include "script-format.h"
 #include "signing.h"
 
@@ -141,26 +142,16 @@ std::vector<std::string> NamesOfScript(const std::vector<uint8_t> &archive, cons
   std::string error;
   if (index < 0 || !ArchiveDecode(archive, image, image.records[index], &data, &error)) return names;
   names.push_back(SCRIPT_ENTRY_NAME);
-  for (size_t p = 0; p < data.size(); p++) {
-    if (data[p] != SCRIPT_MARK) continue;
-    size_t colon = p + 1;
-    while (colon < data.size() && data[colon] >= 0x20 && data[colon] != ':') colon++;
-    if (colon >= data.size() || data[colon] != ':') continue;
-    std::string keyword(data.begin() + p + 1, data.begin() + colon);
-    std::vector<std::string> args(1);
-    size_t q = colon + 1;
-    for (; q < data.size() && (data[q] >= 0x20 || data[q] == SCRIPT_MARK); q++) {
-      if (data[q] == SCRIPT_MARK) args.emplace_back();
-      else args.back() += (char)data[q];
-    }
-    p = q - 1;
-    if (keyword == "MESSAGE" || keyword == "AGREEMENT") names.push_back(args[0]);
-    if (keyword == "FONT" && args.size() > 1) names.push_back(args[1]);
-    if (keyword == "FILE LIST") {
+  // The arguments the table says name payload files.
+  for (const ScriptDatCommand &c : ScriptDatCommands(data)) {
+    const ScriptKeywordInfo *info = ScriptDatKeyword(c);
+    for (int i = 0; info != nullptr && i < info->count && i < (int)c.args.size(); i++) {
+      if (info->args[i].kind == SARG_PAYLOAD) names.push_back(c.args[i]);
+      if (info->args[i].kind != SARG_FILE_LIST) continue;
       size_t from = 0;
       for (;;) {
-        size_t comma = args[0].find(',', from);
-        names.push_back(args[0].substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        size_t comma = c.args[i].find(',', from);
+        names.push_back(c.args[i].substr(from, comma == std::string::npos ? std::string::npos : comma - from));
         if (comma == std::string::npos) break;
         from = comma + 1;
       }

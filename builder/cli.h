@@ -25,7 +25,7 @@ int CliStub(int argc, char **argv);
 int CliList(int argc, char **argv);
 int CliExtract(int argc, char **argv);
 int CliVerify(int argc, char **argv);
-// Script subcommands (cli-script.cpp).
+// Script subcommands (cli-script.cpp: compile, decompile; cli-build.cpp: build).
 int CliCompile(int argc, char **argv);
 int CliDecompile(int argc, char **argv);
 int CliBuild(int argc, char **argv);

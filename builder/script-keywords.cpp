@@ -36,23 +36,23 @@ const ScriptKeywordInfo keywords[] = {
      "defines a text drawn on the background"},
     {"REFRESH", 0, {}, "repaints the main window"},
     {"CREATE GROUP", 1, {{"group", SARG_TEXT, SCRIPT_GROUP_ROOM}}, "creates a Program Manager group"},
-    {"ADD ITEM", 2, {{"program", SARG_TEXT, kField}, {"caption", SARG_TEXT, kField}}, "adds a Program Manager item"},
-    {"NOTEPAD", 1, {{"text file", SARG_TEXT, kPath}}, "shows an installed text file"},
-    {"OLE", 2, {{"REGISTER or UNREGISTER", SARG_OLE_MODE, SCRIPT_ROOM(SCRIPT_OLE_MODE_SIZE)}, {"library", SARG_TEXT, kPath}},
+    {"ADD ITEM", 2, {{"program", SARG_TEXT, kField, SARGF_PROGRAM}, {"caption", SARG_TEXT, kField}}, "adds a Program Manager item"},
+    {"NOTEPAD", 1, {{"text file", SARG_TEXT, kPath, SARGF_INSTALLED}}, "shows an installed text file"},
+    {"OLE", 2, {{"REGISTER or UNREGISTER", SARG_OLE_MODE, SCRIPT_ROOM(SCRIPT_OLE_MODE_SIZE)}, {"library", SARG_TEXT, kPath, SARGF_INSTALLED}},
      "registers or unregisters a self-registering library"},
-    {"AGREEMENT", 1, {{"text file", SARG_PAYLOAD, kPath}}, "shows the licence agreement page"},
-    {"MESSAGE", 1, {{"text file", SARG_PAYLOAD, kPath}}, "shows a message page"},
+    {"AGREEMENT", 1, {{"text file", SARG_PAYLOAD, kPath, SARGF_PAGE}}, "shows the licence agreement page"},
+    {"MESSAGE", 1, {{"text file", SARG_PAYLOAD, kPath, SARGF_PAGE}}, "shows a message page"},
     {"REGISTER", 1, {{"recipient address", SARG_TEXT, kField}}, "offers electronic registration"},
     {"BREAK", 0, {}, "pauses the script: ends the current run"},
     {"UPDATE", 1, {{"message", SARG_TEXT, kField}}, "requires an earlier installation of the product"},
-    {"INSTALL", 0, {}, "extracts the listed files into the destination"},
+    {"INSTALL", 0, {}, "extracts the listed files into the destination", SKW_INSTALLS},
     {"DONE", 1, {{"message", SARG_TEXT, kField}}, "records the installation and reports completion"},
     {"REGISTRY PATH", 1, {{"key path", SARG_TEXT, kField}}, "sets the product's registry key"},
-    {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, kField}}, "sets the space the product needs"},
+    {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, kField}}, "sets the space the product needs", SKW_AUTO_SIZE},
     {"INSTALL DIR", 1, {{"directory", SARG_TEXT, kDirectory}}, "sets the default directory name"},
     {"INSTALL DIR ALT", 1, {{"directory", SARG_TEXT, kDirectory}}, "sets the alternative directory name"},
     {"INSTALL PATH", 1, {{"prompt", SARG_TEXT, kField}}, "asks for the destination directory"},
-    {"UNINSTALL", 1, {{"program name", SARG_TEXT, kField}},
+    {"UNINSTALL", 1, {{"program name", SARG_TEXT, kField, SARGF_UNINSTALLER}},
      "records the run's changes and writes an uninstaller into the destination"},
 };
 
@@ -102,8 +102,7 @@ const ScriptKeywordInfo *ScriptFindKeyword(const std::string &text) {
 const ScriptKeywordInfo *ScriptSuggestKeyword(const std::string &text) {
   // Longer than the installer reads of a keyword: no typing slip of one, and
   // the distances stay cheap whatever the text.
-  const size_t keywordMax = 39;
-  if (text.size() > keywordMax) return NULL;
+  if (text.size() > SCRIPT_KEYWORD_MAX) return NULL;
   std::string upper = ScriptUpper(text);
   const ScriptKeywordInfo *best = NULL;
   size_t bestDistance = 0;

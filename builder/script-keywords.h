@@ -26,10 +26,27 @@ enum ScriptArgKind {
   SARG_OLE_MODE,   // REGISTER, or any other word to unregister
 };
 
+// What an argument is to the script as a whole (ScriptArgInfo::flags). The
+// payload files an argument names follow from its kind (SARG_PAYLOAD,
+// SARG_FILE_LIST).
+enum ScriptArgFlag {
+  SARGF_PAGE = 1 << 0,         // the file is a page's text (converted with --codepage)
+  SARGF_INSTALLED = 1 << 1,    // names a file of the destination: one a FILE LIST installs
+  SARGF_PROGRAM = 1 << 2,      // the same, a program that may carry arguments after a blank or its closing quote
+  SARGF_UNINSTALLER = 1 << 3,  // the uninstaller written into the destination (empty: the default name)
+};
+
+// What a keyword is to the script as a whole (ScriptKeywordInfo::flags).
+enum ScriptKeywordFlag {
+  SKW_INSTALLS = 1 << 0,   // copies the files the FILE LISTs name
+  SKW_AUTO_SIZE = 1 << 1,  // its one argument may be "auto": the kilobytes the FILE LISTs install
+};
+
 struct ScriptArgInfo {
   const char *name;    // for usage lines and messages
   ScriptArgKind kind;
   int room;            // characters the installer keeps; 0: no limit
+  unsigned flags = 0;  // ScriptArgFlag
 };
 
 struct ScriptKeywordInfo {
@@ -37,6 +54,7 @@ struct ScriptKeywordInfo {
   int count;            // arguments, always all of them
   ScriptArgInfo args[SCRIPT_MAX_ARGS];
   const char *summary;
+  unsigned flags = 0;   // ScriptKeywordFlag
 };
 
 // Room for one name of a FILE LIST: an archive name.

@@ -2,7 +2,7 @@
 
 #include "fsutil.h"
 #include "pe-resources.h"
-#include "script-format.h"
+#include "script-dat.h"
 
 bool StubResourcesWanted(const StubResourceOptions &o) { return !o.icon.empty() || !o.version.empty(); }
 
@@ -16,14 +16,12 @@ std::string StubResourcesCheck(const StubResourceOptions &o) {
 }
 
 std::string StubScriptValue(const std::vector<uint8_t> &dat, const std::string &keyword) {
-  // Each command: the mark, the keyword, ':', arguments split by the mark, CR LF.
-  std::string text(dat.begin(), dat.end()), value;
-  std::string head = std::string(1, (char)SCRIPT_MARK) + keyword + ":";
-  for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
-    size_t from = at + head.size();
-    size_t end = text.find_first_of(std::string(1, (char)SCRIPT_MARK) + "\r\n", from);
-    value = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
-  }
+  // Looked for at every mark, by the keyword as the table spells it.
+  const ScriptKeywordInfo *info = ScriptFindKeyword(keyword);
+  std::string value;
+  ScriptDatCommand command;
+  for (size_t at = 0; info != nullptr && at < dat.size(); at++)
+    if (ScriptDatRead(dat, at, &command) && command.keyword == info->keyword) value = command.args[0];
   return value;
 }
 

@@ -1,12 +1,10 @@
 // The free space of the destination's drive, the space the installation
 // takes there, and the dialog's three figures.
-#include <string.h>
-
 #include "dialog-sys.h"
 #include "ffs.h"
 #include "pathdialog.h"
 #include "resources/resource-ids.h"
-#include "script-format.h"
+#include "script-reader.h"
 #include "target-sys.h"
 #include "uninstall.h"
 #include "vantor-core.h"
@@ -67,14 +65,15 @@ static uint64_t InClusters(uint32_t bytes, uint32_t cluster) {
   return ((uint64_t)(bytes / cluster) + (bytes % cluster != 0)) * cluster;
 }
 
-// Where the arguments of the next command keyword (with its colon) begin in
-// the script's text from from on; NULL when there is none.
+// Where the arguments of the next command of the keyword (as written, letter
+// case and all) begin in the script's text from from on, looked for at
+// every mark; NULL when there is none.
 static const char *FindCommand(const InstallScript *script, const char *from, const char *keyword) {
   const char *end = script->text + script->textLength;
-  int length = StrLength(keyword);
-  for (const char *p = from; p < end; p++)
-    if ((unsigned char)*p == SCRIPT_MARK && end - p > length && memcmp(p + 1, keyword, (size_t)length) == 0)
-      return p + 1 + length;
+  for (const char *p = ScriptNextMark(from, end); p != NULL; p = ScriptNextMark(p + 1, end)) {
+    const char *args = ScriptArgsOf(p, end, keyword);
+    if (args != NULL) return args;
+  }
   return NULL;
 }
 
@@ -89,8 +88,8 @@ int32_t SpaceNeededK(const InstallScript *script, const char *path) {
   const char *end = script->text + script->textLength;
   // Every name of every FILE LIST, as the builder's "INSTALL SIZE: auto"
   // counts them, each rounded up to whole clusters of the drive.
-  for (const char *p = FindCommand(script, script->text, "FILE LIST:"); p != NULL;
-       p = FindCommand(script, p, "FILE LIST:")) {
+  for (const char *p = FindCommand(script, script->text, "FILE LIST"); p != NULL;
+       p = FindCommand(script, p, "FILE LIST")) {
     if (files == 0) {
       unsigned char letter = (unsigned char)(path[0] | 0x20);
       uint32_t sectors, sectorBytes, freeClusters, totalClusters;
@@ -118,7 +117,7 @@ int32_t SpaceNeededK(const InstallScript *script, const char *path) {
   if (files == 0) return script->installSize;
   // The uninstaller and its record: a line for each file and at most one
   // for each directory, and a few more.
-  if (UninstallRecording() || FindCommand(script, script->text, "UNINSTALL:") != NULL)
+  if (UninstallRecording() || FindCommand(script, script->text, "UNINSTALL") != NULL)
     bytes += InClusters(FfsArchiveStart(), cluster) + InClusters(2 * lineBytes + RECORD_ALLOWANCE, cluster);
   int32_t needK = Kilobytes(bytes + 1023);
   DebugPrintf("Space needed  : %dk, %d files in clusters of %u bytes\n", (int)needK, (int)files, (unsigned)cluster);

@@ -6,6 +6,7 @@
 #include "shell.h"
 #include "process-sys.h"
 #include "interact.h"
+#include "script-reader.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -28,39 +29,31 @@ int ScriptLoad(InstallScript **script, const char *name) {
   return 1;
 }
 
-// Reads the keyword that follows a mark: the bytes up to the first colon, at
-// most SCRIPT_KEYWORD_MAX of them and none at or past end. Returns 1 and the
+// Reads the keyword that follows a mark with the script reader
+// (script-reader.h): the bytes up to the first colon, at most
+// SCRIPT_KEYWORD_MAX of them and none at or past end. Returns 1 and the
 // argument text (the byte after the colon) when the colon was found; 0 when
 // the keyword is too long or runs to the end of the text, which makes it
 // unknown.
 static int ScriptReadKeyword(char *from, const char *end, char *keyword, char **args) {
-  int length = 0;
-  while (length < SCRIPT_KEYWORD_MAX && from + length < end && from[length] != ':') {
-    keyword[length] = from[length];
-    length++;
-  }
-  keyword[length] = 0;
-  *args = from + length + 1;
-  return from + length < end && from[length] == ':';
+  const char *after;
+  int found = ScriptReadKeywordAt(from, end, keyword, &after);
+  *args = from + (after - from);
+  return found;
 }
 
 char *ScriptFindCommand(const InstallScript *script, CommandHandler handler) {
   ASSERT(script != NULL && script->text != NULL, "Pointer is NULL\n");
   char *end = script->text + script->textLength;
-  for (char *p = script->text; p < end;) {
-    if ((unsigned char)*p != SCRIPT_MARK) {
-      p++;
-      continue;
-    }
+  const char *args;
+  // Each command's arguments and the marks between them are taken whole, up
+  // to the line's end.
+  for (const char *p = ScriptNextMark(script->text, end); p != NULL; p = ScriptNextMark(ScriptArgsEnd(args, end), end)) {
     char keyword[SCRIPT_KEYWORD_MAX + 1];
-    char *args;
-    if (!ScriptReadKeyword(p + 1, end, keyword, &args)) return NULL;
+    if (!ScriptReadKeywordAt(p + 1, end, keyword, &args)) return NULL;
     CommandHandler found = CommandHandlerOf(keyword);
     if (found == NULL) return NULL;
-    if (found == handler) return args;
-    // Its arguments and the marks between them, up to the line's end.
-    p = args;
-    while (p < end && ((unsigned char)*p >= 0x20 || (unsigned char)*p == SCRIPT_MARK)) p++;
+    if (found == handler) return script->text + (args - script->text);
   }
   return NULL;
 }

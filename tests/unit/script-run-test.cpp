@@ -1,8 +1,10 @@
 // The run loop: how the walk finds commands, reads keywords, resumes after
 // each handler, pauses at BREAK, stops at failures and unknown keywords.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "command.h"
+#include "script-reader.h"
 #include "script-test-support.h"
 #include "script.h"
 #include "test-support.h"
@@ -221,3 +223,29 @@ TEST(ScriptFree, ReleasesTheRecordWithItsTables) {
 }
 
 }  // namespace
+
+// The reader the run, the look-ups and the builder share: a command's line
+// holds the marks of its values and ends at the first other control byte; a
+// mark whose keyword has no colon before the end is reported with its place;
+// a keyword asked for by name matches only as written.
+TEST(ScriptReader, LinesSpanTheirMarksAndKeywordsMatchAsWritten) {
+  const std::string text = "x\x16" "ADD ITEM:a\x16" "b\r\n\x16" "FILE LIST:c\t\x16" "DONE";
+  const char *begin = text.data(), *end = begin + text.size();
+  ScriptCommand c;
+  ASSERT_EQ(1, ScriptNextCommand(begin, end, &c));
+  EXPECT_STREQ("ADD ITEM", c.keyword);
+  EXPECT_EQ("a\x16" "b", std::string(c.args, c.argsEnd));
+  EXPECT_EQ("a", std::string(c.args, ScriptArgEnd(c.args, c.argsEnd)));
+  ASSERT_EQ(1, ScriptNextCommand(c.argsEnd, end, &c));
+  EXPECT_EQ("c", std::string(c.args, c.argsEnd));
+  EXPECT_EQ(0, ScriptNextCommand(c.argsEnd, end, &c));
+  ASSERT_NE(nullptr, c.mark);
+  EXPECT_STREQ("DONE", c.keyword);
+  EXPECT_EQ(0, ScriptNextCommand(c.mark + 1, end, &c));
+  EXPECT_EQ(nullptr, c.mark);
+  const char *list = strstr(begin, "\x16" "FILE");
+  EXPECT_EQ(list + 11, ScriptArgsOf(list, end, "FILE LIST"));
+  EXPECT_EQ(nullptr, ScriptArgsOf(list, end, "FILE"));
+  EXPECT_EQ(nullptr, ScriptArgsOf(list, end, "file list"));
+  EXPECT_EQ(nullptr, ScriptArgsOf(list, list + 10, "FILE LIST"));
+}

@@ -1,0 +1,315 @@
+// The checks of each argument by its kind, numbers read as the installer
+// reads them, and the CRC-32 of the names the script gives.
+#include <math.h>
+#include <stdlib.h>
+
+#include "archive-writer.h"
+#include "file-name.h"
+#include "script-compiler-parts.h"
+
+namespace script_compiler {
+
+void ScanSign(const std::string &s, size_t *p, bool *negative) {
+  while (*p < s.size() && s[*p] == ' ') ++*p;
+  *negative = *p < s.size() && s[*p] == '-';
+  if (*p < s.size() && (s[*p] == '+' || s[*p] == '-')) ++*p;
+}
+
+void ScanRest(const std::string &s, size_t p, Number *n) {
+  while (p < s.size() && s[p] == ' ') p++;
+  n->trailing = p < s.size();
+}
+
+Number ScanWhole(const std::string &s) {
+  Number n;
+  size_t p = 0;
+  bool negative;
+  ScanSign(s, &p, &negative);
+  uint32_t wrapped = 0;
+  for (; p < s.size() && IsDigit(s[p]); p++) {
+    n.digits = true;
+    wrapped = wrapped * 10u + (uint32_t)(s[p] - '0');
+    if (n.whole < (int64_t)1 << 40) n.whole = n.whole * 10 + (s[p] - '0');
+  }
+  if (negative) {
+    n.whole = -n.whole;
+    wrapped = 0u - wrapped;
+  }
+  n.wrapped = (int32_t)wrapped;
+  ScanRest(s, p, &n);
+  return n;
+}
+
+Number ScanFraction(const std::string &s) {
+  Number n;
+  size_t p = 0;
+  bool negative;
+  ScanSign(s, &p, &negative);
+  size_t start = p;
+  for (; p < s.size() && IsDigit(s[p]); p++) n.digits = true;
+  if (p < s.size() && s[p] == '.')
+    for (p++; p < s.size() && IsDigit(s[p]); p++) n.digits = true;
+  if (n.digits && p < s.size() && (s[p] == 'e' || s[p] == 'E')) {
+    size_t q = p + 1;
+    if (q < s.size() && (s[q] == '+' || s[q] == '-')) q++;
+    if (q < s.size() && IsDigit(s[q])) {
+      while (q < s.size() && IsDigit(s[q])) q++;
+      p = q;
+    }
+  }
+  if (n.digits) n.fraction = strtod(s.substr(start, p - start).c_str(), NULL) * (negative ? -1 : 1);
+  ScanRest(s, p, &n);
+  return n;
+}
+
+bool Compiler::CheckCount(const ScriptKeywordInfo &info, Line *line) {
+  if (info.count == 0 && line->args.size() == 1 && line->args[0].text.empty()) line->args.clear();
+  int given = (int)line->args.size();
+  if (given == info.count) return true;
+  int column = given > info.count ? line->args[info.count].column : line->keywordColumn;
+  if (info.count == 0)
+    Report(true, line->number, column, Format("%s takes no arguments", info.keyword));
+  else
+    Report(true, line->number, column,
+           Format("%s expects %d argument%s, got %d; usage: %s", info.keyword, info.count,
+                  info.count == 1 ? "" : "s", given, ScriptUsage(info).c_str()));
+  return false;
+}
+
+void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, const Arg &arg, int number) {
+  const ScriptArgInfo &spec = info.args[index];
+  std::string what = Format("the %s of %s", spec.name, info.keyword);
+  if (spec.room > 0 && (int)arg.text.size() > spec.room)
+    Report(false, number, arg.column,
+           Format("%s is %d characters long; the installer keeps the first %d", what.c_str(),
+                  (int)arg.text.size(), spec.room));
+  switch (spec.kind) {
+    case SARG_TEXT:
+      break;
+    case SARG_INTEGER:
+      CheckWhole(arg, what, number);
+      break;
+    case SARG_ID:
+      CheckId(arg, info, number);
+      break;
+    case SARG_FRACTION:
+      CheckFraction(arg, what, number);
+      break;
+    case SARG_COLOUR:
+      CheckColour(arg, what, number);
+      break;
+    case SARG_STYLE:
+      CheckStyle(arg, number);
+      break;
+    case SARG_PAYLOAD:
+      if (arg.text.empty())
+        Report(true, number, arg.column, what + " needs a file name");
+      else
+        CheckFileName(arg.text, number, arg.column);
+      break;
+    case SARG_FILE_LIST:
+      CheckFileList(arg, number);
+      break;
+    case SARG_OLE_MODE:
+      if (ScriptUpper(arg.text) != "REGISTER" && ScriptUpper(arg.text) != "UNREGISTER")
+        Report(false, number, arg.column,
+               "'" + arg.text + "' unregisters the library: only REGISTER registers it");
+      break;
+  }
+}
+
+// Reports what the installer would make of a whole number; false when it
+// sees no number at all.
+bool Compiler::CheckWhole(const Arg &arg, const std::string &what, int number, Number *result) {
+  Number n = ScanWhole(arg.text);
+  if (result) *result = n;
+  if (!n.digits) {
+    Report(true, number, arg.column, what + " must be a whole number, not '" + arg.text + "'");
+    return false;
+  }
+  if (n.trailing)
+    Report(false, number, arg.column, "the installer reads only the number at the start of '" + arg.text + "'");
+  if (n.whole != (int64_t)n.wrapped)
+    Report(false, number, arg.column,
+           Format("%s does not fit in 32 bits; the installer reads %d", arg.text.c_str(), (int)n.wrapped));
+  return true;
+}
+
+void Compiler::CheckId(const Arg &arg, const ScriptKeywordInfo &info, int number) {
+  Number n;
+  if (!CheckWhole(arg, Format("the id of %s", info.keyword), number, &n)) return;
+  if (n.wrapped < 1)
+    Report(true, number, arg.column,
+           Format("a %s id must be 1 or more; the installer stops with a fatal error at %d", info.keyword,
+                  (int)n.wrapped));
+  else if (n.wrapped > kIdWarning)
+    Report(false, number, arg.column,
+           Format("id %d makes the installer hold a table of %d entries", (int)n.wrapped, (int)n.wrapped));
+}
+
+void Compiler::CheckFraction(const Arg &arg, const std::string &what, int number) {
+  Number n = ScanFraction(arg.text);
+  if (!n.digits) {
+    Report(true, number, arg.column, what + " must be a number such as 0.25, not '" + arg.text + "'");
+    return;
+  }
+  if (n.trailing)
+    Report(false, number, arg.column, "the installer reads only the number at the start of '" + arg.text + "'");
+  if (!isfinite((float)n.fraction))
+    Report(false, number, arg.column, what + " is too large for the installer: '" + arg.text + "'");
+}
+
+void Compiler::CheckColour(const Arg &arg, const std::string &what, int number) {
+  std::vector<Arg> parts = Split(arg, SCRIPT_COLOUR_SEPARATOR);
+  if (parts.size() == 1 && ScanWhole(arg.text).trailing && IsBlankSeparated(arg.text)) {
+    Report(false, number, arg.column,
+           what + " '" + arg.text + "' is written with blanks; the installer reads only red: write '" +
+               Commas(arg.text) + "'");
+    return;
+  }
+  if (parts.size() > SCRIPT_COLOUR_COMPONENTS) {
+    Report(true, number, arg.column,
+           Format("%s has %d components; a colour has three: red, green, blue", what.c_str(), (int)parts.size()));
+    return;
+  }
+  for (const Arg &part : parts) {
+    Number n;
+    if (!CheckWhole(part, "a colour component", number, &n)) return;
+    if (n.wrapped < 0 || n.wrapped > 255)
+      Report(false, number, part.column,
+             Format("colour component %d is stored as %d", (int)n.wrapped, (int)(n.wrapped & 0xFF)));
+  }
+  if (parts.size() < SCRIPT_COLOUR_COMPONENTS)
+    Report(false, number, arg.column,
+           what + (parts.size() == 1 ? " sets only red" : " sets only red and green") +
+               "; the other components keep their earlier values");
+}
+
+// "255 0 0": numbers separated by blanks only.
+bool Compiler::IsBlankSeparated(const std::string &text) {
+  bool blank = false;
+  for (char c : text) {
+    if (IsBlank(c)) blank = true;
+    else if (!IsDigit(c) && c != '-' && c != '+') return false;
+  }
+  return blank;
+}
+
+std::string Compiler::Commas(const std::string &text) {
+  std::string out;
+  size_t p = 0;
+  while (p < text.size()) {
+    while (p < text.size() && IsBlank(text[p])) p++;
+    size_t end = p;
+    while (end < text.size() && !IsBlank(text[end])) end++;
+    if (end > p) out += (out.empty() ? "" : ", ") + text.substr(p, end - p);
+    p = end;
+  }
+  return out;
+}
+
+void Compiler::CheckStyle(const Arg &arg, int number) {
+  std::string upper = ScriptUpper(arg.text);
+  size_t p = 0;
+  while (p < upper.size()) {
+    if (upper[p] == ',' || upper[p] == ' ') {
+      p++;
+      continue;
+    }
+    size_t end = upper.find_first_of(", ", p);
+    if (end == std::string::npos) end = upper.size();
+    std::string word = upper.substr(p, end - p);
+    std::string inside;
+    bool known = false;
+    for (const ScriptStyleWord &style : scriptStyleWords) {
+      if (word == style.word) known = true;
+      if (word.find(style.word) != std::string::npos)
+        inside += std::string(inside.empty() ? "" : ", ") + style.word;
+    }
+    if (!known)
+      Report(false, number, arg.column + (int)p,
+             "'" + arg.text.substr(p, end - p) + "' is not a style word" +
+                 (inside.empty() ? "" : "; the installer finds " + inside + " in it"));
+    p = end;
+  }
+}
+
+void Compiler::CheckFileList(const Arg &arg, int number) {
+  for (const Arg &name : expanded_.empty() ? Split(arg, ',', false) : expanded_) {
+    if (name.text.empty()) {
+      Report(true, number, name.column, "an empty name in FILE LIST: INSTALL would fail on it");
+      continue;
+    }
+    if (IsBlank(name.text[0]) || IsBlank(name.text.back()))
+      Report(false, number, name.column,
+             "'" + name.text + "' has a blank at its edge, which belongs to the name (blanks around commas are kept)");
+    if (name.text.size() > SCRIPT_FILE_NAME_ROOM)
+      Report(!expanded_.empty(), number, name.column,
+             Format("a file name of %d characters; the installer keeps the first %d", (int)name.text.size(),
+                    SCRIPT_FILE_NAME_ROOM));
+    CheckInside(name, number);
+    CheckFileName(name.text, number, name.column);
+  }
+}
+
+// A name of the file list is a path below the destination: it must stay
+// there.
+void Compiler::CheckInside(const Arg &name, int number) {
+  if (!FileNameStaysInside(name.text.c_str()))
+    Report(true, number, name.column,
+           "'" + name.text + "' leads outside the destination directory (absolute, a drive, or '..')");
+}
+
+// A raw FILE LIST is written as it stands, but its names are still held to
+// the destination.
+void Compiler::CheckRawFileList(const Line &line) {
+  const ScriptKeywordInfo *info = ScriptFindKeyword(line.keyword);
+  for (int i = 0; info != nullptr && i < info->count && i < (int)line.args.size(); i++) {
+    if (info->args[i].kind != SARG_FILE_LIST) continue;
+    for (const Arg &name : Split(line.args[i], ',', false))
+      if (!name.text.empty()) CheckInside(name, line.number);
+  }
+}
+
+void Compiler::CheckFileName(const std::string &name, int number, int column) {
+  out_->files.push_back(name);
+  std::string upper = ScriptUpper(name);
+  uint32_t hash = ArchiveHashName(name);
+  auto seen = hashes_.find(hash);
+  if (seen == hashes_.end()) {
+    hashes_[hash] = {upper, number};
+  } else if (seen->second.first != upper) {
+    std::string other = seen->second.second == 0 ? "the script itself"
+                                                  : Format("line %d", seen->second.second);
+    Report(true, number, column,
+           Format("'%s' and '%s' (%s) have the same CRC-32 %08X: the installer cannot tell them apart",
+                  name.c_str(), seen->second.first.c_str(), other.c_str(), (unsigned)hash));
+  }
+  if (!checkPayload_ || payload_.count(upper)) return;
+  std::string message = "'" + name + "' is not in the payload";
+  std::string backslashed = upper;
+  for (char &c : backslashed)
+    if (c == '/') c = '\\';
+  if (backslashed != upper && payload_.count(backslashed)) message += "; archive names use '\\' between folders";
+  Report(true, number, column, message);
+}
+
+// The pieces of an argument between separators, each with its column;
+// trim drops the blanks around each piece.
+std::vector<Arg> Compiler::Split(const Arg &arg, char separator, bool trim) {
+  std::vector<Arg> out;
+  size_t p = 0;
+  for (;;) {
+    size_t end = arg.text.find(separator, p);
+    if (end == std::string::npos) end = arg.text.size();
+    size_t from = p;
+    if (trim)
+      while (from < end && IsBlank(arg.text[from])) from++;
+    std::string piece = arg.text.substr(from, end - from);
+    out.push_back({trim ? TrimRight(piece) : piece, arg.column + (int)from});
+    if (end == arg.text.size()) return out;
+    p = end + 1;
+  }
+}
+
+}  // namespace script_compiler
