@@ -10,6 +10,7 @@
 #include "mainwindow.h"
 #include "process-sys.h"
 #include "program.h"
+#include "script-run.h"
 #include "script.h"
 #include "shell.h"
 #include "socket.h"

@@ -1,6 +1,6 @@
-// The script record and the run loop: loading install.dat from the archive,
-// walking it command by command, releasing it at shutdown. What happens
-// after a BREAK or a failure is the driver's (run.cpp).
+// The script record: loading install.dat from the archive and releasing it
+// at shutdown. The run loop is script-run.h; what happens after a BREAK or
+// a failure is the driver's (run.cpp).
 #ifndef INSTALLER_SCRIPT_H
 #define INSTALLER_SCRIPT_H
 
@@ -54,28 +54,10 @@ struct InstallScript {
 // in this string value; the destination dialog proposes it again next time.
 #define INSTALL_PATH_VALUE "Install Path"
 
-// What stopped a run of the script.
-#define SCRIPT_FAILED 0  // an unknown keyword or a failed command
-#define SCRIPT_END    1  // no command left
-#define SCRIPT_BREAK  2  // a BREAK: the cursor is behind it
 
 // Creates the record and loads the named script from the archive. On failure
 // nothing is handed over and 0 is returned.
 int ScriptLoad(InstallScript **script, const char *name);
-// 1 when no command is left to run from the script's cursor (what remains
-// holds no command mark: the end, or line ends after a last BREAK).
-int ScriptFinished(const InstallScript *script);
-// Runs from the cursor to a BREAK (SCRIPT_BREAK), the end (SCRIPT_END, with
-// the summary in the log), an unknown keyword (its box shown) or a failed
-// command (SCRIPT_FAILED, the cursor on it). What the commands show is
-// owned by script->window.
-int ScriptRun(InstallScript *script);
-// The arguments of the first command of the text that the run hands to
-// handler, read as the run reads keywords (the mark, the keyword, ':'),
-// each command's arguments and their marks taken whole up to the line's end
-// (a mark inside them begins no command); NULL when there is none before
-// the end or before a keyword the run does not know.
-char *ScriptFindCommand(const InstallScript *script, int (*handler)(InstallScript *, char *, int32_t *));
 // Releases the record, its tables and fonts; *script is NULL afterwards.
 int ScriptFree(InstallScript **script);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "script-run.h"
 #include "command.h"
 #include "installer-run-support.h"
 #include "mainwindow.h"

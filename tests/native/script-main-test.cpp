@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "script-run.h"
 #include "command.h"
 #include "commands-test-support.h"
 #include "ffs.h"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "script-run.h"
 #include "command.h"
 #include "shell.h"
 #include "mainwindow-standin.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "script-run.h"
 #include "command.h"
 #include "script-reader.h"
 #include "script-test-support.h"
