@@ -126,7 +126,7 @@ static int BackInit(Back *b, const unsigned char *data, uint32_t length) {
 
 // The n bits (at most 32) below pos, without taking them.
 static inline uint32_t BackPeek(const Back *b, int n) {
-  if (n == 0) return 0;
+  if (n == 0 || b->pos <= 0) return 0;
   int32_t lo = b->pos - n;
   uint32_t at = lo > 0 ? (uint32_t)lo >> 3 : 0;
   int32_t shift = lo > 0 ? (lo & 7) : lo;
