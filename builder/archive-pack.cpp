@@ -8,9 +8,11 @@
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
+#include "ffs-cmp4.h"
 #include "pack1.h"
 #include "pack2.h"
 #include "pack3.h"
+#include "pack4.h"
 
 namespace {
 
@@ -20,7 +22,8 @@ const uint64_t kPackedMin = 8;
 // Content that begins like a packed entry or a solid member.
 bool HasPackedSignature(const uint8_t *content, size_t size) {
   return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
-                       memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
+                       memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, CMP4_SIGNATURE, 4) == 0 ||
+                       memcmp(content, FFS_MEMBER_TAG, 4) == 0);
 }
 
 // Packs with one method; the result is kept only when it decodes back to
@@ -29,7 +32,8 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
   out->clear();
   bool packed = method == ARCHIVE_METHOD1   ? Pack1(content, size, out)
                 : method == ARCHIVE_METHOD2 ? Pack2(content, size, out)
-                                            : Pack3(content, size, out, level);
+                : method == ARCHIVE_METHOD3 ? Pack3(content, size, out, level)
+                                            : Pack4(content, size, out);
   if (!packed || out->size() < kPackedMin) return false;
   return ArchiveDecodesTo(out->data(), out->size(), method, content, (uint32_t)size);
 }
@@ -65,7 +69,8 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
   // Raw data that begins like a packed entry would be misread: pack it.
   bool rawAllowed = !HasPackedSignature(content, size);
   if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
-  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3) {
+  if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3 ||
+      method == ARCHIVE_METHOD4) {
     if (!PackWith(method, level, content, size, &entry->data)) {
       *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
       return false;

@@ -9,6 +9,7 @@
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
+#include "ffs-cmp4.h"
 #include "ffs-stream.h"
 #include "ffs.h"
 
@@ -59,8 +60,9 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
   bool packed1 = r->length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
   bool packed2 = r->length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
   bool packed3 = r->length >= 4 && memcmp(bytes, CMP3_SIGNATURE, 4) == 0;
-  if (packed1 || packed2 || packed3) {
-    r->method = packed1 ? ARCHIVE_METHOD1 : packed2 ? ARCHIVE_METHOD2 : ARCHIVE_METHOD3;
+  bool packed4 = r->length >= 4 && memcmp(bytes, CMP4_SIGNATURE, 4) == 0;
+  if (packed1 || packed2 || packed3 || packed4) {
+    r->method = packed1 ? ARCHIVE_METHOD1 : packed2 ? ARCHIVE_METHOD2 : packed3 ? ARCHIVE_METHOD3 : ARCHIVE_METHOD4;
     if (r->length < 8) {
       r->problem = "packed head is cut short";
       return;
@@ -74,6 +76,11 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
     Cmp3Head head;
     if (packed3 && !Cmp3ReadHead(bytes, (int)r->length, &head)) {
       r->problem = "method-3 head is cut short or names coder parameters beyond the installer's limits";
+      return;
+    }
+    Cmp4Head head4;
+    if (packed4 && !Cmp4ReadHead(bytes, (int)r->length, &head4)) {
+      r->problem = "method-4 head is cut short or names a window beyond the installer's limit";
       return;
     }
   }
@@ -226,7 +233,8 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
   StartDecoders();
   int ok = method == ARCHIVE_METHOD1   ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
            : method == ARCHIVE_METHOD2 ? Cmp2Decompress(data, (int)length, content->data(), (int)contentSize)
-                                       : Cmp3Decompress(data, (int)length, content->data(), (int)contentSize);
+           : method == ARCHIVE_METHOD3 ? Cmp3Decompress(data, (int)length, content->data(), (int)contentSize)
+                                       : Cmp4Decompress(data, (int)length, content->data(), (int)contentSize);
   if (!ok) {
     *error = std::string("method-") + ArchiveMethodName(method) + " data does not decode to " +
              std::to_string(contentSize) + " bytes";
@@ -250,12 +258,16 @@ static int CompareSink(void *context, const void *data, uint32_t n) {
 
 bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
                       uint32_t size) {
-  if (method != ARCHIVE_METHOD1 && method != ARCHIVE_METHOD2 && method != ARCHIVE_METHOD3) return false;
+  if (method != ARCHIVE_METHOD1 && method != ARCHIVE_METHOD2 && method != ARCHIVE_METHOD3 &&
+      method != ARCHIVE_METHOD4)
+    return false;
   if (length > 0x7FFFFFFFu || size == 0) return false;
   Cmp3Head head;
   uint32_t keep = CMP1_REACH;
   if (method == ARCHIVE_METHOD2) keep = CMP2_WINDOW;
   if (method == ARCHIVE_METHOD3) keep = Cmp3ReadHead(data, (int)length, &head) ? head.dictionary : 0;
+  Cmp4Head head4;
+  if (method == ARCHIVE_METHOD4) keep = Cmp4ReadHead(data, (int)length, &head4) ? head4.window : 0;
   uint32_t capacity = FfsWindowCapacity(keep, size);  // the installer's window
   std::vector<uint8_t> buffer(capacity);
   Comparison comparison = {content, size, 0};
@@ -270,7 +282,8 @@ bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, 
   StartDecoders();
   int ok = method == ARCHIVE_METHOD1   ? Cmp1Decode(&in, &window, size)
            : method == ARCHIVE_METHOD2 ? Cmp2Decode(&in, &window, size)
-                                       : Cmp3Decode(&in, &window, size);
+           : method == ARCHIVE_METHOD3 ? Cmp3Decode(&in, &window, size)
+                                       : Cmp4Decode(&in, &window, size);
   return ok && FfsWindowFlush(&window) && comparison.at == size;
 }
 

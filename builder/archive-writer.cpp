@@ -33,7 +33,8 @@ bool ArchiveParseMethod(const char *text, ArchiveMethod *method) {
   static const struct {
     const char *name;
     ArchiveMethod method;
-  } names[] = {{"auto", ARCHIVE_AUTO}, {"smallest", ARCHIVE_SMALLEST}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3}};
+  } names[] = {{"auto", ARCHIVE_AUTO}, {"smallest", ARCHIVE_SMALLEST}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3},
+               {"4", ARCHIVE_METHOD4}};
   for (const auto &n : names)
     if (strcmp(text, n.name) == 0) {
       *method = n.method;
@@ -48,6 +49,7 @@ const char *ArchiveMethodName(ArchiveMethod method) {
     case ARCHIVE_METHOD1: return "1";
     case ARCHIVE_METHOD2: return "2";
     case ARCHIVE_METHOD3: return "3";
+    case ARCHIVE_METHOD4: return "4";
     case ARCHIVE_MEMBER: return "solid";
     case ARCHIVE_SMALLEST: return "smallest";
     default: return "auto";
@@ -118,6 +120,7 @@ uint32_t ArchiveWriter::Flags() const {
     if (e.method == ARCHIVE_METHOD1) flags |= FFS_FLAG_METHOD1;
     if (e.method == ARCHIVE_METHOD2) flags |= FFS_FLAG_METHOD2;
     if (e.method == ARCHIVE_METHOD3) flags |= FFS_FLAG_METHOD3;
+    if (e.method == ARCHIVE_METHOD4) flags |= FFS_FLAG_METHOD4;
     if (e.method == ARCHIVE_MEMBER) flags |= FFS_FLAG_SOLID;
   }
   return flags;

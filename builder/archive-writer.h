@@ -27,12 +27,14 @@
 
 #include "ffs.h"
 #include "pack3.h"
+#include "pack4.h"
 
 // How an entry is stored. ARCHIVE_SMALLEST picks the smallest of raw, method
 // 1, method 2 and method 3; ARCHIVE_AUTO the same candidates by their size
 // plus a charge for the time each takes to unpack (see PackEntry), for the
 // quickest install for its size. Raw wins ties, then the lower method;
 // method 3 takes part only where its packer is available (Pack3Available).
+// Method 4 (zstd, Pack4Available) is packed only when asked for.
 // ARCHIVE_MEMBER is how an entry was stored, never a request: a member of a
 // solid block (ArchiveWriter::SetSolid).
 enum ArchiveMethod {
@@ -42,12 +44,13 @@ enum ArchiveMethod {
   ARCHIVE_METHOD2,
   ARCHIVE_METHOD3,
   ARCHIVE_MEMBER,
-  ARCHIVE_SMALLEST
+  ARCHIVE_SMALLEST,
+  ARCHIVE_METHOD4
 };
 
-// "auto", "smallest", "raw", "1", "2", "3" -> method; false for anything else.
+// "auto", "smallest", "raw", "1", "2", "3", "4" -> method; false for anything else.
 bool ArchiveParseMethod(const char *text, ArchiveMethod *method);
-// "auto", "smallest", "raw", "1", "2", "3", "solid".
+// "auto", "smallest", "raw", "1", "2", "3", "4", "solid".
 const char *ArchiveMethodName(ArchiveMethod method);
 
 // Files below this size join solid groups; larger ones gain little from a

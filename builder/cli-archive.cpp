@@ -28,7 +28,8 @@ const char kPackUsage[] =
     "  -o, --output FILE   the archive to write\n"
     "  -m, --method M      storage of the inputs that follow: auto (the default: the\n"
     "                      quickest install for its size, see below), smallest (the\n"
-    "                      smallest of raw, 1, 2 and 3), raw, 1, 2 or 3. Data that\n"
+    "                      smallest of raw, 1, 2 and 3), raw, 1, 2, 3 or 4 (zstd,\n"
+    "                      level 19, window up to 8 MiB). Data that\n"
     "                      begins with a packed signature is always packed.\n"
     "  --level N           effort of method 3 for the inputs that follow, 0 to 9\n"
     "                      (default 9, the smallest)\n"
@@ -241,9 +242,11 @@ int CliPack(int argc, char **argv) {
     if (o.Value("-o", "--output", &output) || o.Value(NULL, "--names", &namesOut)) continue;
     if (o.Value("-m", "--method", &value)) {
       if (!ArchiveParseMethod(value.c_str(), &method))
-        return UsageError("pack", "unknown method '" + value + "' (auto, smallest, raw, 1, 2 or 3)");
+        return UsageError("pack", "unknown method '" + value + "' (auto, smallest, raw, 1, 2, 3 or 4)");
       if (method == ARCHIVE_METHOD3 && !Pack3Available())
         return UsageError("pack", "method 3 is not available in this build of ffsbuild");
+      if (method == ARCHIVE_METHOD4 && !Pack4Available())
+        return UsageError("pack", "method 4 is not available in this build of ffsbuild");
       continue;
     }
     if (o.Value(NULL, "--level", &value)) {

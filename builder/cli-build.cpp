@@ -45,7 +45,8 @@ const char kBuildUsage[] =
     "                      else the one of the build ffsbuild was made in)\n"
     "  -m, --method M      storage of the entries: auto (the default: the quickest\n"
     "                      install for its size, see below), smallest (the smallest\n"
-    "                      of raw, 1, 2 and 3), raw, 1, 2 or 3\n"
+    "                      of raw, 1, 2 and 3), raw, 1, 2, 3 or 4 (zstd, level 19,\n"
+    "                      window up to 8 MiB)\n"
     "  --level N           effort of method 3, 0 to 9 (default 9, the smallest)\n"
     "  --solid             pack the payload's files below 4 MiB together, in groups\n"
     "                      of up to 32 MiB, each unpacked once (smaller installers\n"
@@ -186,6 +187,8 @@ int CliBuild(int argc, char **argv) {
     return CliUsageError("build", "unknown method '" + o.Get("--method") + "'");
   if (method == ARCHIVE_METHOD3 && !Pack3Available())
     return CliUsageError("build", "method 3 is not available in this build of ffsbuild");
+  if (method == ARCHIVE_METHOD4 && !Pack4Available())
+    return CliUsageError("build", "method 4 is not available in this build of ffsbuild");
   int level = PACK3_DEFAULT_LEVEL;
   if (!o.Get("--level").empty() && !Pack3ParseLevel(o.Get("--level"), &level))
     return CliUsageError("build", "level '" + o.Get("--level") + "' is not a number from 0 to 9");

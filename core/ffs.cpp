@@ -1,6 +1,6 @@
 // The flat file archive reader: mounts the archive appended to a container
 // file, keeps the sorted directory of name hashes in memory, and loads
-// entries (raw, packed with method 1, 2 or 3, or members of a solid block)
+// entries (raw, packed with method 1, 2, 3 or 4, or members of a solid block)
 // by name. Without a mounted archive the same calls read plain files.
 #include "ffs.h"
 
@@ -10,6 +10,7 @@
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
+#include "ffs-cmp4.h"
 #include "ffs-container.h"
 #include "ffs-messages.h"
 #include "ffs-stream.h"
@@ -22,7 +23,7 @@
 // The integrity check reads the file in blocks of this size, on the stack.
 #define FFS_CHECK_BLOCK 16384
 
-enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3, FFS_MEMBER };
+enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3, FFS_PACKED4, FFS_MEMBER };
 
 static FILE *file;
 static uint32_t fileSize;  // also bounds every record, so damage cannot reach past the file
@@ -349,6 +350,14 @@ static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *for
     }
     return 1;
   }
+  if (length >= 4 && Cmp4IsPacked(data)) {
+    *form = FFS_PACKED4;
+    if (length < 8 || !Cmp4GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
+      DebugPrintf("Unable to get size from compressed data type 4\n");
+      return 0;
+    }
+    return 1;
+  }
   if (length >= 4 && memcmp(data, FFS_MEMBER_TAG, 4) == 0) {
     *form = FFS_MEMBER;
     *size = length == FFS_MEMBER_SIZE ? ReadLe32(data + 12) : 0;
@@ -454,8 +463,10 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
   } else {
     uint32_t keep = CMP1_REACH;
     Cmp3Head head;
+    Cmp4Head head4;
     if (form == FFS_PACKED2) keep = CMP2_WINDOW;
     if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
+    if (form == FFS_PACKED4) keep = Cmp4ReadHead(in->next, (int)(in->end - in->next), &head4) ? head4.window : 0;
     uint32_t capacity = FfsWindowCapacity(keep, size);
     FfsWindowMemory(&window, MEM_ALLOC_UNCLEARED((int)capacity), capacity);
     window.keep = keep;
@@ -465,7 +476,8 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
   int result;
   if (form == FFS_PACKED1) result = Cmp1Decode(in, &window, size);
   else if (form == FFS_PACKED2) result = Cmp2Decode(in, &window, size);
-  else result = Cmp3Decode(in, &window, size);
+  else if (form == FFS_PACKED3) result = Cmp3Decode(in, &window, size);
+  else result = Cmp4Decode(in, &window, size);
   if (target->buffer == NULL) {
     // Into a sink the content must be whole: a stream that ends early is
     // damaged.

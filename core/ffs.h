@@ -54,6 +54,7 @@
 #define FFS_FLAG_METHOD2 4  // flags bit 2: some entry is packed with method 2
 #define FFS_FLAG_METHOD3 8  // flags bit 3: some entry is packed with method 3
 #define FFS_FLAG_SOLID 16   // flags bit 4: some entries are members of solid blocks
+#define FFS_FLAG_METHOD4 32  // flags bit 5: some entry is packed with method 4 (zstd)
 #define FFS_MEMBER_TAG "FFG#"
 #define FFS_MEMBER_SIZE 16
 // The largest content of a solid block: the runtime unpacks no more, and
@@ -114,9 +115,9 @@ int FfsLoad(const char *name, void *buffer, uint32_t size);
 // Gives the entry's content, exactly size bytes (what FfsGetSize gave), to
 // sink in order and in pieces, reading and unpacking in bounded memory: the
 // stored bytes pass through a buffer of at most 128 KiB, and the content
-// through a window of the history its method reaches back to (64 KiB, 4 KiB
-// or the dictionary) and 1 MiB (a quarter of the dictionary when that is
-// more); a member's block is kept as FfsLoad keeps it. Unmounted the name is
+// through a window of the history its method reaches back to (64 KiB, 4 KiB,
+// the dictionary, or the zstd window of at most 8 MiB) and 1 MiB (a
+// quarter of that reach when it is more); a member's block is kept as FfsLoad keeps it. Unmounted the name is
 // a plain file read in pieces. 1 when all of it was given; 0 on a failure,
 // logged as FfsLoad logs it, found part-way through, or when the sink
 // refused: the sink has then had only part of the content.

@@ -4,7 +4,7 @@
 # xvfb-run, fonts-wine for Wine's dialogs).
 # Quick when everything is there already.
 set -e
-PACKAGES="cmake ninja-build g++ make python3 googletest zlib1g-dev liblzma-dev
+PACKAGES="cmake ninja-build g++ make python3 googletest zlib1g-dev liblzma-dev libzstd-dev zstd
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool imagemagick
   x11-utils e2fsprogs python3-aiosmtpd osslsigncode openssl icoutils"

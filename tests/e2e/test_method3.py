@@ -1,5 +1,6 @@
 """Installers whose entries are packed with method 3, alone or in solid
-groups, install the example product under Wine, each file byte for byte."""
+groups, or with method 4 (zstd), install the example product under Wine,
+each file byte for byte."""
 import os
 import subprocess
 
@@ -43,6 +44,13 @@ def test_example_packed_with_method_3_installs_byte_identical(h):
 def test_example_in_solid_groups_installs_byte_identical(h):
     # Unattended, as the pages have nothing to do with how entries are stored.
     inst = build(h, "example-solid", ["-m", "3", "--solid"], ["3", "solid"])
+    proc = h.run_installer(inst, "-debug", "-silent")
+    assert h.wait_exit(proc, timeout=120) == 0
+    check_installed(h, inst)
+
+
+def test_example_packed_with_method_4_installs_byte_identical(h):
+    inst = build(h, "example-method4", ["-m", "4"], ["4"])
     proc = h.run_installer(inst, "-debug", "-silent")
     assert h.wait_exit(proc, timeout=120) == 0
     check_installed(h, inst)

@@ -1,0 +1,23 @@
+// Packer for compression method 4 (builder side only), over Debian's
+// libzstd: one zstd frame at level CMP4_LEVEL with its content size and
+// checksum, its window at most CMP4_MAX_WINDOW, and the head of
+// core/ffs-cmp4.h put in front. Single-threaded, so the output depends only
+// on the data.
+#ifndef BUILDER_PACK4_H
+#define BUILDER_PACK4_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+// Whether this build has the encoder (false where libzstd was not found,
+// as in the Win32 build of the builder).
+bool Pack4Available();
+
+// Packs data into a complete method-4 entry. Returns false for input the
+// format cannot hold (empty, or 2 GiB and more), or when the encoder is not
+// available or fails.
+bool Pack4(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
+
+#endif
