@@ -12,6 +12,7 @@
 #include "mainwindow-sys.h"
 #include "script.h"
 #include "process-sys.h"
+#include "run.h"
 #include "test-support.h"
 #include "script-test-support.h"
 
@@ -153,6 +154,7 @@ class MainWindowWin32Test : public testing::Test {
     instance = GetModuleHandleA(NULL);
     MainWindowSetInstance(instance);
     MainWindowSetScript(&script);
+    MainWindowSetStep(RunStep);  // the driver runs each step
     ASSERT_EQ(1, MainWindowRegisterClass(instance));
     ASSERT_EQ(1, MainWindowCreate(instance, &window)) << GetLastError();
   }
