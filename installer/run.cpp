@@ -38,6 +38,11 @@ void RunFail(int code) {
 
 int RunExitCode(void) { return exitCode; }
 
+// Records why the command at the cursor failed: its own reason, else 2.
+static void FailedCommand(const InstallScript *script) {
+  RunFail(script->failure != 0 ? script->failure : EXIT_COMMAND_FAILED);
+}
+
 // The stretch from the cursor, owned by window: 1 when the installation
 // ends now (the script's end, an unattended BREAK, a failure the person or
 // the absent person does not retry); 0 when the window waits at a BREAK.
@@ -47,7 +52,7 @@ static int Stretch(InstallScript *script, void *window) {
     int stop = ScriptRun(script);
     if (stop == SCRIPT_END) return 1;
     if (stop == SCRIPT_BREAK) return Interact()->endAtBreak();
-    RunFail(script->failure != 0 ? script->failure : EXIT_COMMAND_FAILED);
+    FailedCommand(script);
     if (Interact()->abortAfterFailure(script, window)) return 1;
     exitCode = EXIT_INSTALLED;  // the person has the failed command run again
   }
@@ -145,7 +150,7 @@ int InstallerMain(void *instance, const char *args) {
   }
   // The first stretch, before any window: a failure ends the run.
   if (ScriptRun(script) == SCRIPT_FAILED) {
-    RunFail(script->failure != 0 ? script->failure : EXIT_COMMAND_FAILED);
+    FailedCommand(script);
     return Shutdown(&script, instance, RUN_CODE);
   }
   if (UnattendedMode() == UNATTENDED_SILENT) {
