@@ -221,6 +221,12 @@ int CliBuild(int argc, char **argv) {
   ScriptCompiled compiled;
   if (!CompileFile(script, &payload, &sizes, flags, &compiled)) return 1;
   if (compiled.data.empty()) return Fail(script, "holds no command; an installer needs at least one");
+  // The version Add/Remove Programs shows: the script's own, else --version's.
+  const std::string &shownVersion = resources.productVersion.empty() ? resources.version : resources.productVersion;
+  if (!shownVersion.empty() && StubScriptValue(compiled.data, "PRODUCT VERSION").empty()) {
+    std::string line = std::string(1, (char)SCRIPT_MARK) + "PRODUCT VERSION:" + shownVersion + "\r\n";
+    compiled.data.insert(compiled.data.begin(), line.begin(), line.end());
+  }
   std::set<std::string> named;
   for (const std::string &f : compiled.files) named.insert(ScriptUpper(f));
   for (const std::string &name : payload)

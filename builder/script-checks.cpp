@@ -115,6 +115,14 @@ void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, const Arg &arg
         Report(false, number, arg.column,
                "'" + arg.text + "' unregisters the library: only REGISTER registers it");
       break;
+    case SARG_SCOPE:
+      if (ScriptUpper(arg.text) != "USER" && ScriptUpper(arg.text) != "MACHINE")
+        Report(true, number, arg.column, "the scope is user or machine, not '" + arg.text + "'");
+      break;
+    case SARG_KEY_NAME:
+      if (arg.text.empty() || arg.text.find('\\') != std::string::npos)
+        Report(true, number, arg.column, what + " names a registry key: it needs a text without a backslash");
+      break;
   }
 }
 

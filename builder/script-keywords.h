@@ -24,6 +24,8 @@ enum ScriptArgKind {
   SARG_PAYLOAD,    // the name of a file in the payload
   SARG_FILE_LIST,  // names of payload files separated by commas
   SARG_OLE_MODE,   // REGISTER, or any other word to unregister
+  SARG_SCOPE,      // user or machine
+  SARG_KEY_NAME,   // a registry key's name: text without a backslash
 };
 
 // What an argument is to the script as a whole (ScriptArgInfo::flags). The

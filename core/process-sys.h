@@ -41,6 +41,11 @@ int SysLogTruncate(const char *path);
 int SysLogAppend(const char *path, const char *text);
 
 // Process heap.
+// Takes the lock called name (a named mutex, held until the process ends):
+// 1 when this process holds it now, 0 when another process holds it, -1 when
+// the system could not make it (then nobody can tell).
+int SysLockTake(const char *name);
+
 void *SysHeapAlloc(int size);
 void SysHeapFree(void *block);
 

@@ -50,5 +50,13 @@ int SysLogAppend(const char *path, const char *text) {
   return 1;
 }
 
+int SysLockTake(const char *name) {
+  HANDLE mutex = CreateMutexA(NULL, TRUE, name);
+  if (mutex == NULL) return -1;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return 1;  // kept open until the process ends
+  CloseHandle(mutex);
+  return 0;
+}
+
 void *SysHeapAlloc(int size) { return HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size); }
 void SysHeapFree(void *block) { HeapFree(GetProcessHeap(), 0, block); }

@@ -26,6 +26,9 @@ void WinSysDispatchMessage(void);
 int WinSysTempDir(char *buffer, int size);
 int WinSysSystemDir(char *buffer, int size);
 int WinSysWindowsDir(char *buffer, int size);
+// The same for the known folder UserProgramFiles; before Windows 7, or when
+// the shell does not know it, "Programs" below the local application data.
+int WinSysUserProgramsDir(char *buffer, int size);
 
 // Runs the shell folder browser owned by owner, titled title, rooted at
 // start (empty: the drives), with BrowseCallback as its callback. 1 with the

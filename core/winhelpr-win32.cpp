@@ -30,6 +30,25 @@ int WinSysTempDir(char *buffer, int size) { return (int)GetTempPathA((DWORD)size
 int WinSysSystemDir(char *buffer, int size) { return (int)GetSystemDirectoryA(buffer, (UINT)size); }
 int WinSysWindowsDir(char *buffer, int size) { return (int)GetWindowsDirectoryA(buffer, (UINT)size); }
 
+int WinSysUserProgramsDir(char *buffer, int size) {
+  // FOLDERID_UserProgramFiles, through the shell's entry when it has one.
+  static const GUID userProgramFiles = {0x5CD7AEE2, 0x2219, 0x4A67, {0xB8, 0x5D, 0x6C, 0x9C, 0xE1, 0x56, 0x60, 0xCB}};
+  typedef HRESULT(WINAPI * KnownFolderPath)(const GUID *, DWORD, HANDLE, PWSTR *);
+  HMODULE shell = GetModuleHandleA("shell32.dll");
+  KnownFolderPath known = shell != NULL ? (KnownFolderPath)(void *)GetProcAddress(shell, "SHGetKnownFolderPath") : NULL;
+  PWSTR wide = NULL;
+  if (known != NULL && SUCCEEDED(known(&userProgramFiles, 0x8000 /* KF_FLAG_CREATE */, NULL, &wide))) {
+    int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, size, NULL, NULL);
+    CoTaskMemFree(wide);
+    return length > 0 ? length - 1 : 0;
+  }
+  if (FAILED(SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, buffer))) return 0;
+  int length = lstrlenA(buffer);
+  if (length + 9 >= size) return size;
+  lstrcpyA(buffer + length, "\\Programs");
+  return length + 9;
+}
+
 static int CALLBACK BrowseCallbackThunk(HWND window, UINT message, LPARAM param, LPARAM data) {
   return BrowseCallback((void *)window, message, (intptr_t)param, (intptr_t)data);
 }

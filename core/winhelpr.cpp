@@ -120,3 +120,4 @@ static int QueryDirectory(DirectoryQuery query, char *buffer, int size) {
 int QueryTempDir(char *buffer, int size) { return QueryDirectory(WinSysTempDir, buffer, size); }
 int QuerySystemDir(char *buffer, int size) { return QueryDirectory(WinSysSystemDir, buffer, size); }
 int QueryWindowsDir(char *buffer, int size) { return QueryDirectory(WinSysWindowsDir, buffer, size); }
+int QueryUserProgramsDir(char *buffer, int size) { return QueryDirectory(WinSysUserProgramsDir, buffer, size); }

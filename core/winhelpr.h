@@ -59,5 +59,8 @@ int BrowseForFolder(void *owner, const char *title, char *path);
 int QueryTempDir(char *buffer, int size);
 int QuerySystemDir(char *buffer, int size);
 int QueryWindowsDir(char *buffer, int size);
+// The same for the person's own program folder, where a user install goes
+// (the known folder UserProgramFiles, normally %LOCALAPPDATA%\Programs).
+int QueryUserProgramsDir(char *buffer, int size);
 
 #endif

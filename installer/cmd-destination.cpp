@@ -37,11 +37,16 @@ int CmdInstallPath(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   *consumed = ArgCopy(args, script->prompt, SCRIPT_FIELD_SIZE);
   if (StrLength(script->prompt) < 4) StrCopyN(script->prompt, DEFAULT_PROMPT, SCRIPT_FIELD_SIZE);
-  // The default: "Program Files\" on the drive of the system directory.
+  // The default: the person's own program folder for a user install, else
+  // "Program Files\" on the drive of the system directory.
   char system[PATH_PROPOSAL_SIZE];
-  QuerySystemDir(system, PATH_PROPOSAL_SIZE);
-  if (StrLength(system) > DRIVE_ROOT_LENGTH) system[DRIVE_ROOT_LENGTH] = 0;
-  VantorFormat(script->installPath, SCRIPT_FIELD_SIZE, "%s%s", system, PROGRAM_FILES);
+  if (script->scope == SCRIPT_SCOPE_USER && QueryUserProgramsDir(script->installPath, SCRIPT_FIELD_SIZE)) {
+    DebugPrintf("Proposing the user's program folder '%s'\n", script->installPath);
+  } else {
+    QuerySystemDir(system, PATH_PROPOSAL_SIZE);
+    if (StrLength(system) > DRIVE_ROOT_LENGTH) system[DRIVE_ROOT_LENGTH] = 0;
+    VantorFormat(script->installPath, SCRIPT_FIELD_SIZE, "%s%s", system, PROGRAM_FILES);
+  }
   int result = Interact()->destination(script);
   script->prompt[0] = 0;
   return result;

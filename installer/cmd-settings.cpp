@@ -1,8 +1,10 @@
-// The installation settings: the product's registry key and the space it
-// needs.
+// The installation settings: the product's registry key, the space it
+// needs, the scope of the installation and what identifies the product in
+// Add/Remove Programs.
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
+#include "vantor-str.h"
 
 int CmdRegistryPath(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
@@ -15,5 +17,25 @@ int CmdInstallSize(InstallScript *script, char *args, int32_t *consumed) {
   char text[SCRIPT_FIELD_SIZE];
   *consumed = ArgCopy(args, text, SCRIPT_FIELD_SIZE);
   script->installSize = ArgInteger(text);
+  return 1;
+}
+
+int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed) {
+  HANDLER_CHECK(script, args, consumed);
+  char text[SCRIPT_FIELD_SIZE];
+  *consumed = ArgCopy(args, text, SCRIPT_FIELD_SIZE);
+  script->scope = StrEqualNoCase(text, "user") ? SCRIPT_SCOPE_USER : SCRIPT_SCOPE_MACHINE;
+  return 1;
+}
+
+int CmdProductId(InstallScript *script, char *args, int32_t *consumed) {
+  HANDLER_CHECK(script, args, consumed);
+  *consumed = ArgCopy(args, script->productId, SCRIPT_FIELD_SIZE);
+  return 1;
+}
+
+int CmdProductVersion(InstallScript *script, char *args, int32_t *consumed) {
+  HANDLER_CHECK(script, args, consumed);
+  *consumed = ArgCopy(args, script->productVersion, SCRIPT_FIELD_SIZE);
   return 1;
 }

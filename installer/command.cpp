@@ -38,6 +38,9 @@ static const CommandDefinition commandDefinitions[] = {
     {"DONE", CmdDone},                      // cmd-install.cpp
     {"REGISTRY PATH", CmdRegistryPath},     // cmd-settings.cpp
     {"INSTALL SIZE", CmdInstallSize},       // cmd-settings.cpp
+    {"INSTALL SCOPE", CmdInstallScope},     // cmd-settings.cpp
+    {"PRODUCT ID", CmdProductId},           // cmd-settings.cpp
+    {"PRODUCT VERSION", CmdProductVersion}, // cmd-settings.cpp
     {"INSTALL DIR", CmdInstallDir},         // cmd-destination.cpp
     {"INSTALL DIR ALT", CmdInstallDirAlt},  // cmd-destination.cpp
     {"INSTALL PATH", CmdInstallPath},       // cmd-destination.cpp

@@ -11,5 +11,6 @@
 #define EXIT_DESTINATION      4  // no drive, too long, not enough room
 #define EXIT_NOT_INSTALLED    5  // UPDATE found no earlier installation
 #define EXIT_CANCELLED     1602  // the person ended the installation before it was done
+#define EXIT_ANOTHER_RUNNING 1618  // another installer of the same product is running
 
 #endif

@@ -9,6 +9,7 @@
 #include "mainwindow-sys.h"
 #include "mainwindow.h"
 #include "process-sys.h"
+#include "product.h"
 #include "program.h"
 #include "script-run.h"
 #include "script.h"
@@ -28,6 +29,7 @@ int RunBegin(const char *args) {
   ASSERT(args != NULL, "Pointer is NULL\n");
   InteractChoose(args);
   DirSwitchParse(args);
+  ProductLockReset();
   exitCode = EXIT_INSTALLED;
   return 1;
 }
@@ -148,8 +150,9 @@ int InstallerMain(void *instance, const char *args) {
     RunFail(EXIT_COMMAND_FAILED);
     return Shutdown(&script, instance, RUN_CODE);
   }
-  // The first stretch, before any window: a failure ends the run.
-  if (ScriptRun(script) == SCRIPT_FAILED) {
+  // Another installer of the product running ends the run before its first
+  // command; so does a failure in the first stretch, before any window.
+  if (!ProductLockTake(script) || ScriptRun(script) == SCRIPT_FAILED) {
     FailedCommand(script);
     return Shutdown(&script, instance, RUN_CODE);
   }

@@ -48,7 +48,15 @@ struct InstallScript {
   int32_t failure;                  // why the command that failed failed, when it
                                     // says (an exit code); 0 before each command
   char group[SCRIPT_FIELD_SIZE];    // the Start Menu group made last, for ADD ITEM
+  int32_t scope;                    // SCRIPT_SCOPE_MACHINE or SCRIPT_SCOPE_USER
+  char productId[SCRIPT_FIELD_SIZE];       // what names the product's entry and lock, or ""
+  char productVersion[SCRIPT_FIELD_SIZE];  // the version its entry shows, or ""
 };
+
+// Who the installation is for (INSTALL SCOPE): every user of the machine
+// (the default), or the person running it, below their own profile.
+#define SCRIPT_SCOPE_MACHINE 0
+#define SCRIPT_SCOPE_USER 1
 
 // The product's key below HKEY_CURRENT_USER keeps the confirmed destination
 // in this string value; the destination dialog proposes it again next time.

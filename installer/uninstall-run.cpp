@@ -22,10 +22,6 @@
 #define ORIGINAL_TRIES 100  // pauses of 100 ms while the original program exits
 #define CAPTION_SIZE 160
 
-static const char *const arpValues[] = {"DisplayName",     "Publisher",     "InstallLocation",
-                                        "UninstallString", "QuietUninstallString", "EstimatedSize",
-                                        "DisplayIcon",     "NoModify",      "NoRepair"};
-
 struct Removal {
   const char *body;  // the record's lines
   uint32_t length;
@@ -341,8 +337,8 @@ static void DeleteValue(Removal *removal, char *key, char *name) {
 }
 
 static void DeleteEntry(Removal *removal, char *key, char *) {
-  for (const char *name : arpValues)
-    if (RegistryDeleteValue(REGROOT_CURRENT_USER, key, name)) removal->entries++;
+  removal->entries += UninstallEntryRemove(
+      removal->tag == UNINSTALL_TAG_MACHINE_ARP ? REGROOT_LOCAL_MACHINE : REGROOT_CURRENT_USER, key);
 }
 
 static void DeleteKey(Removal *removal, char *key, char *) {
@@ -512,7 +508,10 @@ int UninstallMain(const char *args) {
   EachLine(&removal, UNINSTALL_TAG_DIR, 1, RemoveDir);
   EachLine(&removal, UNINSTALL_TAG_GROUP, 1, DeleteGroup);
   EachLine(&removal, UNINSTALL_TAG_VALUE, 1, DeleteValue);
-  if (removal.keptCount == 0) EachLine(&removal, UNINSTALL_TAG_ARP, 1, DeleteEntry);
+  if (removal.keptCount == 0) {
+    EachLine(&removal, UNINSTALL_TAG_ARP, 1, DeleteEntry);
+    EachLine(&removal, UNINSTALL_TAG_MACHINE_ARP, 1, DeleteEntry);
+  }
   EachLine(&removal, UNINSTALL_TAG_KEY, 1, DeleteKey);
   MEM_FREE(data, (int)size + 1);
   int code = UninstallReport(&removal, caption, text, (int)sizeof text);

@@ -12,6 +12,7 @@
 #include "file-name.h"
 #include "handler-check.h"
 #include "process-sys.h"
+#include "product.h"
 #include "registry.h"
 #include "shell.h"
 #include "target-sys.h"
@@ -160,7 +161,7 @@ int UninstallRecordCheck(const char *text, uint32_t size, uint32_t *bodyStart, u
   if (memcmp(seal, text + body, UNINSTALL_CRC_LINE_SIZE) != 0) return 0;
   // Every line: a tag, TAB, bytes of 0x20 and above or TAB, CR LF.
   for (uint32_t at = head; at < body;) {
-    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKAL", text[at]) || text[at + 1] != '\t') return 0;
+    if (body - at < 5 || text[at] == 0 || !strchr("PFDOGIVKALM", text[at]) || text[at + 1] != '\t') return 0;
     uint32_t end = at + 2;
     while (end < body && ((unsigned char)text[end] >= 0x20 || text[end] == '\t')) end++;
     if (end == at + 2 || end + 1 >= body || text[end] != '\r' || text[end + 1] != '\n') return 0;
@@ -306,16 +307,31 @@ static void SetText(RegistryKey key, const char *name, const char *text) {
   if (!RegistrySetString(key, name, text)) DebugPrintf("Uninstall: unable to set '%s'\n", name);
 }
 
-// The Add/Remove Programs values of the product.
-static void WriteEntry(const InstallScript *script, const char *arpKey, const char *program) {
+static const char *const entryValues[] = {"DisplayName",     "Publisher",     "InstallLocation",
+                                          "UninstallString", "QuietUninstallString", "EstimatedSize",
+                                          "DisplayIcon",     "NoModify",      "NoRepair", "DisplayVersion"};
+
+int UninstallEntryRemove(int root, const char *key) {
+  int removed = 0, prefix = (int)sizeof UNINSTALL_ARP_KEY - 1;
+  if (!StrEqualNNoCase(key, UNINSTALL_ARP_KEY, prefix) || key[prefix] == 0 || strchr(key + prefix, '\\') != NULL)
+    return 0;
+  for (const char *name : entryValues)
+    if (RegistryDeleteValue(root, key, name)) removed++;
+  return removed + RegistryDeleteKey(root, key);
+}
+
+// The Add/Remove Programs values of the product, below root.
+static void WriteEntry(const InstallScript *script, int root, const char *arpKey, const char *program) {
   RegistryKey key;
-  if (!RegistryCreate(&key, REGROOT_CURRENT_USER, arpKey)) {
+  if (!RegistryCreate(&key, root, arpKey)) {
     DebugPrintf("Unable to create key '%s'\n", arpKey);
     return;
   }
   char text[VANTOR_PATH_SIZE + 40];
   SetText(key, "DisplayName", script->productName[0] != 0 ? script->productName : programName);
   SetText(key, "Publisher", script->companyName);
+  if (script->productVersion[0] != 0) SetText(key, "DisplayVersion", script->productVersion);
+  else RegistryDeleteValue(root, arpKey, "DisplayVersion");
   StrCopyN(text, script->installPath, (int)sizeof text);
   int length = StrLength(text);
   if (length > 3 && text[length - 1] == '\\') text[length - 1] = 0;
@@ -329,6 +345,43 @@ static void WriteEntry(const InstallScript *script, const char *arpKey, const ch
       !RegistrySetDword(key, "NoModify", 1) || !RegistrySetDword(key, "NoRepair", 1))
     DebugPrintf("Uninstall: unable to set the numbers of '%s'\n", arpKey);
   RegistryClose(&key);
+}
+
+// The entries of the earlier record's lines (old, the lines in earlier)
+// that name the product otherwise than tag and arpKey now do (an earlier
+// version's name, the other hive), and a user install's entry under the
+// same name that a machine install takes over: removed, so that the
+// product has one entry.
+static void TakeOverEntries(const char *old, uint32_t start, uint32_t length, char tag, const char *arpKey) {
+  for (uint32_t at = start; at < start + length;) {
+    uint32_t n = (uint32_t)LineLength(old, (int32_t)(start + length), (int32_t)at);
+    char line[SCRIPT_FIELD_SIZE + 80];
+    char lineTag = old[at];
+    if ((lineTag == UNINSTALL_TAG_ARP || lineTag == UNINSTALL_TAG_MACHINE_ARP) && n > 4 && n - 4 < sizeof line) {
+      memcpy(line, old + at + 2, n - 4);
+      line[n - 4] = 0;
+      if ((lineTag != tag || !StrEqualNoCase(line, arpKey)) &&
+          UninstallEntryRemove(lineTag == UNINSTALL_TAG_ARP ? REGROOT_CURRENT_USER : REGROOT_LOCAL_MACHINE, line) > 0)
+        DebugPrintf("Uninstall: the entry '%s' of an earlier installation was taken over\n", line);
+    }
+    at += n;
+  }
+  if (tag == UNINSTALL_TAG_MACHINE_ARP && UninstallEntryRemove(REGROOT_CURRENT_USER, arpKey) > 0)
+    DebugPrintf("Uninstall: the entry '%s' of an earlier installation was taken over\n", arpKey);
+}
+
+// Where the entry goes: a machine install's below HKEY_LOCAL_MACHINE when
+// this run may write there, else (a user install, or one without the
+// rights) below HKEY_CURRENT_USER. The tag of its record line.
+static char EntryTag(const InstallScript *script) {
+  if (script->scope == SCRIPT_SCOPE_USER) return UNINSTALL_TAG_ARP;
+  RegistryKey key;
+  if (!RegistryCreate(&key, REGROOT_LOCAL_MACHINE, UNINSTALL_ARP_KEY)) {
+    DebugPrintf("Uninstall: the machine's programs cannot be written; the entry is this user's\n");
+    return UNINSTALL_TAG_ARP;
+  }
+  RegistryClose(&key);
+  return UNINSTALL_TAG_MACHINE_ARP;
 }
 
 // The box of a run whose uninstaller could not be written.
@@ -406,11 +459,13 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
 int UninstallFinish(const InstallScript *script, const char *programPath) {
   int written = 0, failed = 0;
   char program[VANTOR_PATH_SIZE], record[VANTOR_PATH_SIZE], arpKey[SCRIPT_FIELD_SIZE + 80];
+  char entry[SCRIPT_FIELD_SIZE];
   const char *product = script->productName[0] != 0 ? script->productName : programName;
+  if (!ProductEntryName(script, entry, (int)sizeof entry) || entry[0] == 0) StrCopyN(entry, programName, (int)sizeof entry);
   if (recording && linesLength > 0 && script->installPath[0] != 0 &&
       VantorFormat(program, (int)sizeof program, "%s%s", script->installPath, programName) < (int)sizeof program &&
       UninstallRecordPath(program, record, (int)sizeof record) &&
-      VantorFormat(arpKey, (int)sizeof arpKey, "%s%s", UNINSTALL_ARP_KEY, product) < (int)sizeof arpKey) {
+      VantorFormat(arpKey, (int)sizeof arpKey, "%s%s", UNINSTALL_ARP_KEY, entry) < (int)sizeof arpKey) {
     // The earlier record's lines, which a failure must leave to it.
     char *old = NULL;
     uint32_t oldSize = 0, start = 0, length = 0;
@@ -418,12 +473,14 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
     if (UninstallLoadFile(record, &old, &oldSize) && UninstallRecordCheck(old, oldSize, &start, &length))
       for (uint32_t at = start; at < start + length; at += (uint32_t)LineLength(old, (int32_t)(start + length), (int32_t)at))
         LineSetAdd(&earlier, old, (int32_t)(start + length), (int32_t)at);
+    char tag = EntryTag(script);
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
-    UninstallNoteMissingKeys(arpKey);
-    UninstallNote(UNINSTALL_TAG_ARP, arpKey, NULL);
+    if (tag == UNINSTALL_TAG_ARP) UninstallNoteMissingKeys(arpKey);
+    UninstallNote(tag, arpKey, NULL);
     written = WriteUninstaller(programPath, program, record, script->installPath, old != NULL);
     if (written) {
-      WriteEntry(script, arpKey, program);
+      TakeOverEntries(old, start, length, tag, arpKey);
+      WriteEntry(script, tag == UNINSTALL_TAG_ARP ? REGROOT_CURRENT_USER : REGROOT_LOCAL_MACHINE, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);
     } else {
       // Nothing stays that nobody could remove.

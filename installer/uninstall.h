@@ -18,9 +18,13 @@
 // made, O library registered through OLE, G Program Manager group, I item
 // (its group TAB its caption), V value written (key TAB value name, below
 // HKEY_CURRENT_USER), K key made (below HKEY_CURRENT_USER, outermost
-// first), A the Add/Remove Programs key, L the install location (the
-// destination without its closing backslash). A later run over the same
-// destination adds its lines that are not there yet.
+// first), A the Add/Remove Programs key below HKEY_CURRENT_USER, M the
+// same below HKEY_LOCAL_MACHINE (a machine install's), L the install
+// location (the destination without its closing backslash). A later run
+// over the same destination adds its lines that are not there yet, and
+// takes over the entries the earlier lines name under another name or in
+// the other hive, so that the product keeps one entry. Entry lines outside
+// the Add/Remove Programs key are left alone.
 //
 // The uninstaller carries out a file, directory or library line only when
 // it lies below the location: not through a ".." or any other component the
@@ -56,6 +60,7 @@
 #define UNINSTALL_TAG_KEY 'K'
 #define UNINSTALL_TAG_ARP 'A'
 #define UNINSTALL_TAG_LOCATION 'L'
+#define UNINSTALL_TAG_MACHINE_ARP 'M'
 
 // UNINSTALL: the run records its changes, and its end writes the
 // uninstaller under the given name (UNINSTALL_DEFAULT_NAME when empty)
@@ -63,6 +68,11 @@
 // command when the script holds it anywhere (ScriptFindCommand), so the
 // whole run is recorded; reached in the run, it sets the same name again.
 // (CmdUninstall is in command.h with the other handlers.)
+
+// Removes the Add/Remove Programs values the installer writes from key
+// (below root, within UNINSTALL_ARP_KEY) and the key itself once empty: the
+// count of values and keys removed.
+int UninstallEntryRemove(int root, const char *key);
 
 // 1 while the run records (after UNINSTALL).
 int UninstallRecording(void);

@@ -107,3 +107,19 @@ void *SysHeapAlloc(int size) {
 void SysHeapFree(void *block) {
   if (block) free((unsigned char *)block - 12);
 }
+
+static char heldLock[512];
+static char otherLock[512];
+
+void SysStandInSetLockHeld(const char *name) {
+  snprintf(otherLock, sizeof otherLock, "%s", name ? name : "");
+  heldLock[0] = 0;
+}
+
+const char *SysStandInLockTaken(void) { return heldLock; }
+
+int SysLockTake(const char *name) {
+  if (otherLock[0] != 0 && strcmp(name, otherLock) == 0) return 0;
+  snprintf(heldLock, sizeof heldLock, "%s", name);
+  return 1;
+}

@@ -25,4 +25,9 @@ const SysBoxRecord *SysStandInBox(int index);
 // The largest heap block asked for since the last call with reset 1.
 int SysStandInLargestBlock(int reset);
 
+// Another process holds the lock called name (NULL or "": none), and this
+// one holds nothing yet; the name this process took last, or "".
+void SysStandInSetLockHeld(const char *name);
+const char *SysStandInLockTaken(void);
+
 #endif

@@ -33,6 +33,7 @@ struct Directory {
 static Directory tempDir = {"C:\\TEMP\\", 0, 0, ""};
 static Directory systemDir = {"C:\\WINDOWS\\SYSTEM", 0, 0, ""};
 static Directory windowsDir = {"C:\\WINDOWS", 0, 0, ""};
+static Directory userProgramsDir = {"C:\\Users\\Person\\AppData\\Local\\Programs", 0, 0, ""};
 
 #define ANSWERS_SIZE 32
 static char *answers[ANSWERS_SIZE];
@@ -52,6 +53,7 @@ void WinHelpersStandInReset(void) {
   SetDirectory(&tempDir, tempDir.fallback);
   SetDirectory(&systemDir, systemDir.fallback);
   SetDirectory(&windowsDir, windowsDir.fallback);
+  SetDirectory(&userProgramsDir, userProgramsDir.fallback);
   for (int i = answerFirst; i < answerCount; i++) free(answers[i]);
   answerCount = answerFirst = 0;
   memset(&lastBrowse, 0, sizeof lastBrowse);
@@ -104,6 +106,7 @@ static int Report(const Directory *d, char *buffer, int size) {
 int WinSysTempDir(char *buffer, int size) { return Report(&tempDir, buffer, size); }
 int WinSysSystemDir(char *buffer, int size) { return Report(&systemDir, buffer, size); }
 int WinSysWindowsDir(char *buffer, int size) { return Report(&windowsDir, buffer, size); }
+int WinSysUserProgramsDir(char *buffer, int size) { return Report(&userProgramsDir, buffer, size); }
 
 void WinHelpersStandInQueueFolder(const char *path) {
   if (answerCount == ANSWERS_SIZE) return;

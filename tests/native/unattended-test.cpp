@@ -8,6 +8,9 @@
 #include "mainwindow.h"
 #include "pages-standin.h"
 #include "pathdialog.h"
+#include "process-standin.h"
+#include "product.h"
+#include "registry-standin.h"
 #include "registry.h"
 #include "exit-codes.h"
 #include "interact.h"
@@ -183,6 +186,36 @@ TEST_F(UnattendedMainTest, SilentInstallsWithoutAWindowPassiveWithTheBackdrop) {
   EXPECT_NE(std::string::npos, Log().find("Unattended: destination 'C:\\Some Where\\'\r\n"));
   EXPECT_STREQ("create show step destroy quit", MainWindowStandInEvents());
   EXPECT_EQ(0, TestBoxCount());
+}
+
+// Another installer of the product running ends the run before anything is
+// written, with a box when attended; once it is gone the run installs.
+TEST_F(UnattendedMainTest, AnotherInstallerOfTheProductRunningEndsTheRun) {
+  SysStandInSetLockHeld(PRODUCT_LOCK_PREFIX "Acme Widget");
+  EXPECT_EQ(EXIT_ANOTHER_RUNNING, Main(kSetup, "-debug -silent -dir=C:\\Some Where"));
+  EXPECT_NE(std::string::npos, Log().find("Another installation of Widget is running.")) << Log();
+  EXPECT_EQ(EXIT_ANOTHER_RUNNING, Main(kSetup, ""));
+  ASSERT_EQ(1, TestBoxCount());
+  EXPECT_EQ(std::string("Another installation of Widget is running. Wait until it has finished, then start this one again."),
+            SysStandInLastBox()->text);
+  EXPECT_STREQ("", MainWindowStandInEvents());
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Some Where"));
+  SysStandInSetLockHeld(NULL);
+  EXPECT_EQ(0, Main(kSetup, "-silent -dir=C:\\Some Where"));
+  EXPECT_STREQ(PRODUCT_LOCK_PREFIX "Acme Widget", SysStandInLockTaken());
+}
+
+// A user install goes below the person's own program folder, and its entry
+// is theirs; a machine install's is the machine's.
+TEST_F(UnattendedMainTest, TheScopeChoosesTheFolderAndTheEntrysHive) {
+  std::string script = MARK "INSTALL SCOPE:user\r\n" + std::string(kSetup) + MARK "UNINSTALL:\r\n";
+  EXPECT_EQ(0, Main(script, "-silent"));
+  EXPECT_EQ("app", TestReadFile(drive + "/Users/Person/AppData/Local/Programs/Widget/APP.TXT"));
+  EXPECT_EQ(1, RegistryStandInKeyExists(REGROOT_CURRENT_USER, UNINSTALL_ARP_KEY "Acme Widget"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_LOCAL_MACHINE, UNINSTALL_ARP_KEY "Acme Widget"));
+  EXPECT_EQ(0, Main(std::string(kSetup) + MARK "UNINSTALL:\r\n", "-silent -dir=C:\\Tools"));
+  EXPECT_EQ(1, RegistryStandInKeyExists(REGROOT_LOCAL_MACHINE, UNINSTALL_ARP_KEY "Acme Widget"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, UNINSTALL_ARP_KEY "Acme Widget"));
 }
 
 TEST_F(UnattendedMainTest, ASwitchInsideAPathIsPartOfThePath) {

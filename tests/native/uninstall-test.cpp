@@ -94,6 +94,9 @@ class UninstallTest : public CommandsTest {
     StrCopy(script.registryPath, "Software\\Acme\\Widget");
     StrCopy(script.installPath, "C:\\Acme\\Widget\\");
     script.installSize = 2048;
+    // A user install named as the product: its entry below HKEY_CURRENT_USER.
+    script.scope = SCRIPT_SCOPE_USER;
+    StrCopy(script.productId, "Widget 2000");
   }
   void TearDown() override {
     UninstallReset();
@@ -118,19 +121,21 @@ class UninstallTest : public CommandsTest {
     ASSERT_EQ(1, Run(CmdAddItem, "A.EXE" MARK "Widget"));
     TestQueueBoxAnswer(SYS_IDOK);
     ASSERT_EQ(1, Run(CmdDone, "Done."));
+    if (denyMachine) RegistryStandInFailNext(REGISTRY_STANDIN_CREATE, 5);  // access denied to the machine's programs
     ASSERT_EQ(1, UninstallFinish(&script, archive.c_str()));
     FfsRemove();
   }
+  int denyMachine = 0;
   static std::string ScriptUpperName(std::string name) {
     for (char &c : name) c = (char)toupper((unsigned char)c);
     return name;
   }
   std::string Record() { return TestReadFile(OnDrive("Acme/Widget/uninstall.dat")); }
-  std::string Value(const char *key, const char *name) {
+  std::string Value(const char *key, const char *name, int root = REGROOT_CURRENT_USER) {
     char data[400] = "";
     uint32_t type;
     int length;
-    if (!RegistryStandInGetValue(REGROOT_CURRENT_USER, key, name, &type, data, sizeof data - 1, &length)) return "-";
+    if (!RegistryStandInGetValue(root, key, name, &type, data, sizeof data - 1, &length)) return "-";
     return type == REGISTRY_SYS_DWORD ? std::to_string(*(uint32_t *)data) : std::string(data);
   }
   int Uninstall(const std::string &switches) {
@@ -188,6 +193,34 @@ TEST_F(UninstallTest, ARunWritesTheBareProgramTheRecordAndTheEntry) {
   EXPECT_EQ(0, UninstallRecordBeside("C:\\Acme\\Widget\\A.EXE"));  // A.DAT: none
   EXPECT_EQ("1", Value(arp, "NoModify"));
   EXPECT_EQ("1", Value(arp, "NoRepair"));
+}
+
+// A machine install names its entry after the product's key, the same for
+// every version, below HKEY_LOCAL_MACHINE; it takes over what an earlier
+// user install of the product recorded under another name, and its
+// uninstaller removes it. Without the rights for the machine's programs
+// the entry is this user's.
+TEST_F(UninstallTest, AMachineInstallHasOneEntryForEveryVersion) {
+  Install("A.EXE");  // version 1: a user install, "Widget 2000"
+  script.scope = SCRIPT_SCOPE_MACHINE;
+  script.productId[0] = 0;
+  StrCopy(script.productName, "Widget 2001");
+  StrCopy(script.productVersion, "2.0.1");
+  Install("A.EXE");
+  const char *machine = UNINSTALL_ARP_KEY "Acme Widget";
+  EXPECT_EQ("-", Value(arp, "DisplayName"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, arp));
+  EXPECT_EQ("Widget 2001", Value(machine, "DisplayName", REGROOT_LOCAL_MACHINE));
+  EXPECT_EQ("2.0.1", Value(machine, "DisplayVersion", REGROOT_LOCAL_MACHINE));
+  EXPECT_NE(std::string::npos, Record().find("M\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Widget\r\n"));
+  EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_LOCAL_MACHINE, machine));
+
+  denyMachine = 1;
+  script.productVersion[0] = 0;
+  Install("A.EXE");
+  EXPECT_EQ("Widget 2001", Value(UNINSTALL_ARP_KEY "Acme Widget", "DisplayName"));
+  EXPECT_EQ("-", Value(UNINSTALL_ARP_KEY "Acme Widget", "DisplayVersion"));
 }
 
 TEST_F(UninstallTest, WithoutTheCommandNothingIsRecordedOrWritten) {

@@ -53,6 +53,7 @@ class InstallerRunTest : public testing::Test {
   static void ResetRunState() {
     SysStandInSetCommandLine("unit-tests");
     SysStandInSetModulePath(NULL);
+    SysStandInSetLockHeld(NULL);
     RunBegin("");  // no switches, no exit code, the fatal box back
     UninstallReset();
     UninstallStandInReset();

@@ -51,6 +51,8 @@ std::string Sample(ScriptArgKind kind) {
     case SARG_PAYLOAD: return "file.txt";
     case SARG_FILE_LIST: return "a.txt,sub\\b.exe";
     case SARG_OLE_MODE: return "REGISTER";
+    case SARG_SCOPE: return "user";
+    case SARG_KEY_NAME: return "Acme.Widget";
   }
   return "";
 }
@@ -86,6 +88,8 @@ TEST(ScriptKeywordTable, RoomIsWhatTheInstallerKeeps) {
       {"REGISTRY PATH", CmdRegistryPath, script->registryPath, 0},
       {"INSTALL DIR", CmdInstallDir, script->installDir, 1},
       {"INSTALL DIR ALT", CmdInstallDirAlt, script->installDirAlt, 1},
+      {"PRODUCT ID", CmdProductId, script->productId, 0},
+      {"PRODUCT VERSION", CmdProductVersion, script->productVersion, 0},
   };
   for (const auto &c : cases) {
     std::string args(1000, 'x');
