@@ -1,15 +1,22 @@
 // The installation settings: the product's registry key, the space it
 // needs, the scope of the installation and what identifies the product in
 // Add/Remove Programs.
+#include <stddef.h>
+
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
 #include "vantor-str.h"
 
-int CmdRegistryPath(InstallScript *script, char *args, int32_t *consumed) {
+// Copies the argument into the text field at offset of the record.
+static int Field(InstallScript *script, char *args, int32_t *consumed, size_t offset) {
   HANDLER_CHECK(script, args, consumed);
-  *consumed = ArgCopy(args, script->registryPath, SCRIPT_FIELD_SIZE);
+  *consumed = ArgCopy(args, (char *)script + offset, SCRIPT_FIELD_SIZE);
   return 1;
+}
+
+int CmdRegistryPath(InstallScript *script, char *args, int32_t *consumed) {
+  return Field(script, args, consumed, offsetof(InstallScript, registryPath));
 }
 
 int CmdInstallSize(InstallScript *script, char *args, int32_t *consumed) {
@@ -29,13 +36,9 @@ int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed) {
 }
 
 int CmdProductId(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  *consumed = ArgCopy(args, script->productId, SCRIPT_FIELD_SIZE);
-  return 1;
+  return Field(script, args, consumed, offsetof(InstallScript, productId));
 }
 
 int CmdProductVersion(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  *consumed = ArgCopy(args, script->productVersion, SCRIPT_FIELD_SIZE);
-  return 1;
+  return Field(script, args, consumed, offsetof(InstallScript, productVersion));
 }

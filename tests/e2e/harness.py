@@ -215,7 +215,7 @@ class Harness:
         return path
 
     # ---- installers built from a readable script ---------------------------
-    def build_installer(self, case, script, files=None, method=None):
+    def build_installer(self, case, script, files=None, method=None, options=()):
         """Writes script (bytes) and the payload files ({name: bytes}, names
         may hold "/" for subfolders) into a fresh case folder and builds
         install.exe there with ffsbuild build. Returns the Installer."""
@@ -233,7 +233,7 @@ class Harness:
         cmd = [self.ffsbuild, "build", "-o", os.path.join(unix, "install.exe"), "--stub", self.install_exe]
         if method:
             cmd += ["-m", method]
-        r = subprocess.run(cmd + [source, payload], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        r = subprocess.run(cmd + list(options) + [source, payload], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         assert r.returncode == 0, r.stderr.decode(errors="replace")
         return Installer(unix, win)
 
@@ -430,9 +430,10 @@ class Harness:
                 return path
         return None
 
-    def reg_query(self, key, value):
-        """The data of a registry value as `wine reg query` shows it, or None."""
-        r = self.wine(["reg", "query", key, "/v", value])
+    def reg_query(self, key, value, *flags):
+        """The data of a registry value as `wine reg query` shows it (with
+        flags such as "/reg:32"), or None."""
+        r = self.wine(["reg", "query", key, "/v", value] + list(flags))
         if r.returncode != 0:
             return None
         for line in r.stdout.decode(errors="replace").splitlines():

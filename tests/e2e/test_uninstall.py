@@ -19,6 +19,8 @@ DEST = "C:\\uninstall-e2e\\Gadget"
 ARP = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT
 SCRIPT = b"""COMPANY NAME: Acme Test
 PRODUCT NAME: Gadget Uninstall Test
+PRODUCT ID: Gadget Uninstall Test
+INSTALL SCOPE: user
 UNINSTALL: uninstall.exe
 BREAK
 REGISTRY PATH: Software\\Acme Test\\Gadget
