@@ -24,6 +24,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE64 = "/usr/lib/wine/wine64"
 
 
 class Skip(Exception):
@@ -93,11 +94,17 @@ class Harness:
         # the desktop's own menus, outside the prefix.
         self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-        shims = os.path.join(os.path.dirname(self.native), "wine64-bin")
-        if wide and os.path.isdir(shims):
-            # Where 32-bit programs do not run: Wine's 64-bit loader as wine
-            # (scripts/wine-mode.sh made the commands).
-            self.env.update(PATH=shims + os.pathsep + self.env.get("PATH", ""), WINELOADER="/usr/lib/wine/wine64")
+        if wide and os.path.exists(WINE64):
+            # The 64-bit product runs under Wine's 64-bit loader, as wine and
+            # wine-stable: started through the 32-bit loader, a 64-bit
+            # program keeps the folder it was started in held after its end.
+            shims = os.path.join(self.out, "wine64-bin")
+            os.makedirs(shims, exist_ok=True)
+            for name in ("wine", "wine-stable"):
+                with open(os.path.join(shims, name), "w") as f:
+                    f.write('#!/bin/sh\nexec %s "$@"\n' % WINE64)
+                os.chmod(os.path.join(shims, name), 0o755)
+            self.env.update(PATH=shims + os.pathsep + self.env.get("PATH", ""), WINELOADER=WINE64)
 
     # ---- life of the run -------------------------------------------------
     def start(self):
