@@ -2,7 +2,9 @@
 (install64.exe), the vendor's icon and version block and a signature, under
 64-bit Wine whichever product the run is on. It proposes the 64-bit Program
 Files, its values land in the registry's 64-bit view, and the uninstaller
-it writes is a 64-bit program that removes them again."""
+it writes is a 64-bit program that removes them again. The machine's
+Add/Remove Programs entry (HKEY_LOCAL_MACHINE\\Software, which the system
+keeps apart for 32-bit programs) tells the views apart."""
 import os
 import subprocess
 
@@ -13,7 +15,7 @@ import test_uninstall
 
 PRODUCT = "Gadget64 Test"
 KEY = "HKCU\\Software\\Acme Test\\Gadget64"
-ARP = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT
+ARP = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Test Gadget64"
 DEST = "C:\\Program Files\\Acme Test\\Gadget64\\"
 SCRIPT = b"""COMPANY NAME: Acme Test
 PRODUCT NAME: Gadget64 Test
@@ -58,6 +60,7 @@ def test_64_bit_installer_uses_program_files_and_the_64_bit_registry_view(h):
     assert harness.pe_machine(uninstaller) == 0x8664, "the uninstaller is not a 64-bit program"
     assert h.reg_query(KEY, "Install Path", "/reg:64") == DEST
     assert h.reg_query(ARP, "UninstallString", "/reg:64") == '"%suninstall.exe" -uninstall' % DEST
+    assert h.reg_query(ARP, "UninstallString", "/reg:32") is None, "the entry is in the 32-bit view"
 
     assert test_uninstall.uninstall(h, "-silent", program=DEST + "uninstall.exe") == 0
     assert not os.path.exists(dest)
