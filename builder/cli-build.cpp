@@ -15,6 +15,7 @@
 #include "cli.h"
 #include "codepage.h"
 #include "fsutil.h"
+#include "pe-format.h"
 #include "pe-resources.h"
 #include "script-compiler.h"
 #include "script-keywords.h"
@@ -28,7 +29,8 @@ using namespace cli_script;
 namespace {
 
 const char kBuildUsage[] =
-    "usage: ffsbuild build -o INSTALLER [--stub EXE] [-m METHOD] [--level N] [--solid]\n"
+    "usage: ffsbuild build -o INSTALLER [--arch x86|x64] [--stub EXE] [-m METHOD]\n"
+    "                      [--level N] [--solid]\n"
     "                      [--icon APP.ico] [--version 1.2.3.4 [--description TEXT] ...]\n"
     "                      [--sign CERT.pfx [--sign-password-file F] [--timestamp URL]]\n"
     "                      [-D NAME=VALUE]... [--werror] [--codepage[=N]]\n"
@@ -40,8 +42,11 @@ const char kBuildUsage[] =
     "the installer executable.\n"
     "\n"
     "  -o, --output FILE   the installer to write\n"
-    "  --stub EXE          the installer executable (default: install.exe beside\n"
-    "                      ffsbuild, else ../share/ffsbuild/install.exe from there,\n"
+    "  --arch A            x86 (the default): a 32-bit installer, install.exe;\n"
+    "                      x64: a 64-bit one, install64.exe, which installs into\n"
+    "                      the 64-bit Program Files and registry view\n"
+    "  --stub EXE          the installer executable (default: the one of --arch\n"
+    "                      beside ffsbuild, else in ../share/ffsbuild/ from there,\n"
     "                      else the one of the build ffsbuild was made in)\n"
     "  -m, --method M      storage of the entries: auto (the default: the quickest\n"
     "                      install for its size, see below), smallest (the smallest\n"
@@ -72,24 +77,39 @@ const char kBuildUsage[] =
 #ifndef VANTOR_BUILD_STUB
 #define VANTOR_BUILD_STUB ""
 #endif
+#ifndef VANTOR_BUILD_STUB64
+#define VANTOR_BUILD_STUB64 ""
+#endif
 
-// The installer executable when --stub is not given: install.exe beside the
+// The two stubs: --arch's word, the file's name, the processor it is made
+// for, the build's own file and how a message calls it.
+struct StubArch {
+  const char *word, *file;
+  uint16_t machine;
+  const char *built, *kind;
+};
+const StubArch kStubArchs[] = {
+    {"x86", "install.exe", PE_MACHINE_I386, VANTOR_BUILD_STUB, "32-bit (x86)"},
+    {"x64", "install64.exe", PE_MACHINE_AMD64, VANTOR_BUILD_STUB64, "64-bit (x64)"},
+};
+
+// The installer executable of arch when --stub is not given: beside the
 // running ffsbuild, then where the package puts it, then the one of the
 // build this ffsbuild was made in. "" (after saying where it looked) when
 // none is there.
-std::string DefaultStub() {
+std::string DefaultStub(const StubArch &arch) {
   std::string self = FsProgramDirectory();
   std::vector<std::string> places;
-  if (!self.empty()) places = {self + "install.exe", self + "../share/ffsbuild/install.exe"};
-  if (VANTOR_BUILD_STUB[0]) places.push_back(VANTOR_BUILD_STUB);
+  if (!self.empty()) places = {self + arch.file, self + "../share/ffsbuild/" + arch.file};
+  if (arch.built[0]) places.push_back(arch.built);
   std::string tried;
   for (const std::string &place : places) {
     uint64_t size = 0;
     if (FsFileSize(place, &size)) return place;
     tried += "\n  " + place;
   }
-  fprintf(stderr, "ffsbuild: build: no installer executable found; looked for:%s\ngive one with --stub EXE\n",
-          tried.c_str());
+  fprintf(stderr, "ffsbuild: build: no %s installer executable (%s) found; looked for:%s\ngive one with --stub EXE\n",
+          arch.kind, arch.file, tried.c_str());
   return "";
 }
 
@@ -173,7 +193,7 @@ int CliBuild(int argc, char **argv) {
   argc = kept;
   if (!TakeScriptFlags(&argc, argv, false, &flags, &problem) ||
       !CliCollect(argc, argv,
-                  {{"-o", "--output"}, {NULL, "--stub"}, {"-m", "--method"}, {NULL, "--level"}, {NULL, "--sign"},
+                  {{"-o", "--output"}, {NULL, "--arch"}, {NULL, "--stub"}, {"-m", "--method"}, {NULL, "--level"}, {NULL, "--sign"},
                    {NULL, "--sign-password-file"}, {NULL, "--timestamp"}, {NULL, "--icon"}, {NULL, "--version"},
                    {NULL, "--product-version"}, {NULL, "--description"}, {NULL, "--copyright"},
                    {NULL, "--company"}, {NULL, "--product"}},
@@ -206,8 +226,12 @@ int CliBuild(int argc, char **argv) {
   problem = StubResourcesCheck(resources);
   if (!problem.empty()) return CliUsageError("build", problem);
   const std::string &script = o.positional[0], &root = o.positional[1];
+  const StubArch *arch = NULL;
+  for (const StubArch &a : kStubArchs)
+    if (o.Get("--arch", "x86") == a.word) arch = &a;
+  if (arch == NULL) return CliUsageError("build", "unknown architecture '" + o.Get("--arch") + "' (x86 or x64)");
   std::string stubPath = o.Get("--stub");
-  if (stubPath.empty() && (stubPath = DefaultStub()).empty()) return 1;
+  if (stubPath.empty() && (stubPath = DefaultStub(*arch)).empty()) return 1;
   BuildProgress progress;
 
   progress.Stage("reading the payload " + root);
@@ -240,6 +264,10 @@ int CliBuild(int argc, char **argv) {
   std::string error;
   std::vector<uint8_t> stub;
   if (!FsReadFile(stubPath, &stub, &error)) return Fail(stubPath, error);
+  // --stub takes any stub; with --arch as well, it must be of that arch.
+  if (!o.Get("--arch").empty() && !o.Get("--stub").empty() && PeMachine(stub) != arch->machine)
+    return Fail(stubPath, std::string("is not a ") + arch->kind + " Windows program, which --arch " + arch->word +
+                              " asks for");
   std::string bad;
   if (StubResourcesWanted(resources) && !StubApplyResources(resources, compiled.data, &stub, &bad, &error))
     return Fail(bad.empty() ? stubPath : bad, error);

@@ -33,6 +33,11 @@ bool PeReadHeaders(const std::vector<uint8_t> &f, PeHeaders *h) {
   return true;
 }
 
+uint16_t PeMachine(const std::vector<uint8_t> &file) {
+  PeHeaders h;
+  return PeReadHeaders(file, &h) ? PeGet16(file, h.pe + PE_COFF_MACHINE_AT) : 0;
+}
+
 bool PeImage::Load(const std::vector<uint8_t> &file, std::string *error) {
   PeHeaders h;
   if (!PeReadHeaders(file, &h)) {

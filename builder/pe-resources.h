@@ -88,6 +88,11 @@ class PeImage {
   std::vector<PeResource> resources_;
 };
 
+// The processor the program in file is made for (the COFF header's
+// machine: PE_MACHINE_I386, PE_MACHINE_AMD64, ...); 0 when file has no
+// sound PE32 or PE32+ headers.
+uint16_t PeMachine(const std::vector<uint8_t> &file);
+
 // Recomputes the PE CheckSum field of the image in file (over all its
 // bytes); false when file is not a PE image.
 bool PeUpdateChecksum(std::vector<uint8_t> *file);

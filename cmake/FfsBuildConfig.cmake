@@ -13,7 +13,8 @@
 #     [DEFINES NAME=value ...]        # passed as -D NAME=value
 #     [INCLUDES file ...]             # files the script includes
 #     [DEPENDS file-or-target ...]    # what the payload is made from in this build
-#     [STUB install.exe]              # default: the one ffsbuild finds
+#     [ARCH x86|x64]                  # 32-bit (default) or 64-bit installer
+#     [STUB install.exe]              # default: the one of ARCH ffsbuild finds
 #     [OPTIONS ...])                  # any further ffsbuild build options
 #
 # The target is built with ALL and rebuilt when the script, an include, the
@@ -36,7 +37,7 @@ set(FfsBuild_FOUND TRUE)
 
 function(add_installer target)
   cmake_parse_arguments(PARSE_ARGV 1 arg ""
-    "SCRIPT;PAYLOAD_DIR;OUTPUT;ICON;VERSION;DESCRIPTION;COPYRIGHT;STUB"
+    "SCRIPT;PAYLOAD_DIR;OUTPUT;ICON;VERSION;DESCRIPTION;COPYRIGHT;ARCH;STUB"
     "DEFINES;INCLUDES;DEPENDS;OPTIONS")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "add_installer(${target}): unknown arguments ${arg_UNPARSED_ARGUMENTS}")
@@ -58,6 +59,9 @@ function(add_installer target)
   endif()
 
   set(args -o "${output}")
+  if(arg_ARCH)
+    list(APPEND args --arch "${arg_ARCH}")
+  endif()
   set(depends "${arg_SCRIPT}" "${FFSBUILD_EXECUTABLE}")
   if(arg_STUB)
     list(APPEND args --stub "${arg_STUB}")

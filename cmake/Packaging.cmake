@@ -1,31 +1,36 @@
 # What `cmake --install` puts where, and the packages `--target package`
 # makes with CPack: a Debian package of the builder (component deb) and a
-# zip for Windows users (component zip). Both carry the i686 install.exe of
-# the Win32 build (scripts/build.sh makes it) where ffsbuild looks for its
-# default stub: beside ffsbuild.exe in the zip, share/ffsbuild/install.exe
-# below the prefix in the Debian package.
+# zip for Windows users (component zip). Both carry the two stubs,
+# install.exe of the i686 build and install64.exe of the x86_64 build
+# (scripts/build.sh makes both), where ffsbuild looks for them: beside
+# ffsbuild.exe in the zip, in share/ffsbuild/ below the prefix in the
+# Debian package.
 set(VANTOR_PACKAGE_WIN32 "${CMAKE_BINARY_DIR}/../win32" CACHE PATH
     "The i686 build whose install.exe (and ffsbuild.exe) the packages carry")
+set(VANTOR_PACKAGE_WIN64 "${CMAKE_BINARY_DIR}/../win64" CACHE PATH
+    "The x86_64 build whose install64.exe the packages carry")
 set(stub "${VANTOR_PACKAGE_WIN32}/installer/install.exe")
+set(stub64 "${VANTOR_PACKAGE_WIN64}/installer/install64.exe")
 set(windows_ffsbuild "${VANTOR_PACKAGE_WIN32}/builder/ffsbuild.exe")
 set(example_build "${CMAKE_BINARY_DIR}/examples")
 foreach(component deb zip)
-  install(CODE "foreach(f \"${stub}\" \"${example_build}/payload/bin/widget.exe\")
+  install(CODE "foreach(f \"${stub}\" \"${stub64}\" \"${example_build}/payload/bin/widget.exe\")
                   if(NOT EXISTS \"\${f}\")
                     message(FATAL_ERROR \"\${f} is missing: build the native and the Win32 build first (sh scripts/build.sh)\")
                   endif()
                 endforeach()" COMPONENT ${component})
 endforeach()
 
-# Debian: /usr/bin/ffsbuild, /usr/share/ffsbuild/{install.exe,cmake,example},
+# Debian: /usr/bin/ffsbuild, /usr/share/ffsbuild/{install.exe,install64.exe,cmake,example},
 # the guide in /usr/share/doc/ffsbuild, the man page.
 install(TARGETS ffsbuild RUNTIME DESTINATION bin COMPONENT deb)
-install(FILES "${stub}" DESTINATION share/ffsbuild COMPONENT deb)
+install(FILES "${stub}" "${stub64}" DESTINATION share/ffsbuild COMPONENT deb)
 install(FILES cmake/FfsBuildConfig.cmake DESTINATION share/ffsbuild/cmake COMPONENT deb)
 install(FILES docs/script-language.md README.md DESTINATION share/doc/ffsbuild COMPONENT deb)
 install(FILES docs/ffsbuild.1 DESTINATION share/man/man1 COMPONENT deb)
-# Windows: ffsbuild.exe and install.exe side by side, docs/, cmake/, example/.
-install(PROGRAMS "${windows_ffsbuild}" "${stub}" DESTINATION . COMPONENT zip)
+# Windows: ffsbuild.exe, install.exe and install64.exe side by side, docs/,
+# cmake/, example/.
+install(PROGRAMS "${windows_ffsbuild}" "${stub}" "${stub64}" DESTINATION . COMPONENT zip)
 install(FILES cmake/FfsBuildConfig.cmake DESTINATION cmake COMPONENT zip)
 install(FILES docs/script-language.md README.md DESTINATION docs COMPONENT zip)
 

@@ -16,10 +16,16 @@
 // optional header behind both.
 #define PE_SIGNATURE "PE\0\0"
 #define PE_SIGNATURE_SIZE 4
+#define PE_COFF_MACHINE_AT 4
 #define PE_COFF_SECTION_COUNT_AT 6
 #define PE_COFF_SYMBOLS_AT 12
 #define PE_COFF_OPTIONAL_SIZE_AT 20  // 4 signature bytes + 16
 #define PE_OPTIONAL_AT 24
+
+// The COFF header's machine: the processor a program is made for (i686
+// programs are PE32, x86_64 programs PE32+).
+#define PE_MACHINE_I386 0x14C
+#define PE_MACHINE_AMD64 0x8664
 
 // The optional header's magic: PE32 or PE32+.
 #define PE_MAGIC32 0x10B

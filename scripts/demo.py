@@ -44,8 +44,9 @@ class Demo(harness.Harness):
 def main():
     build_root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     os.environ.setdefault("VANTOR_E2E_PREFIX", os.path.join(build_root, "wineprefix"))
-    # The Windows build Wine runs here (scripts/wine-mode.sh).
-    h = Demo(os.path.join(build_root, "native"), os.path.join(build_root, os.environ.get("WIN_BUILD", "win32")))
+    # The product of the Windows build Wine runs here (scripts/wine-mode.sh).
+    win = os.environ.get("WIN_BUILD", "win32")
+    h = Demo(os.path.join(build_root, "native"), os.path.join(build_root, win), "x64" if win == "win64" else "x86")
     display = os.environ.get("DISPLAY")
     out = os.path.join(build_root, "demo")
     os.makedirs(out, exist_ok=True)

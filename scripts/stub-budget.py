@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Sizes of install.exe's parts from the link map, against the budget the
-build keeps in installer/stub-budget.txt. A part is one object of the
+"""Sizes of a stub's parts from the link map, against the budget the build
+keeps for it: installer/stub-budget.txt for install.exe (i686),
+installer/stub-budget-x64.txt for install64.exe (x86_64); the whole file's
+budget is the line named as the program. A part is one object of the
 program (its code, constant and initialised data, unwind tables); the
 pieces of the C runtime count as one part, "C runtime", and the compiled
 resource script as "resources", the tables of imported functions as
@@ -60,7 +62,7 @@ def budgets(path):
 def main():
     map_path, exe, budget_path = sys.argv[1:4]
     sizes, limits = parts(map_path), budgets(budget_path)
-    total = os.path.getsize(exe)
+    total, name = os.path.getsize(exe), os.path.basename(exe)
     over = []
     print("%-22s %8s %8s" % ("part", "bytes", "budget"))
     for part, size in sorted(sizes.items(), key=lambda kv: -kv[1]):
@@ -68,9 +70,9 @@ def main():
         print("%-22s %8d %8s" % (part, size, limit if limit is not None else ""))
         if limit is not None and size > limit:
             over.append("%s is %d bytes, over its budget of %d" % (part, size, limit))
-    print("%-22s %8d %8s" % ("install.exe (file)", total, limits.get("install.exe", "")))
-    if total > limits.get("install.exe", total):
-        over.append("install.exe is %d bytes, over its budget of %d" % (total, limits["install.exe"]))
+    print("%-22s %8d %8s" % (name + " (file)", total, limits.get(name, "")))
+    if total > limits.get(name, total):
+        over.append("%s is %d bytes, over its budget of %d" % (name, total, limits[name]))
     for problem in over:
         print("stub-budget: " + problem, file=sys.stderr)
     return 1 if over else 0

@@ -1,14 +1,16 @@
 #!/bin/sh
-# Builds both targets and runs every test through CTest: the native suite,
+# Builds the targets and runs every test through CTest: the native suite,
 # the same suite cross-built for Win32 under Wine, the fuzz seeds on both,
-# the end-to-end cases under Wine on a virtual display, and the native suite
+# both stubs' reproducibility, the end-to-end cases under Wine on a virtual
+# display (on the x64 product, and on the x86 product where 32-bit programs
+# run), and the native suite
 # again built with AddressSanitizer and UBSan. Ends with the counts; fails
 # when a test fails, when a suite did not run, or when a test was skipped
 # that tests/expected-skips.txt does not list.
 #
 # One case:  ctest --test-dir build/native -R 'FfsReader\.PackedEntryFailures'
 #            ctest --test-dir build/win32 -R 'ShellWin32Test\.' (needs a display)
-#            ctest --test-dir build/native -R 'e2e\.test_shell\.'
+#            ctest --test-dir build/native -R 'e2e\.x64\.test_shell\.'
 # Skip the sanitizer build with SANITIZE=OFF.
 set -u
 cd "$(dirname "$0")/.."
@@ -48,14 +50,14 @@ suite() {
 suite native "$BUILD/native" -L 'native|fuzz'
 suite win32 "$BUILD/$WIN_BUILD" on_display -L '^(win32|fuzz|build)$'
 cp "$BUILD/$WIN_BUILD/tests/win32-unit-tests.xml" "$LOGS/win32-cases.xml" 2>/dev/null
-checks=""
-if [ "$WIN_BUILD" != win32 ]; then  # the product's own stub, checked without Wine
-  python3 tests/build/check-stub.py "$BUILD/win32/installer/install.exe" "$PWD" "$PWD/$BUILD/win32" \
-    >"$LOGS/stub.txt" 2>&1 && checks="stub.reproducible=passed" || checks="stub.reproducible=failed"
-  python3 tests/build/check-generators.py "$BUILD/win32/installer/install.exe" "$PWD" "$PWD/cmake/mingw-i686.cmake" \
-    "$PWD/$BUILD/win32/generators" >>"$LOGS/stub.txt" 2>&1 && checks="$checks stub.generators=passed" ||
-    checks="$checks stub.generators=failed"
-fi
+# The other tree's stub (the one whose Win32 tests do not run here),
+# checked without Wine.
+if [ "$WIN_BUILD" = win32 ]; then other=win64 stub=install64.exe cpu=x86_64; else other=win32 stub=install.exe cpu=i686; fi
+python3 tests/build/check-stub.py "$BUILD/$other/installer/$stub" "$PWD" "$PWD/$BUILD/$other" \
+  >"$LOGS/stub.txt" 2>&1 && checks="stub.reproducible.$other=passed" || checks="stub.reproducible.$other=failed"
+python3 tests/build/check-generators.py "$BUILD/$other/installer/$stub" "$PWD" "$PWD/cmake/mingw-$cpu.cmake" \
+  "$PWD/$BUILD/$other/generators" >>"$LOGS/stub.txt" 2>&1 && checks="$checks stub.generators.$other=passed" ||
+  checks="$checks stub.generators.$other=failed"
 # A case that fails runs once more (tests/e2e/run.py); the summary names
 # each case that passed only on its second run.
 export VANTOR_E2E_RETRIED="$LOGS/e2e-retried.txt"

@@ -1,11 +1,12 @@
-# Sourced by build.sh, test.sh and demo.sh: which Windows build runs under
-# Wine here. The product is the i686 build ($BUILD/win32), and where this
-# machine runs 32-bit programs, Wine runs it and its tests. Some machines
-# cannot run 32-bit programs at all (a kernel without 32-bit support: Wine's
-# 32-bit loader fails with "Exec format error"); there the same sources are
-# also built for x86_64 ($BUILD/win64) and the Windows tests, the end-to-end
-# cases and the main job run that build under 64-bit Wine, through commands
-# named wine and wine-stable that start Wine's 64-bit loader.
+# Sourced by build.sh, test.sh and demo.sh: which Windows build's tests run
+# under Wine here. Both stubs are products and always built: install.exe of
+# the i686 build ($BUILD/win32) and install64.exe of the x86_64 build
+# ($BUILD/win64). Where this machine runs 32-bit programs, the Win32 tests
+# and the main job run the i686 build. Some machines cannot run 32-bit
+# programs at all (a kernel without 32-bit support: Wine's 32-bit loader
+# fails with "Exec format error"); there the Windows tests and the main job
+# run the x86_64 build under 64-bit Wine, through commands named wine and
+# wine-stable that start Wine's 64-bit loader.
 #
 # Sets WIN_BUILD (win32 or win64) and, for win64, PATH and WINELOADER.
 if [ -z "${WIN_BUILD:-}" ]; then

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Builds install.exe once more with CMake's default generator (Unix
+"""Builds a stub (install.exe or install64.exe, as the toolchain makes) once
+more with CMake's default generator (Unix
 Makefiles, which links the program's own objects from an objects.a with
 --whole-archive) and checks that the size budget holds there too and that
 the program is the same byte for byte as the one given.
@@ -24,14 +25,15 @@ def main():
             print(r.stdout.decode(errors="replace")[-3000:])
             print("check-generators: %s failed with the Makefile generator" % " ".join(step[:2]))
             return 1
-    built = os.path.join(scratch, "installer", "install.exe")
+    built = os.path.join(scratch, "installer", os.path.basename(product))
     with open(product, "rb") as a, open(built, "rb") as b:
         same = a.read() == b.read()
     if not same:
         print("check-generators: %s and %s differ" % (product, built))
         return 1
     shutil.rmtree(scratch, ignore_errors=True)
-    print("check-generators: the Makefile generator's install.exe is within its budget and the same")
+    print("check-generators: the Makefile generator's %s is within its budget and the same"
+          % os.path.basename(product))
     return 0
 
 

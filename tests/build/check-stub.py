@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Checks that install.exe is the same byte for byte wherever and whenever
-it is built: its PE header holds no link time stamp, and no path of the build
+"""Checks that a stub (install.exe or install64.exe) is the same byte for
+byte wherever and whenever it is built: its PE header holds no link time stamp, and no path of the build
 machine (the source or the build folder) is in its bytes.
 
-usage: check-stub.py INSTALL_EXE SOURCE_DIR BUILD_DIR
+usage: check-stub.py STUB SOURCE_DIR BUILD_DIR
 """
 import struct
 import sys

@@ -68,7 +68,7 @@ def payload(h, name, update=False):
 def wintext(h, title, timeout=30):
     """The texts of the visible window titled title and its controls, as
     lines "window: TITLE" and "CLASS ID: TEXT"; waits for the window."""
-    tool = os.path.join(h.out, "wintext.exe")
+    tool = os.path.join(h.out, "wintext-%s.exe" % h.arch)
     source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "wintext.c")
     if not os.path.exists(tool) or os.path.getmtime(tool) < os.path.getmtime(source):
         r = subprocess.run([h.cc, "-Os", "-s", "-o", tool, source],

@@ -24,6 +24,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE64 = "/usr/lib/wine/wine64"
 
 
 class Skip(Exception):
@@ -61,16 +62,24 @@ class Shot:
         return tuple(self.rgb[i:i + 3])
 
 
+# The products: ffsbuild's --arch, the stub's name in its build, its COFF
+# machine and the cross compiler of programs the cases build for it.
+ARCHES = {"x86": ("install.exe", 0x14C, "i686-w64-mingw32-gcc"),
+          "x64": ("install64.exe", 0x8664, "x86_64-w64-mingw32-gcc")}
+
+
 class Harness:
-    def __init__(self, native, win32):
-        """native, win32: the two build folders (ffsbuild from the first,
-        install.exe and the Win32 test programs from the second)."""
-        self.native, self.win32 = native, win32
-        self.install_exe = os.path.join(self.win32, "installer", "install.exe")
-        # The Windows build is i686, or x86_64 where the machine runs only
-        # 64-bit programs; programs the cases compile match it.
-        wide = pe_machine(self.install_exe) == 0x8664
-        self.cc = ("x86_64" if wide else "i686") + "-w64-mingw32-gcc"
+    def __init__(self, native, win32, arch="x86"):
+        """native, win32: the build folders (ffsbuild from the first, the
+        stub and the Win32 test programs from the second: build/win32 for
+        arch x86, build/win64 for x64). Installers are built with ffsbuild
+        build --arch arch, which finds that product itself."""
+        self.native, self.win32, self.arch = native, win32, arch
+        stub, machine, self.cc = ARCHES[arch]
+        self.install_exe = os.path.join(self.win32, "installer", stub)
+        if pe_machine(self.install_exe) != machine:
+            raise RuntimeError("%s is not the %s product" % (self.install_exe, arch))
+        wide = arch == "x64"
         self.ffsbuild = os.path.join(self.native, "builder", "ffsbuild")
         self.out = os.path.join(self.native, "e2e")
         self.shots = os.path.join(self.out, "screenshots")
@@ -85,9 +94,17 @@ class Harness:
         # the desktop's own menus, outside the prefix.
         self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-        if wide:  # Wine's 64-bit loader as wine (scripts/wine-mode.sh made the commands)
-            shims = os.path.join(os.path.dirname(self.native), "wine64-bin")
-            self.env.update(PATH=shims + os.pathsep + self.env.get("PATH", ""), WINELOADER="/usr/lib/wine/wine64")
+        if wide and os.path.exists(WINE64):
+            # The 64-bit product runs under Wine's 64-bit loader, as wine and
+            # wine-stable: started through the 32-bit loader, a 64-bit
+            # program keeps the folder it was started in held after its end.
+            shims = os.path.join(self.out, "wine64-bin")
+            os.makedirs(shims, exist_ok=True)
+            for name in ("wine", "wine-stable"):
+                with open(os.path.join(shims, name), "w") as f:
+                    f.write('#!/bin/sh\nexec %s "$@"\n' % WINE64)
+                os.chmod(os.path.join(shims, name), 0o755)
+            self.env.update(PATH=shims + os.pathsep + self.env.get("PATH", ""), WINELOADER=WINE64)
 
     # ---- life of the run -------------------------------------------------
     def start(self):
@@ -230,7 +247,7 @@ class Harness:
         source = os.path.join(unix, "setup.txt")
         with open(source, "wb") as f:
             f.write(script)
-        cmd = [self.ffsbuild, "build", "-o", os.path.join(unix, "install.exe"), "--stub", self.install_exe]
+        cmd = [self.ffsbuild, "build", "-o", os.path.join(unix, "install.exe"), "--arch", self.arch]
         if method:
             cmd += ["-m", method]
         r = subprocess.run(cmd + list(options) + [source, payload], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -430,10 +447,10 @@ class Harness:
                 return path
         return None
 
-    def reg_query(self, key, value, *flags):
-        """The data of a registry value as `wine reg query` shows it (with
-        flags such as "/reg:32"), or None."""
-        r = self.wine(["reg", "query", key, "/v", value] + list(flags))
+    def reg_query(self, key, value, *view):
+        """The data of a registry value as `wine reg query` shows it, or None;
+        view: "/reg:64" or "/reg:32" for that view of the registry."""
+        r = self.wine(["reg", "query", key, "/v", value] + list(view))
         if r.returncode != 0:
             return None
         for line in r.stdout.decode(errors="replace").splitlines():

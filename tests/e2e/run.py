@@ -2,9 +2,13 @@
 """Runs the end-to-end cases and prints the count of cases run and passed.
 
 usage: run.py BUILD_ROOT [name-filter]    cases whose name holds the filter,
-                                          with BUILD_ROOT/native and /win32
-                                          (/$WIN_BUILD when that is set)
-       run.py --exact CASE NATIVE WIN32   one case (CTest runs each so); exit
+                                          with BUILD_ROOT/native, on the
+                                          product $VANTOR_E2E_ARCH (x64, the
+                                          default: /win64; x86: /win32)
+       run.py --exact CASE NATIVE WIN ARCH
+                                          one case on the product ARCH (x86
+                                          or x64) of the build WIN (CTest
+                                          runs each so); exit
                                           code 77 when the case was skipped.
                                           A case that fails is run once more
                                           from the start (a program under Wine
@@ -43,31 +47,32 @@ def main():
     if args[:1] == ["--list"]:
         print("\n".join(full for full, _ in all_cases()))
         return 0
-    if args[:1] == ["--exact"] and len(args) == 4:
+    if args[:1] == ["--exact"] and len(args) == 5:
         cases = [c for c in all_cases() if c[0] == args[1]]
-        native, win32 = args[2], args[3]
+        native, win32, arch = args[2], args[3], args[4]
     else:
         root = os.path.abspath(args[0] if args else "build")
         only = args[1] if len(args) > 1 else ""
         cases = [c for c in all_cases() if only in c[0]]
         native = os.path.join(root, "native")
-        win32 = os.path.join(root, os.environ.get("WIN_BUILD", "win32"))
+        arch = os.environ.get("VANTOR_E2E_ARCH", "x64")
+        win32 = os.path.join(root, "win64" if arch == "x64" else "win32")
     if args[:1] == ["--exact"]:
         why = []
-        code = run(cases, native, win32, why)
+        code = run(cases, native, win32, arch, why)
         if code == 1 and cases:
             print("[ RETRY  ] %s: failed; run once more" % cases[0][0], flush=True)
-            code = run(cases, native, win32)
+            code = run(cases, native, win32, arch)
             retried = os.environ.get("VANTOR_E2E_RETRIED")
             if code == 0 and retried:
                 with open(retried, "a") as f:
                     f.write(cases[0][0] + "\n" + "".join("    " + line + "\n" for line in "".join(why).splitlines()))
         return code
-    return run(cases, native, win32)
+    return run(cases, native, win32, arch)
 
 
-def run(cases, native, win32, why=None):
-    h = harness.Harness(os.path.abspath(native), os.path.abspath(win32))
+def run(cases, native, win32, arch, why=None):
+    h = harness.Harness(os.path.abspath(native), os.path.abspath(win32), arch)
     h.start()
     failed, skipped = [], []
     try:

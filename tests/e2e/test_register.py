@@ -228,15 +228,16 @@ HOSTILE_OWNER = b"Pat\r\n.\r\nMAIL FROM:<evil@x>\r\nRCPT TO:<victim@y>\r\nDATA\r
 
 def set_owner(h, case, data):
     """Writes RegisteredOwner (bytes, CR LF and all, which `reg add` cannot
-    carry) from a REGEDIT4 file as hex(1) bytes, with the 32-bit regedit
-    where the prefix has one, since the installer is a 32-bit program. None
-    deletes the value."""
+    carry) from a REGEDIT4 file as hex(1) bytes, into the registry view the
+    run's product reads: with the 32-bit regedit for the 32-bit installer
+    where the prefix has one, with the 64-bit one for the 64-bit installer.
+    None deletes the value."""
     unix, win = h.case_dir(case)
     value = "-" if data is None else "hex(1):" + ",".join("%02x" % b for b in data + b"\0")
     with open(os.path.join(unix, "owner.reg"), "w", newline="\r\n") as f:
         f.write('REGEDIT4\n\n[%s]\n"RegisteredOwner"=%s\n\n' % (OWNER_KEY, value))
     wow = os.path.join(h.prefix, "drive_c", "windows", "syswow64", "regedit.exe")
-    regedit = "C:\\windows\\syswow64\\regedit.exe" if os.path.exists(wow) else "regedit"
+    regedit = "C:\\windows\\syswow64\\regedit.exe" if h.arch == "x86" and os.path.exists(wow) else "regedit"
     r = h.wine([regedit, "/S", win + "\\owner.reg"])
     assert r.returncode == 0, r.stderr
 

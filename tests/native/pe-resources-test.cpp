@@ -17,6 +17,7 @@
 #include "cli.h"
 #include "codepage.h"
 #include "fsutil.h"
+#include "pe-format.h"
 #include "pe-resources.h"
 #include "test-support.h"
 #include "vantor-core.h"
@@ -155,6 +156,7 @@ TEST(PeResources, IconAndVersionReadBackAndTheImageStaysSound) {
     PeSetVersion(&image, info);
     ASSERT_TRUE(image.Save(&edited, &error)) << error;
     ExpectSound(edited, wide);
+    EXPECT_EQ(wide ? PE_MACHINE_AMD64 : PE_MACHINE_I386, PeMachine(edited));
 
     // Again, with one size: the group's former icons go.
     ASSERT_TRUE(image.Load(edited, &error)) << error;

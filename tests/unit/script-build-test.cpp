@@ -107,11 +107,15 @@ TEST_F(ScriptBuildTest, BuildStopsOnErrors) {
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("empty.txt"), At("payload")}));
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("no-stub.exe"), At("setup.txt"), At("payload")}));
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("nowhere")}));
+  // --arch with --stub: the stub must be a program of that processor.
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--arch", "x64", "--stub", At("stub.exe"), At("setup.txt"),
+                                 At("payload")}));
   Write(At("payload/install.dat"), "own");
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("setup.exe"), "--stub", At("stub.exe"), At("setup.txt"), At("payload")}));
   EXPECT_FALSE(TestFileExists(At("setup.exe")));
   EXPECT_EQ(2, Invoke(CliBuild, {At("setup.txt"), At("payload")}));  // no output
   EXPECT_EQ(2, Invoke(CliBuild, {"-o", At("x.exe"), "-m", "7", At("setup.txt"), At("payload")}));
+  EXPECT_EQ(2, Invoke(CliBuild, {"-o", At("x.exe"), "--arch", "arm", At("setup.txt"), At("payload")}));
 }
 
 }  // namespace

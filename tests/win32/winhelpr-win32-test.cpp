@@ -228,7 +228,7 @@ class ProgressWin32 : public WindowHelpersWin32 {
  protected:
   void SetUp() override {
     WindowHelpersWin32::SetUp();
-    program = LoadLibraryExA("..\\installer\\install.exe", NULL, DONT_RESOLVE_DLL_REFERENCES);
+    program = LoadLibraryExA("..\\installer\\" VANTOR_STUB_NAME, NULL, DONT_RESOLVE_DLL_REFERENCES);
   }
   void TearDown() override {
     ProgressDestroy();
@@ -239,7 +239,7 @@ class ProgressWin32 : public WindowHelpersWin32 {
 };
 
 TEST_F(ProgressWin32, TheProgramCarriesItsDialogsAndIcon) {
-  ASSERT_TRUE(program != NULL) << "no install.exe in ..\\installer";
+  ASSERT_TRUE(program != NULL) << "no " VANTOR_STUB_NAME " in ..\\installer";
   for (int id : {117, 1001, 1002, 1003, 1004})
     EXPECT_TRUE(FindResourceA(program, MAKEINTRESOURCEA(id), (LPCSTR)RT_DIALOG) != NULL) << id;
   EXPECT_TRUE(FindResourceA(program, MAKEINTRESOURCEA(104), (LPCSTR)RT_GROUP_ICON) != NULL);
@@ -247,7 +247,7 @@ TEST_F(ProgressWin32, TheProgramCarriesItsDialogsAndIcon) {
 }
 
 TEST_F(ProgressWin32, RunsOnTheRealTemplate) {
-  ASSERT_TRUE(program != NULL) << "no install.exe in ..\\installer";
+  ASSERT_TRUE(program != NULL) << "no " VANTOR_STUB_NAME " in ..\\installer";
   HWND owner = Popup(0, 0, 640, 480);
   ShowWindow(owner, SW_SHOW);
   EXPECT_EQ(1, ProgressCreate(program, owner));
