@@ -471,8 +471,9 @@ static int FfsCopyRaw(FfsInput *in, const FfsTarget *target) {
 // reaches back to and one piece more, or the whole content when that is
 // smaller.
 static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget *target, int filtered) {
+  // One entry streams at a time: the filter's reverse needs no more.
+  static FfsX86Sink reverse;
   FfsWindow window;
-  FfsX86Sink *reverse = NULL;
   if (target->buffer != NULL) {
     FfsWindowMemory(&window, target->buffer, size);
   } else {
@@ -488,10 +489,9 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     window.sink = target->sink;
     window.context = target->context;
     if (filtered) {
-      reverse = (FfsX86Sink *)MEM_ALLOC_UNCLEARED((int)sizeof(FfsX86Sink));
-      FfsX86SinkStart(reverse, size, target->sink, target->context);
+      FfsX86SinkStart(&reverse, size, target->sink, target->context);
       window.sink = FfsX86Put;
-      window.context = reverse;
+      window.context = &reverse;
     }
   }
   int result;
@@ -504,7 +504,6 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     // damaged.
     result = result && FfsWindowFlush(&window) && window.before + window.pos == size;
     if (!MEM_FREE(window.buffer, (int)window.capacity)) ABORT("Unable to free memory (%d)\n", (int)window.capacity);
-    if (reverse != NULL && !MEM_FREE(reverse, (int)sizeof(FfsX86Sink))) ABORT("Unable to free memory (%d)\n", (int)sizeof(FfsX86Sink));
   } else if (result && filtered) {
     FfsX86 filter;
     FfsX86Start(&filter);
