@@ -1,9 +1,11 @@
 #!/bin/sh
 # Method 3 against method 4 (zstd) on one payload: packs it with each
-# (ffsbuild pack -m 3 / -m 4), prints the archive sizes, the packing time
-# and the median of three unpackings of every entry (ffsbuild extract, the
-# installer's own decoders built natively). Without a folder it gathers
-# up to 48 MiB of this machine's shared libraries.
+# (ffsbuild pack -m 3 / -m 4, alone and --solid), with the branch-call
+# filter for x86 and x64 code and without it (--no-branch-filter, rows
+# marked "-nf"), prints the archive sizes, the packing time and the median
+# of three unpackings of every entry (ffsbuild extract, the installer's own
+# decoders built natively). Without a folder it gathers up to 48 MiB of
+# this machine's shared libraries.
 #   sh bench/method4-bench.sh [PAYLOAD_DIR] [build]
 set -e
 cd "$(dirname "$0")/.."
@@ -25,11 +27,16 @@ else
 fi
 total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {print s}')
 printf 'payload: %s files, %s bytes\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total"
-printf '%-8s %12s %8s %10s %10s\n' method bytes ratio "pack s" "unpack s"
+printf '%-12s %12s %8s %10s %10s\n' method bytes ratio "pack s" "unpack s"
 now() { date +%s.%N; }
-for m in 3 4; do
+for run in 3 3-nf 3s 3s-nf 4 4-nf 4s 4s-nf; do
+  m=${run%%[s-]*}
+  options=""
+  case $run in *s*) options="--solid" ;; esac
+  case $run in *-nf) options="$options --no-branch-filter" ;; esac
   start=$(now)
-  "$FFSBUILD" pack -q -m "$m" -o "$TMP/a$m.ffs" --names "$TMP/names$m" "$PAYLOAD" >/dev/null
+  # shellcheck disable=SC2086
+  "$FFSBUILD" pack -q -m "$m" $options -o "$TMP/a$m.ffs" --names "$TMP/names$m" "$PAYLOAD" >/dev/null
   packed=$(echo "$(now) - $start" | bc)
   times=""
   for i in 1 2 3; do
@@ -39,8 +46,11 @@ for m in 3 4; do
     "$FFSBUILD" extract -C "$TMP/out" --names "$TMP/names$m" "$TMP/a$m.ffs" >/dev/null
     times="$times $(echo "$(now) - $start" | bc)"
   done
-  cmp -s "$TMP/out/$(head -n 1 "$TMP/names$m")" "$PAYLOAD/$(head -n 1 "$TMP/names$m")" || { echo "bad unpacking" >&2; exit 1; }
+  diff -rq -x "<solid *>" "$TMP/out" "$PAYLOAD" >/dev/null || { echo "bad unpacking" >&2; exit 1; }
   median=$(echo $times | tr ' ' '\n' | sort -n | sed -n 2p)
   bytes=$(stat -c %s "$TMP/a$m.ffs")
-  printf '%-8s %12s %7.1f%% %10.2f %10.2f\n' "$m" "$bytes" "$(echo "100 * $bytes / $total" | bc -l)" "$packed" "$median"
+  name=$m
+  case $run in *s*) name="$name solid" ;; esac
+  case $run in *-nf) name="$name -nf" ;; esac
+  printf '%-12s %12s %7.1f%% %10.2f %10.2f\n' "$name" "$bytes" "$(echo "100 * $bytes / $total" | bc -l)" "$packed" "$median"
 done

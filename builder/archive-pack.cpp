@@ -1,6 +1,8 @@
 // Each entry's method: packed with the method asked for, or for auto and
 // smallest with the one of least charge, and kept only once it decodes back
-// to the content.
+// to the content. Programs and libraries for x86 and x64 (and solid blocks
+// that hold one) packed with method 3 or 4 are packed both as they are and
+// behind the branch-call filter, and the smaller is kept.
 #include <string.h>
 
 #include "archive-reader.h"
@@ -9,10 +11,12 @@
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
 #include "ffs-cmp4.h"
+#include "ffs-x86.h"
 #include "pack1.h"
 #include "pack2.h"
 #include "pack3.h"
 #include "pack4.h"
+#include "pack-x86.h"
 
 namespace {
 
@@ -23,7 +27,7 @@ const uint64_t kPackedMin = 8;
 bool HasPackedSignature(const uint8_t *content, size_t size) {
   return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
                        memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, CMP4_SIGNATURE, 4) == 0 ||
-                       memcmp(content, FFS_MEMBER_TAG, 4) == 0);
+                       memcmp(content, FFS_X86_TAG, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
 }
 
 // Packs with one method; the result is kept only when it decodes back to
@@ -38,6 +42,22 @@ bool PackWith(ArchiveMethod method, int level, const uint8_t *content, size_t si
   return ArchiveDecodesTo(out->data(), out->size(), method, content, (uint32_t)size);
 }
 
+// The same with method 3 or 4 behind the branch-call filter; when filter is
+// true and the filtered result is smaller than *out (or *out is empty), it
+// takes *out's place.
+void PackFilteredWith(ArchiveMethod method, int level, bool filter, const uint8_t *content, size_t size,
+                      std::vector<uint8_t> *out) {
+  if (!filter || (method != ARCHIVE_METHOD3 && method != ARCHIVE_METHOD4)) return;
+  std::vector<uint8_t> filtered, packed;
+  PackX86Filter(content, size, &filtered);
+  bool done = method == ARCHIVE_METHOD3 ? Pack3(filtered.data(), size, &packed, level)
+                                        : Pack4(filtered.data(), size, &packed);
+  if (!done || (!out->empty() && packed.size() + FFS_X86_TAG_SIZE >= out->size())) return;
+  filtered.assign(FFS_X86_TAG, FFS_X86_TAG + FFS_X86_TAG_SIZE);
+  filtered.insert(filtered.end(), packed.begin(), packed.end());
+  if (ArchiveDecodesTo(filtered.data(), filtered.size(), method, content, (uint32_t)size)) out->swap(filtered);
+}
+
 // auto's charge for unpacking, per content byte of methods 1, 2 and 3, in
 // stored bytes times kShareUnit: a stored byte weighs as much install time as
 // unpacking 64 bytes with method 1, 8 with method 2 or 5 with method 3 (the
@@ -49,7 +69,7 @@ const uint64_t kNoShare[3] = {0, 0, 0};
 }  // namespace
 
 bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
-                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own) {
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own, ArchiveFilter filter) {
   if (name.empty()) {
     *error = "an entry needs a name";
     return false;
@@ -66,12 +86,15 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
   entry->hash = ArchiveHashName(name);
   entry->contentSize = (uint32_t)size;
   entry->method = ARCHIVE_AUTO;  // until a method is chosen
+  bool code = filter == ARCHIVE_FILTER_TRY || (filter == ARCHIVE_FILTER_DETECT && PackX86IsCode(content, size));
   // Raw data that begins like a packed entry would be misread: pack it.
   bool rawAllowed = !HasPackedSignature(content, size);
   if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
   if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3 ||
       method == ARCHIVE_METHOD4) {
-    if (!PackWith(method, level, content, size, &entry->data)) {
+    if (!PackWith(method, level, content, size, &entry->data)) entry->data.clear();
+    PackFilteredWith(method, level, code, content, size, &entry->data);
+    if (entry->data.empty()) {
       *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
       return false;
     }
@@ -90,7 +113,9 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
       uint64_t unpack = (uint64_t)size * share[m - ARCHIVE_METHOD1];
       if (unpack + kPackedMin * kShareUnit >= best) continue;
       std::vector<uint8_t> packed;
-      if (PackWith(m, level, content, size, &packed) && packed.size() * kShareUnit + unpack < best) {
+      if (!PackWith(m, level, content, size, &packed)) packed.clear();
+      PackFilteredWith(m, level, code, content, size, &packed);
+      if (!packed.empty() && packed.size() * kShareUnit + unpack < best) {
         entry->data.swap(packed);
         entry->method = m;
         best = entry->data.size() * kShareUnit + unpack;
@@ -106,6 +131,7 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
     else entry->data.assign(content, content + size);
     entry->method = ARCHIVE_RAW;
   }
+  entry->filtered = entry->method != ARCHIVE_RAW && memcmp(entry->data.data(), FFS_X86_TAG, 4) == 0;
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -11,6 +12,7 @@
 #include "ffs-cmp3.h"
 #include "ffs-cmp4.h"
 #include "ffs-stream.h"
+#include "ffs-x86.h"
 #include "ffs.h"
 
 namespace {
@@ -47,6 +49,16 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
     return;
   }
   const uint8_t *bytes = file.data() + data;
+  uint32_t length = r->length;  // from the packed head on
+  if (length >= 4 && memcmp(bytes, FFS_X86_TAG, 4) == 0) {
+    r->filtered = true;
+    bytes += FFS_X86_TAG_SIZE;
+    length -= FFS_X86_TAG_SIZE;
+    if (length < 4 || (memcmp(bytes, CMP3_SIGNATURE, 4) != 0 && memcmp(bytes, CMP4_SIGNATURE, 4) != 0)) {
+      r->problem = "the branch-call filter's tag is not followed by a method-3 or method-4 head";
+      return;
+    }
+  }
   if (r->length >= 4 && memcmp(bytes, FFS_MEMBER_TAG, 4) == 0) {
     r->method = ARCHIVE_MEMBER;
     r->contentSize = r->length == FFS_MEMBER_SIZE ? Le32(bytes + 12) : 0;
@@ -57,13 +69,13 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
     r->block = Le32(bytes + 4);
     r->blockOffset = Le32(bytes + 8);
   }
-  bool packed1 = r->length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
-  bool packed2 = r->length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
-  bool packed3 = r->length >= 4 && memcmp(bytes, CMP3_SIGNATURE, 4) == 0;
-  bool packed4 = r->length >= 4 && memcmp(bytes, CMP4_SIGNATURE, 4) == 0;
+  bool packed1 = length >= 4 && memcmp(bytes, CMP1_SIGNATURE, 4) == 0;
+  bool packed2 = length >= 4 && memcmp(bytes, CMP2_SIGNATURE, 4) == 0;
+  bool packed3 = length >= 4 && memcmp(bytes, CMP3_SIGNATURE, 4) == 0;
+  bool packed4 = length >= 4 && memcmp(bytes, CMP4_SIGNATURE, 4) == 0;
   if (packed1 || packed2 || packed3 || packed4) {
     r->method = packed1 ? ARCHIVE_METHOD1 : packed2 ? ARCHIVE_METHOD2 : packed3 ? ARCHIVE_METHOD3 : ARCHIVE_METHOD4;
-    if (r->length < 8) {
+    if (length < 8) {
       r->problem = "packed head is cut short";
       return;
     }
@@ -74,12 +86,12 @@ void ExamineRecord(const std::vector<uint8_t> &file, ArchiveRecord *r) {
       return;
     }
     Cmp3Head head;
-    if (packed3 && !Cmp3ReadHead(bytes, (int)r->length, &head)) {
+    if (packed3 && !Cmp3ReadHead(bytes, (int)length, &head)) {
       r->problem = "method-3 head is cut short or names coder parameters beyond the installer's limits";
       return;
     }
     Cmp4Head head4;
-    if (packed4 && !Cmp4ReadHead(bytes, (int)r->length, &head4)) {
+    if (packed4 && !Cmp4ReadHead(bytes, (int)length, &head4)) {
       r->problem = "method-4 head is cut short or names a window beyond the installer's limit";
       return;
     }
@@ -160,6 +172,7 @@ bool ArchiveParse(const std::vector<uint8_t> &file, ArchiveImage *image, std::st
     r.contentSize = 0;
     r.block = 0;
     r.blockOffset = 0;
+    r.filtered = false;
     if ((uint64_t)r.offset + FFS_RECORD_HEAD_SIZE > size)
       r.problem = "record offset " + std::to_string(r.offset) + " lies outside the file";
     else
@@ -229,6 +242,12 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     if (length) memcpy(content->data(), data, length);
     return true;
   }
+  bool filtered = (method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) && length >= FFS_X86_TAG_SIZE &&
+                  memcmp(data, FFS_X86_TAG, FFS_X86_TAG_SIZE) == 0;
+  if (filtered) {
+    data += FFS_X86_TAG_SIZE;
+    length -= FFS_X86_TAG_SIZE;
+  }
   std::lock_guard<std::mutex> hold(decoding);
   StartDecoders();
   int ok = method == ARCHIVE_METHOD1   ? Cmp1Decompress(data, (int)length, content->data(), (int)contentSize)
@@ -239,6 +258,11 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
     *error = std::string("method-") + ArchiveMethodName(method) + " data does not decode to " +
              std::to_string(contentSize) + " bytes";
     return false;
+  }
+  if (filtered) {
+    FfsX86 filter;
+    FfsX86Start(&filter);
+    FfsX86Convert(&filter, content->data(), contentSize, 0);
   }
   return true;
 }
@@ -262,6 +286,12 @@ bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, 
       method != ARCHIVE_METHOD4)
     return false;
   if (length > 0x7FFFFFFFu || size == 0) return false;
+  bool filtered = (method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) && length >= FFS_X86_TAG_SIZE &&
+                  memcmp(data, FFS_X86_TAG, FFS_X86_TAG_SIZE) == 0;
+  if (filtered) {
+    data += FFS_X86_TAG_SIZE;
+    length -= FFS_X86_TAG_SIZE;
+  }
   Cmp3Head head;
   uint32_t keep = CMP1_REACH;
   if (method == ARCHIVE_METHOD2) keep = CMP2_WINDOW;
@@ -278,6 +308,13 @@ bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, 
   window.keep = keep;
   window.sink = CompareSink;
   window.context = &comparison;
+  std::unique_ptr<FfsX86Sink> reverse;
+  if (filtered) {  // reversed as the installer does, piece by piece
+    reverse.reset(new FfsX86Sink);
+    FfsX86SinkStart(reverse.get(), size, CompareSink, &comparison);
+    window.sink = FfsX86Put;
+    window.context = reverse.get();
+  }
   std::lock_guard<std::mutex> hold(decoding);
   StartDecoders();
   int ok = method == ARCHIVE_METHOD1   ? Cmp1Decode(&in, &window, size)

@@ -18,7 +18,8 @@ struct ArchiveRecord {
   uint32_t hash;          // from the directory
   uint32_t offset;        // absolute offset of the record
   uint32_t length;        // stored length L (0 when the record head is unreadable)
-  ArchiveMethod method;   // ARCHIVE_RAW, ARCHIVE_METHOD1..3 or ARCHIVE_MEMBER
+  ArchiveMethod method;   // ARCHIVE_RAW, ARCHIVE_METHOD1..4 or ARCHIVE_MEMBER
+  bool filtered;          // method 3 or 4 behind the branch-call filter ("FFX#")
   uint32_t contentSize;   // L for raw, the packed head's or member's size otherwise
   uint32_t block;         // a member's block hash and its offset in the block
   uint32_t blockOffset;
@@ -78,7 +79,9 @@ bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, 
 // Whether packed entry data of method unpacks to exactly the size bytes of
 // content, decoded as the installer streams it (through a window of the
 // method's reach and a piece more), so no second copy of the content is
-// made. Used by the writer to prove each packed entry.
+// made. Used by the writer to prove each packed entry. Data of method 3 or 4
+// that begins with the branch-call filter's tag ("FFX#") is reversed after
+// unpacking, as the installer reverses it; so is it in ArchiveDecodeData.
 bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
                       uint32_t size);
 

@@ -9,14 +9,17 @@
 
 #include "archive-writer-parts.h"
 #include "fsutil.h"
+#include "pack-x86.h"
 #include "vantor-core.h"
 
 // Solid groups of AddAll's inputs: which group each input joined (-1: none),
-// where its content lies in the group's block, and each block's input.
+// where its content lies in the group's block, each block's input, and
+// whether a block holds an x86 or x64 program or library.
 struct SolidPlan {
   std::vector<int> group;
   std::vector<uint32_t> offset, size;
   std::vector<ArchiveInput> blocks;
+  std::vector<bool> code;
 };
 
 // Reads the inputs that may join a group, in their order, and gathers them;
@@ -47,8 +50,10 @@ static bool PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan, 
       plan->blocks.back().name = ArchiveSolidName(plan->blocks.size());
       plan->blocks.back().method = in.method;
       plan->blocks.back().level = in.level;
+      plan->code.push_back(false);
       members.emplace_back();
     }
+    if (PackX86IsCode(content->data(), content->size())) plan->code.back() = true;
     ArchiveInput &block = plan->blocks.back();
     plan->group[i] = (int)plan->blocks.size() - 1;
     plan->offset[i] = (uint32_t)block.content.size();
@@ -59,15 +64,18 @@ static bool PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan, 
   // A group of one gains nothing: its input is packed alone.
   std::vector<int> renumbered(plan->blocks.size(), -1);
   std::vector<ArchiveInput> kept;
+  std::vector<bool> keptCode;
   for (size_t g = 0; g < plan->blocks.size(); g++) {
     if (members[g].size() < 2) continue;
     renumbered[g] = (int)kept.size();
+    keptCode.push_back(plan->code[g]);
     kept.push_back(std::move(plan->blocks[g]));
     kept.back().name = ArchiveSolidName(kept.size());
   }
   for (size_t i = 0; i < count; i++)
     if (plan->group[i] >= 0) plan->group[i] = renumbered[plan->group[i]];
   plan->blocks.swap(kept);
+  plan->code.swap(keptCode);
   return true;
 }
 
@@ -142,8 +150,12 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
           good = FsReadFile(in.path, &read, &errors[u]);
           content = &read;
         }
+        ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
+                               : u < count ? ARCHIVE_FILTER_DETECT
+                               : plan.code[u - count] ? ARCHIVE_FILTER_TRY
+                                                      : ARCHIVE_FILTER_OFF;
         good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u],
-                                        &errors[u], content == &read ? &read : nullptr);
+                                        &errors[u], content == &read ? &read : nullptr, filter);
       } catch (const std::bad_alloc &) {
         errors[u] = "out of memory";
         good = false;

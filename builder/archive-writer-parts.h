@@ -24,7 +24,12 @@ void ArchivePutLe32(std::vector<uint8_t> *out, uint32_t v);
 // but the check against the entries already added). Touches nothing shared,
 // so that entries can be packed side by side. own, when given, holds the
 // content's bytes and is taken for a raw entry instead of a copy of them.
+// filter says whether method 3 and 4 try the branch-call filter too: never,
+// for content that is an x86 or x64 program or library (PackX86IsCode), or
+// always (a solid block that holds one).
+enum ArchiveFilter { ARCHIVE_FILTER_OFF, ARCHIVE_FILTER_DETECT, ARCHIVE_FILTER_TRY };
 bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
-                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr);
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr,
+                      ArchiveFilter filter = ARCHIVE_FILTER_DETECT);
 
 #endif

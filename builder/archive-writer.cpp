@@ -111,7 +111,9 @@ bool ArchiveWriter::Add(const std::string &name, const uint8_t *content, size_t 
   size_t at;
   if (!name.empty() && !Place(name, ArchiveHashName(name), &at, error)) return false;
   ArchiveEntry entry;
-  return ArchivePackEntry(name, content, size, method, level_, &entry, error) && Insert(std::move(entry), error);
+  return ArchivePackEntry(name, content, size, method, level_, &entry, error, nullptr,
+                          filter_ ? ARCHIVE_FILTER_DETECT : ARCHIVE_FILTER_OFF) &&
+         Insert(std::move(entry), error);
 }
 
 uint32_t ArchiveWriter::Flags() const {
@@ -122,6 +124,7 @@ uint32_t ArchiveWriter::Flags() const {
     if (e.method == ARCHIVE_METHOD3) flags |= FFS_FLAG_METHOD3;
     if (e.method == ARCHIVE_METHOD4) flags |= FFS_FLAG_METHOD4;
     if (e.method == ARCHIVE_MEMBER) flags |= FFS_FLAG_SOLID;
+    if (e.filtered) flags |= FFS_FLAG_X86;
   }
   return flags;
 }

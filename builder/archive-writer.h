@@ -66,7 +66,8 @@ uint32_t ArchiveHashName(const std::string &name);
 struct ArchiveEntry {
   std::string name;           // as given to Add (the archive stores none)
   uint32_t hash;              // ArchiveHashName(name)
-  ArchiveMethod method;       // ARCHIVE_RAW, ARCHIVE_METHOD1..3 or ARCHIVE_MEMBER
+  ArchiveMethod method;       // ARCHIVE_RAW, ARCHIVE_METHOD1..4 or ARCHIVE_MEMBER
+  bool filtered = false;      // method 3 or 4 over the branch-call filter ("FFX#")
   uint32_t contentSize;       // bytes after unpacking
   std::vector<uint8_t> data;  // bytes as stored; L = data.size()
   // With a spool (ArchiveWriter::SetSpool) data is empty once the entry is
@@ -133,10 +134,15 @@ class ArchiveWriter {
   FILE *Spool() const { return spool_; }
 
   // Header flags: FFS_TURBO (records in directory order, set by default)
-  // plus FFS_FLAG_METHOD1 / 2 / 3 and FFS_FLAG_SOLID when such entries exist.
+  // plus FFS_FLAG_METHOD1 / 2 / 3 / 4, FFS_FLAG_SOLID and FFS_FLAG_X86 when
+  // such entries exist.
   void SetTurbo(bool on) { turbo_ = on; }
   // Whether AddAll makes solid groups (off by default).
   void SetSolid(bool on) { solid_ = on; }
+  // Whether programs and libraries for x86 and x64 packed with method 3 or
+  // 4, and solid blocks that hold one, are also tried behind the branch-call
+  // filter, the smaller kept (on by default).
+  void SetBranchFilter(bool on) { filter_ = on; }
   // Effort of method 3 for the entries added from now on
   // (PACK3_MIN_LEVEL..PACK3_MAX_LEVEL, default PACK3_DEFAULT_LEVEL).
   void SetLevel(int level) { level_ = level; }
@@ -161,6 +167,7 @@ class ArchiveWriter {
   std::vector<ArchiveEntry> entries_;
   bool turbo_ = true;
   bool solid_ = false;
+  bool filter_ = true;
   int level_ = PACK3_DEFAULT_LEVEL;
   FILE *spool_ = NULL;
   uint64_t spoolEnd_ = 0;

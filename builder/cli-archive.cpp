@@ -38,6 +38,9 @@ const char kPackUsage[] =
     "                      extract and verify (the archive itself stores no names)\n"
     "  --solid             pack the files below 4 MiB together, in groups of up to\n"
     "                      32 MiB, each unpacked once\n"
+    "  --no-branch-filter  pack x86 and x64 programs and libraries with methods 3\n"
+    "                      and 4 only as they are (by default they are also tried\n"
+    "                      behind the branch-call filter, and the smaller kept)\n"
     "  --no-turbo          do not mark the records as lying in directory order\n"
     "  -q, --quiet         no progress line\n" AUTO_METHOD_HELP;
 
@@ -235,7 +238,7 @@ int CliPack(int argc, char **argv) {
   std::string output, namesOut;
   ArchiveMethod method = ARCHIVE_AUTO;
   int level = PACK3_DEFAULT_LEVEL;
-  bool turbo = true, quiet = false, solid = false;
+  bool turbo = true, quiet = false, solid = false, branchFilter = true;
   std::vector<PackInput> inputs;
   while (o.More()) {
     std::string value;
@@ -256,6 +259,8 @@ int CliPack(int argc, char **argv) {
     if (!o.error.empty()) return UsageError("pack", o.error);
     if (o.Flag(NULL, "--no-turbo")) {
       turbo = false;
+    } else if (o.Flag(NULL, "--no-branch-filter")) {
+      branchFilter = false;
     } else if (o.Flag(NULL, "--solid")) {
       solid = true;
     } else if (o.Flag("-q", "--quiet")) {
@@ -295,6 +300,7 @@ int CliPack(int argc, char **argv) {
   ArchiveWriter writer;
   writer.SetTurbo(turbo);
   writer.SetSolid(solid);
+  writer.SetBranchFilter(branchFilter);
   writer.SetSpool(spool.file);
   bool progress = !quiet && Interactive();
   std::vector<ArchiveInput> files;
@@ -360,8 +366,9 @@ int CliList(int argc, char **argv) {
   for (size_t i = 0; i < image.records.size(); i++) {
     const ArchiveRecord &r = image.records[i];
     if (r.problem.empty()) {
+      std::string method = std::string(ArchiveMethodName(r.method)) + (r.filtered ? "+x86" : "");
       printf("%08X  %10u  %10u  %-6s  %10u  %s\n", (unsigned)r.hash, (unsigned)r.offset, (unsigned)r.length,
-             ArchiveMethodName(r.method), (unsigned)r.contentSize, names[i].c_str());
+             method.c_str(), (unsigned)r.contentSize, names[i].c_str());
     } else {
       printf("%08X  %10u  %10s  %-6s  %10s  %s\n", (unsigned)r.hash, (unsigned)r.offset, "-", "-", "-",
              names[i].c_str());

@@ -29,8 +29,10 @@ using namespace cli_script;
 namespace {
 
 const char kBuildUsage[] =
-    "usage: ffsbuild build -o INSTALLER [--arch x86|x64] [--stub EXE] [-m METHOD]\n"
-    "                      [--level N] [--solid]\n"
+    "usage: ffsbuild build -o INSTALLER [--arch x86|x64] [--stub EXE] [-m METHOD]
+"
+    "                      [--level N] [--solid] [--no-branch-filter]
+"
     "                      [--icon APP.ico] [--version 1.2.3.4 [--description TEXT] ...]\n"
     "                      [--sign CERT.pfx [--sign-password-file F] [--timestamp URL]]\n"
     "                      [-D NAME=VALUE]... [--werror] [--codepage[=N]]\n"
@@ -56,6 +58,9 @@ const char kBuildUsage[] =
     "  --solid             pack the payload's files below 4 MiB together, in groups\n"
     "                      of up to 32 MiB, each unpacked once (smaller installers\n"
     "                      of many small files)\n"
+    "  --no-branch-filter  pack x86 and x64 programs and libraries with methods 3\n"
+    "                      and 4 only as they are (by default they are also tried\n"
+    "                      behind the branch-call filter, and the smaller kept)\n"
     "  --sign CERT.pfx     sign the installer (Authenticode) with the key and\n"
     "                      certificates of the PKCS#12 file, using osslsigncode\n"
     "  --sign-password-file F  the PKCS#12 file's password, on the first line of F\n"
@@ -184,10 +189,11 @@ int CliBuild(int argc, char **argv) {
   CliParsed o;
   ScriptFlags flags;
   std::string problem;
-  bool solid = false;
+  bool solid = false, branchFilter = true;
   int kept = 0;
   for (int i = 0; i < argc; i++) {
     if (strcmp(argv[i], "--solid") == 0) solid = true;
+    else if (strcmp(argv[i], "--no-branch-filter") == 0) branchFilter = false;
     else argv[kept++] = argv[i];
   }
   argc = kept;
@@ -278,6 +284,7 @@ int CliBuild(int argc, char **argv) {
   ArchiveWriter writer;
   writer.SetLevel(level);
   writer.SetSolid(solid);
+  writer.SetBranchFilter(branchFilter);
   writer.SetSpool(spool.file);
   if (!writer.Add(SCRIPT_ENTRY_NAME, compiled.data, method, &error)) return Fail(script, error);
   // The files are packed side by side (one thread per processor); the

@@ -21,6 +21,7 @@
 #define FFS_LOG_RECORD_LENGTH  "FFS: Record %x length %u exceeds the file (%u)\n"
 #define FFS_LOG_POSITION       "FFS: Pos Fail %x != %x\n"
 #define FFS_LOG_PACKED_SIZE    "Unable to get size from compressed data type "  // then the method and "\n"
+#define FFS_LOG_FILTERED       "Unable to get size from filtered data\n"
 #define FFS_LOG_MEMBER_SIZE    "Unable to get size from solid member\n"
 #define FFS_LOG_PEEK           "Unable to peek into compressed data\n"
 #define FFS_LOG_RAW_SIZE       "Incompatible sizes (%d != %d)\n"

@@ -1,7 +1,7 @@
 // The flat file archive reader: mounts the archive appended to a container
 // file, keeps the sorted directory of name hashes in memory, and loads
-// entries (raw, packed with method 1, 2, 3 or 4, or members of a solid block)
-// by name. Without a mounted archive the same calls read plain files.
+// entries (raw, packed with method 1, 2, 3 or 4, the last two with or
+// without the branch-call filter, or members of a solid block) by name. Without a mounted archive the same calls read plain files.
 #include "ffs.h"
 
 #include <stdio.h>
@@ -14,6 +14,7 @@
 #include "ffs-container.h"
 #include "ffs-messages.h"
 #include "ffs-stream.h"
+#include "ffs-x86.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -324,8 +325,19 @@ static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
 // Tells the entry's form from its first bytes and gives its content size.
 // data holds at least min(length, FFS_PEEK_SIZE) bytes of the entry. A
 // packed head that is cut short, or whose size is 0 or beyond what can be
-// allocated, is unreadable.
-static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *form, uint32_t *size) {
+// allocated, is unreadable. *filtered is 1 for a method-3 or method-4 entry
+// behind the branch-call filter's tag (data then still points at the tag).
+static int FfsEntryForm(const unsigned char *data, uint32_t length, FfsForm *form, uint32_t *size, int *filtered) {
+  *filtered = 0;
+  if (length >= 4 && memcmp(data, FFS_X86_TAG, 4) == 0) {
+    if (length < 8 || (!Cmp3IsPacked(data + 4) && !Cmp4IsPacked(data + 4))) {
+      DebugPrintf(FFS_LOG_FILTERED);
+      return 0;
+    }
+    *filtered = 1;
+    data += FFS_X86_TAG_SIZE;
+    length -= FFS_X86_TAG_SIZE;
+  }
   if (length >= 4 && Cmp1IsPacked(data)) {
     *form = FFS_PACKED1;
     if (length < CMP1_HEAD_SIZE || !Cmp1GetSize(data, size) || *size == 0 || *size > FFS_MAX_BLOCK) {
@@ -413,7 +425,8 @@ int FfsGetSize(const char *name, uint32_t *size) {
   }
   FfsForm form;
   uint32_t content;
-  if (!FfsEntryForm(peek, length, &form, &content)) return 0;
+  int filtered;
+  if (!FfsEntryForm(peek, length, &form, &content, &filtered)) return 0;
   *size = content;
   return 1;
 }
@@ -453,10 +466,13 @@ static int FfsCopyRaw(FfsInput *in, const FfsTarget *target) {
   }
 }
 
-// Unpacks a packed entry of form into the target. Into a sink the window
-// keeps what the method reaches back to and one piece more, or the whole
-// content when that is smaller.
-static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget *target) {
+// Unpacks a packed entry of form into the target, reversing the branch-call
+// filter where filtered. Into a sink the window keeps what the method
+// reaches back to and one piece more, or the whole content when that is
+// smaller.
+static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget *target, int filtered) {
+  // One entry streams at a time: the filter's reverse needs no more.
+  static FfsX86Sink reverse;
   FfsWindow window;
   if (target->buffer != NULL) {
     FfsWindowMemory(&window, target->buffer, size);
@@ -472,6 +488,11 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     window.keep = keep;
     window.sink = target->sink;
     window.context = target->context;
+    if (filtered) {
+      FfsX86SinkStart(&reverse, size, target->sink, target->context);
+      window.sink = FfsX86Put;
+      window.context = &reverse;
+    }
   }
   int result;
   if (form == FFS_PACKED1) result = Cmp1Decode(in, &window, size);
@@ -483,6 +504,10 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     // damaged.
     result = result && FfsWindowFlush(&window) && window.before + window.pos == size;
     if (!MEM_FREE(window.buffer, (int)window.capacity)) ABORT("Unable to free memory (%d)\n", (int)window.capacity);
+  } else if (result && filtered) {
+    FfsX86 filter;
+    FfsX86Start(&filter);
+    FfsX86Convert(&filter, target->buffer, size, 0);
   }
   return result;
 }
@@ -505,9 +530,10 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
   int result = 0;
   FfsForm form = FFS_RAW;
   uint32_t content;
+  int filtered = 0;
   unsigned char reference[FFS_MEMBER_SIZE];
   // The length was checked against the file, so the first piece reads.
-  if (FfsInputFill(&in, in.capacity) && FfsEntryForm(in.next, length, &form, &content)) {
+  if (FfsInputFill(&in, in.capacity) && FfsEntryForm(in.next, length, &form, &content, &filtered)) {
     if (form == FFS_RAW) {
       if (length != size) DebugPrintf(FFS_LOG_RAW_SIZE, (int)length, (int)size);
       else result = FfsCopyRaw(&in, target);
@@ -518,7 +544,8 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
       if (memberAllowed) result = FfsLoadMember(reference, size, target);
       else DebugPrintf(FFS_LOG_NESTED_MEMBER, (unsigned)hash);
     } else {
-      result = FfsUnpack(form, &in, size, target);
+      in.next += filtered ? FFS_X86_TAG_SIZE : 0;
+      result = FfsUnpack(form, &in, size, target, filtered);
       if (!result) DebugPrintf(FFS_LOG_UNPACK);
     }
   }
@@ -539,8 +566,9 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
     unsigned char peek[FFS_PEEK_SIZE];
     FfsForm form;
     uint32_t content;
+    int filtered;
     if (!FfsSeekEntry(block, &length) || !FfsPeek(peek, FFS_PEEK_SIZE) ||
-        !FfsEntryForm(peek, length, &form, &content)) {
+        !FfsEntryForm(peek, length, &form, &content, &filtered)) {
       DebugPrintf(FFS_LOG_BLOCK_READ, (unsigned)block);
       return 0;
     }

@@ -16,6 +16,16 @@
 //       trailer, 4 bytes: A
 //   [certificate table, when the file is signed]
 //
+// An entry's data is its content as it is (raw), or a packed form that its
+// first 4 bytes name: "FFC!", "FFC@", "FFC#", "FFZ#" (methods 1 to 4, see
+// ffs-cmp1.h to ffs-cmp4.h), "FFX#" (a method-3 or method-4 entry over
+// content that went through the branch-call filter for x86 and x64 code,
+// reversed after unpacking; the transform is described in ffs-x86.h) or
+// "FFG#" (a solid member, below). The builder packs raw content that begins
+// with one of these. The filter's tag comes only in front of methods 3 and
+// 4, so the other forms stay as they always were; flags bit 6 tells that
+// some entry uses it.
+//
 // Solid groups: several small files packed as one stream. The stream is an
 // entry of its own (a block, named "<solid N>", which no file name can be:
 // Windows forbids "<" and ">" in names); its content is the members'
@@ -55,6 +65,7 @@
 #define FFS_FLAG_METHOD3 8  // flags bit 3: some entry is packed with method 3
 #define FFS_FLAG_SOLID 16   // flags bit 4: some entries are members of solid blocks
 #define FFS_FLAG_METHOD4 32  // flags bit 5: some entry is packed with method 4 (zstd)
+#define FFS_FLAG_X86 64      // flags bit 6: some entry is behind the branch-call filter
 #define FFS_MEMBER_TAG "FFG#"
 #define FFS_MEMBER_SIZE 16
 // The largest content of a solid block: the runtime unpacks no more, and

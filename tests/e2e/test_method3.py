@@ -1,7 +1,9 @@
 """Installers whose entries are packed with method 3, alone or in solid
 groups, or with method 4 (zstd), install the example product under Wine,
-each file byte for byte."""
+each file byte for byte; so do programs and libraries packed behind the
+branch-call filter with methods 3 (solid) and 4."""
 import os
+import shutil
 import subprocess
 
 import harness
@@ -11,7 +13,8 @@ import example
 
 def build(h, case, options, methods):
     """Builds the example with the options into the case's folder and checks
-    that its listing shows exactly the given methods."""
+    that its listing shows exactly the given methods (with or without the
+    branch-call filter)."""
     example.forget(h)
     built = example.build(h)
     unix, win = h.case_dir(case)
@@ -21,7 +24,7 @@ def build(h, case, options, methods):
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     assert r.returncode == 0, r.stderr.decode(errors="replace")
     listing = subprocess.run([h.ffsbuild, "list", inst.exe], stdout=subprocess.PIPE, check=True).stdout.decode()
-    assert {row.split()[3] for row in listing.splitlines()[2:]} == set(methods), listing
+    assert {row.split()[3].replace("+x86", "") for row in listing.splitlines()[2:]} == set(methods), listing
     return inst
 
 
@@ -54,3 +57,47 @@ def test_example_packed_with_method_4_installs_byte_identical(h):
     proc = h.run_installer(inst, "-debug", "-silent")
     assert h.wait_exit(proc, timeout=120) == 0
     check_installed(h, inst)
+
+
+def test_programs_behind_the_branch_call_filter_install_byte_identical(h):
+    """The stub itself (PE, i386 or amd64), ffsbuild and two libraries it
+    loads (ELF, x86-64) and a text, packed with -m 3 --solid and with -m 4:
+    the filter is kept for the programs, and all install byte for byte."""
+    files = {"setup.exe": h.install_exe, "ffsbuild": h.ffsbuild}
+    for lib in ("libzstd.so.1", "liblzma.so.5"):
+        path = os.path.realpath(os.path.join("/usr/lib/x86_64-linux-gnu", lib))
+        if os.path.isfile(path):
+            files[lib] = path
+    contents = {name: open(path, "rb").read() for name, path in files.items()}
+    contents["notes.txt"] = b"Notes on the programs, which the filter leaves alone.\r\n" * 200
+    names = sorted(contents)
+    script = ("PRODUCT NAME: Gadget\nBREAK\nINSTALL DIR: Vantor Filtered\nINSTALL PATH: Where?\n"
+              "FILE LIST: %s\nINSTALL\n" % ",".join(names)).encode()
+    for case, options, filtered in (("filter-solid", ["-m", "3", "--solid"], ""),  # the block has no name
+                                    ("filter-method4", ["-m", "4"], "setup.exe")):
+        folder = h.drive_c("C:\\Program Files\\Vantor Filtered\\")
+        shutil.rmtree(folder, ignore_errors=True)
+        unix, win = h.case_dir(case)
+        payload = os.path.join(unix, "payload")
+        os.makedirs(payload)
+        for name, data in contents.items():
+            with open(os.path.join(payload, name), "wb") as f:
+                f.write(data)
+        source = os.path.join(unix, "setup.txt")
+        with open(source, "wb") as f:
+            f.write(script)
+        inst = harness.Installer(unix, win)
+        r = subprocess.run([h.ffsbuild, "build", "-o", inst.exe, "--stub", h.install_exe] + options + [source, payload],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        assert r.returncode == 0, r.stderr.decode(errors="replace")
+        listing = subprocess.run([h.ffsbuild, "list", inst.exe], stdout=subprocess.PIPE,
+                                 check=True).stdout.decode()
+        rows = [row.split() for row in listing.splitlines()[2:]]
+        assert any(row[3].endswith("+x86") and " ".join(row[5:]) == filtered for row in rows), listing
+        proc = h.run_installer(inst, "-debug", "-silent")
+        assert h.wait_exit(proc, timeout=180) == 0
+        log = inst.log()
+        assert log.endswith(b"Successful Exit...\r\n"), log[-400:]
+        for name, data in contents.items():
+            with open(os.path.join(folder, name), "rb") as f:
+                assert f.read() == data, name
