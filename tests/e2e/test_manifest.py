@@ -1,5 +1,6 @@
 """The application manifest: read back by wrestool from the example's
-setup.exe as ffsbuild builds it, unsigned and signed, and printed by
+setup.exe as ffsbuild builds it, unsigned and signed, and from a user
+install's, and printed by
 ffsbuild verify; under Wine the installer runs with what it asks for, as its
 debug log's "System" line records: the Windows version the prefix is set to,
 the UTF-8 code page and Common Controls 6 from the side-by-side store."""
@@ -38,6 +39,13 @@ def test_manifest_reads_back_unsigned_and_signed(h):
         r = subprocess.run([h.ffsbuild, "verify", "--ca", test_signing.certificate(h)[2], path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         assert ("manifest: requireAdministrator, " + SUMMARY).encode() in r.stdout, r.stdout
     check_manifest(h.install_exe, "requireAdministrator")  # the stub itself, without the builder
+    # A user install asks for no elevation; the rest stays.
+    inst = h.build_installer("manifest-user", b"PRODUCT NAME: Widget\nINSTALL SCOPE: user\nFILE LIST: a.txt\n"
+                             b"INSTALL\n", {"a.txt": b"a"})
+    path = os.path.join(inst.unix, "install.exe")
+    check_manifest(path, "asInvoker")
+    r = subprocess.run([h.ffsbuild, "verify", path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    assert ("manifest: asInvoker, " + SUMMARY).encode() in r.stdout, r.stdout
 
 
 def test_installer_runs_with_what_its_manifest_asks(h):

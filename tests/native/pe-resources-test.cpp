@@ -263,6 +263,9 @@ TEST(PeResources, ManifestIsWrittenForEachScopeAndReadsBack) {
   EXPECT_EQ("no execution level, no supportedOS, not DPI aware", PeManifestSummary("<assembly/>"));
   const Bytes noScope = {'#', 'I', 'N', 'S', 'T', 'A', 'L', 'L', ':', '\r', '\n'};
   EXPECT_TRUE(StubMachineScope(noScope));
+  const std::string user = MARK "INSTALL SCOPE:User\r\n" MARK "INSTALL:\r\n";
+  const Bytes userScope(user.begin(), user.end());
+  EXPECT_FALSE(StubMachineScope(userScope));
   for (bool wide : {false, true}) {
     Bytes stub = MakeProgram(wide);
     std::string text, file, error;
@@ -274,10 +277,9 @@ TEST(PeResources, ManifestIsWrittenForEachScopeAndReadsBack) {
     ASSERT_TRUE(StubApplyResources(StubResourceOptions(), noScope, &again, &changed, &file, &error)) << error;
     EXPECT_FALSE(changed);
     EXPECT_EQ(stub, again);
+    ASSERT_TRUE(StubApplyResources(StubResourceOptions(), userScope, &stub, &changed, &file, &error)) << error;
+    EXPECT_TRUE(changed);
     PeImage image;
-    ASSERT_TRUE(image.Load(stub, &error)) << error;
-    PeSetManifest(&image, PeManifestText(false));
-    ASSERT_TRUE(image.Save(&stub, &error)) << error;
     ASSERT_TRUE(image.Load(stub, &error)) << error;  // one manifest, replaced
     EXPECT_EQ(1u, image.Resources().size());
     EXPECT_EQ(PE_LANG_DEFAULT, image.Resources()[0].language);
