@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "file-name.h"
 #include "fsutil.h"
+#include "pe-resources.h"
 #include "script-dat.h"
 #include "script-format.h"
 #include "signing.h"
@@ -78,11 +79,12 @@ const char kVerifyUsage[] =
     "Checks an archive or a finished installer as the installer will read it: the\n"
     "archive is found (also in a signed installer), its header and directory are\n"
     "sound and sorted, every record lies inside the file and every entry decodes\n"
-    "to its stated size. For an installer it also says whether it is signed and\n"
-    "checks its bytes against the integrity record, as the installer does when it\n"
-    "starts. Names given must be present. The signature of a signed installer is\n"
-    "checked by osslsigncode verify where osslsigncode is installed (else verify\n"
-    "says that it was not checked); a signature that does not hold fails.\n"
+    "to its stated size. For an installer it also says whether it is signed,\n"
+    "checks its bytes against the integrity record, as the installer does when\n"
+    "it starts, and prints the settings of its manifest. Names given must be\n"
+    "present. The signature of a signed installer is checked by osslsigncode\n"
+    "verify where osslsigncode is installed (else verify says that it was not\n"
+    "checked); a signature that does not hold fails.\n"
     "\n"
     "  --ca FILE   the certificates (PEM) to trust for the signature, instead of\n"
     "              the system's list\n";
@@ -460,6 +462,9 @@ int CliVerify(int argc, char **argv) {
       status = Fail(opened.path, what);
     else
       report.push_back(what);
+    std::string manifest;
+    report.push_back(PeReadManifest(opened.bytes, &manifest) ? "manifest: " + PeManifestSummary(manifest)
+                                                              : "no manifest");
   }
   if (!opened.image.problem.empty()) status = Fail(opened.path, opened.image.problem);
   for (const std::string &n : opened.names)

@@ -275,7 +275,11 @@ int CliBuild(int argc, char **argv) {
     return Fail(stubPath, std::string("is not a ") + arch->kind + " Windows program, which --arch " + arch->word +
                               " asks for");
   std::string bad;
-  if (StubResourcesWanted(resources) && !StubApplyResources(resources, compiled.data, &stub, &bad, &error))
+  bool rewritten = false;
+  // A machine install from a stub that cannot be edited (one already
+  // signed, say) takes the stub as it is, with the manifest it carries.
+  if (!StubApplyResources(resources, compiled.data, &stub, &rewritten, &bad, &error) &&
+      (StubResourcesWanted(resources) || !bad.empty() || !StubMachineScope(compiled.data)))
     return Fail(bad.empty() ? stubPath : bad, error);
   // The packed entries wait in a scratch file beside the output, not in
   // memory, until the installer is written.
@@ -320,7 +324,7 @@ int CliBuild(int argc, char **argv) {
   uint64_t written = 0;
   // With resources of its own, the stub's PE checksum is brought up to date
   // over the whole file.
-  if (!ArchiveWriteInstallerFile(stub, writer, output, StubResourcesWanted(resources), &written, &error))
+  if (!ArchiveWriteInstallerFile(stub, writer, output, rewritten, &written, &error))
     return Fail(output, error);
   if (!sign.certificate.empty()) {
     progress.Stage("signing " + output);

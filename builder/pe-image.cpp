@@ -38,6 +38,32 @@ uint16_t PeMachine(const std::vector<uint8_t> &file) {
   return PeReadHeaders(file, &h) ? PeGet16(file, h.pe + PE_COFF_MACHINE_AT) : 0;
 }
 
+// Finds the resource tree through the resource directory and reads it:
+// *section is the index of the section that holds it (-1 when the image has
+// none), *atStart whether the tree begins that section.
+static bool ReadResources(const std::vector<uint8_t> &file, const PeHeaders &h, std::vector<PeResource> *out,
+                          int *section, bool *atStart, std::string *error) {
+  *section = -1;
+  *atStart = false;
+  if (h.directoryCount <= PE_DIR_RESOURCE) return true;
+  uint32_t resourceDir = h.directories + PE_DIR_SIZE * PE_DIR_RESOURCE;
+  uint32_t rva = PeGet32(file, resourceDir), size = PeGet32(file, resourceDir + 4);
+  if (rva == 0 && size == 0) return true;
+  for (uint16_t i = 0; i < h.sectionCount; i++) {
+    uint32_t s = h.sections + i * PE_SEC_HEADER_SIZE;
+    uint32_t va = PeGet32(file, s + PE_SEC_RVA_AT), raw = PeGet32(file, s + PE_SEC_RAW_SIZE_AT);
+    uint32_t rawAt = PeGet32(file, s + PE_SEC_RAW_AT);
+    if (rva >= va && rva - va < raw) {
+      if ((uint64_t)rawAt + raw > file.size()) break;
+      *section = i;
+      *atStart = rva == va;
+      return PeReadTree(file, h, rawAt + (rva - va), raw - (rva - va), out, error);
+    }
+  }
+  *error = "its resources are damaged: the resource directory lies in no section";
+  return false;
+}
+
 bool PeImage::Load(const std::vector<uint8_t> &file, std::string *error) {
   PeHeaders h;
   if (!PeReadHeaders(file, &h)) {
@@ -79,22 +105,19 @@ bool PeImage::Load(const std::vector<uint8_t> &file, std::string *error) {
     return false;
   }
   resources_.clear();
-  resourceSection_ = -1;
-  if (h.directoryCount <= PE_DIR_RESOURCE) return true;
-  uint32_t resourceDir = h.directories + PE_DIR_SIZE * PE_DIR_RESOURCE;
-  uint32_t rva = PeGet32(file, resourceDir), size = PeGet32(file, resourceDir + 4);
-  if (rva == 0 && size == 0) return true;
-  for (uint16_t i = 0; i < sectionCount_; i++) {
-    uint32_t s = sections_ + i * PE_SEC_HEADER_SIZE;
-    uint32_t va = PeGet32(file, s + PE_SEC_RVA_AT), raw = PeGet32(file, s + PE_SEC_RAW_SIZE_AT);
-    if (rva >= va && rva - va < raw) {
-      resourceSection_ = i;
-      resourceAtStart_ = rva == va;
-      return PeReadTree(file, h, PeGet32(file, s + PE_SEC_RAW_AT) + (rva - va), raw - (rva - va), &resources_, error);
-    }
+  return ReadResources(file, h, &resources_, &resourceSection_, &resourceAtStart_, error);
+}
+
+bool PeReadResources(const std::vector<uint8_t> &file, std::vector<PeResource> *out, std::string *error) {
+  PeHeaders h;
+  int section;
+  bool atStart;
+  out->clear();
+  if (!PeReadHeaders(file, &h)) {
+    *error = "is not a Windows program (no sound PE32 or PE32+ headers)";
+    return false;
   }
-  *error = "its resources are damaged: the resource directory lies in no section";
-  return false;
+  return ReadResources(file, h, out, &section, &atStart, error);
 }
 
 const PeResource *PeImage::Find(const PeResourceName &type, const PeResourceName &name) const {

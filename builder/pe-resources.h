@@ -1,10 +1,11 @@
 // The resources of a Windows program (PE32 or PE32+): reading the resource
 // tree of its .rsrc section, changing entries, and writing the section back
 // so that the image stays valid (section and image sizes, alignment, the
-// resource data directory, the PE checksum). The builder uses it to give a
-// vendor's installer its own icon and version block. The one header of
-// pe-image.cpp (the image and checksum), pe-resource-tree.cpp, pe-icon.cpp
-// and pe-version.cpp.
+// resource data directory, the PE checksum). The builder uses it to give an
+// installer the manifest of its scope and a vendor's installer its own icon
+// and version block. The one header of pe-image.cpp (the image and
+// checksum), pe-resource-tree.cpp, pe-icon.cpp, pe-version.cpp and
+// pe-manifest.cpp.
 //
 // Only a program without a signature and without bytes behind its last
 // section can be edited: both would be broken by a changed section.
@@ -21,6 +22,9 @@
 #define PE_RT_ICON 3
 #define PE_RT_GROUP_ICON 14
 #define PE_RT_VERSION 16
+#define PE_RT_MANIFEST 24
+// The manifest the loader reads when it starts a program.
+#define PE_MANIFEST_ID 1
 // The language resources are written in when there is none to follow:
 // English (United States).
 #define PE_LANG_DEFAULT 0x0409
@@ -93,6 +97,11 @@ class PeImage {
 // sound PE32 or PE32+ headers.
 uint16_t PeMachine(const std::vector<uint8_t> &file);
 
+// Reads the resources of any PE32 or PE32+ image, also one with an archive
+// or a signature behind its sections (a finished installer). false, with
+// *error, when it is not such an image or its resource tree is damaged.
+bool PeReadResources(const std::vector<uint8_t> &file, std::vector<PeResource> *out, std::string *error);
+
 // Recomputes the PE CheckSum field of the image in file (over all its
 // bytes); false when file is not a PE image.
 bool PeUpdateChecksum(std::vector<uint8_t> *file);
@@ -131,5 +140,20 @@ bool PeParseVersion(const std::string &text, uint16_t version[4]);
 std::vector<uint8_t> PeVersionBlock(const PeVersionInfo &info);
 // Puts the block in as version resource 1, replacing any other.
 void PeSetVersion(PeImage *image, const PeVersionInfo &info);
+
+// The application manifest: the text written for a machine install
+// (requireAdministrator) or a user install (asInvoker), with the supported
+// systems Vista to 10/11, Common Controls 6, per-monitor DPI awareness, the
+// UTF-8 code page and long paths.
+std::string PeManifestText(bool machine);
+// The settings of a manifest text in one line, e.g. "requireAdministrator,
+// supportedOS Vista..10, Common Controls 6, DPI PerMonitorV2, code page
+// UTF-8, long paths"; what it lacks is said ("no supportedOS").
+std::string PeManifestSummary(const std::string &text);
+// Puts the text in as manifest 1, in the former one's language.
+void PeSetManifest(PeImage *image, const std::string &text);
+// The text of manifest 1 of the image in file (a finished installer too);
+// false when it has none or its resources cannot be read.
+bool PeReadManifest(const std::vector<uint8_t> &file, std::string *text);
 
 #endif

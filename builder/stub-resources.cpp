@@ -1,5 +1,7 @@
 #include "stub-resources.h"
 
+#include <ctype.h>
+
 #include "fsutil.h"
 #include "pe-resources.h"
 #include "script-dat.h"
@@ -25,9 +27,21 @@ std::string StubScriptValue(const std::vector<uint8_t> &dat, const std::string &
   return value;
 }
 
+bool StubMachineScope(const std::vector<uint8_t> &installDat) {
+  std::string scope = StubScriptValue(installDat, "INSTALL SCOPE");
+  for (char &c : scope) c = (char)tolower((unsigned char)c);
+  return scope != "user";
+}
+
 bool StubApplyResources(const StubResourceOptions &o, const std::vector<uint8_t> &installDat,
-                        std::vector<uint8_t> *stub, std::string *file, std::string *error) {
+                        std::vector<uint8_t> *stub, bool *changed, std::string *file, std::string *error) {
   file->clear();
+  *changed = false;
+  std::string manifest = PeManifestText(StubMachineScope(installDat)), carried;
+  // A stub that already carries the wanted manifest (install.exe for a
+  // machine install) stays as it is when nothing else changes.
+  bool manifestRight = PeReadManifest(*stub, &carried) && carried == manifest;
+  if (manifestRight && !StubResourcesWanted(o)) return true;
   std::vector<PeIconImage> icon;
   if (!o.icon.empty()) {
     std::vector<uint8_t> ico;
@@ -37,6 +51,7 @@ bool StubApplyResources(const StubResourceOptions &o, const std::vector<uint8_t>
   }
   PeImage image;
   if (!image.Load(*stub, error)) return false;
+  if (!manifestRight) PeSetManifest(&image, manifest);
   if (!icon.empty()) PeSetIconGroup(&image, STUB_ICON_GROUP, icon);
   if (!o.version.empty()) {
     PeVersionInfo info;
@@ -53,5 +68,6 @@ bool StubApplyResources(const StubResourceOptions &o, const std::vector<uint8_t>
     info.originalFilename = o.originalFilename;
     PeSetVersion(&image, info);
   }
+  *changed = true;
   return image.Save(stub, error);
 }

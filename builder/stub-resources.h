@@ -1,6 +1,7 @@
-// The vendor's own icon and version block in the installer executable:
-// what `ffsbuild build` is given (--icon, --version, ...) and how it turns
-// into the stub's resources before the archive is appended.
+// The installer executable's own resources: the manifest its scope needs,
+// and the vendor's icon and version block (what `ffsbuild build` is given:
+// --icon, --version, ...), written into the stub before the archive is
+// appended.
 #ifndef BUILDER_STUB_RESOURCES_H
 #define BUILDER_STUB_RESOURCES_H
 
@@ -36,10 +37,17 @@ std::string StubResourcesCheck(const StubResourceOptions &options);
 // first argument, e.g. "COMPANY NAME"; "" when it never does.
 std::string StubScriptValue(const std::vector<uint8_t> &installDat, const std::string &keyword);
 
-// Writes the requested resources into stub. false, with *file (the icon or
-// "" for the stub) and *error, for an unreadable or malformed icon or a
-// stub whose resources cannot be rewritten.
+// Whether the compiled script installs for the machine: true unless its
+// INSTALL SCOPE is "user" (any case).
+bool StubMachineScope(const std::vector<uint8_t> &installDat);
+
+// Writes the manifest the script's scope needs and the requested resources
+// into stub; *changed tells whether the stub was rewritten (a stub that
+// carries the wanted manifest already, with nothing else asked for, is
+// not). false, with *file (the icon or "" for the stub) and *error, for an
+// unreadable or malformed icon or a stub whose resources cannot be
+// rewritten.
 bool StubApplyResources(const StubResourceOptions &options, const std::vector<uint8_t> &installDat,
-                        std::vector<uint8_t> *stub, std::string *file, std::string *error);
+                        std::vector<uint8_t> *stub, bool *changed, std::string *file, std::string *error);
 
 #endif

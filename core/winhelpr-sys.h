@@ -10,8 +10,11 @@
 // Folder-browser message: the browser has been created (Win32 value).
 #define WINHELPR_BFFM_INITIALIZED 1
 
-// InitCommonControls.
-void WinSysInitCommonControls(void);
+// Loads COMCTL32 (the version the program's manifest names, side by side,
+// where the system has it) and registers the progress bar and the standard
+// controls (InitCommonControlsEx); the loaded library's file name goes into
+// path (size bytes, "" when none). 1 on success.
+int WinSysInitCommonControls(char *path, int size);
 // Looks at the next message of the calling thread's queue without removing
 // it (PeekMessageA, PM_NOREMOVE, no filter): 1 and *message set, 0 when the
 // queue is empty.

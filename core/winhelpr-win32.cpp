@@ -1,15 +1,27 @@
 // The window helpers' system calls on Win32.
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include "syslib-win32.h"
 #include "winhelpr-sys.h"
 
-// COMCTL32 is not one of the system's known libraries: the system
-// directory's copy, never one beside the program.
-void WinSysInitCommonControls(void) {
-  void *init;
-  if (SysLibraryEntries("comctl32", "InitCommonControls\0", &init)) ((void(WINAPI *)(void))init)();
+// COMCTL32 is not one of the system's known libraries, so it is never taken
+// from beside the program. Loaded by name, with the search kept to the
+// system directory, the manifest's dependency redirects it to Common
+// Controls 6 in the side-by-side store; a system without that search flag
+// gets the system directory's copy by its full path.
+int WinSysInitCommonControls(char *path, int size) {
+  path[0] = 0;
+  HMODULE library = LoadLibraryExA("comctl32.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library == NULL) library = SysLibraryLoad("comctl32");
+  if (library == NULL) return 0;
+  DWORD length = GetModuleFileNameA(library, path, (DWORD)size);
+  if (length == 0 || length >= (DWORD)size) path[0] = 0;
+  typedef BOOL(WINAPI * InitEx)(const INITCOMMONCONTROLSEX *);
+  InitEx init = (InitEx)(void *)GetProcAddress(library, "InitCommonControlsEx");
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  return init != NULL && init(&classes);
 }
 
 int WinSysPeekMessage(uint32_t *message) {

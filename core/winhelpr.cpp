@@ -9,10 +9,14 @@
 // Selects the whole text of an edit control (end beyond any text).
 #define EDIT_SELECT_ALL_END 0x7FFF0000
 
+static char commonControls[260];
+
 int WindowHelpersInit(void) {
-  WinSysInitCommonControls();
+  WinSysInitCommonControls(commonControls, (int)sizeof commonControls);
   return 1;
 }
+
+const char *WindowHelpersCommonControls(void) { return commonControls; }
 
 int WindowHelpersRemove(void) { return 1; }
 

@@ -19,6 +19,9 @@
 
 // Initialises the common controls, so that progress bars exist.
 int WindowHelpersInit(void);
+// The file name of the common controls library WindowHelpersInit loaded;
+// "" when it loaded none.
+const char *WindowHelpersCommonControls(void);
 int WindowHelpersRemove(void);
 // Centres window over parent, or over the desktop when parent is NULL: each
 // half-difference of the sizes is truncated toward zero, so a window larger

@@ -16,6 +16,7 @@
 #include "shell.h"
 #include "socket.h"
 #include "switches.h"
+#include "sysinfo-sys.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -116,6 +117,13 @@ int InstallerMain(void *instance, const char *args) {
 
   DebugPrintf("%s Version %s (%s)\n", APP_NAME, APP_VERSION, APP_BUILD);
   DebugPrintf("Cmdline '%s' '%s'\n", SysCommandLine(), args);
+  // What the manifest made of the process: the version the system admits
+  // to, the ANSI code page and the common controls loaded.
+  SysInfoVersion version;
+  SysInfoGetVersion(&version);
+  DebugPrintf("System %u.%u.%u, code page %u, common controls '%s'\n", (unsigned)version.major,
+              (unsigned)version.minor, (unsigned)version.build, (unsigned)SysInfoCodePage(),
+              WindowHelpersCommonControls());
   ProgramPathTake(SysCommandLine());
   if (UnattendedMode() == UNATTENDED_SILENT) UnattendedDecision("silent, no window");
   if (UnattendedMode() == UNATTENDED_PASSIVE) UnattendedDecision("passive, no question");

@@ -26,6 +26,9 @@ struct SysInfoVersion {
 // Fills *version from a cleared record; 0 (record cleared) when the system
 // gives none.
 int SysInfoGetVersion(SysInfoVersion *version);
+// The process's ANSI code page (GetACP): 65001 where the manifest's UTF-8
+// code page is honoured.
+uint32_t SysInfoCodePage(void);
 // Total physical memory in bytes as a 32-bit system reports it; 0 when it
 // cannot be had.
 uint32_t SysInfoTotalMemory(void);

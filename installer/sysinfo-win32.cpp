@@ -28,6 +28,8 @@ int SysInfoGetVersion(SysInfoVersion *version) {
   return 1;
 }
 
+uint32_t SysInfoCodePage(void) { return GetACP(); }
+
 uint32_t SysInfoTotalMemory(void) {
   MEMORYSTATUS status;
   memset(&status, 0, sizeof status);

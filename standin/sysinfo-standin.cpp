@@ -34,4 +34,6 @@ int SysInfoGetVersion(SysInfoVersion *version) {
   return 1;
 }
 
+uint32_t SysInfoCodePage(void) { return 1252; }
+
 uint32_t SysInfoTotalMemory(void) { return stagedMemory; }

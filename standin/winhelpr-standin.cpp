@@ -75,7 +75,11 @@ uint32_t WinHelpersStandInFront(void) { return queued ? queue[0].message : 0; }
 int WinHelpersStandInDispatched(void) { return dispatched; }
 int WinHelpersStandInCommonControls(void) { return commonControls; }
 
-void WinSysInitCommonControls(void) { commonControls++; }
+int WinSysInitCommonControls(char *path, int size) {
+  commonControls++;
+  snprintf(path, (size_t)size, "%s", "C:\\WINDOWS\\SYSTEM\\COMCTL32.DLL");
+  return 1;
+}
 
 int WinSysPeekMessage(uint32_t *message) {
   if (queued == 0) return 0;

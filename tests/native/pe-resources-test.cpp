@@ -19,6 +19,7 @@
 #include "fsutil.h"
 #include "pe-format.h"
 #include "pe-resources.h"
+#include "stub-resources.h"
 #include "test-support.h"
 #include "vantor-core.h"
 #include "ffs-test-support.h"
@@ -248,6 +249,45 @@ TEST(PeResources, MalformedIconsAndProgramsAreRefused) {
     std::string error;
     EXPECT_FALSE(image.Load(p.first, &error)) << p.second;
     EXPECT_NE(std::string::npos, error.find(p.second)) << error;
+  }
+}
+
+// The manifest: install.exe's own is the machine-scope text byte for byte;
+// the builder writes it into a stub that lacks it (PE32 and PE32+), leaves a
+// stub that has it untouched, and it reads back from the finished
+// installer, with its settings summed up for each scope.
+TEST(PeResources, ManifestIsWrittenForEachScopeAndReadsBack) {
+  EXPECT_EQ(TestReadFile(std::string(VANTOR_SOURCE_DIR) + "/installer/resources/install.manifest"),
+            PeManifestText(true));
+  const std::string rest = ", supportedOS Vista..10, Common Controls 6, DPI PerMonitorV2, code page UTF-8, long paths";
+  EXPECT_EQ("requireAdministrator" + rest, PeManifestSummary(PeManifestText(true)));
+  EXPECT_EQ("asInvoker" + rest, PeManifestSummary(PeManifestText(false)));
+  EXPECT_EQ("no execution level, no supportedOS, not DPI aware", PeManifestSummary("<assembly/>"));
+  const Bytes noScope = {'#', 'I', 'N', 'S', 'T', 'A', 'L', 'L', ':', '\r', '\n'};
+  EXPECT_TRUE(StubMachineScope(noScope));
+  const std::string user = MARK "INSTALL SCOPE:User\r\n" MARK "INSTALL:\r\n";
+  const Bytes userScope(user.begin(), user.end());
+  EXPECT_FALSE(StubMachineScope(userScope));
+  for (bool wide : {false, true}) {
+    Bytes stub = MakeProgram(wide);
+    std::string text, file, error;
+    EXPECT_FALSE(PeReadManifest(stub, &text));
+    bool changed = false;
+    ASSERT_TRUE(StubApplyResources(StubResourceOptions(), noScope, &stub, &changed, &file, &error)) << error;
+    EXPECT_TRUE(changed);
+    Bytes again = stub;
+    ASSERT_TRUE(StubApplyResources(StubResourceOptions(), noScope, &again, &changed, &file, &error)) << error;
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(stub, again);
+    ASSERT_TRUE(StubApplyResources(StubResourceOptions(), userScope, &stub, &changed, &file, &error)) << error;
+    EXPECT_TRUE(changed);
+    PeImage image;
+    ASSERT_TRUE(image.Load(stub, &error)) << error;  // one manifest, replaced
+    EXPECT_EQ(1u, image.Resources().size());
+    EXPECT_EQ(PE_LANG_DEFAULT, image.Resources()[0].language);
+    stub.insert(stub.end(), 3000, 'a');  // an archive behind the sections
+    ASSERT_TRUE(PeReadManifest(stub, &text)) << wide;
+    EXPECT_EQ(PeManifestText(false), text);
   }
 }
 
