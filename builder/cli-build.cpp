@@ -29,10 +29,8 @@ using namespace cli_script;
 namespace {
 
 const char kBuildUsage[] =
-    "usage: ffsbuild build -o INSTALLER [--arch x86|x64] [--stub EXE] [-m METHOD]
-"
-    "                      [--level N] [--solid] [--no-branch-filter]
-"
+    "usage: ffsbuild build -o INSTALLER [--arch x86|x64] [--stub EXE] [-m METHOD]\n"
+    "                      [--level N] [--solid] [--no-branch-filter]\n"
     "                      [--icon APP.ico] [--version 1.2.3.4 [--description TEXT] ...]\n"
     "                      [--sign CERT.pfx [--sign-password-file F] [--timestamp URL]]\n"
     "                      [-D NAME=VALUE]... [--werror] [--codepage[=N]]\n"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the installer's icon (a parcel with an arrow pointing into it) and
-writes install.ico: 16 x 16 and 32 x 32 pixels, 32-bit colour with
-alpha and the 1-bit mask older systems use.
+writes install.ico: 16 x 16 and 32 x 32 pixels, 16 colours (the drawing's
+own, each pixel the nearest) and the 1-bit mask. Small on purpose: the icon
+is part of every installer whose vendor gives none of its own.
 
 usage: make-icon.py [--check]   (--check: fail when install.ico differs)
 """
@@ -85,11 +86,28 @@ def render(size):
     return rows
 
 
+# The 16 colours: black, the drawing's own, and black again for the rest.
+PALETTE = [(0, 0, 0)] + sorted({c for c, _ in SHAPES})
+PALETTE += [(0, 0, 0)] * (16 - len(PALETTE))
+
+
+def nearest(r, g, b):
+    return min(range(16), key=lambda i: (PALETTE[i][0] - r) ** 2 + (PALETTE[i][1] - g) ** 2 +
+               (PALETTE[i][2] - b) ** 2)
+
+
 def icon_image(size):
-    """One image of the icon file: header, colour rows and mask, bottom up."""
+    """One image of the icon file: header, palette, colour rows (two pixels
+    a byte) and mask, bottom up."""
     rows = render(size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    colour = b"".join(struct.pack("<BBBB", b, g, r, a) for row in reversed(rows) for (r, g, b, a) in row)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
+    colour = bytearray()
+    for row in reversed(rows):
+        indexes = [nearest(r, g, b) if a >= 128 else 0 for (r, g, b, a) in row]
+        line = bytes((indexes[x] << 4) | indexes[x + 1] for x in range(0, size, 2))
+        colour += line + bytes(-len(line) % 4)
+    colour = palette + bytes(colour)
     stride = ((size + 31) // 32) * 4
     mask = bytearray()
     for row in reversed(rows):
@@ -106,7 +124,7 @@ def icon_file():
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in zip(SIZES, images):
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 16, 0, 1, 4, len(data), offset)
         offset += len(data)
     return out + b"".join(images)
 
