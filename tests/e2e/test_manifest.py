@@ -65,3 +65,20 @@ def test_installer_runs_with_what_its_manifest_asks(h):
     assert m.group(4) == b"65001", m.group(0)
     controls = m.group(5).lower()
     assert b"\\winsxs\\" in controls and b"common-controls_6595b64144ccf1df_6.0" in controls, m.group(0)
+
+
+def test_the_true_windows_version_in_a_windows_10_prefix(h):
+    """Without supportedOS a program hears 6.2 from Windows 10 and later;
+    the installer hears 10.0."""
+    unix, win = h.case_dir("manifest-win10")
+    shutil.copy(h.install_exe, os.path.join(unix, "install.exe"))
+    earlier = h.wine(["winecfg", "-v"]).stdout.decode(errors="replace").strip() or "win7"
+    assert h.wine(["winecfg", "-v", "win10"]).returncode == 0
+    try:
+        rc = h.wine_answering([win + "\\install.exe", "-debug"], "Installation Problem...", cwd=unix)
+    finally:
+        h.wine(["winecfg", "-v", earlier])
+    assert rc == 3, rc
+    log = read_log(os.path.join(unix, "debug.log"))
+    assert re.search(rb"\r\nSystem 10\.0\.\d+, code page 65001, ", log), log[:600]
+
