@@ -18,5 +18,12 @@ if ! dpkg --print-foreign-architectures | grep -q i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
+# A mirror in the middle of a sync hands out index files of the wrong size
+# for a while: try again, and go on with what was fetched after the last try
+# (the install below says what is missing).
+for try in 1 2 3; do
+  apt-get update -qq && break
+  echo "setup: apt-get update failed (try $try of 3)" >&2
+  [ "$try" = 3 ] || sleep 20
+done
 apt-get install -y -qq --no-install-recommends $missing >/dev/null
