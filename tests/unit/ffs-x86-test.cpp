@@ -179,16 +179,16 @@ TEST(BranchFilter, RealProgramsPackSmallerAndLoadBackThroughTheReader) {
       ASSERT_TRUE(w->AddAll(inputs, 2, &error, &failed)) << error;
     }
     size_t plainBytes = 0, bytes = 0;
+    bool programFiltered = false;  // which programs gain depends on how they were built (a sanitizer's differ)
     for (const ArchiveEntry &e : plain.Entries()) plainBytes += e.data.size();
     for (const ArchiveEntry &e : writer.Entries()) {
       bytes += e.data.size();
       if (e.name == "notes.txt") {
         EXPECT_FALSE(e.filtered);
       }
-      if (e.name == (solid ? "<solid 1>" : "prog0")) {
-        EXPECT_TRUE(e.filtered) << e.name;
-      }
+      if (solid ? e.name == "<solid 1>" : e.name.compare(0, 4, "prog") == 0) programFiltered |= e.filtered;
     }
+    EXPECT_TRUE(programFiltered);
     EXPECT_LT(bytes, plainBytes);
     EXPECT_EQ(plain.Flags() & FFS_FLAG_X86, 0u);
     EXPECT_EQ(writer.Flags() & FFS_FLAG_X86, (uint32_t)FFS_FLAG_X86);
