@@ -54,10 +54,13 @@ int WinSysUserProgramsDir(char *buffer, int size) {
     CoTaskMemFree(wide);
     return length > 0 ? length - 1 : 0;
   }
-  if (FAILED(SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, buffer))) return 0;
-  int length = lstrlenA(buffer);
+  // The shell writes up to MAX_PATH characters, more than buffer may hold.
+  char local[MAX_PATH + 10];
+  if (FAILED(SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, local))) return 0;
+  int length = lstrlenA(local);
   if (length + 9 >= size) return size;
-  lstrcpyA(buffer + length, "\\Programs");
+  lstrcpyA(local + length, "\\Programs");
+  lstrcpyA(buffer, local);
   return length + 9;
 }
 
