@@ -27,6 +27,10 @@ int MainWindowMessageLoop(void);
 #if defined(_WIN32) && defined(_WINDEF_)
 // The Win32 side's own operations, for its tests (include <windows.h> first).
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_DPICHANGED, which mingw's headers may lack: the window moves to the
+// proposed rectangle (lParam) and is painted again. Returns 0.
+#define MAIN_WM_DPICHANGED 0x02E0
+int MainWindowDpiChanged(HWND window, const RECT *proposed);
 // The WM_PAINT handler; returns 0.
 int MainWindowPaint(HWND window);
 // Fills rect with the 256 bands of the gradient. Returns 1.

@@ -90,9 +90,23 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_SCRIPT_STEP:
       return MainWindowStep(window);
+    case MAIN_WM_DPICHANGED:
+      return MainWindowDpiChanged(window, (const RECT *)lParam);
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+// Moved to a monitor of another pixel density: the window takes the place
+// the system proposes there (the maximised size on that monitor) and the
+// backdrop is drawn again, its texts in their fractions of the new size.
+// The dialogs scale themselves.
+int MainWindowDpiChanged(HWND window, const RECT *proposed) {
+  if (proposed != NULL)
+    SetWindowPos(window, NULL, proposed->left, proposed->top, proposed->right - proposed->left,
+                 proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window, NULL, FALSE);
+  return 0;
 }
 
 // The whole backdrop is drawn off screen for every WM_PAINT; only the update

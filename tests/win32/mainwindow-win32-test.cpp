@@ -192,6 +192,18 @@ TEST_F(MainWindowWin32Test, EraseDoesNothingAndCloseQuitsWithoutAQuestion) {
   EXPECT_TRUE(IsWindow((HWND)window));  // told WM_DESTROY, never destroyed
 }
 
+// On a monitor of another density the window takes the proposed place.
+TEST_F(MainWindowWin32Test, DensityChangeMovesToTheProposedRectangle) {
+  RECT proposed = {10, 20, 610, 420};
+  EXPECT_EQ(0, SendMessageA((HWND)window, MAIN_WM_DPICHANGED, MAKEWPARAM(144, 144), (LPARAM)&proposed));
+  RECT now;
+  GetWindowRect((HWND)window, &now);
+  EXPECT_EQ(proposed.left, now.left);
+  EXPECT_EQ(proposed.top, now.top);
+  EXPECT_EQ(proposed.right, now.right);
+  EXPECT_EQ(proposed.bottom, now.bottom);
+}
+
 // The script's end sends WM_DESTROY; the loop then ends with WM_QUIT's code.
 TEST_F(MainWindowWin32Test, ScriptStepToTheEndEndsTheMessageLoop) {
   char text[] = "";
