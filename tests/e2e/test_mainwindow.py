@@ -3,6 +3,7 @@ screen string, the abort question after a failed command, a paused script
 waiting for the user to close the window, and the start-up failures that end
 the program without a window."""
 import os
+import subprocess
 
 
 # Without PRODUCT NAME the product's name is empty: " Installation" is the
@@ -105,3 +106,50 @@ def test_installer_whose_archive_is_damaged(h):
     log = inst.log()
     assert b"Flat/Fast File System Initialized" not in log, log
     assert log.endswith(b"Exit with code 3...\r\n"), log[-200:]
+
+
+def yellow_rows(shot):
+    """The rows of the screen that hold the yellow text's pixels."""
+    return [y for y in range(0, 768, 1) if any(shot.pixel(x, y) == (255, 255, 0) for x in range(0, 1024, 2))]
+
+
+def test_dialogs_follow_the_density_and_the_backdrop_keeps_its_share(h):
+    """At 144 dots per inch the pages grow with their font and still fit on
+    the screen; the backdrop's texts, laid out in fractions of the window,
+    keep their share of it."""
+    inst = h.build_installer("mainwindow-dense", b"""PRODUCT NAME: Dense
+GRADIENT START: 0, 0, 0
+GRADIENT END: 0, 0, 0
+STRING: 1 | Arial | 0 | 0.1 | 0.5 | 0.1 | 255, 255, 0 | CENTERX, CENTERY | HHHHHH
+BREAK
+MESSAGE: welcome.txt
+""", {"welcome.txt": b"Welcome.\r\n"})
+    desktop = "HKCU\\Control Panel\\Desktop"
+
+    def run(name):
+        proc = h.run_installer(inst)
+        window = h.find_window("Dense Installation")
+        page = h.find_window("Welcome...")
+        shot = h.grab(name)
+        rows = yellow_rows(shot)
+        geometry = h.window_geometry(page)
+        h.key_until_gone(page, "Return")
+        assert h.wait_exit(proc) == 0
+        return rows, geometry, window
+
+    rows96, page96, _ = run("mainwindow-dense-96")
+    try:
+        assert h.wine(["reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"]).returncode == 0
+        subprocess.run(["wineserver", "-k"], env=h.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=h.env, stderr=subprocess.DEVNULL)
+        rows144, page144, _ = run("mainwindow-dense-144")
+    finally:
+        h.wine(["reg", "delete", desktop, "/v", "LogPixels", "/f"])
+        subprocess.run(["wineserver", "-k"], env=h.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=h.env, stderr=subprocess.DEVNULL)
+    ratio = page144[2] / page96[2], page144[3] / page96[3]
+    assert all(1.35 < r < 1.65 for r in ratio), (page96, page144)
+    x, y, w, hgt = page144
+    assert x >= 0 and y >= 0 and x + w <= 1024 and y + hgt <= 768, page144  # not cut by the screen's edge
+    assert rows96 and rows144, (rows96, rows144)
+    assert abs((max(rows144) - min(rows144)) - (max(rows96) - min(rows96))) <= 3, (rows96[:3], rows144[:3])
