@@ -53,7 +53,7 @@ PY
   fi
   sync
   built=$(seconds "$start" "$(date +%s.%N)")
-  printf '%-8s %10s %8s %8s %12d %14s\n' "$kind" "$built" "$copied" "$(awk -v a="$built" -v b="$copied" 'BEGIN {printf "%.1f", a / b}')" \
+  printf '%-8s %10s %8s %8s %12d %14s\n' "$kind" "$built" "$copied" "$(awk -v a="$built" -v b="$copied" 'BEGIN {if (b > 0) printf "%.1f", a / b; else printf "-"}')" \
     "$(stat -c %s "$TMP/setup.exe")" "$(($(cat "$TMP/rss") / 1024)) MiB"
   rm -f "$TMP/setup.exe"
 done

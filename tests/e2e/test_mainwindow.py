@@ -110,7 +110,7 @@ def test_installer_whose_archive_is_damaged(h):
 
 def yellow_rows(shot):
     """The rows of the screen that hold the yellow text's pixels."""
-    return [y for y in range(0, 768, 1) if any(shot.pixel(x, y) == (255, 255, 0) for x in range(0, 1024, 2))]
+    return [y for y in range(768) if any(shot.pixel(x, y) == (255, 255, 0) for x in range(0, 1024, 2))]
 
 
 def test_dialogs_follow_the_density_and_the_backdrop_keeps_its_share(h):
@@ -126,27 +126,29 @@ MESSAGE: welcome.txt
 """, {"welcome.txt": b"Welcome.\r\n"})
     desktop = "HKCU\\Control Panel\\Desktop"
 
+    def restart_wine():  # the density is read when the Wine server starts
+        subprocess.run(["wineserver", "-k"], env=h.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=h.env, stderr=subprocess.DEVNULL)
+
     def run(name):
         proc = h.run_installer(inst)
-        window = h.find_window("Dense Installation")
+        h.find_window("Dense Installation")
         page = h.find_window("Welcome...")
         shot = h.grab(name)
         rows = yellow_rows(shot)
         geometry = h.window_geometry(page)
         h.key_until_gone(page, "Return")
         assert h.wait_exit(proc) == 0
-        return rows, geometry, window
+        return rows, geometry
 
-    rows96, page96, _ = run("mainwindow-dense-96")
+    rows96, page96 = run("mainwindow-dense-96")
     try:
         assert h.wine(["reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"]).returncode == 0
-        subprocess.run(["wineserver", "-k"], env=h.env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=h.env, stderr=subprocess.DEVNULL)
-        rows144, page144, _ = run("mainwindow-dense-144")
+        restart_wine()
+        rows144, page144 = run("mainwindow-dense-144")
     finally:
         h.wine(["reg", "delete", desktop, "/v", "LogPixels", "/f"])
-        subprocess.run(["wineserver", "-k"], env=h.env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=h.env, stderr=subprocess.DEVNULL)
+        restart_wine()
     ratio = page144[2] / page96[2], page144[3] / page96[3]
     assert all(1.35 < r < 1.65 for r in ratio), (page96, page144)
     x, y, w, hgt = page144
