@@ -1,5 +1,4 @@
 // FILE LIST patterns, expanded over the payload.
-#include "codepage.h"
 #include "file-pattern.h"
 #include "script-compiler-parts.h"
 
@@ -56,9 +55,6 @@ bool Compiler::ExpandFileList(Arg *arg, int number) {
   }
   std::string joined;
   for (const Arg &c : chosen) {
-    if (CodepageLooksUtf8(c.text))
-      Report(false, number, c.column,
-             "'" + c.text + "' is a UTF-8 name; the installer creates it with these bytes in the ANSI code page");
     if (c.text.find(',') != std::string::npos) {
       Report(true, number, c.column, "'" + c.text + "' has a comma in its name, which FILE LIST reads as a separator");
       ok = false;

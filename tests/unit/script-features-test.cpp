@@ -27,7 +27,7 @@ namespace {
 // A nested payload: names as FsListTree gives them (ascending byte order).
 const std::vector<std::string> kPayload = {
     "Docs\\Guide.PDF", "Docs\\api\\index.html", "Docs\\api\\x.pdb", "bin\\App.exe", "bin\\app.pdb",
-    "bin\\tool.EXE",   "bin\\x\\deep.exe",      "caf\xE9 menu.txt",  "my file.txt",  "readme.txt"};
+    "bin\\tool.EXE",   "bin\\x\\deep.exe",      "caf\xC3\xA9 menu.txt",  "my file.txt",  "readme.txt"};
 const std::vector<uint64_t> kSizes = {100, 200, 300, 1024, 5, 1, 2047, 3, 4, 10};
 
 struct Result {
@@ -75,13 +75,13 @@ TEST(ScriptPatterns, EveryFormExpandsInPayloadOrder) {
   EXPECT_EQ("Docs\\api\\x.pdb;bin\\app.pdb;", Listed(Compile("FILE LIST: **\\*.PDB\nINSTALL")));
   EXPECT_EQ("bin\\x\\deep.exe;", Listed(Compile("FILE LIST: bin\\*\\*.exe\nINSTALL")));
   // Blanks and ANSI characters are part of names.
-  EXPECT_EQ("caf\xE9 menu.txt;my file.txt;", Listed(Compile("FILE LIST: * *.txt\nINSTALL")));
+  EXPECT_EQ("caf\xC3\xA9 menu.txt;my file.txt;", Listed(Compile("FILE LIST: * *.txt\nINSTALL")));
   // Exclusions apply to the whole list, wherever they stand.
   Result all = Compile("FILE LIST: !**\\*.pdb,**, !docs\\**\nINSTALL");
-  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xE9 menu.txt;my file.txt;readme.txt;", Listed(all));
+  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xC3\xA9 menu.txt;my file.txt;readme.txt;", Listed(all));
   EXPECT_EQ("", all.messages);
   EXPECT_NE(std::string::npos,
-            all.dat.find(MARK "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xE9 menu.txt,my file.txt,"
+            all.dat.find(MARK "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xC3\xA9 menu.txt,my file.txt,"
                          "readme.txt\r\n"));
   // A list without patterns is written exactly as before.
   EXPECT_EQ(MARK "FILE LIST:readme.txt,readme.txt\r\n" MARK "INSTALL:\r\n",
@@ -202,9 +202,10 @@ TEST(ScriptChecks, WarningsOfTheWholeScriptAndWerror) {
   EXPECT_EQ("setup.txt:1:17: warning: the colour of GRADIENT START '0 64 128' is written with blanks; the installer "
             "reads only red: write '0, 64, 128'\n",
             Compile("GRADIENT START: 0 64 128\n").messages);
-  EXPECT_EQ("setup.txt:1:1: warning: UTF-8 text; the installer shows the bytes in the ANSI code page (--codepage 1252 "
-            "converts it)\n",
-            Compile("TEXT: caf\xC3\xA9\n").messages);
+  EXPECT_EQ("", Compile("TEXT: caf\xC3\xA9\n").messages);
+  EXPECT_EQ("setup.txt:1:10: error: byte 0xE9 is not UTF-8; save the script as UTF-8, or give its code page "
+            "(--codepage=N)\n",
+            Compile("TEXT: caf\xE9\n").messages);
   ScriptCompileOptions strict;
   strict.warningsAsErrors = true;
   ScriptCompiled c;
