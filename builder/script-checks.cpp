@@ -310,16 +310,20 @@ std::string Compiler::CheckFileName(const std::string &written, int number, int 
   std::string name = written;
   std::string problem = creatable ? WindowsNameProblem(name) : "";
   if (!problem.empty()) Report(true, number, column, problem);
+  bool clashed = false;
   if (checkPayload_) {
     auto found = payloadFolds_.find(WindowsNameFold(name));
     if (found != payloadFolds_.end()) name = found->second;
     auto clash = payloadClashes_.find(name);
-    if (clash != payloadClashes_.end())
+    clashed = clash != payloadClashes_.end();
+    if (clashed)
       Report(true, number, column, ClashMessage(name, clash->second.second, clash->second.first, " in the payload"));
   }
   out_->files.push_back(name);
   std::string upper = ScriptUpper(name), other;
-  WindowsNameSet::Clash clash = names_.Add(name, &other);
+  // Two spellings the script gives for one file are a fault unless the
+  // installer takes them for one entry (they differ in ASCII case alone).
+  WindowsNameSet::Clash clash = clashed ? WindowsNameSet::NONE : names_.Add(name, &other);
   if (clash == WindowsNameSet::NONE) nameLines_.emplace(name, number);
   else if (clash != WindowsNameSet::SAME_FILE || ScriptUpper(other) != upper)
     Report(true, number, column, ClashMessage(name, clash, other, Format(" (line %d)", nameLines_[other])));
