@@ -19,8 +19,8 @@ namespace cli_script {
 #define SCRIPT_OPTIONS_HELP                                                           \
   "  -D NAME=VALUE       define NAME for ${NAME} and !ifdef (wins over !define)\n"    \
   "  --werror            treat warnings as errors\n"                                  \
-  "  --codepage[=N]      read a script and page texts that are not UTF-8 as text\n" \
-  "                      of the code page N (default 1252), converting them\n"
+  "  --codepage[=N]      read text that is not UTF-8 (the script, its includes,\n" \
+  "                      the page texts) as code page N (default 1252)\n"
 
 const auto Fail = CliFail;
 

@@ -336,6 +336,62 @@ TEST_F(ScriptFeatureBuild, LinksInThePayloadAreFollowedInsideItAndNamedWhenSkipp
 }
 #endif
 
+// UTF-8 text (of the Basic Multilingual Plane) as UTF-16 after its byte
+// order mark.
+std::string Utf16(const std::string &utf8, bool big) {
+  std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+  for (size_t p = 0; p < utf8.size();) {
+    unsigned char c = (unsigned char)utf8[p];
+    unsigned code = c < 0x80 ? c : (c & 0xE0) == 0xC0 ? (c & 0x1F) << 6 | (utf8[p + 1] & 0x3F)
+                                                      : (c & 0x0F) << 12 | (utf8[p + 1] & 0x3F) << 6 | (utf8[p + 2] & 0x3F);
+    p += c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : 3;
+    out += big ? std::string{(char)(code >> 8), (char)code} : std::string{(char)code, (char)(code >> 8)};
+  }
+  return out;
+}
+
+// A script and its page in UTF-16 (either byte order, after a mark) or in
+// Windows-1251 with --codepage 1251 make the installer the UTF-8 ones make;
+// without --codepage, text of a code page is an error at its first byte.
+TEST_F(ScriptFeatureBuild, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
+  const std::string hello = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", hello1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
+  auto script = [](const std::string &word) {
+    return "PRODUCT NAME: " + word + "\nTEXT: \"" + word + " \"\nFILE LIST: app.exe\nMESSAGE: ru.txt\nINSTALL\n";
+  };
+  struct Variant {
+    const char *name;
+    std::string script, page;
+    std::vector<std::string> flags;
+  } variants[] = {{"utf8", script(hello), hello + "\r\n", {}},
+                  {"utf16", Utf16(script(hello), false), Utf16(hello + "\r\n", true), {}},
+                  {"cp1251", script(hello1251), hello1251 + "\r\n", {"--codepage", "1251"}}};
+  SetEpoch("1700000000");
+  for (const Variant &v : variants) {
+    std::string dir = At(std::string("enc-") + v.name);
+    Write(dir + "/setup.txt", v.script);
+    Write(dir + "/payload/ru.txt", v.page);
+    Write(dir + "/payload/app.exe", "MZ");
+    std::vector<std::string> args = {"-o", dir + "/setup.exe", "--stub", At("stub.exe")};
+    args.insert(args.end(), v.flags.begin(), v.flags.end());
+    args.insert(args.end(), {dir + "/setup.txt", dir + "/payload"});
+    EXPECT_EQ(0, Invoke(CliBuild, args)) << v.name;
+  }
+  std::string installer = TestReadFile(At("enc-utf8/setup.exe"));
+  EXPECT_NE(std::string::npos, Entry(At("enc-utf8/setup.exe"), "install.dat").find(MARK "PRODUCT NAME:" + hello + "\r\n"));
+  EXPECT_EQ(hello + "\r\n", Entry(At("enc-utf8/setup.exe"), "ru.txt"));
+  EXPECT_EQ(installer, TestReadFile(At("enc-utf16/setup.exe")));
+  EXPECT_EQ(installer, TestReadFile(At("enc-cp1251/setup.exe")));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("enc-cp1251/bad.exe"), "--stub", At("stub.exe"), At("enc-cp1251/setup.txt"),
+                                 At("enc-cp1251/payload")}));
+  std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, errors.find(At("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; save the "
+                                           "script as UTF-8, or give its code page (--codepage=N)\n"))
+      << errors;
+  std::error_code ec;
+  for (const char *d : {"enc-utf8", "enc-utf16", "enc-cp1251"}) std::filesystem::remove_all(At(d), ec);
+}
+
 TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
   ASSERT_EQ(0, Build("two.exe", "1700000000"));
