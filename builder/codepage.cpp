@@ -3,7 +3,9 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 #endif
 
@@ -34,66 +36,7 @@ bool NextChar(const std::string &text, size_t *p, uint32_t *code) {
   return true;
 }
 
-bool To1252(uint32_t code, char *out) {
-  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return *out = (char)code, true;
-  for (int i = 0; i < 32; i++)
-    if (k1252[i] != 0 && k1252[i] == code) return *out = (char)(0x80 + i), true;
-  return false;
-}
-
-std::string Shown(const std::string &text, size_t from, size_t to) { return "'" + text.substr(from, to - from) + "'"; }
-
 }  // namespace
-
-bool CodepageLooksUtf8(const std::string &text) {
-  bool high = false;
-  for (size_t p = 0; p < text.size();) {
-    uint32_t code;
-    if (!NextChar(text, &p, &code)) return false;
-    high = high || code >= 0x80;
-  }
-  return high;
-}
-
-bool CodepageFromUtf8(const std::string &text, int codepage, std::string *out, std::string *problem) {
-  out->clear();
-  if (codepage == 1252) {
-    for (size_t p = 0; p < text.size();) {
-      size_t from = p;
-      uint32_t code;
-      char c;
-      if (!NextChar(text, &p, &code)) return *problem = "the text is not UTF-8", false;
-      if (!To1252(code, &c)) return *problem = Shown(text, from, p) + " has no place in code page 1252", false;
-      out->push_back(c);
-    }
-    return true;
-  }
-#ifndef _WIN32
-  char name[32];
-  snprintf(name, sizeof name, "CP%d", codepage);
-  iconv_t cd = iconv_open(name, "UTF-8");
-  if (cd == (iconv_t)-1) return *problem = "code page " + std::to_string(codepage) + " is unknown here", false;
-  std::string input = text;
-  char *in = &input[0];
-  size_t left = input.size();
-  std::string buffer(text.size() * 2 + 16, '\0');
-  char *to = &buffer[0];
-  size_t room = buffer.size();
-  size_t result = left ? iconv(cd, &in, &left, &to, &room) : 0;
-  iconv_close(cd);
-  if (result == (size_t)-1) {
-    size_t at = (size_t)(in - &input[0]), end = at + 1;
-    while (end < text.size() && ((unsigned char)text[end] & 0xC0) == 0x80) end++;
-    *problem = Shown(text, at, end) + " has no place in code page " + std::to_string(codepage);
-    return false;
-  }
-  out->assign(&buffer[0], to);
-  return true;
-#else
-  *problem = "this ffsbuild converts only to code page 1252";
-  return false;
-#endif
-}
 
 size_t CodepageUtf8Error(const std::string &text) {
   for (size_t p = 0; p < text.size();) {
@@ -182,8 +125,15 @@ bool FromCodepage(const std::string &bytes, int codepage, std::string *text, std
   text->assign(&buffer[0], to);
   return true;
 #else
-  *problem = "this ffsbuild converts only from code page 1252";
-  return false;
+  int n = bytes.empty() ? 0 : MultiByteToWideChar((UINT)codepage, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), NULL, 0);
+  std::wstring wide((size_t)n, L'\0');
+  if (!bytes.empty() &&
+      (n == 0 || MultiByteToWideChar((UINT)codepage, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), &wide[0], n) != n))
+    return *problem = "text that code page " + std::to_string(codepage) + " cannot read, or a code page unknown here", false;
+  int m = n ? WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, NULL, 0, NULL, NULL) : 0;
+  text->assign((size_t)m, '\0');
+  if (m) WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &(*text)[0], m, NULL, NULL);
+  return true;
 #endif
 }
 

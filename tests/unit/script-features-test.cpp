@@ -212,10 +212,10 @@ TEST(ScriptChecks, WarningsOfTheWholeScriptAndWerror) {
   EXPECT_FALSE(ScriptCompile("GRADIENT START: 0 64 128\n", strict, &c));
   EXPECT_EQ(1, c.errors);
   std::string out, problem;
-  EXPECT_TRUE(CodepageFromUtf8("caf\xC3\xA9 \xE2\x82\xAC", 1252, &out, &problem));
-  EXPECT_EQ("caf\xE9 \x80", out);
-  EXPECT_FALSE(CodepageFromUtf8("\xE2\x86\x92", 1252, &out, &problem));
-  EXPECT_EQ("'\xE2\x86\x92' has no place in code page 1252", problem);
+  EXPECT_TRUE(CodepageReadText("caf\xE9 \x80", 1252, &out, &problem));
+  EXPECT_EQ("caf\xC3\xA9 \xE2\x82\xAC", out);
+  EXPECT_FALSE(CodepageReadText("ok\nab\x81", 1252, &out, &problem));
+  EXPECT_EQ("2:3: byte 0x81 is no character of code page 1252", problem);
 }
 
 // ---- ffsbuild build and list ------------------------------------------------
