@@ -125,11 +125,12 @@ bool FromCodepage(const std::string &bytes, int codepage, std::string *text, std
   text->assign(&buffer[0], to);
   return true;
 #else
-  int n = bytes.empty() ? 0 : MultiByteToWideChar((UINT)codepage, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), NULL, 0);
+  const int size = (int)bytes.size(), flags = MB_ERR_INVALID_CHARS;
+  int n = size ? MultiByteToWideChar((UINT)codepage, flags, bytes.data(), size, NULL, 0) : 0;
   std::wstring wide((size_t)n, L'\0');
-  if (!bytes.empty() &&
-      (n == 0 || MultiByteToWideChar((UINT)codepage, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), &wide[0], n) != n))
-    return *problem = "text that code page " + std::to_string(codepage) + " cannot read, or a code page unknown here", false;
+  if (size && (n == 0 || MultiByteToWideChar((UINT)codepage, flags, bytes.data(), size, &wide[0], n) != n))
+    return *problem = "text that code page " + std::to_string(codepage) + " cannot read, or a code page unknown here",
+           false;
   int m = n ? WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, NULL, 0, NULL, NULL) : 0;
   text->assign((size_t)m, '\0');
   if (m) WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &(*text)[0], m, NULL, NULL);

@@ -18,6 +18,7 @@
 #include "archive-writer.h"
 #include "cli.h"
 #include "codepage.h"
+#include "ffs.h"
 #include "fsutil.h"
 #include "script-compiler.h"
 #include "test-support.h"
@@ -353,40 +354,53 @@ std::string Utf16(const std::string &utf8, bool big) {
 // A script and its page in UTF-16 (either byte order, after a mark) or in
 // Windows-1251 with --codepage 1251 make the installer the UTF-8 ones make;
 // without --codepage, text of a code page is an error at its first byte.
+// A name given in another letter case is written as the payload spells
+// it, which the installer's reader finds.
 TEST_F(ScriptFeatureBuild, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
   const std::string hello = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", hello1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
-  auto script = [](const std::string &word) {
-    return "PRODUCT NAME: " + word + "\nTEXT: \"" + word + " \"\nFILE LIST: app.exe\nMESSAGE: ru.txt\nINSTALL\n";
+  const std::string file = "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt", upper = "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.TXT";
+  auto script = [](const std::string &word, const std::string &name) {
+    return "PRODUCT NAME: " + word + "\nTEXT: \"" + word + " \"\nFILE LIST: app.exe," + name +
+           "\nMESSAGE: ru.txt\nINSTALL\n";
   };
   struct Variant {
     const char *name;
     std::string script, page;
     std::vector<std::string> flags;
-  } variants[] = {{"utf8", script(hello), hello + "\r\n", {}},
-                  {"utf16", Utf16(script(hello), false), Utf16(hello + "\r\n", true), {}},
-                  {"cp1251", script(hello1251), hello1251 + "\r\n", {"--codepage", "1251"}}};
+  } variants[] = {{"utf8", script(hello, upper), hello + "\r\n", {}},
+                  {"utf16", Utf16(script(hello, upper), false), Utf16(hello + "\r\n", true), {}},
+                  {"cp1251", script(hello1251, "\xD4\xC0\xC9\xCB.TXT"), hello1251 + "\r\n", {"--codepage", "1251"}}};
   SetEpoch("1700000000");
   for (const Variant &v : variants) {
     std::string dir = At(std::string("enc-") + v.name);
     Write(dir + "/setup.txt", v.script);
     Write(dir + "/payload/ru.txt", v.page);
     Write(dir + "/payload/app.exe", "MZ");
+    Write(dir + "/payload/" + file, "data");
     std::vector<std::string> args = {"-o", dir + "/setup.exe", "--stub", At("stub.exe")};
     args.insert(args.end(), v.flags.begin(), v.flags.end());
     args.insert(args.end(), {dir + "/setup.txt", dir + "/payload"});
     EXPECT_EQ(0, Invoke(CliBuild, args)) << v.name;
   }
   std::string installer = TestReadFile(At("enc-utf8/setup.exe"));
-  EXPECT_NE(std::string::npos, Entry(At("enc-utf8/setup.exe"), "install.dat").find(MARK "PRODUCT NAME:" + hello + "\r\n"));
+  std::string dat = Entry(At("enc-utf8/setup.exe"), "install.dat");
+  EXPECT_NE(std::string::npos, dat.find(MARK "PRODUCT NAME:" + hello + "\r\n"));
   EXPECT_EQ(hello + "\r\n", Entry(At("enc-utf8/setup.exe"), "ru.txt"));
+  EXPECT_NE(std::string::npos, dat.find(MARK "FILE LIST:app.exe," + file + "\r\n"));
+  uint32_t size = 0;
+  ASSERT_EQ(1, FfsInit(At("enc-utf8/setup.exe").c_str()));
+  EXPECT_EQ(1, FfsGetSize(file.c_str(), &size));
+  EXPECT_EQ(4u, size);
+  EXPECT_EQ(0, FfsGetSize(upper.c_str(), &size));  // the reader folds ASCII letters alone
+  FfsRemove();
   EXPECT_EQ(installer, TestReadFile(At("enc-utf16/setup.exe")));
   EXPECT_EQ(installer, TestReadFile(At("enc-cp1251/setup.exe")));
   testing::internal::CaptureStderr();
   EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("enc-cp1251/bad.exe"), "--stub", At("stub.exe"), At("enc-cp1251/setup.txt"),
                                  At("enc-cp1251/payload")}));
   std::string errors = testing::internal::GetCapturedStderr();
-  EXPECT_NE(std::string::npos, errors.find(At("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; save the "
-                                           "script as UTF-8, or give its code page (--codepage=N)\n"))
+  EXPECT_NE(std::string::npos, errors.find(At("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; "
+                                           "save the script as UTF-8, or give its code page (--codepage=N)\n"))
       << errors;
   std::error_code ec;
   for (const char *d : {"enc-utf8", "enc-utf16", "enc-cp1251"}) std::filesystem::remove_all(At(d), ec);
