@@ -22,12 +22,12 @@ bool Compiler::ExpandFileList(Arg *arg, int number) {
   for (const Arg &e : entries) {
     if (!e.text.empty() && e.text[0] == '!') continue;
     if (!FilePatternIs(e.text)) {
-      if (seen.insert(ScriptUpper(e.text)).second) chosen.push_back(e);
+      if (seen.insert(WindowsNameFold(e.text)).second) chosen.push_back(e);
       continue;
     }
     size_t before = chosen.size();
     for (const std::string &name : *options_.payload)
-      if (FilePatternMatch(e.text, name) && seen.insert(ScriptUpper(name)).second) chosen.push_back({name, e.column});
+      if (FilePatternMatch(e.text, name) && seen.insert(WindowsNameFold(name)).second) chosen.push_back({name, e.column});
     bool matched = chosen.size() > before;
     for (const std::string &name : *options_.payload) matched = matched || FilePatternMatch(e.text, name);
     if (!matched) {

@@ -223,7 +223,10 @@ TEST(ScriptChecks, WarningsOfTheWholeScriptAndWerror) {
 
 const char *const kDir = "script-features-test";
 
-std::string At(const std::string &name) { return std::string(kDir) + "/" + name; }
+// A folder for each test: ctest runs them side by side.
+std::string At(const std::string &name) {
+  return std::string(kDir) + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "/" + name;
+}
 
 void Write(const std::string &path, const std::string &text) {
   std::string error;
@@ -267,10 +270,8 @@ class ScriptFeatureBuild : public testing::Test {
                            "FILE LIST: bin\\**, welcome.txt\nAGREEMENT: licence.txt\nMESSAGE: welcome.txt\nINSTALL\n");
   }
   void TearDown() override {
-    for (const char *f : {"payload/licence.txt", "payload/welcome.txt", "payload/bin/app.exe", "payload/unnamed.txt",
-                          "stub.exe", "setup.txt",
-                          "one.exe", "two.exe", "three.exe"})
-      TestRemoveFile(At(f));
+    std::error_code ec;
+    std::filesystem::remove_all(At(""), ec);
   }
   int Build(const std::string &output, const char *epoch) {
     SetEpoch(epoch);
@@ -356,7 +357,10 @@ std::string Utf16(const std::string &utf8, bool big) {
 // without --codepage, text of a code page is an error at its first byte.
 // A name given in another letter case is written as the payload spells
 // it, which the installer's reader finds.
-TEST_F(ScriptFeatureBuild, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
+// (A folder of its own: the fixture's tests may run side by side.)
+TEST(ScriptEncodings, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
+  auto at = [](const std::string &name) { return "script-encodings-test/" + name; };
+  Write(at("stub.exe"), "MZ" + std::string(510, '\0'));
   const std::string hello = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", hello1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
   const std::string file = "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt", upper = "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.TXT";
   auto script = [](const std::string &word, const std::string &name) {
@@ -372,38 +376,38 @@ TEST_F(ScriptFeatureBuild, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
                   {"cp1251", script(hello1251, "\xD4\xC0\xC9\xCB.TXT"), hello1251 + "\r\n", {"--codepage", "1251"}}};
   SetEpoch("1700000000");
   for (const Variant &v : variants) {
-    std::string dir = At(std::string("enc-") + v.name);
+    std::string dir = at(std::string("enc-") + v.name);
     Write(dir + "/setup.txt", v.script);
     Write(dir + "/payload/ru.txt", v.page);
     Write(dir + "/payload/app.exe", "MZ");
     Write(dir + "/payload/" + file, "data");
-    std::vector<std::string> args = {"-o", dir + "/setup.exe", "--stub", At("stub.exe")};
+    std::vector<std::string> args = {"-o", dir + "/setup.exe", "--stub", at("stub.exe")};
     args.insert(args.end(), v.flags.begin(), v.flags.end());
     args.insert(args.end(), {dir + "/setup.txt", dir + "/payload"});
     EXPECT_EQ(0, Invoke(CliBuild, args)) << v.name;
   }
-  std::string installer = TestReadFile(At("enc-utf8/setup.exe"));
-  std::string dat = Entry(At("enc-utf8/setup.exe"), "install.dat");
+  std::string installer = TestReadFile(at("enc-utf8/setup.exe"));
+  std::string dat = Entry(at("enc-utf8/setup.exe"), "install.dat");
   EXPECT_NE(std::string::npos, dat.find(MARK "PRODUCT NAME:" + hello + "\r\n"));
-  EXPECT_EQ(hello + "\r\n", Entry(At("enc-utf8/setup.exe"), "ru.txt"));
+  EXPECT_EQ(hello + "\r\n", Entry(at("enc-utf8/setup.exe"), "ru.txt"));
   EXPECT_NE(std::string::npos, dat.find(MARK "FILE LIST:app.exe," + file + "\r\n"));
   uint32_t size = 0;
-  ASSERT_EQ(1, FfsInit(At("enc-utf8/setup.exe").c_str()));
+  ASSERT_EQ(1, FfsInit(at("enc-utf8/setup.exe").c_str()));
   EXPECT_EQ(1, FfsGetSize(file.c_str(), &size));
   EXPECT_EQ(4u, size);
   EXPECT_EQ(0, FfsGetSize(upper.c_str(), &size));  // the reader folds ASCII letters alone
   FfsRemove();
-  EXPECT_EQ(installer, TestReadFile(At("enc-utf16/setup.exe")));
-  EXPECT_EQ(installer, TestReadFile(At("enc-cp1251/setup.exe")));
+  EXPECT_EQ(installer, TestReadFile(at("enc-utf16/setup.exe")));
+  EXPECT_EQ(installer, TestReadFile(at("enc-cp1251/setup.exe")));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(1, Invoke(CliBuild, {"-o", At("enc-cp1251/bad.exe"), "--stub", At("stub.exe"), At("enc-cp1251/setup.txt"),
-                                 At("enc-cp1251/payload")}));
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", at("enc-cp1251/bad.exe"), "--stub", at("stub.exe"), at("enc-cp1251/setup.txt"),
+                                 at("enc-cp1251/payload")}));
   std::string errors = testing::internal::GetCapturedStderr();
-  EXPECT_NE(std::string::npos, errors.find(At("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; "
+  EXPECT_NE(std::string::npos, errors.find(at("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; "
                                            "save the script as UTF-8, or give its code page (--codepage=N)\n"))
       << errors;
   std::error_code ec;
-  for (const char *d : {"enc-utf8", "enc-utf16", "enc-cp1251"}) std::filesystem::remove_all(At(d), ec);
+  std::filesystem::remove_all("script-encodings-test", ec);
 }
 
 TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
