@@ -58,6 +58,9 @@ TEST(WindowsNames, NamesAreWrittenAsThePayloadSpellsThem) {
                      &payload, &dat));
   EXPECT_EQ(MARK "FILE LIST:DATEN\\\xC3\x9C" "bersicht.TXT,\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt\r\n"
             MARK "MESSAGE:DATEN\\\xC3\x9C" "bersicht.TXT\r\n" MARK "INSTALL:\r\n",
+            dat);  // Patterns match so too.
+  EXPECT_EQ(std::vector<std::string>(), Messages("FILE LIST: \xD0\xA4\xD0\x90\xD0\x99*,daten\\\xC3\x9C*\nINSTALL\n", &payload, &dat));
+  EXPECT_EQ(MARK "FILE LIST:\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt,DATEN\\\xC3\x9C" "bersicht.TXT\r\n" MARK "INSTALL:\r\n",
             dat);
 }
 
