@@ -4,6 +4,7 @@
 #include <string.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
@@ -135,9 +136,11 @@ struct BuildProgress {
 };
 
 // The page texts (MESSAGE, AGREEMENT) as the archive stores them, with
-// their line ends as they are (the page shows LF, CR LF and CR alike): UTF-8
-// text is reported, or converted with --codepage; a file FILE LIST also
-// installs stays as it is. false after an error.
+// their line ends as they are (the page shows LF, CR LF and CR alike), in
+// UTF-8: UTF-16 after a byte order mark and, with --codepage, text of that
+// code page converted, a UTF-8 byte order mark dropped; other text that is
+// not UTF-8 is reported. A file FILE LIST also installs stays as it is.
+// false after an error.
 bool PreparePages(const ScriptCompiled &compiled, const std::string &script, ScriptFlags *flags,
                   std::map<std::string, std::vector<uint8_t>> *pages, const std::string &root) {
   std::set<std::string> installed;
@@ -149,32 +152,27 @@ bool PreparePages(const ScriptCompiled &compiled, const std::string &script, Scr
     std::string path, error;
     std::vector<uint8_t> bytes;
     if (!FsNameToPath(root, page.name, &path) || !FsReadFile(path, &bytes, &error)) continue;  // the packing reports it
-    std::string text(bytes.begin(), bytes.end());
+    std::string raw(bytes.begin(), bytes.end()), text;
     ScriptDiagnostic place = page.place;
     std::string where = ScriptFormatDiagnostic(script, place);
     where = where.substr(0, where.find(": warning: "));
-    bool utf8 = false;
-    size_t p = 0;
-    for (int number = 1; p < text.size() && !utf8; number++) {
-      size_t end = text.find('\n', p);
-      if (end == std::string::npos) end = text.size();
-      if (CodepageLooksUtf8(text.substr(p, end - p))) {
-        utf8 = true;
-        if (!flags->codepage)
-          Warn(flags, path + ":" + std::to_string(number),
-               "UTF-8 text; the page shows the bytes in the ANSI code page (--codepage 1252 converts it)");
-      }
-      p = end + 1;
+    if (!CodepageReadText(raw, flags->codepage, &text, &error)) {
+      TextFail(path, error);
+      return false;
     }
-    bool kept = installed.count(upper) != 0;
-    if (!utf8 || !flags->codepage) continue;
-    if (kept) {
+    size_t bad = CodepageUtf8Error(text);
+    if (bad != std::string::npos) {
+      Warn(flags, path + ":" + std::to_string(1 + std::count(text.begin(), text.begin() + (long)bad, '\n')),
+           "text that is not UTF-8; the page shows it wrong (--codepage=N reads it in the code page N)");
+      continue;
+    }
+    if (text == raw) continue;
+    if (installed.count(upper) != 0) {
       Warn(flags, where,
            "'" + page.name + "' is also installed through FILE LIST, so it is stored unchanged; to have both, "
            "show a converted copy under another name");
       continue;
     }
-    if (!ConvertText(path, flags->codepage, &text)) return false;
     (*pages)[upper] = std::vector<uint8_t>(text.begin(), text.end());
   }
   return true;

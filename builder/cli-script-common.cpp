@@ -28,9 +28,9 @@ namespace cli_script {
 
 namespace {
 
-// A script or a file it includes; one larger than all of them may be
-// together is refused before it is read.
-bool ReadText(const std::string &path, std::string *text, std::string *error) {
+// A script or a file it includes, made UTF-8 (CodepageReadText); one
+// larger than all of them may be together is refused before it is read.
+bool ReadText(const std::string &path, int codepage, std::string *text, std::string *error) {
   uint64_t size = 0;
   if (FsFileSize(path, &size) && size > SCRIPT_SOURCE_MAX) {
     *error = "larger than 256 MB, more than a script may be";
@@ -38,8 +38,7 @@ bool ReadText(const std::string &path, std::string *text, std::string *error) {
   }
   std::vector<uint8_t> bytes;
   if (!FsReadFile(path, &bytes, error)) return false;
-  text->assign(bytes.begin(), bytes.end());
-  return true;
+  return CodepageReadText(std::string(bytes.begin(), bytes.end()), codepage, text, error);
 }
 
 // The names every script knows: the build date in UTC (SOURCE_DATE_EPOCH
@@ -91,7 +90,10 @@ bool TakeScriptFlags(int *argc, char **argv, bool compile, ScriptFlags *flags, s
       flags->werror = true;
       continue;
     } else if (arg == "--codepage") {
-      flags->codepage = CODEPAGE_DEFAULT;
+      // "--codepage 1251" as well as "--codepage=1251"
+      bool number = i + 1 < *argc && argv[i + 1][0] && strspn(argv[i + 1], "0123456789") == strlen(argv[i + 1]);
+      flags->codepage = number ? atoi(argv[++i]) : CODEPAGE_DEFAULT;
+      if (flags->codepage <= 0) return *problem = "code page '" + std::string(argv[i]) + "' is not a number", false;
       continue;
     } else if (arg.compare(0, 11, "--codepage=") == 0) {
       flags->codepage = atoi(arg.c_str() + 11);
@@ -113,41 +115,23 @@ bool TakeScriptFlags(int *argc, char **argv, bool compile, ScriptFlags *flags, s
   return true;
 }
 
-// Converts the lines of text that are UTF-8 to the code page, reporting each
-// that cannot be; false after such a report.
-bool ConvertText(const std::string &name, int codepage, std::string *text) {
-  std::string out;
-  bool ok = true;
-  size_t p = 0;
-  for (int number = 1; p <= text->size(); number++) {
-    size_t end = text->find('\n', p);
-    if (end == std::string::npos) end = text->size();
-    std::string line = text->substr(p, end - p), converted, problem;
-    if (CodepageLooksUtf8(line)) {
-      if (CodepageFromUtf8(line, codepage, &converted, &problem)) {
-        line = converted;
-      } else {
-        fprintf(stderr, "%s:%d: error: %s\n", name.c_str(), number, problem.c_str());
-        ok = false;
-      }
-    }
-    out += line;
-    if (end < text->size()) out += '\n';
-    p = end + 1;
-  }
-  *text = out;
-  return ok;
+void TextFail(const std::string &path, const std::string &problem) {
+  bool placed = !problem.empty() && problem[0] >= '0' && problem[0] <= '9';
+  size_t cut = placed ? problem.find(": ") : std::string::npos;
+  if (cut == std::string::npos)
+    fprintf(stderr, "%s: error: %s\n", path.c_str(), problem.c_str());
+  else
+    fprintf(stderr, "%s:%s: error: %s\n", path.c_str(), problem.substr(0, cut).c_str(), problem.c_str() + cut + 2);
 }
 
 // Compiles the script file, printing every finding; false on errors.
 bool CompileFile(const std::string &path, const std::vector<std::string> *payload,
                  const std::vector<uint64_t> *sizes, const ScriptFlags &flags, ScriptCompiled *compiled) {
   std::string source, error;
-  if (!ReadText(path, &source, &error)) {
-    Fail(path, error);
+  if (!ReadText(path, flags.codepage, &source, &error)) {
+    TextFail(path, error);
     return false;
   }
-  if (flags.codepage && !ConvertText(path, flags.codepage, &source)) return false;
   ScriptCompileOptions options;
   options.payload = payload;
   options.payloadSizes = sizes;
@@ -158,13 +142,10 @@ bool CompileFile(const std::string &path, const std::vector<std::string> *payloa
     options.fixedDefines.push_back(d.first);
   }
   options.warningsAsErrors = flags.werror;
-  bool converted = true;
   options.readFile = [&](const std::string &file, std::string *text, std::string *problem) {
-    if (!ReadText(file, text, problem)) return false;
-    if (flags.codepage && !ConvertText(file, flags.codepage, text)) converted = false;
-    return true;
+    return ReadText(file, flags.codepage, text, problem);
   };
-  bool ok = ScriptCompile(source, options, compiled) && converted;
+  bool ok = ScriptCompile(source, options, compiled);
   for (const ScriptDiagnostic &d : compiled->diagnostics)
     fprintf(stderr, "%s\n", ScriptFormatDiagnostic(path, d).c_str());
   if (!ok)

@@ -19,8 +19,8 @@ namespace cli_script {
 #define SCRIPT_OPTIONS_HELP                                                           \
   "  -D NAME=VALUE       define NAME for ${NAME} and !ifdef (wins over !define)\n"    \
   "  --werror            treat warnings as errors\n"                                  \
-  "  --codepage[=N]      convert UTF-8 text of the script and of the page texts to\n" \
-  "                      the ANSI code page N (default 1252)\n"
+  "  --codepage[=N]      read text that is not UTF-8 (the script, its includes,\n" \
+  "                      the page texts) as code page N (default 1252)\n"
 
 const auto Fail = CliFail;
 
@@ -35,9 +35,9 @@ struct ScriptFlags {
 };
 
 bool TakeScriptFlags(int *argc, char **argv, bool compile, ScriptFlags *flags, std::string *problem);
-// Converts the lines of text that are UTF-8 to the code page, reporting each
-// that cannot be; false after such a report.
-bool ConvertText(const std::string &name, int codepage, std::string *text);
+// Reports a text that cannot be read as UTF-8 (CodepageReadText's problem,
+// its line and column put after the path).
+void TextFail(const std::string &path, const std::string &problem);
 // Compiles the script file, printing every finding; false on errors.
 bool CompileFile(const std::string &path, const std::vector<std::string> *payload,
                  const std::vector<uint64_t> *sizes, const ScriptFlags &flags, ScriptCompiled *compiled);

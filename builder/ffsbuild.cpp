@@ -4,6 +4,13 @@
 
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 #include "cli.h"
 #include "script-format.h"
@@ -68,6 +75,26 @@ int Run(int argc, char **argv) {
 // file, removed on the way out.
 int main(int argc, char **argv) {
   try {
+#ifdef _WIN32
+    // The arguments in UTF-8, as the builder takes every path and text.
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    std::vector<char *> pointers;
+    for (int i = 0; wide != NULL && i < count; i++) {
+      int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, NULL, 0, NULL, NULL);
+      std::string arg((size_t)(n > 0 ? n - 1 : 0), '\0');
+      if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], n, NULL, NULL);
+      args.push_back(arg);
+    }
+    if (wide != NULL) LocalFree(wide);
+    if (!args.empty()) {
+      for (std::string &a : args) pointers.push_back(&a[0]);
+      pointers.push_back(NULL);
+      argc = (int)args.size();
+      argv = pointers.data();
+    }
+#endif
     return Run(argc, argv);
   } catch (const std::bad_alloc &) {
     fprintf(stderr, "ffsbuild: out of memory; the run stopped\n");

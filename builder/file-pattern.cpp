@@ -1,8 +1,8 @@
 #include "file-pattern.h"
 
-namespace {
+#include "windows-names.h"
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 32) : c; }
+namespace {
 
 std::vector<std::string> Parts(const std::string &path) {
   std::vector<std::string> parts;
@@ -16,14 +16,15 @@ std::vector<std::string> Parts(const std::string &path) {
   }
 }
 
-// One folder or name against one part of a pattern ('*' within it).
+// One folder or name against one part of a pattern ('*' within it), both
+// folded.
 bool MatchPart(const char *pattern, const char *name) {
   const char *star = nullptr, *resume = nullptr;
   while (*name) {
     if (*pattern == '*') {
       star = pattern++;
       resume = name;
-    } else if (*pattern && Upper(*pattern) == Upper(*name)) {
+    } else if (*pattern && *pattern == *name) {
       pattern++;
       name++;
     } else if (star) {
@@ -64,8 +65,8 @@ bool MatchParts(const std::vector<std::string> &pattern, size_t p, const std::ve
 bool FilePatternIs(const std::string &entry) { return entry.find('*') != std::string::npos; }
 
 bool FilePatternMatch(const std::string &pattern, const std::string &name) {
-  std::vector<std::string> parts = Parts(pattern);
-  std::vector<std::string> names = Parts(name);
+  std::vector<std::string> parts = Parts(WindowsNameFold(pattern));
+  std::vector<std::string> names = Parts(WindowsNameFold(name));
   // "**" at the end matches files only, never nothing at all.
   if (parts.back() == "**") parts.back() = "*", parts.insert(parts.end() - 1, "**");
   std::vector<char> memo((parts.size() + 1) * (names.size() + 1), 0);

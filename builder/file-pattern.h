@@ -2,8 +2,8 @@
 // or "docs\**" names.
 //
 // Names and patterns are archive names: folders separated by backslashes,
-// compared without regard to letter case (a-z), as the archive compares
-// them. In a pattern, "*" matches any run of characters within one folder
+// compared without regard to letter case as Windows compares file names
+// (WindowsNameFold). In a pattern, "*" matches any run of characters within one folder
 // or name (none included), and a folder part that is exactly "**" matches
 // any number of folders (none included); "docs\**" is every file below
 // docs, "**\*.pdb" every .pdb file at any depth, "**" the whole payload.

@@ -15,6 +15,31 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The C library's file calls, with the path in UTF-8 as every path of the
+// builder is (on Windows through the wide-character forms: the narrow ones
+// read the ANSI code page).
+#ifdef _WIN32
+std::wstring Wide(const std::string &path) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), (int)path.size(), NULL, 0);
+  std::wstring out((size_t)(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, path.data(), (int)path.size(), &out[0], n);
+  return out;
+}
+FILE *OpenFile(const std::string &path, const char *mode) {
+  return _wfopen(Wide(path).c_str(), std::wstring(mode, mode + strlen(mode)).c_str());
+}
+int RemoveFile(const std::string &path) { return _wremove(Wide(path).c_str()); }
+int RenameFile(const std::string &from, const std::string &to) { return _wrename(Wide(from).c_str(), Wide(to).c_str()); }
+#else
+FILE *OpenFile(const std::string &path, const char *mode) { return fopen(path.c_str(), mode); }
+int RemoveFile(const std::string &path) { return remove(path.c_str()); }
+int RenameFile(const std::string &from, const std::string &to) { return rename(from.c_str(), to.c_str()); }
+#endif
+
+}  // namespace
+
 bool FsIsDirectory(const std::string &path) {
   std::error_code ec;
   return fs::is_directory(fs::u8path(path), ec);
@@ -26,7 +51,7 @@ bool FsReadFile(const std::string &path, std::vector<uint8_t> *data, std::string
     *error = "is a directory";
     return false;
   }
-  FILE *f = fopen(path.c_str(), "rb");
+  FILE *f = OpenFile(path, "rb");
   if (f == NULL) {
     *error = strerror(errno);
     return false;
@@ -68,7 +93,7 @@ bool FsWriteFile(const std::string &path, const std::vector<uint8_t> &data, std:
 
 bool FsPartFile::Open(const std::string &target, std::string *error) {
   path = target;
-  file = fopen((path + ".part").c_str(), "w+b");
+  file = OpenFile(path + ".part", "w+b");
   if (file == NULL) *error = strerror(errno);
   return file != NULL;
 }
@@ -78,16 +103,16 @@ bool FsPartFile::Finish(bool ok, std::string *error) {
   if (fclose(file) != 0) ok = false;
   file = NULL;
   if (!ok) {
-    remove(temporary.c_str());
+    RemoveFile(temporary);
     *error = "write error (disk full?)";
     return false;
   }
   // Windows will not rename over an existing file.
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    remove(path.c_str());
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
+  if (RenameFile(temporary, path) != 0) {
+    RemoveFile(path);
+    if (RenameFile(temporary, path) != 0) {
       *error = strerror(errno);
-      remove(temporary.c_str());
+      RemoveFile(temporary);
       return false;
     }
   }
@@ -97,7 +122,7 @@ bool FsPartFile::Finish(bool ok, std::string *error) {
 FsPartFile::~FsPartFile() {
   if (file == NULL) return;
   fclose(file);
-  remove((path + ".part").c_str());
+  RemoveFile(path + ".part");
 }
 
 bool FsSeek(FILE *file, uint64_t offset) {
@@ -235,16 +260,18 @@ bool FsFileSize(const std::string &path, uint64_t *size) {
 }
 
 std::string FsProgramDirectory() {
-  char path[4096] = {0};
 #ifdef _WIN32
-  DWORD n = GetModuleFileNameA(NULL, path, sizeof path - 1);
-  if (n == 0 || n >= sizeof path - 1) return "";
+  wchar_t path[4096] = {0};
+  DWORD n = GetModuleFileNameW(NULL, path, sizeof path / sizeof path[0] - 1);
+  if (n == 0 || n >= sizeof path / sizeof path[0] - 1) return "";
+  std::string self = fs::path(path).u8string();
 #else
+  char path[4096] = {0};
   ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
   if (n <= 0) return "";
   path[n] = 0;
-#endif
   std::string self = path;
+#endif
   size_t cut = self.find_last_of("/\\");
   return cut == std::string::npos ? "" : self.substr(0, cut + 1);
 }

@@ -76,7 +76,8 @@ bool Compiler::CheckCount(const ScriptKeywordInfo &info, Line *line) {
   return false;
 }
 
-void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, const Arg &arg, int number) {
+void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, Arg *given, int number) {
+  Arg &arg = *given;
   const ScriptArgInfo &spec = info.args[index];
   std::string what = Format("the %s of %s", spec.name, info.keyword);
   if (spec.room > 0 && (int)arg.text.size() > spec.room)
@@ -105,10 +106,10 @@ void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, const Arg &arg
       if (arg.text.empty())
         Report(true, number, arg.column, what + " needs a file name");
       else
-        CheckFileName(arg.text, number, arg.column);
+        arg.text = CheckFileName(arg.text, number, arg.column);
       break;
     case SARG_FILE_LIST:
-      CheckFileList(arg, number);
+      CheckFileList(&arg, number);
       break;
     case SARG_OLE_MODE:
       if (ScriptUpper(arg.text) != "REGISTER" && ScriptUpper(arg.text) != "UNREGISTER")
@@ -242,30 +243,37 @@ void Compiler::CheckStyle(const Arg &arg, int number) {
   }
 }
 
-void Compiler::CheckFileList(const Arg &arg, int number) {
-  for (const Arg &name : expanded_.empty() ? Split(arg, ',', false) : expanded_) {
+// The names of a FILE LIST are checked and written as the payload spells
+// them.
+void Compiler::CheckFileList(Arg *arg, int number) {
+  std::string joined;
+  for (const Arg &name : expanded_.empty() ? Split(*arg, ',', false) : expanded_) {
+    std::string written = name.text;
+    joined += joined.empty() ? "" : ",";
     if (name.text.empty()) {
       Report(true, number, name.column, "an empty name in FILE LIST: INSTALL would fail on it");
       continue;
     }
-    if (IsBlank(name.text[0]) || IsBlank(name.text.back()))
+    if (IsBlank(name.text[0]))
       Report(false, number, name.column,
              "'" + name.text + "' has a blank at its edge, which belongs to the name (blanks around commas are kept)");
     if (name.text.size() > SCRIPT_FILE_NAME_ROOM)
       Report(!expanded_.empty(), number, name.column,
              Format("a file name of %d characters; the installer keeps the first %d", (int)name.text.size(),
                     SCRIPT_FILE_NAME_ROOM));
-    CheckInside(name, number);
-    CheckFileName(name.text, number, name.column);
+    bool inside = CheckInside(name, number);
+    joined += CheckFileName(name.text, number, name.column, inside);
   }
+  arg->text = joined;
 }
 
 // A name of the file list is a path below the destination: it must stay
 // there.
-void Compiler::CheckInside(const Arg &name, int number) {
-  if (!FileNameStaysInside(name.text.c_str()))
-    Report(true, number, name.column,
-           "'" + name.text + "' leads outside the destination directory (absolute, a drive, or '..')");
+bool Compiler::CheckInside(const Arg &name, int number) {
+  if (FileNameStaysInside(name.text.c_str())) return true;
+  Report(true, number, name.column,
+         "'" + name.text + "' leads outside the destination directory (absolute, a drive, or '..')");
+  return false;
 }
 
 // A raw FILE LIST is written as it stands, but its names are still held to
@@ -279,9 +287,46 @@ void Compiler::CheckRawFileList(const Line &line) {
   }
 }
 
-void Compiler::CheckFileName(const std::string &name, int number, int column) {
+namespace {
+
+std::string ClashMessage(const std::string &name, WindowsNameSet::Clash clash, const std::string &other,
+                         const std::string &where) {
+  std::string a = "'" + name + "'", b = "'" + other + "'";
+  if (clash == WindowsNameSet::SAME_FILE)
+    return a + " and " + b + where + " are one file to Windows, which ignores letter case";
+  if (clash == WindowsNameSet::FILE_FIRST) b = "the folder of " + b;
+  else a = "the folder of " + a;
+  return a + " and " + b + where + " are one name to Windows, which ignores letter case";
+}
+
+}  // namespace
+
+// A file the script takes from the payload. Windows must be able to create
+// it (when creatable), and it is written as the payload spells it: the
+// installer finds an entry by its name with the ASCII letters alone
+// upper-cased, Windows folds the letters of every script. Returns the
+// name to write.
+std::string Compiler::CheckFileName(const std::string &written, int number, int column, bool creatable) {
+  std::string name = written;
+  std::string problem = creatable ? WindowsNameProblem(name) : "";
+  if (!problem.empty()) Report(true, number, column, problem);
+  bool clashed = false;
+  if (checkPayload_) {
+    auto found = payloadFolds_.find(WindowsNameFold(name));
+    if (found != payloadFolds_.end()) name = found->second;
+    auto clash = payloadClashes_.find(name);
+    clashed = clash != payloadClashes_.end();
+    if (clashed)
+      Report(true, number, column, ClashMessage(name, clash->second.second, clash->second.first, " in the payload"));
+  }
   out_->files.push_back(name);
-  std::string upper = ScriptUpper(name);
+  std::string upper = ScriptUpper(name), other;
+  // Two spellings the script gives for one file are a fault unless the
+  // installer takes them for one entry (they differ in ASCII case alone).
+  WindowsNameSet::Clash clash = clashed ? WindowsNameSet::NONE : names_.Add(name, &other);
+  if (clash == WindowsNameSet::NONE) nameLines_.emplace(name, number);
+  else if (clash != WindowsNameSet::SAME_FILE || ScriptUpper(other) != upper)
+    Report(true, number, column, ClashMessage(name, clash, other, Format(" (line %d)", nameLines_[other])));
   uint32_t hash = ArchiveHashName(name);
   auto seen = hashes_.find(hash);
   if (seen == hashes_.end()) {
@@ -293,13 +338,14 @@ void Compiler::CheckFileName(const std::string &name, int number, int column) {
            Format("'%s' and '%s' (%s) have the same CRC-32 %08X: the installer cannot tell them apart",
                   name.c_str(), seen->second.first.c_str(), other.c_str(), (unsigned)hash));
   }
-  if (!checkPayload_ || payload_.count(upper)) return;
+  if (!checkPayload_ || payload_.count(upper)) return name;
   std::string message = "'" + name + "' is not in the payload";
   std::string backslashed = upper;
   for (char &c : backslashed)
     if (c == '/') c = '\\';
   if (backslashed != upper && payload_.count(backslashed)) message += "; archive names use '\\' between folders";
   Report(true, number, column, message);
+  return name;
 }
 
 // The pieces of an argument between separators, each with its column;

@@ -19,6 +19,7 @@
 
 #include "script-compiler.h"
 #include "script-keywords.h"
+#include "windows-names.h"
 
 namespace script_compiler {
 
@@ -81,7 +82,7 @@ class Compiler {
   static const ScriptKeywordInfo *LongestKeywordPrefix(const std::string &text);
   // script-checks.cpp
   bool CheckCount(const ScriptKeywordInfo &info, Line *line);
-  void CheckArg(const ScriptKeywordInfo &info, int index, const Arg &arg, int number);
+  void CheckArg(const ScriptKeywordInfo &info, int index, Arg *arg, int number);
   bool CheckWhole(const Arg &arg, const std::string &what, int number, Number *result = nullptr);
   void CheckId(const Arg &arg, const ScriptKeywordInfo &info, int number);
   void CheckFraction(const Arg &arg, const std::string &what, int number);
@@ -89,10 +90,10 @@ class Compiler {
   static bool IsBlankSeparated(const std::string &text);
   static std::string Commas(const std::string &text);
   void CheckStyle(const Arg &arg, int number);
-  void CheckFileList(const Arg &arg, int number);
-  void CheckInside(const Arg &name, int number);
+  void CheckFileList(Arg *arg, int number);
+  bool CheckInside(const Arg &name, int number);
   void CheckRawFileList(const Line &line);
-  void CheckFileName(const std::string &name, int number, int column);
+  std::string CheckFileName(const std::string &written, int number, int column, bool creatable = true);
   static std::vector<Arg> Split(const Arg &arg, char separator, bool trim = true);
   // script-expand.cpp
   bool ExpandFileList(Arg *arg, int number);
@@ -103,7 +104,7 @@ class Compiler {
   void Place(ScriptDiagnostic d, const std::string &message);
   // script-compiler.cpp
   void Emit(const std::string &keyword, const std::vector<Arg> &args);
-  void CheckCodepage(const std::string &text, int number);
+  void CheckUtf8(const std::string &text, int number);
 
   struct Use {
     Arg arg;
@@ -124,6 +125,12 @@ class Compiler {
   ScriptCompiled *out_;
   bool checkPayload_ = false;
   std::set<std::string> payload_;
+  // The payload's names by their fold (WindowsNameFold), and those that are
+  // one name to Windows with another: the other and how they clash.
+  std::map<std::string, std::string> payloadFolds_;
+  std::map<std::string, std::pair<std::string, WindowsNameSet::Clash>> payloadClashes_;
+  WindowsNameSet names_;                   // the names the script gives
+  std::map<std::string, int> nameLines_;  // the line of each
   std::map<uint32_t, std::pair<std::string, int>> hashes_;  // hash -> upper-cased name, line
 };
 

@@ -31,11 +31,21 @@ std::string TrimRight(const std::string &text) {
 Compiler::Compiler(const ScriptCompileOptions &options, ScriptCompiled *out) : options_(options), out_(out) {
   if (options.payload != nullptr) {
     checkPayload_ = true;
+    WindowsNameSet payloadNames;
     for (size_t i = 0; i < options.payload->size(); i++) {
       const std::string &name = (*options.payload)[i];
       payload_.insert(ScriptUpper(name));
       if (options.payloadSizes != nullptr && i < options.payloadSizes->size())
         sizes_[ScriptUpper(name)] = (*options.payloadSizes)[i];
+      payloadFolds_.emplace(WindowsNameFold(name), name);
+      std::string other;
+      WindowsNameSet::Clash clash = payloadNames.Add(name, &other);
+      if (clash == WindowsNameSet::NONE) continue;
+      WindowsNameSet::Clash back = clash == WindowsNameSet::FILE_FIRST     ? WindowsNameSet::FOLDER_FIRST
+                                   : clash == WindowsNameSet::FOLDER_FIRST ? WindowsNameSet::FILE_FIRST
+                                                                           : clash;
+      payloadClashes_.emplace(name, std::make_pair(other, clash));
+      payloadClashes_.emplace(other, std::make_pair(name, back));
     }
   }
   hashes_[ArchiveHashName(SCRIPT_ENTRY_NAME)] = {ScriptUpper(SCRIPT_ENTRY_NAME), 0};
@@ -75,8 +85,8 @@ void Compiler::Compile(const ScriptPreprocessed &source, const std::vector<Scrip
 void Compiler::CompileLine(const std::string &text, int number) {
   Line line;
   line.number = number;
-  CheckCodepage(text, number);
   if (Lex(text, &line) != LEX_COMMAND) return;
+  if (!line.raw) CheckUtf8(text, number);
   if (line.raw) {
     CheckRawFileList(line);
     Emit(line.keyword, line.args);
@@ -107,7 +117,7 @@ void Compiler::CompileLine(const std::string &text, int number) {
     return;
   }
   size_t listed = out_->files.size();
-  for (int i = 0; i < info->count; i++) CheckArg(*info, i, line.args[i], number);
+  for (int i = 0; i < info->count; i++) CheckArg(*info, i, &line.args[i], number);
   if (fileList) {
     out_->fileLists.emplace_back(out_->files.begin() + listed, out_->files.end());
     fileListLine_ = fileListLine_ ? fileListLine_ : number;
@@ -153,11 +163,14 @@ void Compiler::Emit(const std::string &keyword, const std::vector<Arg> &args) {
   data.push_back('\n');
 }
 
-// Text in UTF-8 is shown by the installer byte for byte in the ANSI code page.
-void Compiler::CheckCodepage(const std::string &text, int number) {
-  if (!CodepageLooksUtf8(text)) return;
-  Report(false, number, 1,
-         "UTF-8 text; the installer shows the bytes in the ANSI code page (--codepage 1252 converts it)");
+// A command is UTF-8 (a script in another code page is converted before
+// it is compiled: --codepage); a raw one keeps every byte.
+void Compiler::CheckUtf8(const std::string &text, int number) {
+  size_t bad = CodepageUtf8Error(text);
+  if (bad == std::string::npos) return;
+  Report(true, number, (int)bad + 1,
+         Format("byte 0x%02X is not UTF-8; save the script as UTF-8, or give its code page (--codepage=N)",
+                (unsigned char)text[bad]));
 }
 
 }  // namespace script_compiler
@@ -181,11 +194,7 @@ std::string ScriptFormatDiagnostic(const std::string &script, const ScriptDiagno
 bool ScriptCompile(const std::string &source, const ScriptCompileOptions &options, ScriptCompiled *out) {
   Compiler compiler(options, out);
   size_t p = 0;
-  if (source.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    compiler.Report(false, 1, 1,
-                    "a UTF-8 byte order mark, skipped; the installer shows text in the system's ANSI code page");
-    p = 3;
-  }
+  if (source.compare(0, 3, "\xEF\xBB\xBF") == 0) p = 3;  // a byte order mark
   ScriptPreprocessed lines;
   std::vector<ScriptDiagnostic> found;
   std::string rest;  // the text after the mark (no copy of a large script without one)

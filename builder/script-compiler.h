@@ -39,7 +39,8 @@ std::string ScriptFormatDiagnostic(const std::string &file, const ScriptDiagnost
 struct ScriptCompileOptions {
   // Archive names of the payload (backslash separators). When set, every
   // file that FILE LIST, FONT, MESSAGE and AGREEMENT name must be among
-  // them (letter case aside); when NULL that check is skipped.
+  // them (letter case aside, as Windows compares names) and is written as
+  // the payload spells it; when NULL that check is skipped.
   const std::vector<std::string> *payload = nullptr;
   // The size in bytes of each payload file, in the order of payload; needed
   // for "INSTALL SIZE: auto".
@@ -69,7 +70,7 @@ struct ScriptPageFile {
 struct ScriptCompiled {
   std::vector<uint8_t> data;                   // install.dat
   std::vector<ScriptDiagnostic> diagnostics;   // in source order
-  std::vector<std::string> files;              // payload files the script names, as written
+  std::vector<std::string> files;              // payload files the script names, as written to install.dat
   std::vector<std::vector<std::string>> fileLists;  // the names of each FILE LIST, patterns expanded
   std::vector<ScriptPageFile> pageFiles;       // the files of MESSAGE and AGREEMENT
   int errors = 0;

@@ -1,5 +1,4 @@
 // FILE LIST patterns, expanded over the payload.
-#include "codepage.h"
 #include "file-pattern.h"
 #include "script-compiler-parts.h"
 
@@ -23,12 +22,12 @@ bool Compiler::ExpandFileList(Arg *arg, int number) {
   for (const Arg &e : entries) {
     if (!e.text.empty() && e.text[0] == '!') continue;
     if (!FilePatternIs(e.text)) {
-      if (seen.insert(ScriptUpper(e.text)).second) chosen.push_back(e);
+      if (seen.insert(WindowsNameFold(e.text)).second) chosen.push_back(e);
       continue;
     }
     size_t before = chosen.size();
     for (const std::string &name : *options_.payload)
-      if (FilePatternMatch(e.text, name) && seen.insert(ScriptUpper(name)).second) chosen.push_back({name, e.column});
+      if (FilePatternMatch(e.text, name) && seen.insert(WindowsNameFold(name)).second) chosen.push_back({name, e.column});
     bool matched = chosen.size() > before;
     for (const std::string &name : *options_.payload) matched = matched || FilePatternMatch(e.text, name);
     if (!matched) {
@@ -56,9 +55,6 @@ bool Compiler::ExpandFileList(Arg *arg, int number) {
   }
   std::string joined;
   for (const Arg &c : chosen) {
-    if (CodepageLooksUtf8(c.text))
-      Report(false, number, c.column,
-             "'" + c.text + "' is a UTF-8 name; the installer creates it with these bytes in the ANSI code page");
     if (c.text.find(',') != std::string::npos) {
       Report(true, number, c.column, "'" + c.text + "' has a comma in its name, which FILE LIST reads as a separator");
       ok = false;

@@ -24,7 +24,7 @@ std::string WindowsFileKey(const std::string &name) {
     } else if (part.back() == '.') {
       part.pop_back();
     }
-    key += (key.empty() ? "" : "\\") + ScriptUpper(part);
+    key += (key.empty() ? "" : "\\") + WindowsNameFold(part);
   }
   return key;
 }
@@ -49,12 +49,14 @@ void Compiler::Uses(const Arg &arg, int number, bool program) {
 }
 
 void Compiler::Finish() {
-  std::set<std::string> installed;
+  std::set<std::string> installed, folded;
   uint64_t bytes = 0;
   for (const auto &list : out_->fileLists)
-    for (const std::string &name : list)
+    for (const std::string &name : list) {
+      folded.insert(WindowsNameFold(name));
       if (installed.insert(ScriptUpper(name)).second && sizes_.count(ScriptUpper(name)))
         bytes += sizes_[ScriptUpper(name)];
+    }
   std::string kilobytes = Format("%llu", (unsigned long long)((bytes + 1023) / 1024));
   for (auto at = autoSizes_.rbegin(); at != autoSizes_.rend(); ++at)
     out_->data.insert(out_->data.begin() + (long)*at, kilobytes.begin(), kilobytes.end());
@@ -62,12 +64,12 @@ void Compiler::Finish() {
   // What a FILE LIST installs is known for sure with the payload at hand.
   if (!options_.wholeScript || !checkPayload_) return;
   for (const Use &use : uses_) {
-    std::string upper = ScriptUpper(use.arg.text);
-    bool found = installed.count(upper) != 0;
+    std::string upper = WindowsNameFold(use.arg.text);
+    bool found = folded.count(upper) != 0;
     if (use.program && !found) {  // the program runs to a blank, or is written in double quotes
       bool quoted = upper[0] == '"';
       std::string program = upper.substr(quoted ? 1 : 0, upper.find(quoted ? '"' : ' ', 1) - (quoted ? 1 : 0));
-      found = installed.count(program) != 0;
+      found = folded.count(program) != 0;
     }
     if (!found) Place(use.place, "'" + use.arg.text + "' is not among the files FILE LIST installs");
   }

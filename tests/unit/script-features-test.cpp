@@ -18,6 +18,7 @@
 #include "archive-writer.h"
 #include "cli.h"
 #include "codepage.h"
+#include "ffs.h"
 #include "fsutil.h"
 #include "script-compiler.h"
 #include "test-support.h"
@@ -27,7 +28,7 @@ namespace {
 // A nested payload: names as FsListTree gives them (ascending byte order).
 const std::vector<std::string> kPayload = {
     "Docs\\Guide.PDF", "Docs\\api\\index.html", "Docs\\api\\x.pdb", "bin\\App.exe", "bin\\app.pdb",
-    "bin\\tool.EXE",   "bin\\x\\deep.exe",      "caf\xE9 menu.txt",  "my file.txt",  "readme.txt"};
+    "bin\\tool.EXE",   "bin\\x\\deep.exe",      "caf\xC3\xA9 menu.txt",  "my file.txt",  "readme.txt"};
 const std::vector<uint64_t> kSizes = {100, 200, 300, 1024, 5, 1, 2047, 3, 4, 10};
 
 struct Result {
@@ -75,13 +76,13 @@ TEST(ScriptPatterns, EveryFormExpandsInPayloadOrder) {
   EXPECT_EQ("Docs\\api\\x.pdb;bin\\app.pdb;", Listed(Compile("FILE LIST: **\\*.PDB\nINSTALL")));
   EXPECT_EQ("bin\\x\\deep.exe;", Listed(Compile("FILE LIST: bin\\*\\*.exe\nINSTALL")));
   // Blanks and ANSI characters are part of names.
-  EXPECT_EQ("caf\xE9 menu.txt;my file.txt;", Listed(Compile("FILE LIST: * *.txt\nINSTALL")));
+  EXPECT_EQ("caf\xC3\xA9 menu.txt;my file.txt;", Listed(Compile("FILE LIST: * *.txt\nINSTALL")));
   // Exclusions apply to the whole list, wherever they stand.
   Result all = Compile("FILE LIST: !**\\*.pdb,**, !docs\\**\nINSTALL");
-  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xE9 menu.txt;my file.txt;readme.txt;", Listed(all));
+  EXPECT_EQ("bin\\App.exe;bin\\tool.EXE;bin\\x\\deep.exe;caf\xC3\xA9 menu.txt;my file.txt;readme.txt;", Listed(all));
   EXPECT_EQ("", all.messages);
   EXPECT_NE(std::string::npos,
-            all.dat.find(MARK "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xE9 menu.txt,my file.txt,"
+            all.dat.find(MARK "FILE LIST:bin\\App.exe,bin\\tool.EXE,bin\\x\\deep.exe,caf\xC3\xA9 menu.txt,my file.txt,"
                          "readme.txt\r\n"));
   // A list without patterns is written exactly as before.
   EXPECT_EQ(MARK "FILE LIST:readme.txt,readme.txt\r\n" MARK "INSTALL:\r\n",
@@ -202,26 +203,30 @@ TEST(ScriptChecks, WarningsOfTheWholeScriptAndWerror) {
   EXPECT_EQ("setup.txt:1:17: warning: the colour of GRADIENT START '0 64 128' is written with blanks; the installer "
             "reads only red: write '0, 64, 128'\n",
             Compile("GRADIENT START: 0 64 128\n").messages);
-  EXPECT_EQ("setup.txt:1:1: warning: UTF-8 text; the installer shows the bytes in the ANSI code page (--codepage 1252 "
-            "converts it)\n",
-            Compile("TEXT: caf\xC3\xA9\n").messages);
+  EXPECT_EQ("", Compile("TEXT: caf\xC3\xA9\n").messages);
+  EXPECT_EQ("setup.txt:1:10: error: byte 0xE9 is not UTF-8; save the script as UTF-8, or give its code page "
+            "(--codepage=N)\n",
+            Compile("TEXT: caf\xE9\n").messages);
   ScriptCompileOptions strict;
   strict.warningsAsErrors = true;
   ScriptCompiled c;
   EXPECT_FALSE(ScriptCompile("GRADIENT START: 0 64 128\n", strict, &c));
   EXPECT_EQ(1, c.errors);
   std::string out, problem;
-  EXPECT_TRUE(CodepageFromUtf8("caf\xC3\xA9 \xE2\x82\xAC", 1252, &out, &problem));
-  EXPECT_EQ("caf\xE9 \x80", out);
-  EXPECT_FALSE(CodepageFromUtf8("\xE2\x86\x92", 1252, &out, &problem));
-  EXPECT_EQ("'\xE2\x86\x92' has no place in code page 1252", problem);
+  EXPECT_TRUE(CodepageReadText("caf\xE9 \x80", 1252, &out, &problem));
+  EXPECT_EQ("caf\xC3\xA9 \xE2\x82\xAC", out);
+  EXPECT_FALSE(CodepageReadText("ok\nab\x81", 1252, &out, &problem));
+  EXPECT_EQ("2:3: byte 0x81 is no character of code page 1252", problem);
 }
 
 // ---- ffsbuild build and list ------------------------------------------------
 
 const char *const kDir = "script-features-test";
 
-std::string At(const std::string &name) { return std::string(kDir) + "/" + name; }
+// A folder for each test: ctest runs them side by side.
+std::string At(const std::string &name) {
+  return std::string(kDir) + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "/" + name;
+}
 
 void Write(const std::string &path, const std::string &text) {
   std::string error;
@@ -265,10 +270,8 @@ class ScriptFeatureBuild : public testing::Test {
                            "FILE LIST: bin\\**, welcome.txt\nAGREEMENT: licence.txt\nMESSAGE: welcome.txt\nINSTALL\n");
   }
   void TearDown() override {
-    for (const char *f : {"payload/licence.txt", "payload/welcome.txt", "payload/bin/app.exe", "payload/unnamed.txt",
-                          "stub.exe", "setup.txt",
-                          "one.exe", "two.exe", "three.exe"})
-      TestRemoveFile(At(f));
+    std::error_code ec;
+    std::filesystem::remove_all(At(""), ec);
   }
   int Build(const std::string &output, const char *epoch) {
     SetEpoch(epoch);
@@ -334,6 +337,78 @@ TEST_F(ScriptFeatureBuild, LinksInThePayloadAreFollowedInsideItAndNamedWhenSkipp
   TestRemoveFile(At("links.txt"));
 }
 #endif
+
+// UTF-8 text (of the Basic Multilingual Plane) as UTF-16 after its byte
+// order mark.
+std::string Utf16(const std::string &utf8, bool big) {
+  std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+  for (size_t p = 0; p < utf8.size();) {
+    unsigned char c = (unsigned char)utf8[p];
+    unsigned code = c < 0x80 ? c : (c & 0xE0) == 0xC0 ? (c & 0x1F) << 6 | (utf8[p + 1] & 0x3F)
+                                                      : (c & 0x0F) << 12 | (utf8[p + 1] & 0x3F) << 6 | (utf8[p + 2] & 0x3F);
+    p += c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : 3;
+    out += big ? std::string{(char)(code >> 8), (char)code} : std::string{(char)code, (char)(code >> 8)};
+  }
+  return out;
+}
+
+// A script and its page in UTF-16 (either byte order, after a mark) or in
+// Windows-1251 with --codepage 1251 make the installer the UTF-8 ones make;
+// without --codepage, text of a code page is an error at its first byte.
+// A name given in another letter case is written as the payload spells
+// it, which the installer's reader finds.
+// (A folder of its own: the fixture's tests may run side by side.)
+TEST(ScriptEncodings, ScriptsAndPagesInUtf16OrACodePageBuildAsUtf8) {
+  auto at = [](const std::string &name) { return "script-encodings-test/" + name; };
+  Write(at("stub.exe"), "MZ" + std::string(510, '\0'));
+  const std::string hello = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", hello1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
+  const std::string file = "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt", upper = "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.TXT";
+  auto script = [](const std::string &word, const std::string &name) {
+    return "PRODUCT NAME: " + word + "\nTEXT: \"" + word + " \"\nFILE LIST: app.exe," + name +
+           "\nMESSAGE: ru.txt\nINSTALL\n";
+  };
+  struct Variant {
+    const char *name;
+    std::string script, page;
+    std::vector<std::string> flags;
+  } variants[] = {{"utf8", script(hello, upper), hello + "\r\n", {}},
+                  {"utf16", Utf16(script(hello, upper), false), Utf16(hello + "\r\n", true), {}},
+                  {"cp1251", script(hello1251, "\xD4\xC0\xC9\xCB.TXT"), hello1251 + "\r\n", {"--codepage", "1251"}}};
+  SetEpoch("1700000000");
+  for (const Variant &v : variants) {
+    std::string dir = at(std::string("enc-") + v.name);
+    Write(dir + "/setup.txt", v.script);
+    Write(dir + "/payload/ru.txt", v.page);
+    Write(dir + "/payload/app.exe", "MZ");
+    Write(dir + "/payload/" + file, "data");
+    std::vector<std::string> args = {"-o", dir + "/setup.exe", "--stub", at("stub.exe")};
+    args.insert(args.end(), v.flags.begin(), v.flags.end());
+    args.insert(args.end(), {dir + "/setup.txt", dir + "/payload"});
+    EXPECT_EQ(0, Invoke(CliBuild, args)) << v.name;
+  }
+  std::string installer = TestReadFile(at("enc-utf8/setup.exe"));
+  std::string dat = Entry(at("enc-utf8/setup.exe"), "install.dat");
+  EXPECT_NE(std::string::npos, dat.find(MARK "PRODUCT NAME:" + hello + "\r\n"));
+  EXPECT_EQ(hello + "\r\n", Entry(at("enc-utf8/setup.exe"), "ru.txt"));
+  EXPECT_NE(std::string::npos, dat.find(MARK "FILE LIST:app.exe," + file + "\r\n"));
+  uint32_t size = 0;
+  ASSERT_EQ(1, FfsInit(at("enc-utf8/setup.exe").c_str()));
+  EXPECT_EQ(1, FfsGetSize(file.c_str(), &size));
+  EXPECT_EQ(4u, size);
+  EXPECT_EQ(0, FfsGetSize(upper.c_str(), &size));  // the reader folds ASCII letters alone
+  FfsRemove();
+  EXPECT_EQ(installer, TestReadFile(at("enc-utf16/setup.exe")));
+  EXPECT_EQ(installer, TestReadFile(at("enc-cp1251/setup.exe")));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(1, Invoke(CliBuild, {"-o", at("enc-cp1251/bad.exe"), "--stub", at("stub.exe"), at("enc-cp1251/setup.txt"),
+                                 at("enc-cp1251/payload")}));
+  std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, errors.find(at("enc-cp1251/setup.txt") + ":1:15: error: byte 0xCF is not UTF-8; "
+                                           "save the script as UTF-8, or give its code page (--codepage=N)\n"))
+      << errors;
+  std::error_code ec;
+  std::filesystem::remove_all("script-encodings-test", ec);
+}
 
 TEST_F(ScriptFeatureBuild, BuildsWithTheSameEpochAreIdentical) {
   ASSERT_EQ(0, Build("one.exe", "1700000000"));
