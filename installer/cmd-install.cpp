@@ -7,6 +7,7 @@
 #include "file-name.h"
 #include "filequeue.h"
 #include "handler-check.h"
+#include "journal.h"
 #include "pages.h"
 #include "registry.h"
 #include "process-sys.h"
@@ -78,6 +79,10 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
     return 0;
   }
   MakeDirectoryOf(path, made);
+  if (!JournalFile(path)) {
+    FileQueueFinish(NULL);
+    return 0;
+  }
   FileQueueOpen(path);
   if (!FfsStream(name, size, InstallPiece, NULL)) {
     void *unclosed;
@@ -145,6 +150,7 @@ int CmdUpdate(InstallScript *script, char *args, int32_t *consumed) {
 // Writes installPath as the value "Install Path" of the product's key,
 // opening the key or creating it. A key that cannot be had is fatal.
 static void RecordInstallPath(const InstallScript *script) {
+  JournalValue(script->registryPath, INSTALL_PATH_VALUE);
   RegistryKey key;
   if (RegistryKeyExists(REGROOT_CURRENT_USER, script->registryPath)) {
     if (!RegistryOpen(&key, REGROOT_CURRENT_USER, script->registryPath))

@@ -78,6 +78,11 @@ uint32_t TargetSysRemoveFile(const char *path) { return DeleteFileA(path) ? 0 : 
 
 int TargetSysRemoveDir(const char *path) { return RemoveDirectoryA(path) != 0; }
 
+int TargetSysFileExists(const char *path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 int TargetSysIsLink(const char *path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
