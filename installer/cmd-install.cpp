@@ -123,7 +123,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   double done = 0;
   char made[VANTOR_PATH_SIZE] = "";
   FileQueueStart();
-  // A failure leaves the progress window up and what was written in place.
+  // A failure leaves the progress window up; the driver undoes what was written.
   for (int32_t i = 0; i < script->fileCount && !FileQueueFailed(); i++) {
     InstallProgress(script, done);
     if (!InstallOne(script, &cursor, &done, made)) return 0;
