@@ -151,7 +151,7 @@ int JournalFile(const char *path) {
   VantorFormat(name, (int)sizeof name, "%d", ++backups);
   if (InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup) && TargetSysReplace(path, backup))
     return 1;
-  DebugPrintf("Unable to move '%s' aside: it is in use\n", path);
+  DebugPrintf("Unable to create file '%s'\n", path);  // held, or refused: it cannot be replaced
   return 0;
 }
 
