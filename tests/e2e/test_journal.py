@@ -47,7 +47,7 @@ def test_a_failed_update_leaves_version_1_and_no_journal(h):
     inst, code = run(h, "journal-v2", SCRIPT + b"!NOPE: after the copy\n", V2)
     assert code == 2, inst.log()
     log = inst.log()
-    assert b"Rollback: restored '" + DEST.encode() + b"\\GADGET.TXT'" in log, log
+    assert b"Rollback: restored '" + DEST.encode() + b"\\gadget.txt'" in log, log
     assert b"Rollback: the installation was undone; nothing was changed" in log, log
     assert below(h) == version1
     assert h.reg_query("HKCU\\Software\\Acme Test\\Gadget Journal", "Install Path") == DEST + "\\"
