@@ -146,12 +146,15 @@ int JournalNote(char tag, const char *first, const char *second) {
 
 int JournalFile(const char *path) {
   if (!Ready()) return 1;
-  if (!TargetSysFileExists(path)) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
+  int there = TargetSysFileExists(path);
+  if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
   char name[16], backup[VANTOR_PATH_SIZE];
   VantorFormat(name, (int)sizeof name, "%d", ++backups);
-  if (InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup) && TargetSysReplace(path, backup))
+  // A read-only file is not replaced, as it could not be written.
+  if (there == 1 && InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup) &&
+      TargetSysReplace(path, backup))
     return 1;
-  DebugPrintf("Unable to create file '%s'\n", path);  // held, or refused: it cannot be replaced
+  DebugPrintf("Unable to create file '%s'\n", path);  // read-only, held or refused: it cannot be replaced
   return 0;
 }
 

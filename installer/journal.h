@@ -56,9 +56,10 @@ void JournalUse(const char *destination);
 // journal could not be written, and the change is then not made.
 int JournalNote(char tag, const char *first, const char *second);
 // Before the file at path is written: an F line for a new one, or an R line
-// and the old file moved aside. 0 when it cannot be moved aside (held by
-// another program, or refused), with the log line "Unable to create file
-// '%s'\n" of a file that cannot be written: the command fails.
+// and the old file moved aside. 0 when it is read-only or cannot be moved
+// aside (held by another program, or refused), with the log line "Unable
+// to create file '%s'\n" of a file that cannot be written: the command
+// fails.
 int JournalFile(const char *path);
 // Before the value name of key (below HKEY_CURRENT_USER) is written: K
 // lines for the keys that are not there yet, outermost first, and the

@@ -240,7 +240,8 @@ uint32_t TargetSysRemoveFile(const char *path) {
 int TargetSysFileExists(const char *path) {
   std::string host = HostPath(path);
   struct stat st;
-  return !host.empty() && stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  if (host.empty() || stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  return (st.st_mode & S_IWUSR) == 0 ? 2 : 1;
 }
 
 int TargetSysIsLink(const char *path) {
