@@ -12,11 +12,14 @@
 // Message-box styles and answers, with the Win32 values.
 #define SYS_MB_OK           0x00000000u
 #define SYS_MB_YESNO        0x00000004u
+#define SYS_MB_RETRYCANCEL  0x00000005u
 #define SYS_MB_ICONSTOP     0x00000010u
 #define SYS_MB_ICONQUESTION 0x00000020u
 #define SYS_MB_ICONEXCLAMATION 0x00000030u
 #define SYS_MB_ICONINFORMATION 0x00000040u
 #define SYS_IDOK  1
+#define SYS_IDCANCEL 2
+#define SYS_IDRETRY 4
 #define SYS_IDYES 6
 #define SYS_IDNO  7
 

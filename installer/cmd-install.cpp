@@ -7,6 +7,7 @@
 #include "file-name.h"
 #include "filequeue.h"
 #include "handler-check.h"
+#include "journal.h"
 #include "pages.h"
 #include "registry.h"
 #include "process-sys.h"
@@ -78,6 +79,10 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
     return 0;
   }
   MakeDirectoryOf(path, made);
+  if (!JournalFile(path)) {
+    FileQueueFinish(NULL);
+    return 0;
+  }
   FileQueueOpen(path);
   if (!FfsStream(name, size, InstallPiece, NULL)) {
     void *unclosed;
@@ -118,7 +123,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   double done = 0;
   char made[VANTOR_PATH_SIZE] = "";
   FileQueueStart();
-  // A failure leaves the progress window up and what was written in place.
+  // A failure leaves the progress window up; the driver undoes what was written.
   for (int32_t i = 0; i < script->fileCount && !FileQueueFailed(); i++) {
     InstallProgress(script, done);
     if (!InstallOne(script, &cursor, &done, made)) return 0;
@@ -145,6 +150,7 @@ int CmdUpdate(InstallScript *script, char *args, int32_t *consumed) {
 // Writes installPath as the value "Install Path" of the product's key,
 // opening the key or creating it. A key that cannot be had is fatal.
 static void RecordInstallPath(const InstallScript *script) {
+  JournalValue(script->registryPath, INSTALL_PATH_VALUE);
   RegistryKey key;
   if (RegistryKeyExists(REGROOT_CURRENT_USER, script->registryPath)) {
     if (!RegistryOpen(&key, REGROOT_CURRENT_USER, script->registryPath))

@@ -4,8 +4,10 @@
 #include "args.h"
 #include "command.h"
 #include "handler-check.h"
+#include "journal.h"
 #include "shell-sys.h"
 #include "shell.h"
+#include "target-sys.h"
 #include "interact.h"
 #include "uninstall.h"
 #include "vantor-core.h"
@@ -59,7 +61,7 @@ int ItemLinkMake(const char *folder, const InstallScript *script, const char *pr
   char target[VANTOR_PATH_SIZE];
   if (VantorFormat(link, size, "%s\\%s.lnk", folder, caption) >= size ||
       VantorFormat(target, (int)sizeof target, "%s%s", script->installPath, program) >= (int)sizeof target ||
-      !ShellSaveLink(link, target, arguments, caption)) {
+      (!TargetSysFileExists(link) && !JournalNote(JOURNAL_TAG_FILE, link, NULL)) || !ShellSaveLink(link, target, arguments, caption)) {
     DebugPrintf("Unable to add item '%s'\n", caption);
     return 0;
   }

@@ -10,6 +10,7 @@
 
 #include "exit-codes.h"
 #include "script.h"
+#include "journal.h"
 #include "mainwindow.h"
 #include "pathdialog.h"
 #include "process-sys.h"
@@ -81,7 +82,8 @@ static int MakeGroup(const char *name) {
   char folder[FOLDER_SIZE];
   int existed = 0;
   if (!GroupFolder(name, folder, (int)sizeof folder) ||
-      ((existed = TargetSysDirExists(folder)), !ShellMakeFolder(folder))) {
+      ((existed = TargetSysDirExists(folder)), !existed && !JournalNote(JOURNAL_TAG_DIR, folder, NULL)) ||
+      !ShellMakeFolder(folder)) {
     DebugPrintf("Unable to create group '%s'\n", name);
     return 0;
   }

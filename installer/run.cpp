@@ -6,6 +6,7 @@
 #include "exit-codes.h"
 #include "ffs.h"
 #include "interact.h"
+#include "journal.h"
 #include "mainwindow-sys.h"
 #include "mainwindow.h"
 #include "process-sys.h"
@@ -85,9 +86,19 @@ static int ExitCode(const InstallScript *script) {
 // mounted; then there is no script to free and no window class to
 // unregister. The log's last line says how the run ended.
 #define RUN_CODE (-1)
+
 static int Shutdown(InstallScript **script, void *instance, int code) {
   if (script != NULL) {
-    if (*script != NULL && UninstallFinish(*script, InstallerProgramPath()) < 0) RunFail(EXIT_COMMAND_FAILED);
+    // A run that failed is undone and gets no uninstaller; one whose
+    // uninstaller could not be written is undone as well.
+    if (*script != NULL && ExitCode(*script) != EXIT_INSTALLED) {
+      UninstallReset();
+      JournalRollback(1);
+    } else if (*script != NULL && UninstallFinish(*script, InstallerProgramPath()) < 0) {
+      RunFail(EXIT_COMMAND_FAILED);
+      JournalRollback(0);
+    }
+    JournalEnd();
     if (code == RUN_CODE) code = ExitCode(*script);
     MainWindowSetScript(NULL);
     ScriptFree(script);
@@ -149,6 +160,8 @@ int InstallerMain(void *instance, const char *args) {
   }
   InstallScript *script = NULL;
   if (!ScriptLoad(&script, SCRIPT_ENTRY_NAME)) ABORT("Couldn't load installation script.\n");
+  // Every change from here on is journaled beside the destination.
+  JournalUse(script->installPath);
   // UNINSTALL anywhere in the script records the run from its first command;
   // a name it refuses ends the run before anything is written.
   int32_t consumed;

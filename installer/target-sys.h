@@ -45,6 +45,9 @@ uint32_t TargetSysRemoveFile(const char *path);
 // FILE_ATTRIBUTE_REPARSE_POINT: a symbolic link, a junction, and under Wine
 // a folder that is a Unix symbolic link); 0 when it is none or not there.
 int TargetSysIsLink(const char *path);
+// 1 when path names a file, not a directory, 2 when a read-only one
+// (GetFileAttributesA, FILE_ATTRIBUTE_READONLY); 0 when it names none.
+int TargetSysFileExists(const char *path);
 // RemoveDirectoryA: 1 when removed (the system removes only an empty one).
 int TargetSysRemoveDir(const char *path);
 

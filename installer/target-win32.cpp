@@ -78,6 +78,12 @@ uint32_t TargetSysRemoveFile(const char *path) { return DeleteFileA(path) ? 0 : 
 
 int TargetSysRemoveDir(const char *path) { return RemoveDirectoryA(path) != 0; }
 
+int TargetSysFileExists(const char *path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+  return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 2 : 1;
+}
+
 int TargetSysIsLink(const char *path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

@@ -2,6 +2,7 @@
 #include "target.h"
 
 #include "ffs.h"
+#include "journal.h"
 #include "target-sys.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -63,6 +64,6 @@ int MakePathNoting(char *path, void (*made)(const char *path)) {
     MakePathNoting(path, made);
     path[last] = '\\';
   }
-  if (TargetSysCreateDir(path)) made(path);
+  if (JournalNote(JOURNAL_TAG_DIR, path, NULL) && TargetSysCreateDir(path)) made(path);
   return 1;
 }

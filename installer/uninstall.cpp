@@ -388,42 +388,6 @@ static char EntryTag(const InstallScript *script) {
 #define UNINSTALL_NOT_WRITTEN \
   "The uninstaller could not be written to '%s'. What this installation wrote was removed again."
 
-// Takes away what this run recorded and the earlier record (old, the lines
-// in earlier) does not name, last line first: libraries are unregistered
-// before their files go, files before their directories, values before
-// their keys, Program Manager's items before their groups; directories and
-// keys only when empty.
-static void Undo(const LineSet *earlier, const char *old, int32_t oldLength) {
-  int files = 0, dirs = 0;
-  for (int32_t end = linesLength; end > 0;) {
-    int32_t begin = end - 1;
-    while (begin > 0 && lines[begin - 1] != '\n') begin--;
-    int32_t n = end - begin;
-    end = begin;
-    if (n < 5 || LineSetHas(earlier, old, oldLength, lines + begin, n)) continue;
-    char line[2 * VANTOR_PATH_SIZE + 8];  // what UninstallNote kept fits
-    memcpy(line, lines + begin + 2, (size_t)(n - 4));
-    line[n - 4] = 0;
-    char *second = strchr(line, '\t');
-    if (second != NULL) *second++ = 0;
-    char tag = lines[begin];
-    if (tag == UNINSTALL_TAG_LIBRARY) OleSelfRegister(line, 0);
-    if (tag == UNINSTALL_TAG_FILE && TargetSysRemoveFile(line) == 0) files++;
-    if (tag == UNINSTALL_TAG_DIR && TargetSysRemoveDir(line)) dirs++;
-    if (tag == UNINSTALL_TAG_VALUE && second != NULL) RegistryDeleteValue(REGROOT_CURRENT_USER, line, second);
-    if (tag == UNINSTALL_TAG_KEY) RegistryDeleteKey(REGROOT_CURRENT_USER, line);
-    // Program Manager: an item (made before its group goes) and a group.
-    char command[sizeof line + 40];
-    if ((tag == UNINSTALL_TAG_ITEM && second != NULL &&
-         VantorFormat(command, (int)sizeof command, "[ShowGroup(\"%s\",1)][DeleteItem(\"%s\")]", line, second) <
-             (int)sizeof command) ||
-        (tag == UNINSTALL_TAG_GROUP &&
-         VantorFormat(command, (int)sizeof command, "[DeleteGroup(\"%s\")]", line) < (int)sizeof command))
-      ProgManExecute(command);
-  }
-  DebugPrintf("Uninstall: %d files and %d directories of this run removed again\n", files, dirs);
-}
-
 static void NoteDirectory(const char *path) { UninstallNote(UNINSTALL_TAG_DIR, path, NULL); }
 
 // Writes the uninstaller and the record beside their places first (path
@@ -466,13 +430,10 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
       VantorFormat(program, (int)sizeof program, "%s%s", script->installPath, programName) < (int)sizeof program &&
       UninstallRecordPath(program, record, (int)sizeof record) &&
       VantorFormat(arpKey, (int)sizeof arpKey, "%s%s", UNINSTALL_ARP_KEY, entry) < (int)sizeof arpKey) {
-    // The earlier record's lines, which a failure must leave to it.
+    // The earlier record's lines, whose entries this run takes over.
     char *old = NULL;
     uint32_t oldSize = 0, start = 0, length = 0;
-    LineSet earlier = {NULL, 0, 0};
-    if (UninstallLoadFile(record, &old, &oldSize) && UninstallRecordCheck(old, oldSize, &start, &length))
-      for (uint32_t at = start; at < start + length; at += (uint32_t)LineLength(old, (int32_t)(start + length), (int32_t)at))
-        LineSetAdd(&earlier, old, (int32_t)(start + length), (int32_t)at);
+    if (UninstallLoadFile(record, &old, &oldSize)) UninstallRecordCheck(old, oldSize, &start, &length);
     char tag = EntryTag(script);
     UninstallNote(UNINSTALL_TAG_PRODUCT, product, NULL);
     if (tag == UNINSTALL_TAG_ARP) UninstallNoteMissingKeys(arpKey);
@@ -483,14 +444,12 @@ int UninstallFinish(const InstallScript *script, const char *programPath) {
       WriteEntry(script, tag == UNINSTALL_TAG_ARP ? REGROOT_CURRENT_USER : REGROOT_LOCAL_MACHINE, arpKey, program);
       DebugPrintf("Uninstaller written to '%s'\n", program);
     } else {
-      // Nothing stays that nobody could remove.
-      Undo(&earlier, old, (int32_t)(start + length));
+      // Nothing stays that nobody could remove: the driver undoes the run.
       char text[VANTOR_PATH_SIZE + 120];
       VantorFormat(text, (int)sizeof text, UNINSTALL_NOT_WRITTEN, program);
       Interact()->box(NULL, text, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP, SYS_IDOK);
       failed = 1;
     }
-    LineSetFree(&earlier);
     if (old != NULL) MEM_FREE(old, (int)oldSize + 1);
   }
   UninstallReset();

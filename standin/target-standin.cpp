@@ -164,6 +164,7 @@ int TargetSysDelete(const char *path) {
 }
 
 int TargetSysReplace(const char *from, const char *to) {
+  if (busyFiles.find(std::string("\n") + from + "\n") != std::string::npos) return 0;
   std::string source = HostPath(from), target = HostPath(to);
   return !source.empty() && !target.empty() && rename(source.c_str(), target.c_str()) == 0;
 }
@@ -234,6 +235,13 @@ uint32_t TargetSysRemoveFile(const char *path) {
   }
   if (S_ISDIR(st.st_mode)) return 5;
   return unlink(host.c_str()) == 0 ? 0 : 5;
+}
+
+int TargetSysFileExists(const char *path) {
+  std::string host = HostPath(path);
+  struct stat st;
+  if (host.empty() || stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  return (st.st_mode & S_IWUSR) == 0 ? 2 : 1;
 }
 
 int TargetSysIsLink(const char *path) {

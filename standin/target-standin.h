@@ -37,7 +37,7 @@ void TargetStandInDiskRoom(int64_t bytes);
 void TargetStandInFailClose(int skip);
 
 // The file at the Windows path is in use by another program: removing it
-// fails with 32 until the next reset.
+// fails with 32, and moving it fails, until the next reset.
 void TargetStandInSetBusy(const char *path);
 
 // Every directory creation asked for, each path as given and "\n".

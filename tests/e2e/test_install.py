@@ -81,9 +81,12 @@ def test_two_commas_in_a_row_stop_at_the_empty_name(h):
     proc = h.run_installer(inst, "-debug")
     h.accept_destination()
     h.key_until_gone(h.find_window("Gadget Installation..."), "y")
+    # The run is undone: one box says so, and a.txt, written first, is gone.
+    h.key_until_gone(h.find_window("Installation Problem..."), "Return")
     assert h.wait_exit(proc) == 2
     assert b"Unable to get size for ''\r\n" in inst.log(), inst.log()
-    assert os.path.exists(os.path.join(folder, "a.txt"))
+    assert b"Rollback: removed '" in inst.log(), inst.log()
+    assert not os.path.exists(os.path.join(folder, "a.txt"))
     assert not os.path.exists(os.path.join(folder, "b.txt"))
 
 

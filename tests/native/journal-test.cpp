@@ -1,0 +1,66 @@
+// The run's journal: a failed first installation leaves nothing, a failed
+// update leaves version 1 byte for byte, and an unfinished journal is undone
+// by the next run before it changes anything.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "installer-run-support.h"
+#include "journal.h"
+#include "script-test-support.h"
+
+namespace {
+
+void WriteFile(const std::string &path, const std::string &bytes) {
+  FILE *f = fopen(path.c_str(), "wb");
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+class JournalTest : public InstallerRunTest {
+ protected:
+  int Main(const std::string &script, const std::string &content) {
+    WriteInstaller("journal-setup", {{"install.dat", script}, {"app.txt", content}, {"sub\\app.txt", content}});
+    return Run("journal-setup", "-debug -silent -dir=C:\\Maker\\Tool");
+  }
+};
+
+const char *kInstall = MARK "REGISTRY PATH:Software\\Acme\\Tool\r\n" MARK "INSTALL DIR:Tool\r\n" MARK
+                       "INSTALL PATH:Where?\r\n" MARK "FILE LIST:APP.TXT,SUB\\APP.TXT\r\n" MARK
+                       "INSTALL:\r\n" MARK "DONE:Bye\r\n" MARK "UNINSTALL:\r\n";
+const char *kFails = MARK "NOPE:after the copy\r\n";
+
+TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
+  // A first installation that fails after INSTALL and DONE: nothing stays.
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + kFails, "v2"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker")) << Log();
+  EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
+  EXPECT_NE(std::string::npos, Log().find("Rollback: the installation was undone; nothing was changed\r\n"));
+  // Version 1, then an update that fails: version 1 as it was, no journal.
+  EXPECT_EQ(0, Main(kInstall, "v1")) << Log();
+  std::string record = TestReadFile(drive + "/Maker/Tool/uninstall.dat");
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+  EXPECT_EQ(std::string::npos, Log().find("Rollback")) << Log();
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + kFails, "v2"));
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
+  EXPECT_EQ(record, TestReadFile(drive + "/Maker/Tool/uninstall.dat"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+  // A run that ended before its end left its journal: the next run undoes it.
+  std::filesystem::create_directories(drive + "/Maker/Tool" JOURNAL_FOLDER);
+  std::filesystem::create_directories(drive + "/Maker/Tool/NEW");
+  WriteFile(drive + "/Maker/Tool/NEW/X.TXT", "x");
+  std::filesystem::rename(drive + "/Maker/Tool/APP.TXT", drive + "/Maker/Tool" JOURNAL_FOLDER "/1");
+  WriteFile(drive + "/Maker/Tool/APP.TXT", "half");
+  WriteFile(drive + "/Maker/Tool" JOURNAL_FOLDER "/journal",
+                JOURNAL_HEAD "D\tC:\\Maker\\Tool\\NEW\r\nF\tC:\\Maker\\Tool\\NEW\\X.TXT\r\n"
+                             "R\tC:\\Maker\\Tool\\APP.TXT\tC:\\Maker\\Tool" JOURNAL_FOLDER "\\1\r\nF\tC:\\cut");
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + kFails, "v2"));
+  EXPECT_NE(std::string::npos, Log().find("Rollback: an unfinished installation to 'C:\\Maker\\Tool\\' is undone"));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box '" PROBLEM_CAPTION "': " JOURNAL_RECOVERED));
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/NEW"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+}
+
+}  // namespace
