@@ -1,8 +1,9 @@
 #!/bin/sh
 # Install time under Wine for one payload folder (sh bench/make-payload.sh
 # makes one of about 1,000 files and 40 MB): our installer packed raw, with
-# -m auto, -m smallest, -m 3 and -m 3 --solid, each installed unattended
-# (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
+# -m auto, -m smallest, -m 3, -m 3 --solid and -m 4 --solid (OURS_METHODS
+# chooses: a method with "s" after it is packed solid), each installed
+# unattended (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
 # Debian's makensis when it is there. Prints sizes, the median times and the
 # ratio to NSIS zlib. On a machine that cannot run 32-bit programs
 # (scripts/wine-mode.sh), both sides are 64-bit: the x86_64 build of
@@ -52,9 +53,9 @@ if command -v makensis >/dev/null; then
 else
   echo "(NSIS not timed: makensis missing)"
 fi
-for m in raw auto smallest 3 3s; do
+for m in ${OURS_METHODS:-raw auto smallest 3 3s 4s}; do
   solid=""
-  [ "$m" = 3s ] && m=3 solid=--solid
+  case $m in *s) m=${m%s} solid=--solid ;; esac
   "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" -m "$m" $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
   row "ours, -m $m $solid" "$TMP/ours.exe" "$(median3 wine "$TMP/ours.exe" -silent "-dir=C:\\bench-out")"
 done

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installer sizes for one payload folder: ours (ffsbuild pack + stub with
 # -m auto, the smallest of raw and methods 1 to 3 per file, -m 3, and -m 3
-# in solid groups, "3s"; set OURS_METHODS to choose) against NSIS with
+# in solid groups, "3s"; set OURS_METHODS to choose, a method with "s"
+# after it packed solid) against NSIS with
 # zlib, bzip2 and solid LZMA (Debian's nsis, when makensis is there), as a
 # share of the payload.
 #   sh bench/nsis-compare.sh PAYLOAD_DIR [build]
@@ -18,7 +19,7 @@ row() {
 }
 for m in ${OURS_METHODS:-auto 3 3s}; do
   solid=""
-  [ "$m" = 3s ] && m=3 solid=--solid
+  case $m in *s) m=${m%s} solid=--solid ;; esac
   "$FFSBUILD" pack -q -m "$m" $solid -o "$TMP/a.ffs" "$PAYLOAD"
   "$FFSBUILD" stub -o "$TMP/ours.exe" "$STUB" "$TMP/a.ffs"
   row "ours, -m $m $solid" "$(stat -c %s "$TMP/ours.exe")"

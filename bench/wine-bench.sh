@@ -14,6 +14,7 @@ trap 'wineserver -k 2>/dev/null; rm -rf "$TMP"' EXIT
 # One Wine server for the whole run: timing a program up to wineserver -w
 # would count the server's linger of several seconds after its last client.
 wineserver -k 2>/dev/null || true
+mkdir -p "$WINEPREFIX"  # the server starts in it, before wineboot makes the rest
 wineserver -p
 wineboot -i >/dev/null 2>&1 || true
 printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"

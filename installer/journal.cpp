@@ -41,10 +41,24 @@ static void NoteParent(const char *path) {
   UninstallNote(UNINSTALL_TAG_DIR, path, NULL);
 }
 
-// Carries out one line backwards: fields[0] its first value, the others after.
-static void UndoLine(char tag, char **fields, int count) {
+// 1 when path lies below root (root ends in a backslash, or path goes on
+// with one).
+static int Below(const char *path, const char *root) {
+  int n = StrLength(root);
+  return n > 0 && StrEqualNNoCase(path, root, n) && (root[n - 1] == '\\' || path[n] == '\\');
+}
+
+// Carries out one line backwards: fields[0] its first value, the others
+// after. A journal found on the disk may not be this installer's own (anyone
+// who may make a folder beside the destination could have left it): its
+// files and folders are undone only below the destination, with backups
+// from the journal's folder, and its registry lines not at all.
+static void UndoLine(char tag, char **fields, int count, int found) {
   const char *first = fields[0], *second = count > 1 ? fields[1] : "", *done = NULL;
   RegistryKey key;
+  if (found && (tag == JOURNAL_TAG_KEY || tag == JOURNAL_TAG_VALUE || tag == JOURNAL_TAG_CHANGED ||
+                !Below(first, destination) || (tag == JOURNAL_TAG_REPLACED && !Below(second, folder))))
+    return;
   if (tag == JOURNAL_TAG_FILE && TargetSysRemoveFile(first) == 0) done = "removed";
   if (tag == JOURNAL_TAG_REPLACED && TargetSysReplace(second, first)) done = "restored";
   if (tag == JOURNAL_TAG_PARENT) StrCopyN(outer, first, VANTOR_PATH_SIZE);
@@ -61,7 +75,7 @@ static void UndoLine(char tag, char **fields, int count) {
 // Undoes the journal in the folder, last line first (a line cut short by an
 // end of the process is skipped: its change was not made), then removes
 // it, the folder and the folders made for it, innermost first.
-static void Undo(void) {
+static void Undo(int found) {
   char path[VANTOR_PATH_SIZE], *lines;
   uint32_t length;
   InFolder(path, NULL);
@@ -81,7 +95,7 @@ static void Undo(void) {
         at = strchr(at, '\t');
         if (at != NULL) *at++ = 0;
       }
-      UndoLine(lines[begin], fields, count);
+      UndoLine(lines[begin], fields, count, found);
     }
     MEM_FREE(lines, (int)length + 1);
   }
@@ -93,7 +107,7 @@ static void Undo(void) {
     *cut = 0;
     if (StrLength(path) < keep) break;
     char *field = path;
-    UndoLine(JOURNAL_TAG_DIR, &field, 1);
+    UndoLine(JOURNAL_TAG_DIR, &field, 1, 0);
   }
 }
 
@@ -113,7 +127,7 @@ static int Ready(void) {
   InFolder(path, NULL);
   if (TargetSysFileExists(path)) {
     DebugPrintf("Rollback: an unfinished installation to '%s' is undone\n", destination);
-    Undo();
+    Undo(1);
     Interact()->box(NULL, JOURNAL_RECOVERED, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
   }
   // The parent, with its closing backslash (a drive's root keeps it).
@@ -192,7 +206,7 @@ static void End(int undo) {
       if (InFolder(path, name)) TargetSysRemoveFile(path);
     }
     if (undo) {
-      Undo();
+      Undo(0);
     } else {
       InFolder(path, NULL);
       TargetSysRemoveFile(path);

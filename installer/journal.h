@@ -27,7 +27,10 @@
 // lines), a shortcut that was there already is rewritten in place.
 //
 // The journal starts with the first change once the destination is known
-// (JournalUse); an unfinished journal found there then is undone first. A
+// (JournalUse); an unfinished journal found there then is undone first, as
+// far as it concerns the destination: its files and folders below it, with
+// backups from the journal's folder (its registry lines, and anything
+// elsewhere, are left, for the journal could have been left by anyone). A
 // run that ends well removes the folder (JournalEnd); one that fails undoes
 // the lines last first (JournalRollback).
 #ifndef INSTALLER_JOURNAL_H

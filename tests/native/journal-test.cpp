@@ -52,8 +52,9 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   WriteFile(drive + "/Maker/Tool/NEW/X.TXT", "x");
   std::filesystem::rename(drive + "/Maker/Tool/APP.TXT", drive + "/Maker/Tool" JOURNAL_FOLDER "/1");
   WriteFile(drive + "/Maker/Tool/APP.TXT", "half");
+  WriteFile(drive + "/Maker/OTHER.TXT", "not ours");  // named by the journal, but outside the destination
   WriteFile(drive + "/Maker/Tool" JOURNAL_FOLDER "/journal",
-                JOURNAL_HEAD "D\tC:\\Maker\\Tool\\NEW\r\nF\tC:\\Maker\\Tool\\NEW\\X.TXT\r\n"
+                JOURNAL_HEAD "F\tC:\\Maker\\OTHER.TXT\r\nD\tC:\\Maker\\Tool\\NEW\r\nF\tC:\\Maker\\Tool\\NEW\\X.TXT\r\n"
                              "R\tC:\\Maker\\Tool\\APP.TXT\tC:\\Maker\\Tool" JOURNAL_FOLDER "\\1\r\nF\tC:\\cut");
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + kFails, "v2"));
   EXPECT_NE(std::string::npos, Log().find("Rollback: an unfinished installation to 'C:\\Maker\\Tool\\' is undone"));
@@ -61,6 +62,7 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/NEW"));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+  EXPECT_EQ("not ours", TestReadFile(drive + "/Maker/OTHER.TXT"));
 }
 
 }  // namespace
