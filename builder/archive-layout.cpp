@@ -15,12 +15,14 @@
 namespace {
 
 // One record to lay out: hash and stored bytes (data, or when data is NULL
-// the length bytes at spoolAt of the writer's spool).
+// the length bytes of the file source, or when it is NULL too those at
+// spoolAt of the writer's spool).
 struct Stored {
   uint32_t hash;
   const uint8_t *data;
   uint32_t length;
   uint64_t spoolAt;
+  const std::string *source;
 };
 
 // What follows the records: nothing (a standalone archive), the trailer,
@@ -79,6 +81,26 @@ typedef std::function<bool(const uint8_t *, size_t)> Put;
 // Bytes are copied from the spool and zeros given in pieces of this size.
 const size_t kPiece = 1 << 20;
 
+// Gives put the length bytes of the file at path, which must still hold
+// just that many and still be fit to be stored raw; false (*error) when
+// it does not or put fails.
+bool CopySource(const std::string &path, uint32_t length, std::vector<uint8_t> *piece, const Put &put,
+                std::string *error) {
+  FILE *f = fopen(path.c_str(), "rb");
+  bool read = f != NULL, ok = true;
+  for (uint32_t done = 0; read && ok && done < length; done += (uint32_t)piece->size()) {
+    piece->resize(std::min<size_t>(kPiece, length - done));
+    read = fread(piece->data(), 1, piece->size(), f) == piece->size() &&
+           (done > 0 || !ArchiveHasPackedSignature(piece->data(), piece->size()));
+    ok = read && put(piece->data(), piece->size());
+  }
+  read = read && (!ok || fgetc(f) == EOF);
+  if (f != NULL) fclose(f);
+  if (!read) *error = "'" + path + "' changed while the installer was being built";
+  else if (!ok && error->empty()) *error = "write error (disk full?)";
+  return read && ok;
+}
+
 // Gives the archive planned for base to put, reading spooled records from
 // spool; false (*error) when put or the spool fails.
 bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t base, Tail tailKind, FILE *spool,
@@ -100,6 +122,10 @@ bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t bas
     ok = ok && put(head.data(), head.size());
     if (r.data != NULL) {
       ok = ok && put(r.data, r.length);
+      continue;
+    }
+    if (r.source != NULL) {
+      if (ok && !CopySource(*r.source, r.length, &piece, put, error)) return false;
       continue;
     }
     bool read = ok && spool != NULL && FsSeek(spool, r.spoolAt);
@@ -143,8 +169,9 @@ std::vector<Stored> StoredOf(const std::vector<ArchiveEntry> &entries) {
   std::vector<Stored> records;
   records.reserve(entries.size());
   for (const ArchiveEntry &e : entries) {
-    if (e.spooled) records.push_back({e.hash, NULL, e.spooledLength, e.spoolAt});
-    else records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size(), 0});
+    if (!e.source.empty()) records.push_back({e.hash, NULL, e.contentSize, 0, &e.source});
+    else if (e.spooled) records.push_back({e.hash, NULL, e.spooledLength, e.spoolAt, NULL});
+    else records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size(), 0, NULL});
   }
   return records;
 }
@@ -267,7 +294,7 @@ bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uin
       *error = std::string("entry ") + hash + ": " + r.problem;
       return false;
     }
-    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length, 0});
+    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length, 0, NULL});
   }
   *out = stub;
   if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, NULL, out, error)) {

@@ -1,5 +1,7 @@
 // Solid groups of small files, and the packing of entries side by side on
 // several threads while they are added in their order.
+#include <stdio.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -93,6 +95,45 @@ static ArchiveEntry MemberEntry(const std::string &name, uint32_t block, uint32_
   return entry;
 }
 
+// An input of a file to be stored raw that is large enough not to be
+// loaded (AddAll): 1 when *entry now names the file, 0 when it is to be
+// read and packed as usual, -1 when it fails (*error).
+static int LinkRaw(const ArchiveInput &in, ArchiveEntry *entry, std::string *error) {
+  uint64_t size;
+  if (in.path.empty() || (in.method != ARCHIVE_AUTO && in.method != ARCHIVE_SMALLEST && in.method != ARCHIVE_RAW) ||
+      !FsFileSize(in.path, &size) || size < kArchiveSampleMin)
+    return 0;
+  if (!ArchiveCheckEntry(in.name, size, error)) return -1;
+  FILE *f = fopen(in.path.c_str(), "rb");
+  if (f == NULL) return 0;  // reading it says why
+  uint8_t first[4];
+  bool readable = fread(first, 1, sizeof first, f) == sizeof first;
+  bool raw = readable && !ArchiveHasPackedSignature(first, sizeof first);
+  if (raw && in.method != ARCHIVE_RAW)
+    raw = !ArchiveSamplesPack(size, [&](uint64_t at, uint8_t *buffer, size_t n) {
+      return FsSeek(f, at) && fread(buffer, 1, n, f) == n;
+    }, &readable);
+  fclose(f);
+  if (!readable || !raw) return 0;
+  entry->name = in.name;
+  entry->hash = ArchiveHashName(in.name);
+  entry->method = ARCHIVE_RAW;
+  entry->contentSize = (uint32_t)size;
+  entry->source = in.path;
+  return 1;
+}
+
+// About how much memory packing a unit of size content bytes with method
+// takes: the content, a result and a candidate, the check that decodes it,
+// and method 3's encoder.
+static uint64_t PackingWeight(uint64_t size, ArchiveMethod method, int level) {
+  bool three = method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST || method == ARCHIVE_METHOD3;
+  return 4 * size + (three ? Pack3Memory((size_t)std::min<uint64_t>(size, 0x7FFFFFFFu), level) : 0);
+}
+
+// Units are packed side by side only while their weights stay within this.
+static const uint64_t kPackingBudget = 448u << 20;
+
 bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error,
                            size_t *failed, const std::function<void(size_t)> &done) {
   size_t count = inputs.size();
@@ -126,6 +167,9 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
   // A unit is started only when fewer than `ahead` units before it wait to
   // be taken, so that a slow one does not let packed entries pile up.
   size_t taken = 0, ahead = 2 * (size_t)threads;
+  // Weight of the units being packed (PackingWeight): one that would take
+  // it past kPackingBudget waits until it is packed alone.
+  uint64_t packing = 0;
   bool stopped = false;
   auto stop = [&]() {
     next = order.size();  // nothing more is started
@@ -145,23 +189,39 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
       std::vector<uint8_t> read;
       const std::vector<uint8_t> *content = &in.content;
       bool good = true;
+      uint64_t weight = 0;
       try {  // memory running out in a thread fails its entry (it would end the program)
-        if (!in.path.empty()) {
-          good = FsReadFile(in.path, &read, &errors[u]);
-          content = &read;
+        int linked = u < count ? LinkRaw(in, &packed[u], &errors[u]) : 0;
+        good = linked > 0;
+        if (linked == 0) {
+          uint64_t size = in.content.size();
+          if (!in.path.empty() && !FsFileSize(in.path, &size)) size = 0;
+          uint64_t w = PackingWeight(size, in.method, in.level);
+          {
+            std::unique_lock<std::mutex> hold(lock);
+            room.wait(hold, [&] { return packing == 0 || packing + w <= kPackingBudget || stopped; });
+            packing += weight = w;
+            good = !stopped;
+          }
+          if (good && !in.path.empty()) {
+            good = FsReadFile(in.path, &read, &errors[u]);
+            content = &read;
+          }
+          ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
+                                 : u < count ? ARCHIVE_FILTER_DETECT
+                                 : plan.code[u - count] ? ARCHIVE_FILTER_TRY
+                                                        : ARCHIVE_FILTER_OFF;
+          good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level,
+                                          &packed[u], &errors[u], content == &read ? &read : nullptr, filter);
         }
-        ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
-                               : u < count ? ARCHIVE_FILTER_DETECT
-                               : plan.code[u - count] ? ARCHIVE_FILTER_TRY
-                                                      : ARCHIVE_FILTER_OFF;
-        good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u],
-                                        &errors[u], content == &read ? &read : nullptr, filter);
       } catch (const std::bad_alloc &) {
         errors[u] = "out of memory";
         good = false;
       }
       std::lock_guard<std::mutex> hold(lock);
       state[u] = good ? 1 : 2;
+      packing -= weight;
+      room.notify_all();
       ready.notify_all();
     }
   };
