@@ -15,69 +15,82 @@
 #include "vantor-core.h"
 
 // Solid groups of AddAll's inputs: which group each input joined (-1: none),
-// where its content lies in the group's block, each block's input, and
-// whether a block holds an x86 or x64 program or library.
+// where its content lies in the group's block, each block's input (its
+// content gathered only when it is packed, GatherBlock) and its members.
 struct SolidPlan {
   std::vector<int> group;
   std::vector<uint32_t> offset, size;
   std::vector<ArchiveInput> blocks;
-  std::vector<bool> code;
+  std::vector<std::vector<size_t>> members;
 };
 
-// Reads the inputs that may join a group, in their order, and gathers them;
-// false (*error, *failed) for one that cannot be read.
-static bool PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan, std::string *error, size_t *failed) {
+// Gathers the inputs that may join a group, in their order, by their sizes
+// (the files are read when their block is packed).
+static void PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan) {
   size_t count = inputs.size();
   plan->group.assign(count, -1);
   plan->offset.assign(count, 0);
   plan->size.assign(count, 0);
-  std::vector<std::vector<size_t>> members;
-  std::vector<uint8_t> read;
+  std::vector<uint64_t> blockSize;
   for (size_t i = 0; i < count; i++) {
     const ArchiveInput &in = inputs[i];
     uint64_t size = in.content.size();
     if (in.method == ARCHIVE_RAW || (!in.path.empty() && !FsFileSize(in.path, &size))) continue;
     if (size == 0 || size >= ARCHIVE_SOLID_MEMBER_MAX) continue;
-    const std::vector<uint8_t> *content = &in.content;
-    if (!in.path.empty()) {
-      if (!FsReadFile(in.path, &read, error)) {
-        *failed = i;
-        return false;
-      }
-      content = &read;
-      if (content->empty() || content->size() >= ARCHIVE_SOLID_MEMBER_MAX) continue;  // changed meanwhile
-    }
-    if (plan->blocks.empty() || plan->blocks.back().content.size() + content->size() > FFS_SOLID_MAX) {
+    if (plan->blocks.empty() || blockSize.back() + size > FFS_SOLID_MAX) {
       plan->blocks.emplace_back();
-      plan->blocks.back().name = ArchiveSolidName(plan->blocks.size());
       plan->blocks.back().method = in.method;
       plan->blocks.back().level = in.level;
-      plan->code.push_back(false);
-      members.emplace_back();
+      plan->members.emplace_back();
+      blockSize.push_back(0);
     }
-    if (PackX86IsCode(content->data(), content->size())) plan->code.back() = true;
-    ArchiveInput &block = plan->blocks.back();
     plan->group[i] = (int)plan->blocks.size() - 1;
-    plan->offset[i] = (uint32_t)block.content.size();
-    plan->size[i] = (uint32_t)content->size();
-    block.content.insert(block.content.end(), content->begin(), content->end());
-    members.back().push_back(i);
+    plan->offset[i] = (uint32_t)blockSize.back();
+    plan->size[i] = (uint32_t)size;
+    blockSize.back() += size;
+    plan->members.back().push_back(i);
   }
   // A group of one gains nothing: its input is packed alone.
   std::vector<int> renumbered(plan->blocks.size(), -1);
   std::vector<ArchiveInput> kept;
-  std::vector<bool> keptCode;
+  std::vector<std::vector<size_t>> keptMembers;
   for (size_t g = 0; g < plan->blocks.size(); g++) {
-    if (members[g].size() < 2) continue;
+    if (plan->members[g].size() < 2) continue;
     renumbered[g] = (int)kept.size();
-    keptCode.push_back(plan->code[g]);
     kept.push_back(std::move(plan->blocks[g]));
     kept.back().name = ArchiveSolidName(kept.size());
+    keptMembers.push_back(std::move(plan->members[g]));
   }
   for (size_t i = 0; i < count; i++)
     if (plan->group[i] >= 0) plan->group[i] = renumbered[plan->group[i]];
   plan->blocks.swap(kept);
-  plan->code.swap(keptCode);
+  plan->members.swap(keptMembers);
+}
+
+// The content of block g: its members' contents one after the other, each
+// of the size planned; *code tells whether one is an x86 or x64 program or
+// library. false (*error) for a member that cannot be read or has changed.
+static bool GatherBlock(const std::vector<ArchiveInput> &inputs, const SolidPlan &plan, size_t g,
+                        std::vector<uint8_t> *block, bool *code, std::string *error) {
+  *code = false;
+  uint64_t total = 0;
+  for (size_t i : plan.members[g]) total += plan.size[i];
+  block->reserve((size_t)total);
+  std::vector<uint8_t> read;
+  for (size_t i : plan.members[g]) {
+    const ArchiveInput &in = inputs[i];
+    if (!in.path.empty() && !FsReadFile(in.path, &read, error)) {
+      *error = "'" + in.name + "': " + *error;
+      return false;
+    }
+    const std::vector<uint8_t> &content = in.path.empty() ? in.content : read;
+    if (content.size() != plan.size[i]) {
+      *error = "'" + in.name + "' changed while the installer was being built";
+      return false;
+    }
+    if (PackX86IsCode(content.data(), content.size())) *code = true;
+    block->insert(block->end(), content.begin(), content.end());
+  }
   return true;
 }
 
@@ -138,11 +151,8 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
                            size_t *failed, const std::function<void(size_t)> &done) {
   size_t count = inputs.size();
   SolidPlan plan;
-  if (!solid_) {
-    plan.group.assign(count, -1);
-  } else if (!PlanSolid(inputs, &plan, error, failed)) {
-    return false;
-  }
+  if (!solid_) plan.group.assign(count, -1);
+  else PlanSolid(inputs, &plan);
   // Units of work: input i (i < count) or block b (count + b). A member is
   // no work of its own; its block is packed where its first member stands.
   std::vector<size_t> order;
@@ -196,6 +206,8 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
         if (linked == 0) {
           uint64_t size = in.content.size();
           if (!in.path.empty() && !FsFileSize(in.path, &size)) size = 0;
+          if (u >= count)
+            for (size_t i : plan.members[u - count]) size += plan.size[i];
           uint64_t w = PackingWeight(size, in.method, in.level);
           {
             std::unique_lock<std::mutex> hold(lock);
@@ -203,14 +215,18 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
             packing += weight = w;
             good = !stopped;
           }
-          if (good && !in.path.empty()) {
+          bool code = false;
+          if (good && u >= count) {
+            good = GatherBlock(inputs, plan, u - count, &read, &code, &errors[u]);
+            content = &read;
+          } else if (good && !in.path.empty()) {
             good = FsReadFile(in.path, &read, &errors[u]);
             content = &read;
           }
           ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
                                  : u < count ? ARCHIVE_FILTER_DETECT
-                                 : plan.code[u - count] ? ARCHIVE_FILTER_TRY
-                                                        : ARCHIVE_FILTER_OFF;
+                                 : code      ? ARCHIVE_FILTER_TRY
+                                             : ARCHIVE_FILTER_OFF;
           good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level,
                                           &packed[u], &errors[u], content == &read ? &read : nullptr, filter);
         }
