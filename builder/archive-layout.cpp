@@ -276,7 +276,8 @@ static bool WriteContainerFile(const std::vector<uint8_t> &head, const ArchiveWr
   };
   std::vector<uint8_t> first = head;
   if (checksum) memset(first.data() + container.checksumAt, 0, PE_CHECKSUM_SIZE);
-  bool ok = put(first.data(), first.size()) && Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(), put, error);
+  bool ok = put(first.data(), first.size()) &&
+            Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(), put, error);
   if (!ok) return part.Finish(false, error);
   *size = layout.end;
   if (checksum) {

@@ -61,6 +61,9 @@ const uint64_t kShareUnit = 320;
 const uint64_t kUnpackShare[3] = {5, 40, 64};
 const uint64_t kNoShare[3] = {0, 0, 0};
 
+// Where sample i of content of size bytes begins.
+uint64_t SampleAt(uint64_t size, int i) { return (size - kArchiveSamplePiece) * (uint64_t)i / (kArchiveSamples - 1); }
+
 }  // namespace
 
 bool ArchiveHasPackedSignature(const uint8_t *content, size_t size) {
@@ -69,21 +72,18 @@ bool ArchiveHasPackedSignature(const uint8_t *content, size_t size) {
                        memcmp(content, FFS_X86_TAG, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
 }
 
-uint64_t ArchiveSampleAt(uint64_t size, int i) {
-  return (size - kArchiveSamplePiece) * (uint64_t)i / (kArchiveSamples - 1);
-}
-
 bool ArchiveSamplesPack(uint64_t size, const std::function<bool(uint64_t, uint8_t *, size_t)> &read,
                         bool *readable) {
   *readable = true;
   std::vector<uint8_t> piece(kArchiveSamplePiece), packed;
   uint64_t sampled = 0, left = 0;
   for (int i = 0; i < kArchiveSamples; i++) {
-    if (!read(ArchiveSampleAt(size, i), piece.data(), piece.size())) {
+    if (!read(SampleAt(size, i), piece.data(), piece.size())) {
       *readable = false;
       return false;
     }
-    bool done = Pack3Available() ? Pack3(piece.data(), piece.size(), &packed, 0) : Pack1(piece.data(), piece.size(), &packed);
+    bool done = Pack3Available() ? Pack3(piece.data(), piece.size(), &packed, 0)
+                                 : Pack1(piece.data(), piece.size(), &packed);
     sampled += piece.size();
     left += done ? std::min<uint64_t>(packed.size(), piece.size()) : piece.size();
   }

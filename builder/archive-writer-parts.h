@@ -21,25 +21,17 @@ extern const char kArchiveTooLarge[];
 
 void ArchivePutLe32(std::vector<uint8_t> *out, uint32_t v);
 
-// Packs content as an entry named name (everything ArchiveWriter::Add does
-// but the check against the entries already added). Touches nothing shared,
-// so that entries can be packed side by side. own, when given, holds the
-// content's bytes and is taken for a raw entry instead of a copy of them.
-// filter says whether method 3 and 4 try the branch-call filter too: never,
-// for content that is an x86 or x64 program or library (PackX86IsCode), or
-// always (a solid block that holds one).
 // Content of at least kArchiveSampleMin bytes that auto or smallest would
 // pack is first judged by kArchiveSamples pieces of kArchiveSamplePiece
 // bytes spread evenly over it, the first at its start and the last at its
-// end (ArchiveSampleAt): packed on their own with a fast method (method 3
-// at level 0, or method 1 where method 3 is not available), unless they
-// save at least 1/32 of their bytes the content is stored raw without
-// trying any method. Data that packs only over long distances (a large
-// piece repeated further on) can be judged incompressible this way.
+// end: packed on their own with a fast method (method 3 at level 0, or
+// method 1 where method 3 is not available), unless they save at least
+// 1/32 of their bytes the content is stored raw without trying any method.
+// Data that packs only over long distances (a large piece repeated further
+// on) can be judged incompressible this way.
 const uint64_t kArchiveSampleMin = 1u << 20;
 const size_t kArchiveSamplePiece = 1u << 16;
 const int kArchiveSamples = 8;
-uint64_t ArchiveSampleAt(uint64_t size, int i);
 // read(offset, buffer, n) reads n bytes of the content; false when it
 // cannot (*readable false then). Whether the samples pack.
 bool ArchiveSamplesPack(uint64_t size, const std::function<bool(uint64_t, uint8_t *, size_t)> &read,
@@ -51,6 +43,13 @@ bool ArchiveHasPackedSignature(const uint8_t *content, size_t size);
 // with *error.
 bool ArchiveCheckEntry(const std::string &name, uint64_t size, std::string *error);
 
+// Packs content as an entry named name (everything ArchiveWriter::Add does
+// but the check against the entries already added). Touches nothing shared,
+// so that entries can be packed side by side. own, when given, holds the
+// content's bytes and is taken for a raw entry instead of a copy of them.
+// filter says whether method 3 and 4 try the branch-call filter too: never,
+// for content that is an x86 or x64 program or library (PackX86IsCode), or
+// always (a solid block that holds one).
 enum ArchiveFilter { ARCHIVE_FILTER_OFF, ARCHIVE_FILTER_DETECT, ARCHIVE_FILTER_TRY };
 bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
                       ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr,
