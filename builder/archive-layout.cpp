@@ -9,18 +9,21 @@
 #include "archive-reader.h"
 #include "archive-writer-parts.h"
 #include "ffs-container.h"
+#include "pe-format.h"
 #include "fsutil.h"
 #include "pe-resources.h"
 
 namespace {
 
 // One record to lay out: hash and stored bytes (data, or when data is NULL
-// the length bytes at spoolAt of the writer's spool).
+// the length bytes of the file source, or when it is NULL too those at
+// spoolAt of the writer's spool).
 struct Stored {
   uint32_t hash;
   const uint8_t *data;
   uint32_t length;
   uint64_t spoolAt;
+  const std::string *source;
 };
 
 // What follows the records: nothing (a standalone archive), the trailer,
@@ -79,6 +82,26 @@ typedef std::function<bool(const uint8_t *, size_t)> Put;
 // Bytes are copied from the spool and zeros given in pieces of this size.
 const size_t kPiece = 1 << 20;
 
+// Gives put the length bytes of the file at path, which must still hold
+// just that many and still be fit to be stored raw; false (*error) when
+// it does not or put fails.
+bool CopySource(const std::string &path, uint32_t length, std::vector<uint8_t> *piece, const Put &put,
+                std::string *error) {
+  FILE *f = fopen(path.c_str(), "rb");
+  bool read = f != NULL, ok = true;
+  for (uint32_t done = 0; read && ok && done < length; done += (uint32_t)piece->size()) {
+    piece->resize(std::min<size_t>(kPiece, length - done));
+    read = fread(piece->data(), 1, piece->size(), f) == piece->size() &&
+           (done > 0 || !ArchiveHasPackedSignature(piece->data(), piece->size()));
+    ok = read && put(piece->data(), piece->size());
+  }
+  read = read && (!ok || fgetc(f) == EOF);
+  if (f != NULL) fclose(f);
+  if (!read) *error = "'" + path + "' changed while the installer was being built";
+  else if (!ok && error->empty()) *error = "write error (disk full?)";
+  return read && ok;
+}
+
 // Gives the archive planned for base to put, reading spooled records from
 // spool; false (*error) when put or the spool fails.
 bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t base, Tail tailKind, FILE *spool,
@@ -100,6 +123,10 @@ bool Emit(const std::vector<Stored> &records, const Layout &layout, uint32_t bas
     ok = ok && put(head.data(), head.size());
     if (r.data != NULL) {
       ok = ok && put(r.data, r.length);
+      continue;
+    }
+    if (r.source != NULL) {
+      if (ok && !CopySource(*r.source, r.length, &piece, put, error)) return false;
       continue;
     }
     bool read = ok && spool != NULL && FsSeek(spool, r.spoolAt);
@@ -143,8 +170,9 @@ std::vector<Stored> StoredOf(const std::vector<ArchiveEntry> &entries) {
   std::vector<Stored> records;
   records.reserve(entries.size());
   for (const ArchiveEntry &e : entries) {
-    if (e.spooled) records.push_back({e.hash, NULL, e.spooledLength, e.spoolAt});
-    else records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size(), 0});
+    if (!e.source.empty()) records.push_back({e.hash, NULL, e.contentSize, 0, &e.source});
+    else if (e.spooled) records.push_back({e.hash, NULL, e.spooledLength, e.spoolAt, NULL});
+    else records.push_back({e.hash, e.data.data(), (uint32_t)e.data.size(), 0, NULL});
   }
   return records;
 }
@@ -156,24 +184,6 @@ void Seal(std::vector<uint8_t> *installer) {
   uint32_t at = (uint32_t)installer->size() - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE;
   uint32_t crc = FfsIntegrityUpdate(0, &container, 0, installer->data(), at);
   FfsIntegrityMake(at, crc, installer->data() + at);
-}
-
-// The same for an installer in a file of size bytes, read in pieces.
-bool SealFile(FILE *file, uint32_t size) {
-  FfsContainer container;
-  FfsContainerRead(FsReadAt, file, size, &container);
-  uint32_t at = size - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE;
-  std::vector<uint8_t> piece(kPiece);
-  uint32_t crc = 0;
-  for (uint32_t done = 0; done < at;) {
-    uint32_t n = (uint32_t)std::min<size_t>(kPiece, at - done);
-    if (!FsReadAt(file, done, piece.data(), n)) return false;
-    crc = FfsIntegrityUpdate(crc, &container, done, piece.data(), n);
-    done += n;
-  }
-  uint8_t record[FFS_INTEGRITY_SIZE];
-  FfsIntegrityMake(at, crc, record);
-  return FsSeek(file, at) && fwrite(record, 1, sizeof record, file) == sizeof record;
 }
 
 }  // namespace
@@ -215,24 +225,68 @@ bool ArchiveWriteInstaller(const std::vector<uint8_t> &stub, const ArchiveWriter
 }
 
 // The container of head (a stub, or nothing) and the entries of writer laid
-// out behind it with tailKind, written to path piece by piece; sealed, and
-// with the PE checksum brought up to date when checksum is true.
+// out behind it with tailKind, written to path piece by piece in one pass:
+// sealed, the integrity record is made from the bytes before it as they go
+// by; with checksum true, the PE checksum is summed the same way (over the
+// stub with its field as zeros) and put in its field at the end.
 static bool WriteContainerFile(const std::vector<uint8_t> &head, const ArchiveWriter &writer, Tail tailKind,
                                const std::string &path, bool checksum, uint64_t *size, std::string *error) {
   std::vector<Stored> records = StoredOf(writer.Entries());
   Layout layout;
   if (!Plan(records, writer.Flags(), (uint32_t)head.size(), tailKind, &layout, error)) return false;
+  // The stub's headers say which bytes the check leaves out and where the
+  // checksum goes (FfsContainerRead reads only headers).
+  FfsContainer container;
+  FfsContainerRead(ArchiveReadAt, (void *)&head, (uint32_t)layout.end, &container);
+  if (checksum && (container.checksumAt == 0 || container.checksumAt + PE_CHECKSUM_SIZE > head.size())) {
+    *error = "is not a PE image whose checksum can be brought up to date";
+    return false;
+  }
   FsPartFile part;
   if (!part.Open(path, error)) return false;
   FILE *f = part.file;
-  bool ok = (head.empty() || fwrite(head.data(), 1, head.size(), f) == head.size()) &&
-            Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(),
-                 [&](const uint8_t *p, size_t n) { return fwrite(p, 1, n, f) == n; }, error);
+  bool sealed = tailKind == TAIL_SEALED;
+  uint64_t at = layout.end - FFS_TRAILER_SIZE - FFS_INTEGRITY_SIZE, pos = 0;
+  uint32_t crc = 0;
+  uint8_t record[FFS_INTEGRITY_SIZE];
+  PeChecksum sum;
+  auto out = [&](const uint8_t *p, size_t n) {
+    if (checksum) sum.Add(p, n);
+    pos += n;
+    return fwrite(p, 1, n, f) == n;
+  };
+  // The zeros Emit gives for the integrity record are replaced with it.
+  Put put = [&](const uint8_t *p, size_t n) {
+    while (n > 0) {
+      size_t k = n;
+      const uint8_t *from = p;
+      if (sealed && pos < at) {
+        k = (size_t)std::min<uint64_t>(n, at - pos);
+        crc = FfsIntegrityUpdate(crc, &container, (uint32_t)pos, p, (uint32_t)k);
+      } else if (sealed && pos < at + FFS_INTEGRITY_SIZE) {
+        if (pos == at) FfsIntegrityMake((uint32_t)at, crc, record);
+        k = (size_t)std::min<uint64_t>(n, at + FFS_INTEGRITY_SIZE - pos);
+        from = record + (pos - at);
+      }
+      if (!out(from, k)) return false;
+      p += k;
+      n -= k;
+    }
+    return true;
+  };
+  std::vector<uint8_t> first = head;
+  if (checksum) memset(first.data() + container.checksumAt, 0, PE_CHECKSUM_SIZE);
+  bool ok = put(first.data(), first.size()) &&
+            Emit(records, layout, (uint32_t)head.size(), tailKind, writer.Spool(), put, error);
   if (!ok) return part.Finish(false, error);
   *size = layout.end;
-  ok = fflush(f) == 0;
-  if (tailKind == TAIL_SEALED) ok = ok && SealFile(f, (uint32_t)layout.end) && fflush(f) == 0;
-  if (checksum) ok = ok && PeUpdateChecksumFile(f, (uint32_t)layout.end);
+  if (checksum) {
+    uint32_t value = sum.Value();
+    uint8_t field[PE_CHECKSUM_SIZE] = {(uint8_t)value, (uint8_t)(value >> 8), (uint8_t)(value >> 16),
+                                       (uint8_t)(value >> 24)};
+    ok = FsSeek(f, container.checksumAt) && fwrite(field, 1, sizeof field, f) == sizeof field;
+  }
+  ok = ok && fflush(f) == 0;
   return part.Finish(ok, error);
 }
 
@@ -267,7 +321,7 @@ bool ArchiveAppendToStub(const std::vector<uint8_t> &stub, const std::vector<uin
       *error = std::string("entry ") + hash + ": " + r.problem;
       return false;
     }
-    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length, 0});
+    records.push_back({r.hash, archive.data() + r.offset + FFS_RECORD_HEAD_SIZE, r.length, 0, NULL});
   }
   *out = stub;
   if (!LayOut(records, image.flags, (uint32_t)stub.size(), TAIL_SEALED, NULL, out, error)) {

@@ -5,6 +5,8 @@
 // behind the branch-call filter, and the smaller is kept.
 #include <string.h>
 
+#include <algorithm>
+
 #include "archive-reader.h"
 #include "archive-writer-parts.h"
 #include "ffs-cmp1.h"
@@ -22,13 +24,6 @@ namespace {
 
 // The fewest bytes a packed result has.
 const uint64_t kPackedMin = 8;
-
-// Content that begins like a packed entry or a solid member.
-bool HasPackedSignature(const uint8_t *content, size_t size) {
-  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
-                       memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, CMP4_SIGNATURE, 4) == 0 ||
-                       memcmp(content, FFS_X86_TAG, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
-}
 
 // Packs with one method; the result is kept only when it decodes back to
 // the content, so a packer fault can never reach an installer.
@@ -66,10 +61,36 @@ const uint64_t kShareUnit = 320;
 const uint64_t kUnpackShare[3] = {5, 40, 64};
 const uint64_t kNoShare[3] = {0, 0, 0};
 
+// Where sample i of content of size bytes begins.
+uint64_t SampleAt(uint64_t size, int i) { return (size - kArchiveSamplePiece) * (uint64_t)i / (kArchiveSamples - 1); }
+
 }  // namespace
 
-bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
-                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own, ArchiveFilter filter) {
+bool ArchiveHasPackedSignature(const uint8_t *content, size_t size) {
+  return size >= 4 && (memcmp(content, CMP1_SIGNATURE, 4) == 0 || memcmp(content, CMP2_SIGNATURE, 4) == 0 ||
+                       memcmp(content, CMP3_SIGNATURE, 4) == 0 || memcmp(content, CMP4_SIGNATURE, 4) == 0 ||
+                       memcmp(content, FFS_X86_TAG, 4) == 0 || memcmp(content, FFS_MEMBER_TAG, 4) == 0);
+}
+
+bool ArchiveSamplesPack(uint64_t size, const std::function<bool(uint64_t, uint8_t *, size_t)> &read,
+                        bool *readable) {
+  *readable = true;
+  std::vector<uint8_t> piece(kArchiveSamplePiece), packed;
+  uint64_t sampled = 0, left = 0;
+  for (int i = 0; i < kArchiveSamples; i++) {
+    if (!read(SampleAt(size, i), piece.data(), piece.size())) {
+      *readable = false;
+      return false;
+    }
+    bool done = Pack3Available() ? Pack3(piece.data(), piece.size(), &packed, 0)
+                                 : Pack1(piece.data(), piece.size(), &packed);
+    sampled += piece.size();
+    left += done ? std::min<uint64_t>(packed.size(), piece.size()) : piece.size();
+  }
+  return left * 32 <= sampled * 31;
+}
+
+bool ArchiveCheckEntry(const std::string &name, uint64_t size, std::string *error) {
   if (name.empty()) {
     *error = "an entry needs a name";
     return false;
@@ -82,13 +103,26 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
     *error = "'" + name + "' is larger than the installer loads (" + std::to_string(FFS_ENTRY_MAX) + " bytes)";
     return false;
   }
+  return true;
+}
+
+bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t size, ArchiveMethod method, int level,
+                      ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own, ArchiveFilter filter) {
+  if (!ArchiveCheckEntry(name, size, error)) return false;
   entry->name = name;
   entry->hash = ArchiveHashName(name);
   entry->contentSize = (uint32_t)size;
   entry->method = ARCHIVE_AUTO;  // until a method is chosen
   bool code = filter == ARCHIVE_FILTER_TRY || (filter == ARCHIVE_FILTER_DETECT && PackX86IsCode(content, size));
   // Raw data that begins like a packed entry would be misread: pack it.
-  bool rawAllowed = !HasPackedSignature(content, size);
+  bool rawAllowed = !ArchiveHasPackedSignature(content, size);
+  bool readable;
+  if ((method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) && rawAllowed && size >= kArchiveSampleMin &&
+      !ArchiveSamplesPack(size, [&](uint64_t at, uint8_t *buffer, size_t n) {
+        memcpy(buffer, content + at, n);
+        return true;
+      }, &readable))
+    method = ARCHIVE_RAW;
   if (method == ARCHIVE_RAW && !rawAllowed) method = ARCHIVE_AUTO;
   if (method == ARCHIVE_METHOD1 || method == ARCHIVE_METHOD2 || method == ARCHIVE_METHOD3 ||
       method == ARCHIVE_METHOD4) {

@@ -1,5 +1,7 @@
 // Solid groups of small files, and the packing of entries side by side on
 // several threads while they are added in their order.
+#include <stdio.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -13,69 +15,82 @@
 #include "vantor-core.h"
 
 // Solid groups of AddAll's inputs: which group each input joined (-1: none),
-// where its content lies in the group's block, each block's input, and
-// whether a block holds an x86 or x64 program or library.
+// where its content lies in the group's block, each block's input (its
+// content gathered only when it is packed, GatherBlock) and its members.
 struct SolidPlan {
   std::vector<int> group;
   std::vector<uint32_t> offset, size;
   std::vector<ArchiveInput> blocks;
-  std::vector<bool> code;
+  std::vector<std::vector<size_t>> members;
 };
 
-// Reads the inputs that may join a group, in their order, and gathers them;
-// false (*error, *failed) for one that cannot be read.
-static bool PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan, std::string *error, size_t *failed) {
+// Gathers the inputs that may join a group, in their order, by their sizes
+// (the files are read when their block is packed).
+static void PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan) {
   size_t count = inputs.size();
   plan->group.assign(count, -1);
   plan->offset.assign(count, 0);
   plan->size.assign(count, 0);
-  std::vector<std::vector<size_t>> members;
-  std::vector<uint8_t> read;
+  std::vector<uint64_t> blockSize;
   for (size_t i = 0; i < count; i++) {
     const ArchiveInput &in = inputs[i];
     uint64_t size = in.content.size();
     if (in.method == ARCHIVE_RAW || (!in.path.empty() && !FsFileSize(in.path, &size))) continue;
     if (size == 0 || size >= ARCHIVE_SOLID_MEMBER_MAX) continue;
-    const std::vector<uint8_t> *content = &in.content;
-    if (!in.path.empty()) {
-      if (!FsReadFile(in.path, &read, error)) {
-        *failed = i;
-        return false;
-      }
-      content = &read;
-      if (content->empty() || content->size() >= ARCHIVE_SOLID_MEMBER_MAX) continue;  // changed meanwhile
-    }
-    if (plan->blocks.empty() || plan->blocks.back().content.size() + content->size() > FFS_SOLID_MAX) {
+    if (plan->blocks.empty() || blockSize.back() + size > FFS_SOLID_MAX) {
       plan->blocks.emplace_back();
-      plan->blocks.back().name = ArchiveSolidName(plan->blocks.size());
       plan->blocks.back().method = in.method;
       plan->blocks.back().level = in.level;
-      plan->code.push_back(false);
-      members.emplace_back();
+      plan->members.emplace_back();
+      blockSize.push_back(0);
     }
-    if (PackX86IsCode(content->data(), content->size())) plan->code.back() = true;
-    ArchiveInput &block = plan->blocks.back();
     plan->group[i] = (int)plan->blocks.size() - 1;
-    plan->offset[i] = (uint32_t)block.content.size();
-    plan->size[i] = (uint32_t)content->size();
-    block.content.insert(block.content.end(), content->begin(), content->end());
-    members.back().push_back(i);
+    plan->offset[i] = (uint32_t)blockSize.back();
+    plan->size[i] = (uint32_t)size;
+    blockSize.back() += size;
+    plan->members.back().push_back(i);
   }
   // A group of one gains nothing: its input is packed alone.
   std::vector<int> renumbered(plan->blocks.size(), -1);
   std::vector<ArchiveInput> kept;
-  std::vector<bool> keptCode;
+  std::vector<std::vector<size_t>> keptMembers;
   for (size_t g = 0; g < plan->blocks.size(); g++) {
-    if (members[g].size() < 2) continue;
+    if (plan->members[g].size() < 2) continue;
     renumbered[g] = (int)kept.size();
-    keptCode.push_back(plan->code[g]);
     kept.push_back(std::move(plan->blocks[g]));
     kept.back().name = ArchiveSolidName(kept.size());
+    keptMembers.push_back(std::move(plan->members[g]));
   }
   for (size_t i = 0; i < count; i++)
     if (plan->group[i] >= 0) plan->group[i] = renumbered[plan->group[i]];
   plan->blocks.swap(kept);
-  plan->code.swap(keptCode);
+  plan->members.swap(keptMembers);
+}
+
+// The content of block g: its members' contents one after the other, each
+// of the size planned; *code tells whether one is an x86 or x64 program or
+// library. false (*error) for a member that cannot be read or has changed.
+static bool GatherBlock(const std::vector<ArchiveInput> &inputs, const SolidPlan &plan, size_t g,
+                        std::vector<uint8_t> *block, bool *code, std::string *error) {
+  *code = false;
+  uint64_t total = 0;
+  for (size_t i : plan.members[g]) total += plan.size[i];
+  block->reserve((size_t)total);
+  std::vector<uint8_t> read;
+  for (size_t i : plan.members[g]) {
+    const ArchiveInput &in = inputs[i];
+    if (!in.path.empty() && !FsReadFile(in.path, &read, error)) {
+      *error = "'" + in.name + "': " + *error;
+      return false;
+    }
+    const std::vector<uint8_t> &content = in.path.empty() ? in.content : read;
+    if (content.size() != plan.size[i]) {
+      *error = "'" + in.name + "' changed while the installer was being built";
+      return false;
+    }
+    if (PackX86IsCode(content.data(), content.size())) *code = true;
+    block->insert(block->end(), content.begin(), content.end());
+  }
   return true;
 }
 
@@ -93,15 +108,51 @@ static ArchiveEntry MemberEntry(const std::string &name, uint32_t block, uint32_
   return entry;
 }
 
+// An input of a file to be stored raw that is large enough not to be
+// loaded (AddAll): 1 when *entry now names the file, 0 when it is to be
+// read and packed as usual, -1 when it fails (*error).
+static int LinkRaw(const ArchiveInput &in, ArchiveEntry *entry, std::string *error) {
+  uint64_t size;
+  if (in.path.empty() || (in.method != ARCHIVE_AUTO && in.method != ARCHIVE_SMALLEST && in.method != ARCHIVE_RAW) ||
+      !FsFileSize(in.path, &size) || size < kArchiveSampleMin)
+    return 0;
+  if (!ArchiveCheckEntry(in.name, size, error)) return -1;
+  FILE *f = fopen(in.path.c_str(), "rb");
+  if (f == NULL) return 0;  // reading it says why
+  uint8_t first[4];
+  bool readable = fread(first, 1, sizeof first, f) == sizeof first;
+  bool raw = readable && !ArchiveHasPackedSignature(first, sizeof first);
+  if (raw && in.method != ARCHIVE_RAW)
+    raw = !ArchiveSamplesPack(size, [&](uint64_t at, uint8_t *buffer, size_t n) {
+      return FsSeek(f, at) && fread(buffer, 1, n, f) == n;
+    }, &readable);
+  fclose(f);
+  if (!readable || !raw) return 0;
+  entry->name = in.name;
+  entry->hash = ArchiveHashName(in.name);
+  entry->method = ARCHIVE_RAW;
+  entry->contentSize = (uint32_t)size;
+  entry->source = in.path;
+  return 1;
+}
+
+// About how much memory packing a unit of size content bytes with method
+// takes: the content, a result and a candidate, the check that decodes it,
+// and method 3's encoder.
+static uint64_t PackingWeight(uint64_t size, ArchiveMethod method, int level) {
+  bool three = method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST || method == ARCHIVE_METHOD3;
+  return 4 * size + (three ? Pack3Memory((size_t)std::min<uint64_t>(size, 0x7FFFFFFFu), level) : 0);
+}
+
+// Units are packed side by side only while their weights stay within this.
+static const uint64_t kPackingBudget = 448u << 20;
+
 bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error,
                            size_t *failed, const std::function<void(size_t)> &done) {
   size_t count = inputs.size();
   SolidPlan plan;
-  if (!solid_) {
-    plan.group.assign(count, -1);
-  } else if (!PlanSolid(inputs, &plan, error, failed)) {
-    return false;
-  }
+  if (!solid_) plan.group.assign(count, -1);
+  else PlanSolid(inputs, &plan);
   // Units of work: input i (i < count) or block b (count + b). A member is
   // no work of its own; its block is packed where its first member stands.
   std::vector<size_t> order;
@@ -126,6 +177,9 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
   // A unit is started only when fewer than `ahead` units before it wait to
   // be taken, so that a slow one does not let packed entries pile up.
   size_t taken = 0, ahead = 2 * (size_t)threads;
+  // Weight of the units being packed (PackingWeight): one that would take
+  // it past kPackingBudget waits until it is packed alone.
+  uint64_t packing = 0;
   bool stopped = false;
   auto stop = [&]() {
     next = order.size();  // nothing more is started
@@ -145,23 +199,45 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
       std::vector<uint8_t> read;
       const std::vector<uint8_t> *content = &in.content;
       bool good = true;
+      uint64_t weight = 0;
       try {  // memory running out in a thread fails its entry (it would end the program)
-        if (!in.path.empty()) {
-          good = FsReadFile(in.path, &read, &errors[u]);
-          content = &read;
+        int linked = u < count ? LinkRaw(in, &packed[u], &errors[u]) : 0;
+        good = linked > 0;
+        if (linked == 0) {
+          uint64_t size = in.content.size();
+          if (!in.path.empty() && !FsFileSize(in.path, &size)) size = 0;
+          if (u >= count)
+            for (size_t i : plan.members[u - count]) size += plan.size[i];
+          uint64_t w = PackingWeight(size, in.method, in.level);
+          {
+            std::unique_lock<std::mutex> hold(lock);
+            room.wait(hold, [&] { return packing == 0 || packing + w <= kPackingBudget || stopped; });
+            packing += weight = w;
+            good = !stopped;
+          }
+          bool code = false;
+          if (good && u >= count) {
+            good = GatherBlock(inputs, plan, u - count, &read, &code, &errors[u]);
+            content = &read;
+          } else if (good && !in.path.empty()) {
+            good = FsReadFile(in.path, &read, &errors[u]);
+            content = &read;
+          }
+          ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
+                                 : u < count ? ARCHIVE_FILTER_DETECT
+                                 : code      ? ARCHIVE_FILTER_TRY
+                                             : ARCHIVE_FILTER_OFF;
+          good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level,
+                                          &packed[u], &errors[u], content == &read ? &read : nullptr, filter);
         }
-        ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
-                               : u < count ? ARCHIVE_FILTER_DETECT
-                               : plan.code[u - count] ? ARCHIVE_FILTER_TRY
-                                                      : ARCHIVE_FILTER_OFF;
-        good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level, &packed[u],
-                                        &errors[u], content == &read ? &read : nullptr, filter);
       } catch (const std::bad_alloc &) {
         errors[u] = "out of memory";
         good = false;
       }
       std::lock_guard<std::mutex> hold(lock);
       state[u] = good ? 1 : 2;
+      packing -= weight;
+      room.notify_all();
       ready.notify_all();
     }
   };

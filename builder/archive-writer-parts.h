@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,28 @@ const uint64_t kArchiveMaxContainer = 0x7FFFFFFFu;
 extern const char kArchiveTooLarge[];
 
 void ArchivePutLe32(std::vector<uint8_t> *out, uint32_t v);
+
+// Content of at least kArchiveSampleMin bytes that auto or smallest would
+// pack is first judged by kArchiveSamples pieces of kArchiveSamplePiece
+// bytes spread evenly over it, the first at its start and the last at its
+// end: packed on their own with a fast method (method 3 at level 0, or
+// method 1 where method 3 is not available), unless they save at least
+// 1/32 of their bytes the content is stored raw without trying any method.
+// Data that packs only over long distances (a large piece repeated further
+// on) can be judged incompressible this way.
+const uint64_t kArchiveSampleMin = 1u << 20;
+const size_t kArchiveSamplePiece = 1u << 16;
+const int kArchiveSamples = 8;
+// read(offset, buffer, n) reads n bytes of the content; false when it
+// cannot (*readable false then). Whether the samples pack.
+bool ArchiveSamplesPack(uint64_t size, const std::function<bool(uint64_t, uint8_t *, size_t)> &read,
+                        bool *readable);
+// Whether content that begins with these bytes must be packed (it would be
+// misread raw: it begins like a packed entry or a solid member).
+bool ArchiveHasPackedSignature(const uint8_t *content, size_t size);
+// The checks of an entry's name and size that come before packing; false,
+// with *error.
+bool ArchiveCheckEntry(const std::string &name, uint64_t size, std::string *error);
 
 // Packs content as an entry named name (everything ArchiveWriter::Add does
 // but the check against the entries already added). Touches nothing shared,

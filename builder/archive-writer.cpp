@@ -87,9 +87,15 @@ bool ArchiveWriter::Insert(ArchiveEntry &&entry, std::string *error) {
   if (!Place(entry.name, entry.hash, &at, error)) return false;
   if (spool_ != NULL) {
     // The archive could never hold more; say so now rather than at the end.
-    if (spoolEnd_ + entry.data.size() > kArchiveMaxContainer) {
+    uint64_t length = entry.source.empty() ? entry.data.size() : entry.contentSize;
+    if (spoolEnd_ + linked_ + length > kArchiveMaxContainer) {
       *error = kArchiveTooLarge;
       return false;
+    }
+    if (!entry.source.empty()) {
+      linked_ += length;
+      entries_.insert(entries_.begin() + at, std::move(entry));
+      return true;
     }
     if (!FsSeek(spool_, spoolEnd_) || fwrite(entry.data.data(), 1, entry.data.size(), spool_) != entry.data.size()) {
       *error = "the packed entries cannot be spooled: write error (disk full?)";

@@ -75,6 +75,9 @@ struct ArchiveEntry {
   bool spooled = false;
   uint32_t spooledLength = 0;
   uint64_t spoolAt = 0;
+  // A large raw entry that AddAll did not load (see AddAll): data is empty
+  // and its contentSize bytes are read from this file when it is written.
+  std::string source;
 };
 
 // One entry for ArchiveWriter::AddAll: its name, where its content comes
@@ -119,6 +122,14 @@ class ArchiveWriter {
   // member entry for each of its inputs (the layout is drawn in ffs.h). A
   // group of one is packed alone. A block that cannot be added fails at its
   // first member.
+  //
+  // An input read from a file of at least 1 MiB that is to be stored raw
+  // (asked to be, or auto and smallest finding from samples that it does
+  // not pack) is not loaded: its entry names the file, which Write and the
+  // installer writers read in pieces (they fail when it has changed size or
+  // come to begin like a packed entry meanwhile). Inputs are packed side by
+  // side only as far as their sizes fit a memory budget; a larger one is
+  // packed alone.
   bool AddAll(const std::vector<ArchiveInput> &inputs, unsigned threads, std::string *error, size_t *failed,
               const std::function<void(size_t)> &done = nullptr);
 
@@ -171,6 +182,7 @@ class ArchiveWriter {
   int level_ = PACK3_DEFAULT_LEVEL;
   FILE *spool_ = NULL;
   uint64_t spoolEnd_ = 0;
+  uint64_t linked_ = 0;  // bytes of the entries read from their files
 };
 
 // Whether stub can carry an archive: false (and *error) when it already

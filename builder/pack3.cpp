@@ -16,22 +16,41 @@ bool Pack3ParseLevel(const std::string &text, int *level) {
 
 bool Pack3Available() { return true; }
 
+namespace {
+
+// The encoder's options for data of that size at that level.
+bool Options(size_t size, int level, lzma_options_lzma *options) {
+  if (size == 0 || size > 0x7FFFFFFFu || level < PACK3_MIN_LEVEL || level > PACK3_MAX_LEVEL) return false;
+  uint32_t preset = (uint32_t)level | (level == PACK3_MAX_LEVEL ? LZMA_PRESET_EXTREME : 0);
+  if (lzma_lzma_preset(options, preset)) return false;
+  uint32_t dictionary = CMP3_MIN_DICTIONARY;
+  while (dictionary < size && dictionary < options->dict_size) dictionary <<= 1;
+  if (dictionary > CMP3_MAX_DICTIONARY) dictionary = CMP3_MAX_DICTIONARY;
+  options->dict_size = dictionary;
+  options->lc = 3;
+  options->lp = 0;
+  options->pb = 2;
+  options->ext_flags = 0;  // no end marker: the head carries the size
+  options->ext_size_low = (uint32_t)size;
+  options->ext_size_high = 0;
+  return true;
+}
+
+}  // namespace
+
+uint64_t Pack3Memory(size_t size, int level) {
+  lzma_options_lzma options;
+  if (!Options(size, level, &options)) return 0;
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, NULL}};
+  uint64_t usage = lzma_raw_encoder_memusage(filters);
+  return usage == UINT64_MAX ? 0 : usage;
+}
+
 bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int level) {
   out->clear();
-  if (size == 0 || size > 0x7FFFFFFFu || level < PACK3_MIN_LEVEL || level > PACK3_MAX_LEVEL) return false;
   lzma_options_lzma options;
-  uint32_t preset = (uint32_t)level | (level == PACK3_MAX_LEVEL ? LZMA_PRESET_EXTREME : 0);
-  if (lzma_lzma_preset(&options, preset)) return false;
-  uint32_t dictionary = CMP3_MIN_DICTIONARY;
-  while (dictionary < size && dictionary < options.dict_size) dictionary <<= 1;
-  if (dictionary > CMP3_MAX_DICTIONARY) dictionary = CMP3_MAX_DICTIONARY;
-  options.dict_size = dictionary;
-  options.lc = 3;
-  options.lp = 0;
-  options.pb = 2;
-  options.ext_flags = 0;  // no end marker: the head carries the size
-  options.ext_size_low = (uint32_t)size;
-  options.ext_size_high = 0;
+  if (!Options(size, level, &options)) return false;
+  uint32_t dictionary = options.dict_size;
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, NULL}};
   lzma_stream strm = LZMA_STREAM_INIT;
   if (lzma_raw_encoder(&strm, filters) != LZMA_OK) return false;
@@ -67,6 +86,8 @@ bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int leve
 #else
 
 bool Pack3Available() { return false; }
+
+uint64_t Pack3Memory(size_t, int) { return 0; }
 
 bool Pack3(const uint8_t *, size_t, std::vector<uint8_t> *out, int) {
   out->clear();

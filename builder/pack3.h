@@ -31,4 +31,9 @@ bool Pack3ParseLevel(const std::string &text, int *level);
 // when the encoder is not available or fails.
 bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int level = PACK3_DEFAULT_LEVEL);
 
+// About how many bytes of memory Pack3 takes for data of that size at that
+// level besides the data and its output (the encoder's); 0 when the
+// encoder is not available.
+uint64_t Pack3Memory(size_t size, int level = PACK3_DEFAULT_LEVEL);
+
 #endif

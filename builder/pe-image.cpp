@@ -313,25 +313,20 @@ bool PeUpdateChecksum(std::vector<uint8_t> *file) {
   return true;
 }
 
-bool PeUpdateChecksumFile(FILE *file, uint32_t size) {
-  FfsContainer container;
-  FfsContainerRead(FsReadAt, file, size, &container);
-  if (container.checksumAt == 0) return false;
-  static const uint8_t zero[PE_CHECKSUM_SIZE] = {0, 0, 0, 0};
-  if (!FsSeek(file, container.checksumAt) || fwrite(zero, 1, PE_CHECKSUM_SIZE, file) != PE_CHECKSUM_SIZE ||
-      fflush(file) != 0)
-    return false;
-  std::vector<uint8_t> piece(1 << 20);
-  uint64_t sum = 0;
-  for (uint32_t done = 0; done < size;) {
-    uint32_t n = std::min<uint32_t>((uint32_t)piece.size(), size - done);
-    if (!FsReadAt(file, done, piece.data(), n)) return false;
-    sum = ChecksumAdd(sum, piece.data(), n);
-    done += n;
+void PeChecksum::Add(const uint8_t *p, size_t n) {
+  size += n;
+  if (n > 0 && odd) {
+    sum += (uint32_t)low | (uint32_t)p[0] << 8;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    p++;
+    n--;
+    odd = false;
   }
-  uint32_t value = ChecksumEnd(sum, size);
-  uint8_t field[PE_CHECKSUM_SIZE] = {(uint8_t)value, (uint8_t)(value >> 8), (uint8_t)(value >> 16),
-                                     (uint8_t)(value >> 24)};
-  return FsSeek(file, container.checksumAt) && fwrite(field, 1, PE_CHECKSUM_SIZE, file) == PE_CHECKSUM_SIZE &&
-         fflush(file) == 0;
+  sum = ChecksumAdd(sum, p, n & ~(size_t)1);
+  if (n & 1) {
+    low = p[n - 1];
+    odd = true;
+  }
 }
+
+uint32_t PeChecksum::Value() const { return ChecksumEnd(odd ? ChecksumAdd(sum, &low, 1) : sum, size); }

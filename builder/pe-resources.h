@@ -105,9 +105,15 @@ bool PeReadResources(const std::vector<uint8_t> &file, std::vector<PeResource> *
 // Recomputes the PE CheckSum field of the image in file (over all its
 // bytes); false when file is not a PE image.
 bool PeUpdateChecksum(std::vector<uint8_t> *file);
-// The same for the image in file, size bytes long, read in pieces; false
-// also when the file cannot be read or written.
-bool PeUpdateChecksumFile(FILE *file, uint32_t size);
+// The same value for a file given in order, in pieces of any length (with
+// its CheckSum field as zeros): Add each piece, then Value.
+struct PeChecksum {
+  uint64_t sum = 0, size = 0;
+  bool odd = false;  // a byte waits for the one after it
+  uint8_t low = 0;
+  void Add(const uint8_t *p, size_t n);
+  uint32_t Value() const;
+};
 
 // An icon file (.ico) taken apart: its images as they are stored.
 struct PeIconImage {

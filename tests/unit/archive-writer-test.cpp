@@ -253,6 +253,43 @@ TEST(ArchiveWriter, PackingSideBySideGivesTheSameBytesAndStopsAtTheFirstFailure)
   EXPECT_EQ(broken.Count(), 5u);
 }
 
+// A large file whose samples do not pack is stored raw without being
+// loaded, and read from its file when written; one that packs is packed.
+// The archive is the one the in-memory writer makes, and a file that
+// changed size meanwhile fails the writing.
+TEST(ArchiveWriter, LargeDataThatDoesNotPackIsStoredFromItsFile) {
+  std::vector<ArchiveInput> inputs(2);
+  ArchiveWriter memory, files;
+  std::string error;
+  for (int i = 0; i < 2; i++) {
+    Bytes content = Content(i == 0 ? 2 : 0, (2u << 20) + 5);
+    inputs[i].name = "big" + std::to_string(i);
+    inputs[i].path = "sampled-" + std::to_string(i) + ".bin";
+    FILE *f = fopen(inputs[i].path.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    ASSERT_EQ(content.size(), fwrite(content.data(), 1, content.size(), f));
+    fclose(f);
+    ASSERT_TRUE(memory.Add(inputs[i].name, content, ARCHIVE_AUTO, &error)) << error;
+  }
+  size_t failed;
+  ASSERT_TRUE(files.AddAll(inputs, 2, &error, &failed)) << error;
+  for (const ArchiveEntry &e : files.Entries()) {
+    bool random = e.name == "big0";
+    EXPECT_EQ(random ? ARCHIVE_RAW : ARCHIVE_METHOD1, e.method) << e.name;
+    EXPECT_EQ(random ? inputs[0].path : "", e.source);
+    EXPECT_EQ(random, e.data.empty());
+  }
+  EXPECT_EQ(Written(memory), Written(files));
+  FILE *f = fopen(inputs[0].path.c_str(), "ab");
+  ASSERT_NE(nullptr, f);
+  fputc(1, f);
+  fclose(f);
+  Bytes out;
+  EXPECT_FALSE(files.Write(0, false, &out, &error));
+  EXPECT_NE(error.find("changed while"), std::string::npos) << error;
+  for (const ArchiveInput &in : inputs) remove(in.path.c_str());
+}
+
 // smallest takes the fewest stored bytes; auto adds a charge for unpacking
 // per content byte (1/64 for method 1, 1/8 for method 2, 1/5 for method 3).
 // Both are checked against each method packed alone; ties go to raw, then to
