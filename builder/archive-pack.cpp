@@ -116,8 +116,9 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
   bool code = filter == ARCHIVE_FILTER_TRY || (filter == ARCHIVE_FILTER_DETECT && PackX86IsCode(content, size));
   // Raw data that begins like a packed entry would be misread: pack it.
   bool rawAllowed = !ArchiveHasPackedSignature(content, size);
-  bool readable;
-  if ((method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) && rawAllowed && size >= kArchiveSampleMin &&
+  bool readable, fast = method == ARCHIVE_FAST;
+  if (fast) method = Pack4Available() ? ARCHIVE_METHOD4 : ARCHIVE_AUTO;
+  if ((fast || method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) && rawAllowed && size >= kArchiveSampleMin &&
       !ArchiveSamplesPack(size, [&](uint64_t at, uint8_t *buffer, size_t n) {
         memcpy(buffer, content + at, n);
         return true;
@@ -128,11 +129,15 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
       method == ARCHIVE_METHOD4) {
     if (!PackWith(method, level, content, size, &entry->data)) entry->data.clear();
     PackFilteredWith(method, level, code, content, size, &entry->data);
-    if (entry->data.empty()) {
+    if (fast && rawAllowed && (entry->data.empty() || entry->data.size() >= size)) {
+      entry->data.clear();
+      method = ARCHIVE_RAW;  // stored as it is below
+    } else if (entry->data.empty()) {
       *error = "'" + name + "' cannot be packed with method " + ArchiveMethodName(method);
       return false;
+    } else {
+      entry->method = method;
     }
-    entry->method = method;
   } else if (method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST) {
     // The lowest charge wins: stored bytes, plus for auto the unpacking
     // time, as content bytes times a share per method (kUnpackShare).

@@ -113,7 +113,8 @@ static ArchiveEntry MemberEntry(const std::string &name, uint32_t block, uint32_
 // read and packed as usual, -1 when it fails (*error).
 static int LinkRaw(const ArchiveInput &in, ArchiveEntry *entry, std::string *error) {
   uint64_t size;
-  if (in.path.empty() || (in.method != ARCHIVE_AUTO && in.method != ARCHIVE_SMALLEST && in.method != ARCHIVE_RAW) ||
+  if (in.path.empty() || (in.method != ARCHIVE_AUTO && in.method != ARCHIVE_SMALLEST && in.method != ARCHIVE_FAST &&
+                          in.method != ARCHIVE_RAW) ||
       !FsFileSize(in.path, &size) || size < kArchiveSampleMin)
     return 0;
   if (!ArchiveCheckEntry(in.name, size, error)) return -1;

@@ -33,7 +33,7 @@ bool ArchiveParseMethod(const char *text, ArchiveMethod *method) {
   static const struct {
     const char *name;
     ArchiveMethod method;
-  } names[] = {{"auto", ARCHIVE_AUTO}, {"smallest", ARCHIVE_SMALLEST}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3},
+  } names[] = {{"auto", ARCHIVE_AUTO}, {"smallest", ARCHIVE_SMALLEST}, {"fast", ARCHIVE_FAST}, {"raw", ARCHIVE_RAW}, {"1", ARCHIVE_METHOD1}, {"2", ARCHIVE_METHOD2}, {"3", ARCHIVE_METHOD3},
                {"4", ARCHIVE_METHOD4}};
   for (const auto &n : names)
     if (strcmp(text, n.name) == 0) {
@@ -52,6 +52,7 @@ const char *ArchiveMethodName(ArchiveMethod method) {
     case ARCHIVE_METHOD4: return "4";
     case ARCHIVE_MEMBER: return "solid";
     case ARCHIVE_SMALLEST: return "smallest";
+    case ARCHIVE_FAST: return "fast";
     default: return "auto";
   }
 }

@@ -49,10 +49,13 @@ const char kBuildUsage[] =
     "  --stub EXE          the installer executable (default: the one of --arch\n"
     "                      beside ffsbuild, else in ../share/ffsbuild/ from there,\n"
     "                      else the one of the build ffsbuild was made in)\n"
-    "  -m, --method M      storage of the entries: auto (the default: the quickest\n"
-    "                      install for its size, see below), smallest (the smallest\n"
-    "                      of raw, 1, 2 and 3), raw, 1, 2, 3 or 4 (zstd, level 19,\n"
-    "                      window up to 8 MiB)\n"
+    "  -m, --method M      storage of the entries: fast (method 4, a file whose\n"
+    "                      samples or result do not shrink stored as it is),\n"
+    "                      auto (the quickest install for its size of raw, 1, 2\n"
+    "                      and 3, see below), smallest (the smallest of raw, 1, 2\n"
+    "                      and 3), raw, 1, 2, 3 or 4 (zstd, level 19, window up to\n"
+    "                      8 MiB); without -m: fast with --solid, the quickest\n"
+    "                      install and about the size of -m 3 --solid\n"
     "  --level N           effort of method 3, 0 to 9 (default 9, the smallest)\n"
     "  --solid             pack the payload's files below 4 MiB together, in groups\n"
     "                      of up to 32 MiB, each unpacked once (smaller installers\n"
@@ -204,8 +207,10 @@ int CliBuild(int argc, char **argv) {
   if (o.positional.size() != 2) return CliUsageError("build", "give a script and a payload directory");
   std::string output = o.Get("--output");
   if (output.empty()) return CliUsageError("build", "no output given (-o INSTALLER)");
-  ArchiveMethod method = ARCHIVE_AUTO;
-  if (!ArchiveParseMethod(o.Get("--method", "auto").c_str(), &method))
+  // Without a method: method 4 in solid groups, what does not pack stored.
+  ArchiveMethod method = ARCHIVE_FAST;
+  if (o.Get("--method").empty()) solid = true;
+  if (!ArchiveParseMethod(o.Get("--method", "fast").c_str(), &method))
     return CliUsageError("build", "unknown method '" + o.Get("--method") + "'");
   if (method == ARCHIVE_METHOD3 && !Pack3Available())
     return CliUsageError("build", "method 3 is not available in this build of ffsbuild");
