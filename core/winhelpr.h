@@ -55,8 +55,8 @@ int DialogSetEditText(void *dialog, int id, const char *text, int limit);
 // file-system path was chosen; 0 when the user cancelled, the choice has no
 // file-system path or the browser could not run (path then unspecified).
 int BrowseForFolder(void *owner, const char *title, char *path);
-// The temporary (GetTempPathA), system (GetSystemDirectoryA) and Windows
-// (GetWindowsDirectoryA) directories into buffer (size bytes), a backslash
+// The temporary (GetTempPathW), system (GetSystemDirectoryW) and Windows
+// (GetWindowsDirectoryW) directories into buffer (size bytes), a backslash
 // appended unless the text ends in one. 0 with buffer empty when the system
 // gives no directory or it does not fit with its backslash.
 int QueryTempDir(char *buffer, int size);
