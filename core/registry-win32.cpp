@@ -40,7 +40,7 @@ long RegistrySysClose(RegistryKey key) { return RegCloseKey((HKEY)key); }
 static int IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 // A string's length bytes are converted (a zero among them, as in
-// REG_MULTI_SZ's list, stays a zero) and written with a terminator.
+// REG_MULTI_SZ's list, stays a zero).
 long RegistrySysSetValue(RegistryKey key, const char *name, uint32_t type, const void *data, int length) {
   WCHAR wideName[NAME_UNITS];
   if (name != NULL && !WideFrom(name, wideName, NAME_UNITS)) return ERROR_FILENAME_EXCED_RANGE;
@@ -49,7 +49,9 @@ long RegistrySysSetValue(RegistryKey key, const char *name, uint32_t type, const
   WCHAR *wide = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, ((SIZE_T)length + 1) * sizeof(WCHAR));
   if (wide == NULL) return ERROR_OUTOFMEMORY;
   DWORD units = (DWORD)Utf8ToWide((const char *)data, length, (uint16_t *)wide, length + 1);
-  LONG status = RegSetValueExW((HKEY)key, valueName, 0, type, (const BYTE *)wide, (units + 1) * sizeof(WCHAR));
+  // The terminator is added when the bytes leave it out, as the system does.
+  if (length == 0 || ((const char *)data)[length - 1] != 0) units++;
+  LONG status = RegSetValueExW((HKEY)key, valueName, 0, type, (const BYTE *)wide, units * sizeof(WCHAR));
   WideFree(wide);
   return status;
 }
@@ -73,10 +75,17 @@ long RegistrySysEnumValue(RegistryKey key, int index, char *name, int *nameLengt
     *nameLength = lstrlenA(name);
   }
   if (status == ERROR_SUCCESS && data != NULL) {
-    if (IsText(valueType)) {
-      ((WCHAR *)wide)[dataCount / sizeof(WCHAR)] = 0;
-      if (!WideTo((WCHAR *)wide, (char *)data, dataSize)) status = ERROR_MORE_DATA;
-      *dataLength = lstrlenA((char *)data) + 1;
+    if (IsText(valueType)) {  // text by text, each zero kept
+      const WCHAR *text = (const WCHAR *)wide;
+      int units = (int)(dataCount / sizeof(WCHAR)), at = 0;
+      ((WCHAR *)wide)[units] = 0;
+      for (int i = 0; i < units && status == ERROR_SUCCESS;) {
+        if (!WideTo(text + i, (char *)data + at, dataSize - at)) status = ERROR_MORE_DATA;
+        at += lstrlenA((char *)data + at);
+        i += lstrlenW(text + i);
+        if (i < units) i++, at++;  // the zero is the data's own
+      }
+      *dataLength = at;
     } else if (dataCount > (DWORD)dataSize) {
       status = ERROR_MORE_DATA;
     } else {
