@@ -13,9 +13,10 @@
 // Progress bars driven here run from 0 to PROGRESS_BAR_RANGE: one step is a
 // tenth of a percent.
 #define PROGRESS_BAR_RANGE 1000
-// Bytes a folder-browser path buffer holds: the longest file-system path and
-// its trailing backslash.
-#define BROWSE_PATH_SIZE 261
+// Bytes a folder-browser path buffer holds: the longest file-system path
+// (MAX_PATH characters, at most 3 bytes each in UTF-8) and its trailing
+// backslash.
+#define BROWSE_PATH_SIZE (260 * 3 + 2)
 
 // Initialises the common controls, so that progress bars exist.
 int WindowHelpersInit(void);

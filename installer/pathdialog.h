@@ -9,11 +9,13 @@
 #include "script.h"
 
 #define PATH_CAPTION "Installation Directory..."
-// The destination's edit control holds 320 characters; 319 are read back.
+// The destination's edit control holds 320 characters, all read back: in
+// UTF-8 at most 3 bytes each (a character of 4 takes two).
 #define PATH_EDIT_LIMIT 320
-#define PATH_PROPOSAL_SIZE (PATH_EDIT_LIMIT + 1)
-// A directory that does not fit installPath (159 characters) is refused
-// with this box rather than cut into a different directory.
+#define PATH_PROPOSAL_SIZE (PATH_EDIT_LIMIT * 3 + 1)
+// A directory of more than INSTALL_PATH_CHARS (159) characters, counted as
+// characters whatever their bytes, is refused with this box rather than
+// cut into a different directory.
 #define PATH_TOO_LONG \
   "The directory you have selected is too long. Please choose one of at most 159 characters."
 // Room for FormatThousands: the longest 32-bit figure with its commas.
