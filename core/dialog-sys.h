@@ -79,16 +79,16 @@ int DialogEnd(void *dialog, intptr_t result);
 int DialogDestroy(void *window);
 
 // Sends a message to a window, or to control id of a dialog, and returns
-// the answer (SendMessageA, SendDlgItemMessageA).
+// the answer (SendMessageW, SendDlgItemMessageW).
 intptr_t DialogSend(void *window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t DialogSendItem(void *dialog, int id, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Window caption (SetWindowTextA). 1 when set.
+// Window caption (SetWindowTextW). 1 when set.
 int DialogSetCaption(void *window, const char *text);
-// Text of control id (SetDlgItemTextA). 1 when set.
+// Text of control id (SetDlgItemTextW). 1 when set.
 int DialogSetItemText(void *dialog, int id, const char *text);
 // Text of control id into buffer of size bytes, cut to fit and always
-// terminated; empty when there is no such control (GetDlgItemTextA).
+// terminated; empty when there is no such control (GetDlgItemTextW).
 // Returns the length copied.
 int DialogGetItemText(void *dialog, int id, char *buffer, int size);
 

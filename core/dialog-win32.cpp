@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "dialog-sys.h"
+#include "wide-win32.h"
 
 struct DialogBinding {
   DialogProc proc;
@@ -20,26 +21,26 @@ static INT_PTR CALLBACK DialogThunk(HWND window, UINT message, WPARAM wParam, LP
   DialogBinding *binding;
   if (message == WM_INITDIALOG) {
     binding = (DialogBinding *)lParam;
-    SetWindowLongPtrA(window, DWLP_USER, (LONG_PTR)binding);
+    SetWindowLongPtrW(window, DWLP_USER, (LONG_PTR)binding);
     return binding->proc((void *)window, message, (uintptr_t)wParam, binding->param);
   }
-  binding = (DialogBinding *)GetWindowLongPtrA(window, DWLP_USER);
+  binding = (DialogBinding *)GetWindowLongPtrW(window, DWLP_USER);
   if (binding == NULL) return FALSE;
   INT_PTR result = binding->proc((void *)window, message, (uintptr_t)wParam, (intptr_t)lParam);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, DWLP_USER, 0);
+    SetWindowLongPtrW(window, DWLP_USER, 0);
     binding->used = 0;
   }
   return result;
 }
 
 static HINSTANCE ProgramInstance(void *instance) {
-  return instance != NULL ? (HINSTANCE)instance : GetModuleHandleA(NULL);
+  return instance != NULL ? (HINSTANCE)instance : GetModuleHandleW(NULL);
 }
 
 intptr_t DialogRun(int templateId, void *owner, DialogProc proc, intptr_t param) {
   DialogBinding binding = {proc, param, 1};
-  return DialogBoxParamA(ProgramInstance(NULL), MAKEINTRESOURCEA(templateId), (HWND)owner, DialogThunk,
+  return DialogBoxParamW(ProgramInstance(NULL), MAKEINTRESOURCEW(templateId), (HWND)owner, DialogThunk,
                          (LPARAM)&binding);
 }
 
@@ -51,7 +52,7 @@ void *DialogCreate(void *instance, int templateId, void *owner, DialogProc proc,
   binding->proc = proc;
   binding->param = param;
   binding->used = 1;
-  HWND dialog = CreateDialogParamA(ProgramInstance(instance), MAKEINTRESOURCEA(templateId), (HWND)owner,
+  HWND dialog = CreateDialogParamW(ProgramInstance(instance), MAKEINTRESOURCEW(templateId), (HWND)owner,
                                    DialogThunk, (LPARAM)binding);
   if (dialog == NULL) binding->used = 0;
   return (void *)dialog;
@@ -61,25 +62,37 @@ int DialogEnd(void *dialog, intptr_t result) { return EndDialog((HWND)dialog, re
 int DialogDestroy(void *window) { return DestroyWindow((HWND)window) ? 1 : 0; }
 
 intptr_t DialogSend(void *window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return SendMessageA((HWND)window, message, wParam, lParam);
+  return SendMessageW((HWND)window, message, wParam, lParam);
 }
 
 intptr_t DialogSendItem(void *dialog, int id, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return SendDlgItemMessageA((HWND)dialog, id, message, wParam, lParam);
+  return SendDlgItemMessageW((HWND)dialog, id, message, wParam, lParam);
 }
 
-int DialogSetCaption(void *window, const char *text) { return SetWindowTextA((HWND)window, text) ? 1 : 0; }
+// Texts of any length (a page's) go through a block of the heap.
+int DialogSetCaption(void *window, const char *text) {
+  WCHAR *wide = WideAlloc(text);
+  int set = wide != NULL && SetWindowTextW((HWND)window, wide);
+  WideFree(wide);
+  return set;
+}
 
 int DialogSetItemText(void *dialog, int id, const char *text) {
-  return SetDlgItemTextA((HWND)dialog, id, text) ? 1 : 0;
+  HWND item = GetDlgItem((HWND)dialog, id);
+  return item != NULL && DialogSetCaption(item, text);
 }
 
+// At most size - 1 characters are read back, each at most 3 bytes in
+// UTF-8 (a pair of surrogates, 4); what does not fit in size bytes is cut
+// where a character ends. The length is that of the text in buffer.
 int DialogGetItemText(void *dialog, int id, char *buffer, int size) {
   if (size < 1) return 0;
   buffer[0] = 0;
-  int length = (int)GetDlgItemTextA((HWND)dialog, id, buffer, size);
-  buffer[size - 1] = 0;
-  return length;
+  WCHAR *wide = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size * sizeof(WCHAR));
+  if (wide == NULL) return 0;
+  if (GetDlgItemTextW((HWND)dialog, id, wide, size) > 0) WideTo(wide, buffer, size);
+  WideFree(wide);
+  return lstrlenA(buffer);
 }
 
 int DialogShowAsync(void *window, int command) {

@@ -16,6 +16,7 @@
 #include "ffs-stream.h"
 #include "ffs-x86.h"
 #include "vantor-core.h"
+#include "utf8.h"
 #include "vantor-str.h"
 
 // The largest block the allocator hands out; a stored length or content
@@ -179,12 +180,24 @@ static int FfsLoadDirectory(const char *path, uint32_t start) {
   return 1;
 }
 
+// Opens a file for reading by its UTF-8 name; on Win32 through the wide
+// name, so that a program or payload below any folder is found.
+static FILE *FfsOpen(const char *path) {
+#if defined(_WIN32)
+  uint16_t wide[VANTOR_PATH_SIZE];
+  if (Utf8ToWide(path, -1, wide, VANTOR_PATH_SIZE) < 0) return NULL;
+  return _wfopen((const wchar_t *)wide, L"rb");
+#else
+  return fopen(path, "rb");
+#endif
+}
+
 int FfsInit(const char *path) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   FfsUnmount();
   Cmp1Init();
   Cmp2Init();
-  file = fopen(path, "rb");
+  file = FfsOpen(path);
   if (file == NULL) {
     DebugPrintf(FFS_LOG_NO_FILE, path);
     return 0;
@@ -399,7 +412,7 @@ static uint32_t FfsHashName(const char *name) {
 
 // Size of a plain file; 0 when it cannot be opened or read as a file.
 static int FfsPlainFileSize(const char *name, uint32_t *size) {
-  FILE *plain = fopen(name, "rb");
+  FILE *plain = FfsOpen(name);
   if (plain == NULL) return 0;
   // A directory opens on some systems but cannot be read.
   unsigned char probe;
@@ -598,7 +611,7 @@ int FfsLoad(const char *name, void *buffer, uint32_t size) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(buffer != NULL, "Pointer is NULL\n");
   if (directory == NULL) {
-    FILE *plain = fopen(name, "rb");
+    FILE *plain = FfsOpen(name);
     if (plain == NULL) return 0;
     size_t got = fread(buffer, 1, size, plain);
     fclose(plain);
@@ -614,7 +627,7 @@ int FfsLoad(const char *name, void *buffer, uint32_t size) {
 
 // A plain file, piece by piece.
 static int FfsStreamPlain(const char *name, uint32_t size, FfsSink sink, void *context) {
-  FILE *plain = fopen(name, "rb");
+  FILE *plain = FfsOpen(name);
   if (plain == NULL) return 0;
   unsigned char piece[FFS_CHECK_BLOCK];
   int result = 1;

@@ -23,14 +23,14 @@
 #define SYS_IDYES 6
 #define SYS_IDNO  7
 
-// The full process command line (GetCommandLineA).
+// The full process command line (GetCommandLineW).
 const char *SysCommandLine(void);
 // The file of the running program as the system reports it
-// (GetModuleFileNameA) into out of size bytes: 1; 0 with out empty when it
+// (GetModuleFileNameW) into out of size bytes: 1; 0 with out empty when it
 // does not fit or is not known.
 int SysModulePath(char *out, int size);
 
-// Opens a console window titled title (AllocConsole, SetConsoleTitleA) and
+// Opens a console window titled title (AllocConsole, SetConsoleTitleW) and
 // keeps its standard-output handle; writes bytes to it as they are.
 void SysConsoleOpen(const char *title);
 void SysConsoleWrite(const char *text, int length);
@@ -38,8 +38,8 @@ void SysConsoleWrite(const char *text, int length);
 // A message box; owner may be NULL. Returns the button pressed (SYS_IDOK...).
 int SysMessageBox(void *owner, const char *text, const char *caption, uint32_t style);
 
-// Text-mode log file: empty it ("wt"), or append a text ("at+") with every
-// "\n" written as CR LF. Failures are ignored; 1 when the file was written.
+// The log file: empty it, or append a text (its bytes as they are, UTF-8)
+// with every "\n" written as CR LF. Failures are ignored; 1 when the file was written.
 int SysLogTruncate(const char *path);
 int SysLogAppend(const char *path, const char *text);
 

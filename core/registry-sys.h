@@ -39,19 +39,19 @@
 
 #define REGISTRY_SYS_ALL_ACCESS 0xF003Fu
 
-// RegOpenKeyExA (options 0) / RegCreateKeyExA (no class, non-volatile, no
+// RegOpenKeyExW (options 0) / RegCreateKeyExW (no class, non-volatile, no
 // security attributes): *key gets the key or 0. The status is returned.
 long RegistrySysOpen(RegistryKey parent, const char *path, uint32_t access, RegistryKey *key);
 long RegistrySysCreate(RegistryKey parent, const char *path, uint32_t access, RegistryKey *key);
 long RegistrySysClose(RegistryKey key);
-// RegSetValueExA.
+// RegSetValueExW.
 long RegistrySysSetValue(RegistryKey key, const char *name, uint32_t type, const void *data, int length);
-// RegDeleteValueA.
+// RegDeleteValueW.
 long RegistrySysDeleteValue(RegistryKey key, const char *name);
-// RegDeleteKeyA: removes parent\path, which must have no subkeys (status 5
+// RegDeleteKeyW: removes parent\path, which must have no subkeys (status 5
 // when it has some, as Windows NT refuses).
 long RegistrySysDeleteKey(RegistryKey parent, const char *path);
-// RegEnumValueA: *nameLength holds the name buffer's size and gets the
+// RegEnumValueW: *nameLength holds the name buffer's size and gets the
 // name's length; *dataLength holds the data buffer's size and gets the data's.
 long RegistrySysEnumValue(RegistryKey key, int index, char *name, int *nameLength, uint32_t *type, void *data,
                           int *dataLength);

@@ -14,13 +14,13 @@ static const char preload[] =
     "uxtheme\0dwmapi\0version\0apphelp\0userenv\0profapi\0setupapi\0propsys\0cryptbase\0ntmarta\0oleacc\0clbcatq\0";
 
 HMODULE SysLibraryLoad(const char *name) {
-  char path[MAX_PATH + 16];
-  UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  WCHAR path[MAX_PATH + 16];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
   size_t size = strlen(name) + 1;
-  if (length == 0 || length >= MAX_PATH || length + 1 + size > sizeof path) return NULL;
+  if (length == 0 || length >= MAX_PATH || length + 1 + size > sizeof path / sizeof path[0]) return NULL;
   path[length] = '\\';
-  memcpy(path + length + 1, name, size);
-  return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+  for (size_t i = 0; i < size; i++) path[length + 1 + i] = (WCHAR)(unsigned char)name[i];  // names are ASCII
+  return LoadLibraryExW(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 int SysLibraryEntries(const char *name, const char *names, void **entries) {

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "process-sys.h"
+#include "utf8.h"
 #include "vantor-str.h"
 
 static int debugFlags;
@@ -37,6 +38,7 @@ int VantorVFormat(char *buffer, int size, const char *format, va_list args) {
     buffer[0] = 0;
     length = 0;
   }
+  if (length >= size) buffer[Utf8Fit(buffer, size - 1)] = 0;  // no character left in pieces
   return length;
 }
 

@@ -80,8 +80,8 @@ void DebugSetAbortBox(int show);
 #define ABORT_CAPTION "Internal error, program aborting..."
 
 // Bounded formatting used by every module that builds text into a fixed
-// buffer: writes at most size - 1 characters and the terminator, returns the
-// length the full text would have.
+// buffer: writes at most size - 1 bytes and the terminator, a cut text ending
+// where a UTF-8 character ends; returns the length the full text would have.
 int VantorFormat(char *buffer, int size, const char *format, ...) VANTOR_PRINTF(3, 4);
 int VantorVFormat(char *buffer, int size, const char *format, va_list args);
 

@@ -1,6 +1,7 @@
 // String utilities.
 #include "vantor-str.h"
 
+#include "utf8.h"
 #include "vantor-core.h"
 
 static inline unsigned char FoldPair(unsigned char a, unsigned char *b) {
@@ -46,8 +47,9 @@ int StrCopyN(char *dest, const char *src, int size) {
   if (size < 1) return 0;
   int i = 0;
   for (; i < size - 1 && src[i]; i++) dest[i] = src[i];
-  dest[i] = 0;
-  return src[i] == 0;
+  if (src[i] == 0) return dest[i] = 0, 1;
+  dest[Utf8Fit(dest, i)] = 0;  // no character left in pieces
+  return 0;
 }
 
 int StrAppendN(char *dest, const char *src, int size) {

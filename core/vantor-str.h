@@ -33,8 +33,8 @@ int StrReverse(char *s);
 // 20, 27); 0 for the empty string. Returns 1.
 int StrQuickCrc(const char *s, uint32_t *out);
 
-// Bounded copies: dest holds size bytes; the result is cut to size - 1
-// characters and always terminated. Return 1 when nothing was cut, else 0.
+// Bounded copies: dest holds size bytes; the result is cut to at most
+// size - 1 bytes where a UTF-8 character ends, and always terminated. Return 1 when nothing was cut, else 0.
 int StrCopyN(char *dest, const char *src, int size);
 int StrAppendN(char *dest, const char *src, int size);
 

@@ -16,14 +16,14 @@
 // path (size bytes, "" when none). 1 on success.
 int WinSysInitCommonControls(char *path, int size);
 // Looks at the next message of the calling thread's queue without removing
-// it (PeekMessageA, PM_NOREMOVE, no filter): 1 and *message set, 0 when the
+// it (PeekMessageW, PM_NOREMOVE, no filter): 1 and *message set, 0 when the
 // queue is empty.
 int WinSysPeekMessage(uint32_t *message);
-// Takes the next message and runs it (GetMessageA, TranslateMessage,
-// DispatchMessageA).
+// Takes the next message and runs it (GetMessageW, TranslateMessage,
+// DispatchMessageW).
 void WinSysDispatchMessage(void);
 
-// GetTempPathA, GetSystemDirectoryA, GetWindowsDirectoryA into buffer (size
+// GetTempPathW, GetSystemDirectoryW, GetWindowsDirectoryW into buffer (size
 // bytes): the length of the text written; 0 when the call failed; size or
 // more when the buffer is too small (its contents then unspecified).
 int WinSysTempDir(char *buffer, int size);

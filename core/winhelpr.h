@@ -13,9 +13,10 @@
 // Progress bars driven here run from 0 to PROGRESS_BAR_RANGE: one step is a
 // tenth of a percent.
 #define PROGRESS_BAR_RANGE 1000
-// Bytes a folder-browser path buffer holds: the longest file-system path and
-// its trailing backslash.
-#define BROWSE_PATH_SIZE 261
+// Bytes a folder-browser path buffer holds: the longest file-system path
+// (MAX_PATH characters, at most 3 bytes each in UTF-8) and its trailing
+// backslash.
+#define BROWSE_PATH_SIZE (260 * 3 + 2)
 
 // Initialises the common controls, so that progress bars exist.
 int WindowHelpersInit(void);
@@ -55,8 +56,8 @@ int DialogSetEditText(void *dialog, int id, const char *text, int limit);
 // file-system path was chosen; 0 when the user cancelled, the choice has no
 // file-system path or the browser could not run (path then unspecified).
 int BrowseForFolder(void *owner, const char *title, char *path);
-// The temporary (GetTempPathA), system (GetSystemDirectoryA) and Windows
-// (GetWindowsDirectoryA) directories into buffer (size bytes), a backslash
+// The temporary (GetTempPathW), system (GetSystemDirectoryW) and Windows
+// (GetWindowsDirectoryW) directories into buffer (size bytes), a backslash
 // appended unless the text ends in one. 0 with buffer empty when the system
 // gives no directory or it does not fit with its backslash.
 int QueryTempDir(char *buffer, int size);

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "script.h"
+#include "utf8.h"
 #include "vantor-core.h"
 
 #define ARG_END 0x20           // the first byte value that belongs to an argument
@@ -22,7 +23,7 @@ int32_t ArgCopy(const char *text, char *buffer, int size) {
   ASSERT(buffer != NULL, "Pointer is NULL\n");
   ASSERT(size > 0, "Buffer size is %d\n", size);
   int32_t length = ArgLength(text);
-  int32_t copied = length < size - 1 ? length : size - 1;
+  int32_t copied = length < size - 1 ? length : Utf8Fit(text, size - 1);  // no character in pieces
   for (int32_t i = 0; i < copied; i++) buffer[i] = text[i];
   buffer[copied] = 0;
   return length;

@@ -40,12 +40,12 @@ int CmdInstallPath(InstallScript *script, char *args, int32_t *consumed) {
   // The default: the person's own program folder for a user install, else
   // "Program Files\" on the drive of the system directory.
   char system[PATH_PROPOSAL_SIZE];
-  if (script->scope == SCRIPT_SCOPE_USER && QueryUserProgramsDir(script->installPath, SCRIPT_FIELD_SIZE)) {
+  if (script->scope == SCRIPT_SCOPE_USER && QueryUserProgramsDir(script->installPath, INSTALL_PATH_SIZE)) {
     DebugPrintf("Proposing the user's program folder '%s'\n", script->installPath);
   } else {
     QuerySystemDir(system, PATH_PROPOSAL_SIZE);
     if (StrLength(system) > DRIVE_ROOT_LENGTH) system[DRIVE_ROOT_LENGTH] = 0;
-    VantorFormat(script->installPath, SCRIPT_FIELD_SIZE, "%s%s", system, PROGRAM_FILES);
+    VantorFormat(script->installPath, INSTALL_PATH_SIZE, "%s%s", system, PROGRAM_FILES);
   }
   int result = Interact()->destination(script);
   script->prompt[0] = 0;

@@ -85,7 +85,7 @@ int CmdAddItem(InstallScript *script, char *args, int32_t *consumed) {
 int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   char mode[SCRIPT_OLE_MODE_SIZE], path[VANTOR_PATH_SIZE];
-  StrCopyN(path, script->installPath, SCRIPT_FIELD_SIZE);
+  StrCopyN(path, script->installPath, INSTALL_PATH_SIZE);
   int prefix = StrLength(path);
   int cut;
   *consumed = ReadTwoValues(script, args, mode, sizeof mode, path + prefix, sizeof path - prefix, &cut);

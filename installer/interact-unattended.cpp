@@ -60,7 +60,7 @@ static int Destination(InstallScript *script) {
     script->failure = EXIT_DESTINATION;
     return 0;
   }
-  StrCopyN(script->installPath, directory, SCRIPT_FIELD_SIZE);
+  StrCopyN(script->installPath, directory, INSTALL_PATH_SIZE);
   UnattendedDecision("destination '%s'", script->installPath);
   return 1;
 }

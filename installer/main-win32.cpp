@@ -5,8 +5,9 @@
 // initialises itself.
 #include <windows.h>
 
-#include "syslib-win32.h"
+#include "process-sys.h"
 #include "run.h"
+#include "syslib-win32.h"
 
 // What follows the program's own name on the command line (quoted or not)
 // and the blanks after it, as WinMain would be given it.
@@ -25,6 +26,7 @@ static const char *ArgumentsAfterProgramName(const char *line) {
 extern "C" void VantorStart(void) {
   // Before anything loads a library: none from the program's own folder.
   SysLibrariesFromSystemOnly();
-  const char *line = GetCommandLineA();
-  ExitProcess((UINT)InstallerMain((void *)GetModuleHandleA(NULL), ArgumentsAfterProgramName(line ? line : "")));
+  // The system's command line (GetCommandLineW), converted to UTF-8 once.
+  const char *line = SysCommandLine();
+  ExitProcess((UINT)InstallerMain((void *)GetModuleHandleW(NULL), ArgumentsAfterProgramName(line)));
 }

@@ -7,28 +7,29 @@
 #include "mainwindow.h"
 #include "mainwindow-sys.h"
 #include "vantor-core.h"
+#include "wide-win32.h"
 
 static HICON windowIcon;
 
 int MainWindowRegisterClass(void *instance) {
-  WNDCLASSEXA wc;
+  WNDCLASSEXW wc;
   ZeroMemory(&wc, sizeof wc);
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = (HINSTANCE)instance;
-  wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+  wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
   wc.hbrBackground = GetSysColorBrush(COLOR_WINDOWFRAME);
-  wc.lpszClassName = MAIN_CLASS_NAME;
-  return RegisterClassExA(&wc) != 0;
+  wc.lpszClassName = L"" MAIN_CLASS_NAME;
+  return RegisterClassExW(&wc) != 0;
 }
 
 int MainWindowUnregisterClass(void *instance) {
-  return UnregisterClassA(MAIN_CLASS_NAME, (HINSTANCE)instance) != 0;
+  return UnregisterClassW(L"" MAIN_CLASS_NAME, (HINSTANCE)instance) != 0;
 }
 
 int MainWindowCreate(void *instance, void **window) {
   ASSERT(window != NULL, "Pointer is NULL\n");
-  HWND created = CreateWindowExA(0, MAIN_CLASS_NAME, "Install", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND created = CreateWindowExW(0, L"" MAIN_CLASS_NAME, L"Install", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, (HINSTANCE)instance, NULL);
   *window = created;
   return created != NULL;
@@ -41,14 +42,14 @@ int MainWindowShow(void *window) {
 }
 
 intptr_t MainWindowSend(void *window, unsigned message) {
-  return SendMessageA((HWND)window, message, 0, 0);
+  return SendMessageW((HWND)window, message, 0, 0);
 }
 
 int MainWindowMessageLoop(void) {
   MSG msg;
-  while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+  while (GetMessageW(&msg, NULL, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
     QuickMemoryFrame();
   }
   return (int)msg.wParam;
@@ -57,11 +58,13 @@ int MainWindowMessageLoop(void) {
 static void OnCreate(HWND window) {
   char title[MAIN_TITLE_SIZE] = "";
   if (MainWindowScript() != NULL) MainWindowTitle(MainWindowScript(), title, sizeof title);
-  SetWindowTextA(window, title);
+  WCHAR wide[MAIN_TITLE_SIZE];
+  WideFrom(title, wide, MAIN_TITLE_SIZE);
+  SetWindowTextW(window, wide);
   HINSTANCE instance = (HINSTANCE)MainWindowInstance();
-  windowIcon = LoadIconA(instance, MAKEINTRESOURCEA(MAIN_ICON_ID));
-  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)windowIcon);
-  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)windowIcon);
+  windowIcon = LoadIconW(instance, MAKEINTRESOURCEW(MAIN_ICON_ID));
+  SendMessageW(window, WM_SETICON, ICON_BIG, (LPARAM)windowIcon);
+  SendMessageW(window, WM_SETICON, ICON_SMALL, (LPARAM)windowIcon);
   ProgressCreate(instance, window);
 }
 
@@ -80,20 +83,20 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return MainWindowPaint(window);
     case WM_CLOSE:
       // No question: the window ends as if the script had reached its end.
-      SendMessageA(window, WM_DESTROY, 0, 0);
+      SendMessageW(window, WM_DESTROY, 0, 0);
       return 1;
     case WM_ERASEBKGND:
       return 1;  // the painting covers the whole client area
     case WM_QUERYDRAGICON:
       return (LRESULT)windowIcon;
     case WM_COMMAND:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_SCRIPT_STEP:
       return MainWindowStep(window);
     case MAIN_WM_DPICHANGED:
       return MainWindowDpiChanged(window, (const RECT *)lParam);
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
@@ -174,7 +177,7 @@ int PaintString(HDC dc, const RECT *client, const ScreenString *entry) {
   int height = client->bottom - client->top;
   StringFont font;
   ScreenStringFont(entry, width, height, &font);
-  LOGFONTA lf;
+  LOGFONTW lf;
   ZeroMemory(&lf, sizeof lf);
   lf.lfHeight = font.height;
   lf.lfWidth = font.width;
@@ -184,18 +187,23 @@ int PaintString(HDC dc, const RECT *client, const ScreenString *entry) {
   lf.lfCharSet = ANSI_CHARSET;
   lf.lfQuality = PROOF_QUALITY;
   lf.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
-  lstrcpynA(lf.lfFaceName, font.face, LF_FACESIZE);
-  HFONT created = CreateFontIndirectA(&lf);
+  WideFrom(font.face, lf.lfFaceName, LF_FACESIZE);
+  HFONT created = CreateFontIndirectW(&lf);
   HGDIOBJ previous = SelectObject(dc, created);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ScreenStringColour(entry));
-  int length = 0;  // the field need not be terminated
-  while (length < (int)sizeof entry->text && entry->text[length] != 0) length++;
+  // GDI draws UTF-16 whatever the process's code page; the field need not
+  // be terminated.
+  char text[sizeof entry->text + 1];
+  lstrcpynA(text, entry->text, (int)sizeof text);
+  WCHAR wide[sizeof text];
+  WideFrom(text, wide, (int)sizeof text);
+  int length = lstrlenW(wide);
   SIZE extent = {0, 0};
-  GetTextExtentPoint32A(dc, entry->text, length, &extent);
+  GetTextExtentPoint32W(dc, wide, length, &extent);
   int x, y;
   ScreenStringOrigin(entry, width, height, extent.cx, extent.cy, &x, &y);
-  TextOutA(dc, x, y, entry->text, length);
+  TextOutW(dc, x, y, wide, length);
   SelectObject(dc, previous);
   DeleteObject(created);
   return 1;

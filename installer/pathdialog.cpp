@@ -10,6 +10,7 @@
 #include "interact.h"
 #include "switches.h"
 #include "vantor-core.h"
+#include "utf8.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
 
@@ -73,7 +74,7 @@ const char *PathRefusal(const InstallScript *script, char *directory, int size) 
   int32_t freeK;
   if (!DiskFreeK(&freeK, directory)) return "The drive you have selected cannot be located.";
   if (freeK < SpaceNeededK(script, directory)) return "The drive you have selected does not have enough free space.";
-  if (StrLength(directory) >= SCRIPT_FIELD_SIZE) return PATH_TOO_LONG;
+  if (Utf8Count(directory) > INSTALL_PATH_CHARS) return PATH_TOO_LONG;
   return NULL;
 }
 
@@ -81,7 +82,7 @@ const char *PathRefusal(const InstallScript *script, char *directory, int size) 
 // asked.
 static void PathContinue(void *dialog, InstallScript *script) {
   char directory[PATH_PROPOSAL_SIZE];
-  DialogGetText(dialog, IDC_PATH_EDIT, directory, PATH_EDIT_LIMIT);
+  DialogGetText(dialog, IDC_PATH_EDIT, directory, (int)sizeof directory);
   const char *refusal = PathRefusal(script, directory, (int)sizeof directory);
   if (refusal != NULL) {
     PathProblem(refusal);
@@ -90,7 +91,7 @@ static void PathContinue(void *dialog, InstallScript *script) {
   char question[QUESTION_SIZE];
   VantorFormat(question, QUESTION_SIZE, "Install %s into %s?", script->productName, directory);
   if (SysMessageBox(dialog, question, PATH_CAPTION, SYS_MB_YESNO | SYS_MB_ICONQUESTION) != SYS_IDYES) return;
-  StrCopyN(script->installPath, directory, SCRIPT_FIELD_SIZE);
+  StrCopyN(script->installPath, directory, INSTALL_PATH_SIZE);
   DialogSend(dialog, DIALOG_WM_CLOSE, DIALOG_IDOK, 1);
 }
 
@@ -129,11 +130,11 @@ static void PathBrowse(void *dialog, InstallScript *script) {
     DebugPrintf("Canceled Path selection\n");
     return;
   }
-  if (StrLength(chosen) >= SCRIPT_FIELD_SIZE) {
+  if (Utf8Count(chosen) > INSTALL_PATH_CHARS) {
     PathProblem(PATH_TOO_LONG);
     return;
   }
-  StrCopyN(script->installPath, chosen, SCRIPT_FIELD_SIZE);
+  StrCopyN(script->installPath, chosen, INSTALL_PATH_SIZE);
   char proposal[PATH_PROPOSAL_SIZE];
   BrowsedProposal(script, proposal);
   DialogSetEditText(dialog, IDC_PATH_EDIT, proposal, PATH_EDIT_LIMIT);

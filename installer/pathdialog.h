@@ -9,11 +9,13 @@
 #include "script.h"
 
 #define PATH_CAPTION "Installation Directory..."
-// The destination's edit control holds 320 characters; 319 are read back.
+// The destination's edit control holds 320 characters, all read back: in
+// UTF-8 at most 3 bytes each (a character of 4 takes two).
 #define PATH_EDIT_LIMIT 320
-#define PATH_PROPOSAL_SIZE (PATH_EDIT_LIMIT + 1)
-// A directory that does not fit installPath (159 characters) is refused
-// with this box rather than cut into a different directory.
+#define PATH_PROPOSAL_SIZE (PATH_EDIT_LIMIT * 3 + 1)
+// A directory of more than INSTALL_PATH_CHARS (159) characters, counted as
+// characters whatever their bytes, is refused with this box rather than
+// cut into a different directory.
 #define PATH_TOO_LONG \
   "The directory you have selected is too long. Please choose one of at most 159 characters."
 // Room for FormatThousands: the longest 32-bit figure with its commas.
@@ -46,14 +48,14 @@ const char *PathRefusal(const InstallScript *script, char *directory, int size);
 int ShowSpaceFigures(void *dialog, const char *path, int32_t required);
 // Kilobytes the installation takes on the drive of path: the files every
 // FILE LIST of the script names (each name once per list, as found in the
-// archive), each rounded up to whole clusters of the drive (GetDiskFreeSpaceA;
+// archive), each rounded up to whole clusters of the drive (GetDiskFreeSpaceW;
 // 4,096 bytes when it gives none), and with UNINSTALL the uninstaller and its
 // record; installSize when that is more, or when the script names no file.
 // Logs the figure it measured.
 int32_t SpaceNeededK(const InstallScript *script, const char *path);
 // Free kilobytes available to this user on the drive whose root is the first
-// three characters of path ("C:\"): GetDiskFreeSpaceExA when the system has
-// it, else GetDiskFreeSpaceA; one log line with the figures. *freeK is 0
+// three characters of path ("C:\"): GetDiskFreeSpaceExW when the system has
+// it, else GetDiskFreeSpaceW; one log line with the figures. *freeK is 0
 // first and stays 0 when the space cannot be determined (result 0). A figure
 // beyond 32 bits is held at 2,147,483,647k. path is not changed.
 int DiskFreeK(int32_t *freeK, char *path);

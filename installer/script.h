@@ -8,6 +8,11 @@
 
 #include "script-format.h"
 
+// The destination holds at most 159 characters, however many bytes of UTF-8
+// they take (at most 4 each).
+#define INSTALL_PATH_CHARS 159
+#define INSTALL_PATH_SIZE (INSTALL_PATH_CHARS * 4 + 1)
+
 struct ScreenString {
   float x;       // horizontal anchor, fraction of the client width
   float y;       // vertical anchor, fraction of the client height
@@ -39,7 +44,7 @@ struct InstallScript {
   char productName[SCRIPT_FIELD_SIZE];
   char registryPath[SCRIPT_FIELD_SIZE];
   int32_t installSize;              // kilobytes
-  char installPath[SCRIPT_FIELD_SIZE];
+  char installPath[INSTALL_PATH_SIZE];  // the destination: INSTALL_PATH_CHARS characters
   char installDir[SCRIPT_FIELD_SIZE];
   char installDirAlt[SCRIPT_FIELD_SIZE];
   int32_t fileCount;

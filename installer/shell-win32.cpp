@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "shell-sys.h"
+#include "wide-win32.h"
 
 // Client conversations only: completions of the asynchronous executes and
 // every other notification are answered with no data.
@@ -16,7 +17,7 @@ void ShellOleRemove(void) { OleUninitialize(); }
 
 int ShellDdeInit(uint32_t *instance) {
   DWORD id = 0;
-  if (DdeInitializeA(&id, DdeCallback, SHELL_DDE_FLAGS, 0) != DMLERR_NO_ERROR) {
+  if (DdeInitializeW(&id, DdeCallback, SHELL_DDE_FLAGS, 0) != DMLERR_NO_ERROR) {
     *instance = 0;
     return 0;
   }
@@ -27,8 +28,11 @@ int ShellDdeInit(uint32_t *instance) {
 void ShellDdeRemove(uint32_t instance) { DdeUninitialize(instance); }
 
 void *ShellDdeConnect(uint32_t instance, const char *service, const char *topic) {
-  HSZ serviceName = DdeCreateStringHandleA(instance, service, CP_WINANSI);
-  HSZ topicName = DdeCreateStringHandleA(instance, topic, CP_WINANSI);
+  WCHAR wideService[MAX_PATH], wideTopic[MAX_PATH];
+  WideFrom(service, wideService, MAX_PATH);
+  WideFrom(topic, wideTopic, MAX_PATH);
+  HSZ serviceName = DdeCreateStringHandleW(instance, wideService, CP_WINUNICODE);
+  HSZ topicName = DdeCreateStringHandleW(instance, wideTopic, CP_WINUNICODE);
   HCONV conversation = NULL;
   if (serviceName != NULL && topicName != NULL) conversation = DdeConnect(instance, serviceName, topicName, NULL);
   if (serviceName != NULL) DdeFreeStringHandle(instance, serviceName);
@@ -38,14 +42,21 @@ void *ShellDdeConnect(uint32_t instance, const char *service, const char *topic)
 
 void ShellDdeDisconnect(void *conversation) { DdeDisconnect((HCONV)conversation); }
 
+// A Unicode conversation: the command goes as UTF-16 (the system converts it
+// for a server that is not).
 int ShellDdeExecute(void *conversation, const char *command) {
-  DWORD length = (DWORD)lstrlenA(command) + 1;
-  return DdeClientTransaction((LPBYTE)command, length, (HCONV)conversation, NULL, CF_TEXT, XTYP_EXECUTE,
-                              TIMEOUT_ASYNC, NULL) != 0;
+  WCHAR *wide = WideAlloc(command);
+  if (wide == NULL) return 0;
+  DWORD length = ((DWORD)lstrlenW(wide) + 1) * sizeof(WCHAR);
+  int sent = DdeClientTransaction((LPBYTE)wide, length, (HCONV)conversation, NULL, CF_UNICODETEXT, XTYP_EXECUTE,
+                                  TIMEOUT_ASYNC, NULL) != 0;
+  WideFree(wide);
+  return sent;
 }
 
 int ShellLibraryLoad(const char *path, void **library, uint32_t *error) {
-  HMODULE module = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+  WCHAR wide[MAX_PATH];
+  HMODULE module = LoadLibraryExW(WidePath(path, wide), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
   *error = module == NULL ? GetLastError() : 0;
   *library = module;
   return module != NULL;
@@ -64,13 +75,15 @@ int32_t ShellLibraryCall(void *entry) {
 void ShellLibraryFree(void *library) { FreeLibrary((HMODULE)library); }
 
 int ShellFontAdd(const char *path, uint32_t *error) {
-  int added = AddFontResourceA(path);
+  WCHAR wide[MAX_PATH];
+  int added = AddFontResourceW(WidePath(path, wide));
   *error = added == 0 ? GetLastError() : 0;
   return added;
 }
 
 int ShellFontRemove(const char *path, uint32_t *error) {
-  BOOL removed = RemoveFontResourceA(path);
+  WCHAR wide[MAX_PATH];
+  BOOL removed = RemoveFontResourceW(WidePath(path, wide));
   *error = removed ? 0 : GetLastError();
   return removed != 0;
 }
@@ -79,41 +92,43 @@ int ShellFontRemove(const char *path, uint32_t *error) {
 // hung program) is given up after two seconds instead of holding the
 // installer for ever.
 void ShellFontChanged(void) {
-  SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, 2000, NULL);
+  SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, 2000, NULL);
 }
 
 void ShellBringToTop(void *window) { BringWindowToTop((HWND)window); }
 
 int ShellProgramsFolder(char *folder, int size) {
-  char path[MAX_PATH];
-  if (!SHGetSpecialFolderPathA(NULL, path, CSIDL_PROGRAMS, TRUE) || lstrlenA(path) >= size) return 0;
-  lstrcpyA(folder, path);
-  return 1;
+  WCHAR path[MAX_PATH];
+  return SHGetSpecialFolderPathW(NULL, path, CSIDL_PROGRAMS, TRUE) && WideTo(path, folder, size);
 }
 
 int ShellMakeFolder(const char *path) {
-  return CreateDirectoryA(path, NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
+  WCHAR wide[MAX_PATH];
+  return CreateDirectoryW(WidePath(path, wide), NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // The identifiers of the shortcut object and its two interfaces, defined here:
 // the system library that defines them defines every identifier in one
 // object, 41 KB that the program would carry for these three.
 static const GUID kClsidShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-static const GUID kIidShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+static const GUID kIidShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 static const GUID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 int ShellSaveLink(const char *linkPath, const char *target, const char *arguments, const char *description) {
-  WCHAR wide[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0) return 0;
-  IShellLinkA *link = NULL;
-  if (FAILED(CoCreateInstance(kClsidShellLink, NULL, CLSCTX_INPROC_SERVER, kIidShellLinkA, (void **)&link)))
-    return 0;
+  WCHAR wide[MAX_PATH], wideTarget[MAX_PATH], *wideArguments = WideAlloc(arguments),
+      *wideDescription = WideAlloc(description);
+  IShellLinkW *link = NULL;
+  int saved = WideFrom(linkPath, wide, MAX_PATH) && WideFrom(target, wideTarget, MAX_PATH) &&
+              wideArguments != NULL && wideDescription != NULL &&
+              SUCCEEDED(CoCreateInstance(kClsidShellLink, NULL, CLSCTX_INPROC_SERVER, kIidShellLinkW, (void **)&link));
   IPersistFile *file = NULL;
-  int saved = SUCCEEDED(link->SetPath(target)) && (arguments[0] == 0 || SUCCEEDED(link->SetArguments(arguments))) &&
-              SUCCEEDED(link->SetDescription(description)) &&
-              SUCCEEDED(link->QueryInterface(kIidPersistFile, (void **)&file)) &&
-              SUCCEEDED(file->Save(wide, TRUE));
+  saved = saved && SUCCEEDED(link->SetPath(wideTarget)) &&
+          (arguments[0] == 0 || SUCCEEDED(link->SetArguments(wideArguments))) &&
+          SUCCEEDED(link->SetDescription(wideDescription)) &&
+          SUCCEEDED(link->QueryInterface(kIidPersistFile, (void **)&file)) && SUCCEEDED(file->Save(wide, TRUE));
   if (file != NULL) file->Release();
-  link->Release();
+  if (link != NULL) link->Release();
+  WideFree(wideArguments);
+  WideFree(wideDescription);
   return saved;
 }

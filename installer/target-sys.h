@@ -13,7 +13,7 @@
 
 #include <stdint.h>
 
-// Creates path for writing byte for byte (CreateFileA, CREATE_ALWAYS:
+// Creates path for writing byte for byte (CreateFileW, CREATE_ALWAYS:
 // an existing file is truncated). 1 and *file set; 0 and *file NULL.
 int TargetSysCreate(const char *path, void **file);
 // Writes size bytes (WriteFile, unbuffered by the program): 0 when every
@@ -23,10 +23,10 @@ uint32_t TargetSysWrite(void *file, const void *data, uint32_t size);
 // Closes a file opened for writing or reading (CloseHandle): 0, else the
 // system's error code (what was written may not be on the disk).
 uint32_t TargetSysClose(void *file);
-// Removes the file path (DeleteFileA). 1 when removed.
+// Removes the file path (DeleteFileW). 1 when removed.
 int TargetSysDelete(const char *path);
 // Puts the file from in the place of the file to, which may be there
-// (MoveFileExA, MOVEFILE_REPLACE_EXISTING; where the system has no such
+// (MoveFileExW, MOVEFILE_REPLACE_EXISTING; where the system has no such
 // call, to is deleted and from renamed). 1 when done.
 int TargetSysReplace(const char *from, const char *to);
 // The system's text for an error code (one line, no line end) into text of
@@ -38,36 +38,36 @@ void TargetSysErrorText(uint32_t code, char *text, int size);
 int TargetSysOpenRead(const char *path, void **file, uint32_t *size);
 // Reads up to size bytes; the count read.
 uint32_t TargetSysRead(void *file, void *data, uint32_t size);
-// DeleteFileA: 0 when removed, else the system's error code (2: not there,
+// DeleteFileW: 0 when removed, else the system's error code (2: not there,
 // 3: its folder not there, 32: in use by another program, 5: access denied).
 uint32_t TargetSysRemoveFile(const char *path);
-// 1 when path is a link or another reparse point (GetFileAttributesA has
+// 1 when path is a link or another reparse point (GetFileAttributesW has
 // FILE_ATTRIBUTE_REPARSE_POINT: a symbolic link, a junction, and under Wine
 // a folder that is a Unix symbolic link); 0 when it is none or not there.
 int TargetSysIsLink(const char *path);
 // 1 when path names a file, not a directory, 2 when a read-only one
-// (GetFileAttributesA, FILE_ATTRIBUTE_READONLY); 0 when it names none.
+// (GetFileAttributesW, FILE_ATTRIBUTE_READONLY); 0 when it names none.
 int TargetSysFileExists(const char *path);
-// RemoveDirectoryA: 1 when removed (the system removes only an empty one).
+// RemoveDirectoryW: 1 when removed (the system removes only an empty one).
 int TargetSysRemoveDir(const char *path);
 
 // 1 when path names a directory (with or without a trailing backslash).
 int TargetSysDirExists(const char *path);
-// CreateDirectoryA with default security. 1 when created.
+// CreateDirectoryW with default security. 1 when created.
 int TargetSysCreateDir(const char *path);
 
-// LoadLibraryA("KERNEL32.DLL"): 1 and *library; 0 and *error the system's
+// LoadLibraryW("KERNEL32.DLL"): 1 and *library; 0 and *error the system's
 // error code.
 int TargetSysLoadKernel(void **library, uint32_t *error);
 void TargetSysFreeKernel(void *library);
-// Looks up "GetDiskFreeSpaceExA" in the library: 1 and *entry, 0 when the
+// Looks up "GetDiskFreeSpaceExW" in the library: 1 and *entry, 0 when the
 // system has none.
 int TargetSysFindFreeSpaceEx(void *library, void **entry);
 // Calls the entry found above for root ("C:\"): 1 with the bytes available to
 // the caller, the total bytes and the total free bytes; 0 when it failed.
 int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uint64_t *total,
                          uint64_t *totalFree);
-// GetDiskFreeSpaceA for root: 1 with its four figures, 0 when it failed
+// GetDiskFreeSpaceW for root: 1 with its four figures, 0 when it failed
 // (also asked for the cluster size when the other query gave the space).
 int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
                        uint32_t *freeClusters, uint32_t *totalClusters);

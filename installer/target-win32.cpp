@@ -1,12 +1,15 @@
 // The target machine through KERNEL32/USER32. Files are system handles
 // written without a buffer of the program's own, so every write and every
-// close reports its own failure.
+// close reports its own failure. Paths are UTF-8 here and UTF-16 at the
+// system; one that does not fit MAX_PATH characters is refused (wide-win32.h).
 #include <windows.h>
 
 #include "target-sys.h"
+#include "wide-win32.h"
 
 int TargetSysCreate(const char *path, void **file) {
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  WCHAR wide[MAX_PATH];
+  HANDLE handle = CreateFileW(WidePath(path, wide), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   *file = handle != INVALID_HANDLE_VALUE ? (void *)handle : NULL;
   return *file != NULL;
 }
@@ -34,31 +37,50 @@ uint32_t TargetSysClose(void *file) {
   return error != 0 ? (uint32_t)error : ERROR_WRITE_FAULT;
 }
 
-int TargetSysDelete(const char *path) { return DeleteFileA(path) != 0; }
+int TargetSysDelete(const char *path) {
+  WCHAR wide[MAX_PATH];
+  return DeleteFileW(WidePath(path, wide)) != 0;
+}
 
 int TargetSysReplace(const char *from, const char *to) {
-  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+  WCHAR wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  WidePath(from, wideFrom);
+  WidePath(to, wideTo);
+  if (MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING)) return 1;
   if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return 0;
-  DeleteFileA(to);
-  return MoveFileA(from, to) != 0;
+  DeleteFileW(wideTo);
+  return MoveFileW(wideFrom, wideTo) != 0;
 }
 
 void TargetSysErrorText(uint32_t code, char *text, int size) {
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0, text,
-                                (DWORD)size, NULL);
-  if (length == 0 && size > 0) text[0] = 0;
+  WCHAR wide[512];
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0, wide,
+                                512, NULL);
+  if (size < 1) return;
+  text[0] = 0;
+  if (length > 0) WideTo(wide, text, size);
+  length = (DWORD)lstrlenA(text);
   while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) text[--length] = 0;
 }
 
+static DWORD Attributes(const char *path) {
+  WCHAR wide[MAX_PATH];
+  return GetFileAttributesW(WidePath(path, wide));
+}
+
 int TargetSysDirExists(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-int TargetSysCreateDir(const char *path) { return CreateDirectoryA(path, NULL) != 0; }
+int TargetSysCreateDir(const char *path) {
+  WCHAR wide[MAX_PATH];
+  return CreateDirectoryW(WidePath(path, wide), NULL) != 0;
+}
 
 int TargetSysOpenRead(const char *path, void **file, uint32_t *size) {
-  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+  WCHAR wide[MAX_PATH];
+  HANDLE handle = CreateFileW(WidePath(path, wide), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
   *file = handle != INVALID_HANDLE_VALUE ? (void *)handle : NULL;
   *size = 0;
@@ -74,23 +96,29 @@ uint32_t TargetSysRead(void *file, void *data, uint32_t size) {
   return (uint32_t)read;
 }
 
-uint32_t TargetSysRemoveFile(const char *path) { return DeleteFileA(path) ? 0 : (uint32_t)GetLastError(); }
+uint32_t TargetSysRemoveFile(const char *path) {
+  WCHAR wide[MAX_PATH];
+  return DeleteFileW(WidePath(path, wide)) ? 0 : (uint32_t)GetLastError();
+}
 
-int TargetSysRemoveDir(const char *path) { return RemoveDirectoryA(path) != 0; }
+int TargetSysRemoveDir(const char *path) {
+  WCHAR wide[MAX_PATH];
+  return RemoveDirectoryW(WidePath(path, wide)) != 0;
+}
 
 int TargetSysFileExists(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
   return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 2 : 1;
 }
 
 int TargetSysIsLink(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 int TargetSysLoadKernel(void **library, uint32_t *error) {
-  HMODULE module = LoadLibraryA("KERNEL32.DLL");
+  HMODULE module = LoadLibraryW(L"KERNEL32.DLL");
   *library = (void *)module;
   *error = module == NULL ? (uint32_t)GetLastError() : 0;
   return module != NULL;
@@ -99,16 +127,17 @@ int TargetSysLoadKernel(void **library, uint32_t *error) {
 void TargetSysFreeKernel(void *library) { FreeLibrary((HMODULE)library); }
 
 int TargetSysFindFreeSpaceEx(void *library, void **entry) {
-  *entry = (void *)GetProcAddress((HMODULE)library, "GetDiskFreeSpaceExA");
+  *entry = (void *)GetProcAddress((HMODULE)library, "GetDiskFreeSpaceExW");
   return *entry != NULL;
 }
 
-typedef BOOL(WINAPI *FreeSpaceEx)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+typedef BOOL(WINAPI *FreeSpaceEx)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uint64_t *total,
                          uint64_t *totalFree) {
   ULARGE_INTEGER a, t, f;
-  if (!((FreeSpaceEx)entry)(root, &a, &t, &f)) return 0;
+  WCHAR wide[MAX_PATH];
+  if (!((FreeSpaceEx)entry)(WidePath(root, wide), &a, &t, &f)) return 0;
   *available = a.QuadPart;
   *total = t.QuadPart;
   *totalFree = f.QuadPart;
@@ -118,7 +147,8 @@ int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uin
 int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
                        uint32_t *freeClusters, uint32_t *totalClusters) {
   DWORD s, b, f, t;
-  if (!GetDiskFreeSpaceA(root, &s, &b, &f, &t)) return 0;
+  WCHAR wide[MAX_PATH];
+  if (!GetDiskFreeSpaceW(WidePath(root, wide), &s, &b, &f, &t)) return 0;
   *sectorsPerCluster = s;
   *bytesPerSector = b;
   *freeClusters = f;
@@ -150,7 +180,7 @@ void TargetSysThreadJoin(void *thread) {
   CloseHandle((HANDLE)thread);
 }
 
-void *TargetSysSemaphore(int count) { return (void *)CreateSemaphoreA(NULL, count, 0x7fffffff, NULL); }
+void *TargetSysSemaphore(int count) { return (void *)CreateSemaphoreW(NULL, count, 0x7fffffff, NULL); }
 void TargetSysSemaphoreWait(void *semaphore) { WaitForSingleObject((HANDLE)semaphore, INFINITE); }
 void TargetSysSemaphorePost(void *semaphore) { ReleaseSemaphore((HANDLE)semaphore, 1, NULL); }
 void TargetSysSemaphoreClose(void *semaphore) { CloseHandle((HANDLE)semaphore); }

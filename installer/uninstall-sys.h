@@ -22,12 +22,12 @@
 // *exitCode. 1 started.
 int UninstallSysStartCopy(const char *program, const char *expected, uint32_t size, const char *arguments, int wait,
                           uint32_t *exitCode);
-// CopyFileA, failing when to is there. 1 copied.
+// CopyFileW, failing when to is there. 1 copied.
 int UninstallSysCopy(const char *from, const char *to);
 // size random bytes from the system (RtlGenRandom). 1 given.
 int UninstallSysRandom(void *buffer, uint32_t size);
 // The absolute path of path, each component in its long form where the
-// system tells it (GetFullPathNameA, GetLongPathNameA), into full (size
+// system tells it (GetFullPathNameW, GetLongPathNameW), into full (size
 // bytes); path itself (cut to size) when the system cannot tell.
 void UninstallSysLongPath(const char *path, char *full, int size);
 // Sleep.

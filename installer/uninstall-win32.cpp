@@ -7,6 +7,8 @@
 
 #include "uninstall-sys.h"
 #include "vantor-core.h"
+#include "vantor-str.h"
+#include "wide-win32.h"
 
 // 1 when the file's bytes are expected's size bytes.
 static int Holds(HANDLE file, const char *expected, uint32_t size) {
@@ -26,7 +28,9 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
   // Held by the new process until it ends; then the system deletes the copy.
   // Shared for reading only: from here on nobody may write, rename or delete
   // the file (the program's start reads it only).
-  HANDLE self = CreateFileA(program, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
+  WCHAR wideProgram[MAX_PATH];
+  if (!WideFrom(program, wideProgram, MAX_PATH)) return 0;
+  HANDLE self = CreateFileW(wideProgram, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE, NULL);
   if (expected != NULL && (self == INVALID_HANDLE_VALUE || !Holds(self, expected, size))) {
     if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
@@ -34,30 +38,32 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
   }
   char line[2048];
   VantorFormat(line, (int)sizeof line, "\"%s\" %s", program, arguments);
-  STARTUPINFOA startup;
+  WCHAR wideLine[2048];
+  WideFrom(line, wideLine, 2048);
+  STARTUPINFOW startup;
   PROCESS_INFORMATION process;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
   // It runs in its own folder, so that no folder it removes is its current one.
-  char folder[MAX_PATH];
-  lstrcpynA(folder, program, sizeof folder);
-  char *cut = folder;
-  for (char *p = folder; *p; p++)
+  WCHAR folder[MAX_PATH];
+  lstrcpyW(folder, wideProgram);
+  WCHAR *cut = folder;
+  for (WCHAR *p = folder; *p; p++)
     if (*p == '\\') cut = p;
   *cut = 0;
-  BOOL started = CreateProcessA(program, line, NULL, NULL, TRUE, 0, NULL, folder[0] != 0 ? folder : NULL, &startup,
-                                &process);
+  BOOL started = CreateProcessW(wideProgram, wideLine, NULL, NULL, TRUE, 0, NULL, folder[0] != 0 ? folder : NULL,
+                                &startup, &process);
   if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
   if (!started) return 0;
   // Nor does the waiting one keep the folder it was started in, which the
   // copy removes meanwhile.
-  if (wait && folder[0] != 0) SetCurrentDirectoryA(folder);
+  if (wait && folder[0] != 0) SetCurrentDirectoryW(folder);
   DWORD code = 0;
   // Messages keep flowing while waiting: a program that broadcasts (a DDE
   // conversation's start does) would otherwise wait for this one.
   while (wait && MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   }
   if (wait && GetExitCodeProcess(process.hProcess, &code)) *exitCode = code;
   CloseHandle(process.hThread);
@@ -65,20 +71,28 @@ int UninstallSysStartCopy(const char *program, const char *expected, uint32_t si
   return 1;
 }
 
-int UninstallSysCopy(const char *from, const char *to) { return CopyFileA(from, to, TRUE) != 0; }
+int UninstallSysCopy(const char *from, const char *to) {
+  WCHAR wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  WidePath(from, wideFrom);
+  return CopyFileW(wideFrom, WidePath(to, wideTo), TRUE) != 0;
+}
 
 int UninstallSysRandom(void *buffer, uint32_t size) { return RtlGenRandom(buffer, size) != 0; }
 
-typedef DWORD(WINAPI *LongPathName)(LPCSTR, LPSTR, DWORD);
+typedef DWORD(WINAPI *LongPathName)(LPCWSTR, LPWSTR, DWORD);
 
 void UninstallSysLongPath(const char *path, char *full, int size) {
-  char absolute[MAX_PATH];
-  DWORD length = GetFullPathNameA(path, sizeof absolute, absolute, NULL);
-  if (length == 0 || length >= sizeof absolute) lstrcpynA(absolute, path, sizeof absolute);
+  WCHAR wide[MAX_PATH], absolute[MAX_PATH], longPath[MAX_PATH];
+  if (!WideFrom(path, wide, MAX_PATH)) {
+    StrCopyN(full, path, size);
+    return;
+  }
+  DWORD length = GetFullPathNameW(wide, MAX_PATH, absolute, NULL);
+  if (length == 0 || length >= MAX_PATH) lstrcpyW(absolute, wide);
   // Not on every system: looked up.
-  void *entry = (void *)GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "GetLongPathNameA");
-  length = entry != NULL ? ((LongPathName)entry)(absolute, full, (DWORD)size) : 0;
-  if (length == 0 || length >= (DWORD)size) lstrcpynA(full, absolute, size);
+  void *entry = (void *)GetProcAddress(GetModuleHandleW(L"KERNEL32.DLL"), "GetLongPathNameW");
+  length = entry != NULL ? ((LongPathName)entry)(absolute, longPath, MAX_PATH) : 0;
+  if (length == 0 || length >= MAX_PATH || !WideTo(longPath, full, size)) WideTo(absolute, full, size);
 }
 
 void UninstallSysSleep(uint32_t milliseconds) { Sleep(milliseconds); }

@@ -247,6 +247,20 @@ TEST_F(PathDialogTest, ADirectoryThatDoesNotFitIsRefusedNotCut) {
   DialogStandInQueueEnter();
   EXPECT_EQ(1, InstallPath());
   EXPECT_EQ(fits + "\\", script.installPath);
+
+  // Characters are counted, not bytes: 159 in Cyrillic (314 bytes) fit,
+  // 160 do not.
+  std::string cyrillic = "C:\\";
+  for (int i = 0; i < 155; i++) cyrillic += "\xd0\xb4";
+  DialogStandInQueueText(IDC_PATH_EDIT, (cyrillic + "\xd0\xb4\\").c_str());
+  DialogStandInQueuePress(DIALOG_IDOK);
+  DialogStandInQueueText(IDC_PATH_EDIT, cyrillic.c_str());
+  DialogStandInQueueEnter();
+  EXPECT_EQ(1, InstallPath());
+  std::vector<std::string> boxes = BoxTexts();
+  ASSERT_GE(boxes.size(), 2u);
+  EXPECT_EQ(PATH_TOO_LONG, boxes[boxes.size() - 2]);  // then the question before it is taken
+  EXPECT_EQ(cyrillic + "\\", script.installPath);
 }
 
 TEST_F(PathDialogTest, WithoutTheModernQueryTheClustersAreCounted) {
