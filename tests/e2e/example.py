@@ -84,7 +84,7 @@ def wintext(h, title, timeout=30):
             break
         time.sleep(0.3)
     assert r.returncode == 0, "no window titled %r" % title
-    return r.stdout.decode("latin-1").replace("\r", "")
+    return r.stdout.decode("utf-8", errors="replace").replace("\r", "")
 
 
 def control_text(h, title, control_id):

@@ -168,3 +168,18 @@ def test_notepad_opens_the_file_installed_below_the_chosen_directory(h):
     assert b"Failed to view textfile" not in log, log
     # The editor got the unquoted path with its blanks and opened that file.
     assert b"Install Path   : C:\\Program Files\\Vantor Pages Case\\ " in log, log
+
+
+def test_texts_in_any_script_reach_the_windows(h):
+    product = "Виджет Ωμέγα ウィジェット 🚀"
+    welcome = "Добро пожаловать\r\nΚαλώς ήρθατε\r\nようこそ 🚀\r\n"
+    script = ("PRODUCT NAME: %s\nCOMPANY NAME: Компания Εταιρεία 会社\nBREAK\nMESSAGE: welcome.txt\n" % product).encode()
+
+    def play(h, inst):
+        texts = example.wintext(h, "Welcome...")
+        for line in welcome.split("\r\n")[:3]:
+            assert line in texts, texts
+        assert "window: %s Installation\n" % product in example.wintext(h, product + " Installation"), product
+        h.key_until_gone(h.find_window("Welcome..."), "Return")
+
+    run_pages(h, "pages-any-script", script, play, files={"welcome.txt": welcome.encode()})

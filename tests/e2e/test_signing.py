@@ -73,7 +73,7 @@ def places(h, path):
     lines = r.stdout.decode().splitlines()
     start = int(re.match(r"installer archive at offset (\d+), ", lines[0]).group(1))
     rows = [line.split() for line in lines[2:]]
-    packed = [row for row in rows if row[3] in ("1", "2")]
+    packed = [row for row in rows if row[3] not in ("raw", "solid")]
     assert packed, lines
     pe = int.from_bytes(data[0x3C:0x40], "little")
     sections = pe + 24 + int.from_bytes(data[pe + 20:pe + 22], "little")
