@@ -340,8 +340,9 @@ def test_two_uninstallers_at_once(h):
 def test_names_in_any_script_install_and_go(h):
     """Names in Russian, Greek, Japanese and an emoji, a product named in
     them and a destination below folders so named: the files arrive byte for
-    byte under their names, the registry holds the destination as it was
-    given, and the uninstaller takes it all away again."""
+    byte under their names, the Start Menu group and shortcut under theirs,
+    the registry holds the destination as it was given, and the uninstaller
+    takes it all away again."""
     product = "Программа Ωμέγα 日本語 😀"
     arp = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product
     key = "HKCU\\Software\\Łukasz Soft\\Программа"
@@ -350,11 +351,14 @@ def test_names_in_any_script_install_and_go(h):
              "日本語/ファイル.txt": bytes(range(256)), "😀/🎉.bin": b"\x00\xff" * 300}
     script = ("COMPANY NAME: Łukasz Soft\nPRODUCT NAME: %s\nPRODUCT ID: %s\nINSTALL SCOPE: user\n"
               "UNINSTALL: uninstall.exe\nREGISTRY PATH: Software\\Łukasz Soft\\Программа\nINSTALL SIZE: 12\n"
-              "INSTALL DIR: Программы\nINSTALL PATH: Куда?\nFILE LIST: %s\nINSTALL\nDONE: Готово.\n"
-              % (product, product, ",".join(n.replace("/", "\\") for n in files))).encode()
+              "INSTALL DIR: Программы\nINSTALL PATH: Куда?\nFILE LIST: %s\nINSTALL\nCREATE GROUP: %s\n"
+              "ADD ITEM: Документ.txt | Ярлык 🎉\nDONE: Готово.\n"
+              % (product, product, ",".join(n.replace("/", "\\") for n in files), product)).encode()
     h.wine(["reg", "delete", arp, "/f"])
     h.wine(["reg", "delete", "HKCU\\Software\\Łukasz Soft", "/f"])
     shutil.rmtree(h.drive_c("C:\\users\\Łukasz"), ignore_errors=True)
+    if h.find_start_menu(product):
+        shutil.rmtree(h.find_start_menu(product))
     inst = h.build_installer("uninstall-scripts", script, files)
     assert h.wait_exit(h.run_installer(inst, "-silent", "-dir=" + dest), timeout=90) == 0, inst.log()
     for name, data in files.items():
@@ -362,6 +366,7 @@ def test_names_in_any_script_install_and_go(h):
         with open(path, "rb") as f:
             assert f.read() == data, name
     assert os.path.basename(h.drive_c(dest)) == "日本語"
+    assert h.find_start_menu(product, "Ярлык 🎉.lnk"), h.start_menu_dirs()
     # `wine reg query` finds the value by its Unicode names, but prints
     # through the console's code page, which has none of these letters: the
     # data is compared as `reg export` writes it, in UTF-16.
@@ -373,5 +378,6 @@ def test_names_in_any_script_install_and_go(h):
     assert uninstall(h, "-silent", program=dest + "\\uninstall.exe") == 0
     assert not os.path.exists(h.drive_c(dest))
     assert h.reg_query(arp, "DisplayName") is None
+    assert h.find_start_menu(product) is None
     shutil.rmtree(h.drive_c("C:\\users\\Łukasz"), ignore_errors=True)
     h.wine(["reg", "delete", "HKCU\\Software\\Łukasz Soft", "/f"])
