@@ -8,14 +8,15 @@ static const uint16_t cp1252[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// The character at text into *code; the bytes it takes.
-static int Decode(const unsigned char *text, uint32_t *code) {
+// The character at text, of which avail bytes may be read, into *code; the
+// bytes it takes. A sequence cut short by avail is a lone lead byte.
+static int Decode(const unsigned char *text, long avail, uint32_t *code) {
   unsigned c = text[0];
   if (c < 0x80) return *code = c, 1;
   int n = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
   uint32_t value = c & (0x3F >> (n > 0 ? n - 1 : 0));
   for (int i = 1; i < n; i++) {
-    if ((text[i] & 0xC0) != 0x80) {
+    if (i >= avail || (text[i] & 0xC0) != 0x80) {
       n = 0;
       break;
     }
@@ -35,8 +36,7 @@ int Utf8ToWide(const char *text, int length, uint16_t *wide, int size) {
   int at = 0;
   while (length < 0 ? *p != 0 : p < end) {
     uint32_t code;
-    int n = Decode(p, &code);
-    if (length >= 0 && n > end - p) n = 1, code = *p;  // cut by the length: a lead byte, as Windows-1252
+    int n = Decode(p, length >= 0 ? (long)(end - p) : 4, &code);
     int units = code >= 0x10000 ? 2 : 1;
     if (at + units > size - 1) {
       wide[at] = 0;
@@ -100,6 +100,6 @@ int Utf8Fit(const char *text, int length) {
 int Utf8Count(const char *text) {
   const unsigned char *p = (const unsigned char *)text;
   int count = 0;
-  for (uint32_t code; *p; count++) p += Decode(p, &code);
+  for (uint32_t code; *p; count++) p += Decode(p, 4, &code);
   return count;
 }

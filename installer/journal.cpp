@@ -121,6 +121,7 @@ static int Ready(void) {
   state = -1;
   int n = StrLength(destination);
   if (n > 3 && destination[n - 1] == '\\') n--;
+  if (n + (int)sizeof JOURNAL_FOLDER + (int)sizeof "\\journal" > (int)sizeof folder) return 0;
   memcpy(folder, destination, (size_t)n);
   StrCopy(folder + n, JOURNAL_FOLDER);
   char path[VANTOR_PATH_SIZE];
