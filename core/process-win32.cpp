@@ -47,6 +47,7 @@ void WideFree(WCHAR *wide) {
 
 void SysConsoleOpen(const char *title) {
   AllocConsole();
+  SetConsoleOutputCP(CP_UTF8);  // the log's bytes are UTF-8, whatever the machine's console code page
   consoleHandle = GetStdHandle(STD_OUTPUT_HANDLE);
   WCHAR wide[MAX_PATH];
   WideFrom(title, wide, MAX_PATH);

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "registry-sys.h"
+#include "utf8.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 
@@ -113,22 +114,28 @@ int RegistryEnumValue(RegistryKey key, int index, char *name, int nameSize, void
   return 1;
 }
 
-int RegistryGetString(RegistryKey key, const char *name, char *out) {
+int RegistryGetText(RegistryKey key, const char *name, char *out, int size) {
   ASSERT(name != NULL, "Pointer is NULL\n");
   ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(size > 0 && size <= VANTOR_PATH_SIZE, "Bad size\n");
   char valueName[REGISTRY_TEXT_SIZE];
-  char data[REGISTRY_TEXT_SIZE];
+  char data[VANTOR_PATH_SIZE];
   for (int index = 0;; index++) {
     int length = 0, type = 0;
-    memset(data, 0, sizeof data);
-    if (!RegistryEnumValue(key, index, valueName, sizeof valueName, data, sizeof data, &length, &type)) return 0;
+    memset(data, 0, (size_t)size);
+    if (!RegistryEnumValue(key, index, valueName, sizeof valueName, data, size, &length, &type)) return 0;
     if (!StrEqual(valueName, name)) continue;
     // The data need not be terminated: at most what was delivered, and room
-    // is kept for the terminator.
+    // is kept for the terminator; a cut never splits a character.
     int count = 0;
-    while (count < length && count < REGISTRY_TEXT_SIZE - 1 && data[count] != 0) count++;
+    while (count < length && count < size - 1 && data[count] != 0) count++;
+    if (count == size - 1) count = Utf8Fit(data, count);
     memcpy(out, data, (size_t)count);
     out[count] = 0;
     return 1;
   }
+}
+
+int RegistryGetString(RegistryKey key, const char *name, char *out) {
+  return RegistryGetText(key, name, out, REGISTRY_TEXT_SIZE);
 }

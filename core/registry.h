@@ -70,5 +70,9 @@ int RegistryEnumValue(RegistryKey key, int index, char *name, int nameSize, void
 // untouched) when the enumeration ends first, which also happens at a value
 // whose name or data exceeds 160 bytes.
 int RegistryGetString(RegistryKey key, const char *name, char *out);
+// The same with data of up to size bytes (at most VANTOR_PATH_SIZE) into out,
+// which holds size bytes: a longer value ends the search; text cut to fit
+// ends with a whole character. For values that hold a path.
+int RegistryGetText(RegistryKey key, const char *name, char *out, int size);
 
 #endif

@@ -175,7 +175,7 @@ int JournalFile(const char *path) {
 
 void JournalValue(const char *path, const char *name) {
   if (!Ready()) return;
-  char key[VANTOR_PATH_SIZE], old[REGISTRY_TEXT_SIZE + SCRIPT_FIELD_SIZE];
+  char key[VANTOR_PATH_SIZE], old[VANTOR_PATH_SIZE + SCRIPT_FIELD_SIZE];
   StrCopyN(key, path, (int)sizeof key);
   RegistryKey opened = NULL;
   for (char *at = key;; at++) {
@@ -189,7 +189,7 @@ void JournalValue(const char *path, const char *name) {
     if (c == 0) break;
   }
   int n = VantorFormat(old, (int)sizeof old, "%s\t", name);
-  if (opened != NULL && n < (int)sizeof old - REGISTRY_TEXT_SIZE && RegistryGetString(opened, name, old + n))
+  if (opened != NULL && n < (int)sizeof old - VANTOR_PATH_SIZE && RegistryGetText(opened, name, old + n, VANTOR_PATH_SIZE))
     JournalNote(JOURNAL_TAG_CHANGED, path, old);
   else
     JournalNote(JOURNAL_TAG_VALUE, path, name);

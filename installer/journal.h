@@ -66,7 +66,7 @@ int JournalNote(char tag, const char *first, const char *second);
 int JournalFile(const char *path);
 // Before the value name of key (below HKEY_CURRENT_USER) is written: K
 // lines for the keys that are not there yet, outermost first, and the
-// value's V line, or its W line with its old text (as RegistryGetString
+// value's V line, or its W line with its old text (as RegistryGetText
 // reads it: the values the installer writes are strings).
 void JournalValue(const char *key, const char *name);
 // The run failed: the journal undone, last line first, with a log line for

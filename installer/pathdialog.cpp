@@ -39,8 +39,8 @@ static void EarlierInstallation(const InstallScript *script, char *proposal, int
     DebugPrintf("Unable to open '%s'\n", script->registryPath);
     return;
   }
-  char value[REGISTRY_TEXT_SIZE];
-  if (RegistryGetString(key, INSTALL_PATH_VALUE, value))
+  char value[VANTOR_PATH_SIZE];
+  if (RegistryGetText(key, INSTALL_PATH_VALUE, value, (int)sizeof value))
     StrCopyN(proposal, value, size);
   else
     DebugPrintf("Unable to get Install Path\n");

@@ -41,7 +41,15 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   std::string record = TestReadFile(drive + "/Maker/Tool/uninstall.dat");
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
   EXPECT_EQ(std::string::npos, Log().find("Rollback")) << Log();
+  std::string earlier = "C:\\";  // an earlier value longer than a record field comes back whole
+  for (int i = 0; i < 150; i++) earlier += "\xd0\x96";
+  RegistryStandInSetText(REGROOT_CURRENT_USER, "Software\\Acme\\Tool", "Install Path", earlier.c_str());
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + kFails, "v2"));
+  char value[800] = {0};
+  uint32_t type = 0;
+  RegistryStandInGetValue(REGROOT_CURRENT_USER, "Software\\Acme\\Tool", "Install Path", &type, value,
+                          (int)sizeof value - 1, NULL);
+  EXPECT_EQ(earlier, value);
   EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
   EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
   EXPECT_EQ(record, TestReadFile(drive + "/Maker/Tool/uninstall.dat"));

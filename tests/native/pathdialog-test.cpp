@@ -87,6 +87,12 @@ TEST_F(PathDialogTest, AnEarlierInstallationIsProposedAsItStands) {
   EXPECT_EQ(1, InstallPath());
   EXPECT_EQ("C:\\Old Place\\", Text(IDC_PATH_EDIT));
   EXPECT_STREQ("C:\\Old Place\\", script.installPath);
+  std::string longer = "C:\\";  // longer than a record field, in another script
+  for (int i = 0; i < 150; i++) longer += "\xe6\x97\xa5";
+  RegistryStandInSetText(REGROOT_CURRENT_USER, kKey, INSTALL_PATH_VALUE, (longer + "\\").c_str());
+  DialogStandInQueueEnter();
+  EXPECT_EQ(1, InstallPath());
+  EXPECT_EQ(longer + "\\", Text(IDC_PATH_EDIT));
 }
 
 TEST_F(PathDialogTest, WithoutAnEarlierInstallationTheDefaultStays) {
