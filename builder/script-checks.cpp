@@ -120,6 +120,10 @@ void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, Arg *given, in
       if (ScriptUpper(arg.text) != "USER" && ScriptUpper(arg.text) != "MACHINE")
         Report(true, number, arg.column, "the scope is user or machine, not '" + arg.text + "'");
       break;
+    case SARG_IN_USE:
+      if (ScriptUpper(arg.text) != "FAIL" && ScriptUpper(arg.text) != "RESTART")
+        Report(true, number, arg.column, "a file in use makes the run fail or is replaced at restart: fail or restart, not '" + arg.text + "'");
+      break;
     case SARG_KEY_NAME:
       if (arg.text.empty() || arg.text.find('\\') != std::string::npos)
         Report(true, number, arg.column, what + " names a registry key: it needs a text without a backslash");

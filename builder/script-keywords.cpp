@@ -50,6 +50,8 @@ const ScriptKeywordInfo keywords[] = {
     {"REGISTRY PATH", 1, {{"key path", SARG_TEXT, kField}}, "sets the product's registry key"},
     {"INSTALL SIZE", 1, {{"kilobytes", SARG_INTEGER, kField}}, "sets the space the product needs", SKW_AUTO_SIZE},
     {"INSTALL SCOPE", 1, {{"user or machine", SARG_SCOPE, kField}}, "installs for this user or for every user"},
+    {"FILES IN USE", 1, {{"fail or restart", SARG_IN_USE, kField}},
+     "what an unattended run does with a file another program holds"},
     {"PRODUCT ID", 1, {{"id", SARG_KEY_NAME, kField}}, "names the product's Add/Remove Programs entry"},
     {"PRODUCT VERSION", 1, {{"version", SARG_TEXT, kField}}, "sets the version Add/Remove Programs shows"},
     {"INSTALL DIR", 1, {{"directory", SARG_TEXT, kDirectory}}, "sets the default directory name"},

@@ -25,6 +25,7 @@ enum ScriptArgKind {
   SARG_FILE_LIST,  // names of payload files separated by commas
   SARG_OLE_MODE,   // REGISTER, or any other word to unregister
   SARG_SCOPE,      // user or machine
+  SARG_IN_USE,     // fail or restart
   SARG_KEY_NAME,   // a registry key's name: text without a backslash
 };
 

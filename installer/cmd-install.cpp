@@ -65,7 +65,7 @@ static int InstallPiece(void *context, const void *data, uint32_t n) {
 // bounded pieces; the file queue writes it. 0 after the log line of the
 // first failure in the list's order. An entry found damaged part-way leaves
 // no partial file.
-static int InstallOne(const InstallScript *script, const char **cursor, double *done, char *made) {
+static int InstallOne(InstallScript *script, const char **cursor, double *done, char *made) {
   char name[VANTOR_PATH_SIZE];
   uint32_t size;
   if (!NextName(cursor, name, VANTOR_PATH_SIZE) || !FfsGetSize(name, &size)) {
@@ -79,15 +79,18 @@ static int InstallOne(const InstallScript *script, const char **cursor, double *
     return 0;
   }
   MakeDirectoryOf(path, made);
-  if (!JournalFile(path)) {
+  // The bytes go to written: path, or beside it for a file in use that is
+  // replaced at restart; the uninstall record notes path (the close's).
+  char written[VANTOR_PATH_SIZE];
+  if (!JournalFile(script, path, written)) {
     FileQueueFinish(NULL);
     return 0;
   }
-  FileQueueOpen(path);
+  FileQueueOpen(written);
   if (!FfsStream(name, size, InstallPiece, NULL)) {
     void *unclosed;
     if (FileQueueFinish(&unclosed)) {
-      if (unclosed != NULL) TargetDiscard(unclosed, path);
+      if (unclosed != NULL) TargetDiscard(unclosed, written);
       DebugPrintf("Unable to load '%s'\n", name);
     }
     return 0;

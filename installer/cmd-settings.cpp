@@ -35,6 +35,14 @@ int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed) {
   return 1;
 }
 
+int CmdFilesInUse(InstallScript *script, char *args, int32_t *consumed) {
+  HANDLER_CHECK(script, args, consumed);
+  char text[SCRIPT_FIELD_SIZE];
+  *consumed = ArgCopy(args, text, SCRIPT_FIELD_SIZE);
+  script->inUse = StrEqualNoCase(text, "restart") ? SCRIPT_IN_USE_RESTART : SCRIPT_IN_USE_FAIL;
+  return 1;
+}
+
 int CmdProductId(InstallScript *script, char *args, int32_t *consumed) {
   return Field(script, args, consumed, offsetof(InstallScript, productId));
 }

@@ -39,6 +39,7 @@ static const CommandDefinition commandDefinitions[] = {
     {"REGISTRY PATH", CmdRegistryPath},     // cmd-settings.cpp
     {"INSTALL SIZE", CmdInstallSize},       // cmd-settings.cpp
     {"INSTALL SCOPE", CmdInstallScope},     // cmd-settings.cpp
+    {"FILES IN USE", CmdFilesInUse},        // cmd-settings.cpp
     {"PRODUCT ID", CmdProductId},           // cmd-settings.cpp
     {"PRODUCT VERSION", CmdProductVersion}, // cmd-settings.cpp
     {"INSTALL DIR", CmdInstallDir},         // cmd-destination.cpp

@@ -67,6 +67,9 @@ int CmdDone(InstallScript *script, char *args, int32_t *consumed);
 int CmdRegistryPath(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallSize(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed);
+// FILES IN USE: "restart" replaces a held file when Windows restarts (a
+// machine install); anything else fails the run (script->inUse).
+int CmdFilesInUse(InstallScript *script, char *args, int32_t *consumed);
 int CmdProductId(InstallScript *script, char *args, int32_t *consumed);
 int CmdProductVersion(InstallScript *script, char *args, int32_t *consumed);
 int CmdInstallDir(InstallScript *script, char *args, int32_t *consumed);

@@ -14,6 +14,7 @@
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
+#include "exit-codes.h"
 
 #define JOURNAL_LINE_SIZE (2 * VANTOR_PATH_SIZE + 16)
 
@@ -23,6 +24,7 @@ static void *file;  // the journal, open for writing
 static char folder[VANTOR_PATH_SIZE];  // the journal's folder, no closing backslash
 static char outer[VANTOR_PATH_SIZE];   // the outermost folder made for it, or ""
 static int backups;
+static int cancelled;  // the person chose Cancel for a file in use
 
 // path = the journal's folder + "\" + name (the journal's own for NULL); 0
 // when it does not fit.
@@ -32,7 +34,7 @@ static int InFolder(char *path, const char *name) {
 
 void JournalUse(const char *path) {
   destination = path;
-  state = backups = 0;
+  state = backups = cancelled = 0;
   file = NULL;
 }
 
@@ -60,7 +62,7 @@ static void UndoLine(char tag, char **fields, int count, int found) {
                 !Below(first, destination) || (tag == JOURNAL_TAG_REPLACED && !Below(second, folder))))
     return;
   if (tag == JOURNAL_TAG_FILE && TargetSysRemoveFile(first) == 0) done = "removed";
-  if (tag == JOURNAL_TAG_REPLACED && TargetSysReplace(second, first)) done = "restored";
+  if (tag == JOURNAL_TAG_REPLACED && TargetSysReplace(second, first) == 0) done = "restored";
   if (tag == JOURNAL_TAG_PARENT) StrCopyN(outer, first, VANTOR_PATH_SIZE);
   if (tag == JOURNAL_TAG_DIR && TargetSysRemoveDir(first)) done = "removed directory";
   if (tag == JOURNAL_TAG_KEY && RegistryDeleteKey(REGROOT_CURRENT_USER, first)) done = "removed key";
@@ -72,12 +74,16 @@ static void UndoLine(char tag, char **fields, int count, int found) {
   if (done != NULL) DebugPrintf("Rollback: %s '%s'\n", done, first);
 }
 
-// Undoes the journal in the folder, last line first (a line cut short by an
-// end of the process is skipped: its change was not made), then removes
-// it, the folder and the folders made for it, innermost first.
-static void Undo(int found) {
+// Walks the journal in the folder, last line first (a line cut short by an
+// end of the process is skipped: its change was not made). found 0 or 1:
+// undoes each line (UndoLine), then removes the journal, the folder and
+// the folders made for it, innermost first. found -1, for a run that ended
+// well: asks for each swap at restart; the count asked for, -1 when the
+// system refused one.
+static int Undo(int found) {
   char path[VANTOR_PATH_SIZE], *lines;
   uint32_t length;
+  int swaps = 0;
   InFolder(path, NULL);
   outer[0] = 0;
   if (UninstallLoadFile(path, &lines, &length)) {
@@ -95,20 +101,24 @@ static void Undo(int found) {
         at = strchr(at, '\t');
         if (at != NULL) *at++ = 0;
       }
-      UndoLine(lines[begin], fields, count, found);
+      if (found >= 0) UndoLine(lines[begin], fields, count, found);
+      else if (lines[begin] == JOURNAL_TAG_SWAP && count > 1 && swaps >= 0)
+        swaps = TargetSysAtRestart(fields[0], fields[1]) ? swaps + 1 : -1;
     }
     MEM_FREE(lines, (int)length + 1);
   }
+  if (found < 0) return swaps;
   TargetSysRemoveFile(path);
   StrCopy(path, folder);
   int keep = StrLength(outer);
-  if (!TargetSysRemoveDir(path)) return;
+  if (!TargetSysRemoveDir(path)) return 0;
   for (char *cut; keep > 0 && (cut = strrchr(path, '\\')) != NULL;) {
     *cut = 0;
     if (StrLength(path) < keep) break;
     char *field = path;
     UndoLine(JOURNAL_TAG_DIR, &field, 1, 0);
   }
+  return 0;
 }
 
 // The journal's folder beside the destination, an unfinished journal there
@@ -159,19 +169,54 @@ int JournalNote(char tag, const char *first, const char *second) {
   return n < (int)sizeof line && TargetSysWrite(file, line, (uint32_t)n) == 0;
 }
 
-int JournalFile(const char *path) {
+// A file to be replaced that could not be moved aside (error): 1 to try
+// again; 0 when the command fails (script->failure says why when the file
+// is held); 2 with written the name beside it that takes the new file, put
+// in its place when Windows restarts. A file is held after a sharing or a
+// lock violation, or after access denied when the system names a program
+// that holds it.
+static int HeldFile(InstallScript *script, const char *path, uint32_t error, char *written) {
+  char names[VANTOR_PATH_SIZE], text[2 * VANTOR_PATH_SIZE + 160];
+  int named = TargetSysHolders(path, names, (int)sizeof names);
+  if (error != 32 && error != 33 && !(error == 5 && named)) return 0;
+  DebugPrintf("File in use (%u): '%s'\n", (unsigned)error, path);
+  if (script->scope == SCRIPT_SCOPE_MACHINE && script->inUse == SCRIPT_IN_USE_RESTART) {
+    if (VantorFormat(written, VANTOR_PATH_SIZE, "%s" JOURNAL_BESIDE, path) >= VANTOR_PATH_SIZE ||
+        !JournalNote(JOURNAL_TAG_FILE, written, NULL) || !JournalNote(JOURNAL_TAG_SWAP, written, path))
+      return 0;
+    DebugPrintf("'%s' is replaced when Windows restarts\n", path);
+    return 2;
+  }
+  VantorFormat(text, (int)sizeof text, JOURNAL_IN_USE, path, named ? " by " : "", names);
+  if (Interact()->box(script->window, text, PROBLEM_CAPTION, SYS_MB_RETRYCANCEL | SYS_MB_ICONEXCLAMATION,
+                      SYS_IDCANCEL) == SYS_IDRETRY)
+    return 1;
+  cancelled = 1;
+  script->failure = UnattendedMode() != UNATTENDED_OFF ? EXIT_FILE_IN_USE : EXIT_CANCELLED;
+  return 0;
+}
+
+int JournalFile(InstallScript *script, const char *path, char *written) {
+  StrCopyN(written, path, VANTOR_PATH_SIZE);
   if (!Ready()) return 1;
   int there = TargetSysFileExists(path);
   if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
   char name[16], backup[VANTOR_PATH_SIZE];
   VantorFormat(name, (int)sizeof name, "%d", ++backups);
   // A read-only file is not replaced, as it could not be written.
-  if (there == 1 && InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup) &&
-      TargetSysReplace(path, backup))
-    return 1;
+  if (there == 1 && InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup)) {
+    for (int held = 1; held == 1;) {
+      uint32_t error = TargetSysReplace(path, backup);
+      if (error == 0) return 1;
+      held = HeldFile(script, path, error, written);
+      if (held == 2) return 1;
+    }
+  }
   DebugPrintf("Unable to create file '%s'\n", path);  // read-only, held or refused: it cannot be replaced
   return 0;
 }
+
+int JournalCancelled(void) { return cancelled; }
 
 void JournalValue(const char *path, const char *name) {
   if (!Ready()) return;
@@ -196,11 +241,15 @@ void JournalValue(const char *path, const char *name) {
   if (opened != NULL) RegistryClose(&opened);
 }
 
-// Closes the journal; unless undo, removes the files moved aside, the
-// journal and its folder; with undo, undoes it.
-static void End(int undo) {
+// Closes the journal; unless undo, asks for its swaps at restart and
+// removes the files moved aside, the journal and its folder; with undo, or
+// when the system refused a swap, undoes it. The swaps asked for, -1 when
+// refused.
+static int End(int undo) {
+  int swaps = 0;
   if (state > 0) {
     TargetSysClose(file);
+    if (!undo && (swaps = Undo(-1)) < 0) undo = 1;
     char path[VANTOR_PATH_SIZE], name[16];
     for (int i = 1; !undo && i <= backups; i++) {
       VantorFormat(name, (int)sizeof name, "%d", i);
@@ -215,6 +264,7 @@ static void End(int undo) {
     }
   }
   state = -1;
+  return swaps;
 }
 
 void JournalRollback(int tell) {
@@ -224,4 +274,8 @@ void JournalRollback(int tell) {
   if (tell) Interact()->box(NULL, JOURNAL_UNDONE, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
 }
 
-void JournalEnd(void) { End(0); }
+int JournalEnd(void) {
+  int swaps = End(0);
+  if (swaps < 0) DebugPrintf("Rollback: Windows refused to replace the files in use when it restarts\n");
+  return swaps;
+}

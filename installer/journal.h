@@ -20,6 +20,7 @@
 //   K TAB key                           a key made below HKEY_CURRENT_USER
 //   V TAB key TAB name                  a value made (there was none)
 //   W TAB key TAB name TAB text         a string value changed: its old text
+//   S TAB beside TAB file               a file in use replaced at restart
 //
 // Libraries registered through OLE, and Program Manager's groups and items
 // (made by an attended run through DDE), are not in the journal; the
@@ -36,6 +37,8 @@
 #ifndef INSTALLER_JOURNAL_H
 #define INSTALLER_JOURNAL_H
 
+struct InstallScript;
+
 #define JOURNAL_FOLDER ".~journal"
 #define JOURNAL_HEAD "VANTOR JOURNAL 1\r\n"
 
@@ -46,6 +49,16 @@
 #define JOURNAL_TAG_KEY 'K'
 #define JOURNAL_TAG_VALUE 'V'
 #define JOURNAL_TAG_CHANGED 'W'
+#define JOURNAL_TAG_SWAP 'S'
+
+// The name beside a file in use (its path with this appended) that takes
+// the new file until Windows restarts.
+#define JOURNAL_BESIDE ".~new"
+#define JOURNAL_RESTART \
+  "Some files were in use: they are replaced when Windows restarts. Restart Windows to complete the installation."
+#define JOURNAL_RESTART_CAPTION "Restart Needed"
+#define JOURNAL_IN_USE \
+  "The file '%s' is in use%s%s.\n\nClose the program, then choose Retry; or choose Cancel to undo the installation."
 
 #define JOURNAL_UNDONE "The installation did not complete and was undone: nothing was changed."
 #define JOURNAL_RECOVERED "An earlier installation did not complete and was undone."
@@ -59,11 +72,21 @@ void JournalUse(const char *destination);
 // journal could not be written, and the change is then not made.
 int JournalNote(char tag, const char *first, const char *second);
 // Before the file at path is written: an F line for a new one, or an R line
-// and the old file moved aside. 0 when it is read-only or cannot be moved
-// aside (held by another program, or refused), with the log line "Unable
-// to create file '%s'\n" of a file that cannot be written: the command
-// fails.
-int JournalFile(const char *path);
+// and the old file moved aside; written (VANTOR_PATH_SIZE bytes) gets the
+// path the new bytes go to, path itself but for a file in use replaced at
+// restart. A file another program holds ("File in use (%u): '%s'\n"):
+// in a machine install whose script says FILES IN USE: restart, the new
+// file goes beside it (JOURNAL_BESIDE, an F line) and an S line asks for
+// the swap when the run ends well; else a box (JOURNAL_IN_USE, naming the
+// programs that hold it where the system can tell) offers Retry, which
+// tries again, and Cancel: script->failure EXIT_CANCELLED, unattended
+// (where the box is only logged) EXIT_FILE_IN_USE. 0 when it is
+// read-only or cannot be moved aside, with the log line "Unable to create
+// file '%s'\n" of a file that cannot be written: the command fails.
+int JournalFile(InstallScript *script, const char *path, char *written);
+// 1 once the person chose Cancel for a file in use: the run ends without
+// the abort question.
+int JournalCancelled(void);
 // Before the value name of key (below HKEY_CURRENT_USER) is written: K
 // lines for the keys that are not there yet, outermost first, and the
 // value's V line, or its W line with its old text (as RegistryGetText
@@ -74,8 +97,10 @@ void JournalValue(const char *key, const char *name);
 // removed; tell shows the box JOURNAL_UNDONE (logged unattended). Nothing
 // when no journal was started.
 void JournalRollback(int tell);
-// The run ended well: the files moved aside, the journal and its folder
-// removed, without a log line.
-void JournalEnd(void);
+// The run ended well: the swaps of files in use asked for at restart, the
+// files moved aside, the journal and its folder removed, without a log
+// line. The count of swaps asked for (a restart completes the run); -1
+// when the system refused one, and the run was undone instead.
+int JournalEnd(void);
 
 #endif

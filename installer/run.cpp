@@ -57,7 +57,7 @@ static int Stretch(InstallScript *script, void *window) {
     if (stop == SCRIPT_END) return 1;
     if (stop == SCRIPT_BREAK) return Interact()->endAtBreak();
     FailedCommand(script);
-    if (Interact()->abortAfterFailure(script, window)) return 1;
+    if (JournalCancelled() || Interact()->abortAfterFailure(script, window)) return 1;
     exitCode = EXIT_INSTALLED;  // the person has the failed command run again
   }
 }
@@ -98,8 +98,14 @@ static int Shutdown(InstallScript **script, void *instance, int code) {
       RunFail(EXIT_COMMAND_FAILED);
       JournalRollback(0);
     }
-    JournalEnd();
+    // Files in use replaced at restart: one box (logged unattended) and 3010.
+    int swaps = JournalEnd();
+    if (swaps < 0) RunFail(EXIT_COMMAND_FAILED);
     if (code == RUN_CODE) code = ExitCode(*script);
+    if (swaps > 0 && code == EXIT_INSTALLED) {
+      Interact()->box(NULL, JOURNAL_RESTART, JOURNAL_RESTART_CAPTION, SYS_MB_OK | SYS_MB_ICONINFORMATION, SYS_IDOK);
+      code = EXIT_RESTART_NEEDED;
+    }
     MainWindowSetScript(NULL);
     ScriptFree(script);
   }

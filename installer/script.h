@@ -54,6 +54,7 @@ struct InstallScript {
                                     // says (an exit code); 0 before each command
   char group[SCRIPT_FIELD_SIZE];    // the Start Menu group made last, for ADD ITEM
   int32_t scope;                    // SCRIPT_SCOPE_MACHINE or SCRIPT_SCOPE_USER
+  int32_t inUse;                    // SCRIPT_IN_USE_FAIL or SCRIPT_IN_USE_RESTART
   char productId[SCRIPT_FIELD_SIZE];       // what names the product's entry and lock, or ""
   char productVersion[SCRIPT_FIELD_SIZE];  // the version its entry shows, or ""
 };
@@ -62,6 +63,13 @@ struct InstallScript {
 // (the default), or the person running it, below their own profile.
 #define SCRIPT_SCOPE_MACHINE 0
 #define SCRIPT_SCOPE_USER 1
+
+// What becomes of a file to be replaced that another program holds (FILES IN
+// USE), where nobody is asked to close the program: the run fails and is
+// undone (the default), or, in a machine install, the new file is written
+// beside it and put in its place when Windows restarts.
+#define SCRIPT_IN_USE_FAIL 0
+#define SCRIPT_IN_USE_RESTART 1
 
 // The product's key below HKEY_CURRENT_USER keeps the confirmed destination
 // in this string value; the destination dialog proposes it again next time.

@@ -27,8 +27,20 @@ uint32_t TargetSysClose(void *file);
 int TargetSysDelete(const char *path);
 // Puts the file from in the place of the file to, which may be there
 // (MoveFileExW, MOVEFILE_REPLACE_EXISTING; where the system has no such
-// call, to is deleted and from renamed). 1 when done.
-int TargetSysReplace(const char *from, const char *to);
+// call, to is deleted and from renamed). 0 when done, else the system's
+// error code (32, 33: another program holds the file; 5: refused).
+uint32_t TargetSysReplace(const char *from, const char *to);
+// Asks the system to put the file from in the place of to when Windows
+// next starts (MoveFileExW, MOVEFILE_DELAY_UNTIL_REBOOT and
+// MOVEFILE_REPLACE_EXISTING: a value PendingFileRenameOperations below
+// HKLM\SYSTEM\CurrentControlSet\Control\Session Manager); to NULL: from is
+// then removed. 1 when the system took it.
+int TargetSysAtRestart(const char *from, const char *to);
+// The programs that hold the file path, as the Restart Manager names them
+// (rstrtmgr.dll from the system directory: RmStartSession,
+// RmRegisterResources, RmGetList, RmEndSession), joined by ", " into names
+// of size bytes: 1; 0 with names empty when the system cannot tell.
+int TargetSysHolders(const char *path, char *names, int size);
 // The system's text for an error code (one line, no line end) into text of
 // size bytes.
 void TargetSysErrorText(uint32_t code, char *text, int size);

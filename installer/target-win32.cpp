@@ -3,7 +3,9 @@
 // close reports its own failure. Paths are UTF-8 here and UTF-16 at the
 // system; one that does not fit MAX_PATH characters is refused (wide-win32.h).
 #include <windows.h>
+#include <restartmanager.h>
 
+#include "syslib-win32.h"
 #include "target-sys.h"
 #include "wide-win32.h"
 
@@ -42,14 +44,55 @@ int TargetSysDelete(const char *path) {
   return DeleteFileW(WidePath(path, wide)) != 0;
 }
 
-int TargetSysReplace(const char *from, const char *to) {
+uint32_t TargetSysReplace(const char *from, const char *to) {
   WCHAR wideFrom[MAX_PATH], wideTo[MAX_PATH];
   WidePath(from, wideFrom);
   WidePath(to, wideTo);
-  if (MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING)) return 1;
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return 0;
-  DeleteFileW(wideTo);
-  return MoveFileW(wideFrom, wideTo) != 0;
+  if (MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING)) return 0;
+  DWORD error = GetLastError();
+  if (error == ERROR_CALL_NOT_IMPLEMENTED) {
+    DeleteFileW(wideTo);
+    if (MoveFileW(wideFrom, wideTo)) return 0;
+    error = GetLastError();
+  }
+  return error != 0 ? (uint32_t)error : ERROR_ACCESS_DENIED;
+}
+
+int TargetSysAtRestart(const char *from, const char *to) {
+  WCHAR wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  return MoveFileExW(WidePath(from, wideFrom), to != NULL ? WidePath(to, wideTo) : NULL,
+                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+typedef DWORD(WINAPI *RmStart)(DWORD *, DWORD, WCHAR *);
+typedef DWORD(WINAPI *RmRegister)(DWORD, UINT, LPCWSTR *, UINT, RM_UNIQUE_PROCESS *, UINT, LPCWSTR *);
+typedef DWORD(WINAPI *RmList)(DWORD, UINT *, UINT *, RM_PROCESS_INFO *, LPDWORD);
+typedef DWORD(WINAPI *RmEnd)(DWORD);
+
+#define HOLDERS 4  // the programs named at most
+
+int TargetSysHolders(const char *path, char *names, int size) {
+  void *rm[4];
+  WCHAR wide[MAX_PATH], key[CCH_RM_SESSION_KEY + 1];
+  DWORD session, reasons;
+  names[0] = 0;
+  if (!SysLibraryEntries("rstrtmgr", "RmStartSession\0RmRegisterResources\0RmGetList\0RmEndSession\0", rm) ||
+      ((RmStart)rm[0])(&session, 0, key) != ERROR_SUCCESS)
+    return 0;
+  LPCWSTR files[1] = {WidePath(path, wide)};
+  RM_PROCESS_INFO found[HOLDERS];
+  UINT needed = 0, count = HOLDERS;
+  if (((RmRegister)rm[1])(session, 1, files, 0, NULL, 0, NULL) == ERROR_SUCCESS &&
+      ((RmList)rm[2])(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+    for (UINT i = 0; i < count && i < HOLDERS; i++) {
+      int length = lstrlenA(names);
+      if (length > 0 && length + 2 < size) lstrcpyA(names + length, ", ");
+      length = lstrlenA(names);
+      if (length < size) WideTo(found[i].strAppName, names + length, size - length);
+    }
+  }
+  ((RmEnd)rm[3])(session);
+  return names[0] != 0;
 }
 
 void TargetSysErrorText(uint32_t code, char *text, int size) {

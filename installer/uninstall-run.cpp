@@ -29,6 +29,7 @@ struct Removal {
   char tag;          // of the lines visited
   int files, dirs, shortcuts, groups, entries;
   int keptCount, refusedCount, locations, holders;
+  int machine, restarts;    // a machine install; files removed at restart
   char kept[KEPT_SIZE];     // the files in use, one a line
   char refused[KEPT_SIZE];  // the lines refused, one a line
   char location[VANTOR_PATH_SIZE];  // below which the lines lie
@@ -243,11 +244,18 @@ static void Unregister(Removal *removal, char *path, char *) {
 // folder gone, a name no file has): already removed.
 static int Gone(uint32_t error) { return error == 2 || error == 3 || error == 123 || error == 161; }
 
-// Removes the file: 1 removed, 0 not there, -1 kept (listed).
+// Removes the file: 1 removed, 0 not there, -1 kept (listed). A machine
+// install's file in use (a sharing or lock violation, or access denied: a
+// running program's file) is removed when Windows restarts.
 static int Take(Removal *removal, const char *path) {
   uint32_t error = TargetSysRemoveFile(path);
   if (error == 0) DebugPrintf("Uninstall: removed '%s'\n", path);
   if (error == 0 || Gone(error)) return error == 0;
+  if ((error == 32 || error == 33 || error == 5) && removal->machine && TargetSysAtRestart(path, NULL)) {
+    DebugPrintf("Uninstall: '%s' is removed when Windows restarts\n", path);
+    removal->restarts++;
+    return 1;
+  }
   DebugPrintf("Uninstall: unable to remove '%s' (%u)\n", path, (unsigned)error);
   removal->keptCount++;
   List(removal->kept, path);
@@ -267,9 +275,12 @@ static void RemoveFile(Removal *removal, char *path, char *) {
 // Directories: the record has each below its parent, so backwards each is
 // empty before its parent is tried.
 static void RemoveDir(Removal *removal, char *path, char *) {
-  if (!Refused(removal, path, 0) && TargetSysRemoveDir(path)) {
+  if (Refused(removal, path, 0)) return;
+  if (TargetSysRemoveDir(path)) {
     ++*Counted(removal, path, &removal->dirs, &removal->groups);
     DebugPrintf("Uninstall: removed directory '%s'\n", path);
+  } else if (removal->restarts > 0 && TargetSysDirExists(path)) {
+    TargetSysAtRestart(path, NULL);  // after the files in it removed at restart, if empty then
   }
 }
 
@@ -349,6 +360,8 @@ static void FindProduct(Removal *removal, char *name, char *) {
   (void)removal;
   StrCopyN(removal->kept, name, KEPT_SIZE);
 }
+
+static void FindMachine(Removal *removal, char *, char *) { removal->machine = 1; }
 
 // The first location line that holds the uninstaller (as written, or both
 // in their long forms: the uninstaller may have been started by a short or
@@ -435,7 +448,7 @@ static int Unplace(Removal *removal, const char *record, char *end, int size) {
   char moved[VANTOR_PATH_SIZE];
   const char *from = removal->from;
   if (TargetSysRemoveFile(record) != 0) DebugPrintf("Uninstall: unable to remove '%s'\n", record);
-  if (TempName(moved, ".old") && TargetSysReplace(from, moved)) {
+  if (TempName(moved, ".old") && TargetSysReplace(from, moved) == 0) {
     DebugPrintf("Uninstall: '%s' moved to '%s'\n", from, moved);
     from = moved;
   } else {
@@ -488,6 +501,7 @@ int UninstallMain(const char *args) {
     return Report(text, caption, SYS_MB_OK | SYS_MB_ICONSTOP, EXIT_DAMAGED);
   }
   EachLine(&removal, UNINSTALL_TAG_PRODUCT, 0, FindProduct);
+  EachLine(&removal, UNINSTALL_TAG_MACHINE_ARP, 0, FindMachine);
   if (removal.kept[0] != 0) StrCopyN(caption, removal.kept, (int)sizeof caption);
   removal.kept[0] = 0;
   VantorFormat(text, (int)sizeof text, UNINSTALL_QUESTION, caption);
@@ -534,7 +548,11 @@ static int UninstallReport(const Removal *removal, const char *caption, char *te
                             COUNTED(removal->groups, "group", "groups"),
                             COUNTED(removal->entries, "registry entry", "registry entries"));
 #undef COUNTED
-  if (removal->keptCount == 0) return Report(text, caption, SYS_MB_OK | SYS_MB_ICONINFORMATION, EXIT_INSTALLED);
+  if (removal->keptCount == 0 && removal->restarts > 0 && length < size)
+    VantorFormat(text + length, size - length, "\n\n%s", UNINSTALL_RESTART);
+  if (removal->keptCount == 0)
+    return Report(text, caption, SYS_MB_OK | SYS_MB_ICONINFORMATION,
+                  removal->restarts > 0 ? EXIT_RESTART_NEEDED : EXIT_INSTALLED);
   if (length < size) VantorFormat(text + length, size - length, "\n\n%s%s", UNINSTALL_IN_USE, removal->kept);
   return Report(text, caption, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, EXIT_COMMAND_FAILED);
 }

@@ -409,8 +409,8 @@ static int WriteUninstaller(const char *programPath, const char *program, const 
   if (cut > 0) MakePathNoting(directory, NoteDirectory);
   int written = WriteProgram(programPath, newProgram);
   if (written && !WriteRecord(record, newRecord, destination)) written = 0;
-  int placed = written && TargetSysReplace(newProgram, program);
-  if (written && !(placed && TargetSysReplace(newRecord, record))) {
+  int placed = written && TargetSysReplace(newProgram, program) == 0;
+  if (written && !(placed && TargetSysReplace(newRecord, record) == 0)) {
     DebugPrintf("Uninstall: unable to put '%s' and '%s' in place\n", newProgram, newRecord);
     if (placed && !earlier) TargetSysRemoveFile(program);
     written = 0;

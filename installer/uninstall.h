@@ -135,6 +135,7 @@ const char *UninstallLineRefusal(char tag, const char *path, const char *locatio
 #define UNINSTALL_REMOVED "%s was removed: %d %s, %d %s, %d %s, %d %s, %d %s."
 #define UNINSTALL_ELSEWHERE "The uninstall record '%s' belongs to another folder. Nothing was removed."
 #define UNINSTALL_REFUSED "The uninstall record '%s' names what is not the product's. Nothing was removed:"
+#define UNINSTALL_RESTART "Some files were in use: they are removed when Windows restarts."
 #define UNINSTALL_IN_USE "These files are in use and were not removed; close the programs using them and uninstall again:"
 
 #endif

@@ -37,7 +37,9 @@ static int failClose = -1;      // closes of written files that pass before one 
 static std::mutex writtenLock;  // files are written on the queue's thread
 static std::set<void *> written;  // files open for writing
 static std::string createdDirs, queriedRoots;
-static std::string busyFiles;  // "\n" + each path + "\n"
+static std::string busyFiles;  // "\n" + each path + "\t" + its holder + "\n"
+static std::string restartMoves;  // from + "\t" + to + "\n" for each asked
+static int failRestart;
 static std::atomic<int> openFiles;  // created on one thread, closed on another
 static int kernelsLoaded, invalidations, noThread;
 static void *lastInvalidated;
@@ -58,6 +60,8 @@ void TargetStandInReset(void) {
   failClose = -1;
   createdDirs.clear();
   busyFiles.clear();
+  restartMoves.clear();
+  failRestart = 0;
   queriedRoots.clear();
   openFiles = kernelsLoaded = invalidations = noThread = 0;
   lastInvalidated = NULL;
@@ -163,10 +167,32 @@ int TargetSysDelete(const char *path) {
   return !host.empty() && remove(host.c_str()) == 0;
 }
 
-int TargetSysReplace(const char *from, const char *to) {
-  if (busyFiles.find(std::string("\n") + from + "\n") != std::string::npos) return 0;
+// The holder of a file marked busy ("" for none), NULL when it is free.
+static const char *Holder(const char *path) {
+  std::string line = std::string("\n") + path + "\t";
+  size_t at = busyFiles.find(line);
+  return at == std::string::npos ? NULL : busyFiles.c_str() + at + line.size();
+}
+
+uint32_t TargetSysReplace(const char *from, const char *to) {
+  if (Holder(from) != NULL || Holder(to) != NULL) return 32;
   std::string source = HostPath(from), target = HostPath(to);
-  return !source.empty() && !target.empty() && rename(source.c_str(), target.c_str()) == 0;
+  if (source.empty() || target.empty()) return 3;
+  if (rename(source.c_str(), target.c_str()) == 0) return 0;
+  return errno == ENOENT ? 2 : 5;
+}
+
+int TargetSysAtRestart(const char *from, const char *to) {
+  if (failRestart) return 0;
+  restartMoves += std::string(from) + "\t" + (to != NULL ? to : "") + "\n";
+  return 1;
+}
+
+int TargetSysHolders(const char *path, char *names, int size) {
+  const char *holder = Holder(path);
+  size_t n = holder != NULL ? strcspn(holder, "\n") : 0;
+  snprintf(names, (size_t)size, "%.*s", (int)n, holder != NULL ? holder : "");
+  return n > 0;
 }
 
 void TargetSysErrorText(uint32_t code, char *text, int size) {
@@ -225,7 +251,7 @@ int TargetSysOpenRead(const char *path, void **file, uint32_t *size) {
 uint32_t TargetSysRead(void *file, void *data, uint32_t size) { return (uint32_t)fread(data, 1, size, (FILE *)file); }
 
 uint32_t TargetSysRemoveFile(const char *path) {
-  if (busyFiles.find(std::string("\n") + path + "\n") != std::string::npos) return 32;
+  if (Holder(path) != NULL) return 32;
   std::string host = HostPath(path);
   struct stat st;
   if (host.empty()) return 2;
@@ -255,11 +281,14 @@ int TargetSysRemoveDir(const char *path) {
   return !host.empty() && rmdir(host.c_str()) == 0;
 }
 
-void TargetStandInSetBusy(const char *path) {
+void TargetStandInSetBusy(const char *path, const char *program) {
   if (busyFiles.empty()) busyFiles = "\n";
-  busyFiles += path;
-  busyFiles += "\n";
+  busyFiles += std::string(path) + "\t" + (program != NULL ? program : "") + "\n";
 }
+
+void TargetStandInFreeBusy(void) { busyFiles.clear(); }
+const std::string &TargetStandInRestartMoves(void) { return restartMoves; }
+void TargetStandInFailRestart(int fail) { failRestart = fail; }
 
 int TargetSysLoadKernel(void **library, uint32_t *error) {
   *error = kernelError;

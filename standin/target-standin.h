@@ -36,9 +36,16 @@ void TargetStandInDiskRoom(int64_t bytes);
 // could not take what was buffered: the file is left empty; -1 cancels.
 void TargetStandInFailClose(int skip);
 
-// The file at the Windows path is in use by another program: removing it
-// fails with 32, and moving it fails, until the next reset.
-void TargetStandInSetBusy(const char *path);
+// The file at the Windows path is in use by another program (program, as
+// the Restart Manager would name it; NULL: it cannot tell): removing it or
+// moving it, from or to its place, fails with 32 until the next reset or
+// TargetStandInFreeBusy, which lets every such file go.
+void TargetStandInSetBusy(const char *path, const char *program = NULL);
+void TargetStandInFreeBusy(void);
+// The moves asked for at the next restart, each "from TAB to" ("" for a
+// removal) and "\n"; with fail 1 the system refuses them.
+const std::string &TargetStandInRestartMoves(void);
+void TargetStandInFailRestart(int fail);
 
 // Every directory creation asked for, each path as given and "\n".
 const std::string &TargetStandInCreatedDirs(void);

@@ -8,6 +8,9 @@
 #include "installer-run-support.h"
 #include "journal.h"
 #include "script-test-support.h"
+#include "process-sys.h"
+#include "script.h"
+#include "vantor-core.h"
 
 namespace {
 
@@ -71,6 +74,64 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/NEW"));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
   EXPECT_EQ("not ours", TestReadFile(drive + "/Maker/OTHER.TXT"));
+}
+
+// A box answered by the person who closes the program holding the file.
+int LetGoAndRetry(void *, const char *, const char *, uint32_t) {
+  TargetStandInFreeBusy();
+  return SYS_IDRETRY;
+}
+int CancelBox(void *, const char *, const char *, uint32_t) { return SYS_IDCANCEL; }
+
+TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
+  const char *app = "C:\\Maker\\Tool\\APP.TXT";
+  EXPECT_EQ(0, Main(kInstall, "v1")) << Log();
+  // Attended: the box names the file and its holder; Retry once it lets go.
+  RunBegin("");  // attended again
+  static InstallScript script;
+  char destination[] = "C:\\Maker\\Tool\\", written[VANTOR_PATH_SIZE];
+  JournalUse(destination);
+  TargetStandInSetBusy(app, "Tool Viewer");
+  SysSetMessageBoxHook(LetGoAndRetry);
+  EXPECT_EQ(1, JournalFile(&script, app, written));
+  EXPECT_STREQ(app, written);
+  const SysBoxRecord *box = SysStandInLastBox();
+  EXPECT_EQ(std::string("The file 'C:\\Maker\\Tool\\APP.TXT' is in use by Tool Viewer.\n\nClose the program, then "
+                        "choose Retry; or choose Cancel to undo the installation."), box->text);
+  EXPECT_EQ(SYS_MB_RETRYCANCEL | SYS_MB_ICONEXCLAMATION, box->style);
+  // Cancel: the command fails as the person's answer, and the run is undone.
+  TargetStandInSetBusy("C:\\Maker\\Tool\\SUB\\APP.TXT");
+  SysSetMessageBoxHook(CancelBox);
+  EXPECT_EQ(0, JournalFile(&script, "C:\\Maker\\Tool\\SUB\\APP.TXT", written));
+  EXPECT_EQ(EXIT_CANCELLED, script.failure);
+  EXPECT_EQ(1, JournalCancelled());
+  EXPECT_EQ(std::string::npos, std::string(SysStandInLastBox()->text).find(" by "));  // no holder named
+  JournalRollback(0);
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  TargetStandInFreeBusy();
+  TestWatchBoxes();
+  // Unattended, a user install: the run fails with its own code, undone.
+  const std::string user = std::string(MARK "INSTALL SCOPE:user\r\n" MARK "FILES IN USE:restart\r\n") + kInstall;
+  TargetStandInSetBusy(app, "Tool Viewer");
+  EXPECT_EQ(EXIT_FILE_IN_USE, Main(user, "v2"));
+  EXPECT_NE(std::string::npos, Log().find("File in use (32): '" + std::string(app) + "'")) << Log();
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ("", TargetStandInRestartMoves());
+  // Unattended, a machine install that replaces at restart: beside, swapped later.
+  const std::string machine = std::string(MARK "FILES IN USE:restart\r\n") + kInstall;
+  EXPECT_EQ(EXIT_RESTART_NEEDED, Main(machine, "v2")) << Log();
+  EXPECT_EQ(std::string(app) + JOURNAL_BESIDE "\t" + app + "\n", TargetStandInRestartMoves());
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
+  EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
+  EXPECT_NE(std::string::npos, Log().find("Unattended: no box '" JOURNAL_RESTART_CAPTION "': " JOURNAL_RESTART));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+  EXPECT_EQ(std::string::npos, TestReadFile(drive + "/Maker/Tool/uninstall.dat").find(JOURNAL_BESIDE));
+  // The system refuses the swap: the run is undone, the file beside goes.
+  TargetStandInFailRestart(1);
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(machine, "v3"));
+  EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ std::string Sample(ScriptArgKind kind) {
     case SARG_FILE_LIST: return "a.txt,sub\\b.exe";
     case SARG_OLE_MODE: return "REGISTER";
     case SARG_SCOPE: return "user";
+    case SARG_IN_USE: return "restart";
     case SARG_KEY_NAME: return "Acme.Widget";
   }
   return "";
