@@ -27,20 +27,22 @@ int CmdInstallSize(InstallScript *script, char *args, int32_t *consumed) {
   return 1;
 }
 
-int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed) {
+// Sets the number at offset of the record to 1 when the argument is word
+// (in any case), else to 0.
+static int Either(InstallScript *script, char *args, int32_t *consumed, const char *word, size_t offset) {
   HANDLER_CHECK(script, args, consumed);
   char text[SCRIPT_FIELD_SIZE];
   *consumed = ArgCopy(args, text, SCRIPT_FIELD_SIZE);
-  script->scope = StrEqualNoCase(text, "user") ? SCRIPT_SCOPE_USER : SCRIPT_SCOPE_MACHINE;
+  *(int32_t *)((char *)script + offset) = StrEqualNoCase(text, word);
   return 1;
 }
 
+int CmdInstallScope(InstallScript *script, char *args, int32_t *consumed) {
+  return Either(script, args, consumed, "user", offsetof(InstallScript, scope));  // SCRIPT_SCOPE_USER
+}
+
 int CmdFilesInUse(InstallScript *script, char *args, int32_t *consumed) {
-  HANDLER_CHECK(script, args, consumed);
-  char text[SCRIPT_FIELD_SIZE];
-  *consumed = ArgCopy(args, text, SCRIPT_FIELD_SIZE);
-  script->inUse = StrEqualNoCase(text, "restart") ? SCRIPT_IN_USE_RESTART : SCRIPT_IN_USE_FAIL;
-  return 1;
+  return Either(script, args, consumed, "restart", offsetof(InstallScript, inUse));  // SCRIPT_IN_USE_RESTART
 }
 
 int CmdProductId(InstallScript *script, char *args, int32_t *consumed) {
