@@ -306,6 +306,14 @@ TEST_F(UninstallTest, AFileInUseIsListedAndTheUninstallerStaysForAnotherTry) {
   TargetStandInMapDrive('C', drive.c_str());
   EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
+  // A machine install's: removed when Windows restarts, its folders after it.
+  script.scope = SCRIPT_SCOPE_MACHINE;
+  Install("A.EXE,SUB\\B.TXT");
+  TargetStandInSetBusy("C:\\Acme\\Widget\\A.EXE");
+  EXPECT_EQ(EXIT_RESTART_NEEDED, Uninstall("-silent"));
+  EXPECT_EQ("C:\\Acme\\Widget\\A.EXE\t\nC:\\Acme\\Widget\t\nC:\\Acme\t\n", TargetStandInRestartMoves());
+  EXPECT_TRUE(Logged("Widget 2000 was removed: 2 files, 1 directory, 0 shortcuts, 0 groups, 14 registry entries.\n\n"
+                     UNINSTALL_RESTART "\n")) << Log();
 }
 
 // Program Manager's group and item, files in the Start Menu, go when it does
