@@ -122,7 +122,7 @@ void Compiler::CheckArg(const ScriptKeywordInfo &info, int index, Arg *given, in
       break;
     case SARG_IN_USE:
       if (ScriptUpper(arg.text) != "FAIL" && ScriptUpper(arg.text) != "RESTART")
-        Report(true, number, arg.column, "a file in use makes the run fail or is replaced at restart: fail or restart, not '" + arg.text + "'");
+        Report(true, number, arg.column, "what a file in use does is fail or restart, not '" + arg.text + "'");
       break;
     case SARG_KEY_NAME:
       if (arg.text.empty() || arg.text.find('\\') != std::string::npos)
