@@ -18,6 +18,15 @@ static int assertLine;
 static const char *abortFile = "";
 static int abortLine;
 static int abortBox = 1;
+static void (*fatalHook)(void);
+
+// The hook, once, before a fatal error ends the process.
+static VANTOR_NORETURN void EndFatally(void) {
+  void (*hook)(void) = fatalHook;
+  fatalHook = NULL;  // a fatal error inside the hook ends at once
+  if (hook != NULL) hook();
+  exit(1);
+}
 
 int VantorVFormat(char *buffer, int size, const char *format, va_list args) {
   if (size < 1) return 0;
@@ -145,7 +154,7 @@ void DebugSetAbortWhere(const char *file, int line) {
 
 void DebugAssert(int condition, const char *format, ...) {
   if (condition) return;
-  if (debugFlags == 0) exit(1);
+  if (debugFlags == 0) EndFatally();
   static const char prefix[] = "\n\nASSERT: ";
   strcpy(debugLine, prefix);
   va_list args;
@@ -157,10 +166,11 @@ void DebugAssert(int condition, const char *format, ...) {
   DebugWrite(debugLine);
   if (length > DEBUG_LINE_SIZE) ABORT("Last string too large (%d)\n", length);
   DebugPrintf("        (%s/%d)\n", assertFile, assertLine);
-  exit(1);
+  EndFatally();
 }
 
 void DebugSetAbortBox(int show) { abortBox = show; }
+void DebugSetFatalHook(void (*hook)(void)) { fatalHook = hook; }
 
 void DebugAbort(const char *format, ...) {
   static const char prefix[] = "\n\nABORT: ";
@@ -174,7 +184,7 @@ void DebugAbort(const char *format, ...) {
   DebugWrite(debugLine);
   if (length > DEBUG_LINE_SIZE) ABORT("Last string too large (%d)\n", length);
   DebugPrintf("       (%s/%d)\n", abortFile, abortLine);
-  exit(1);
+  EndFatally();
 }
 
 const char *CmdLineFindArg(const char *text, int index) {

@@ -71,6 +71,10 @@ VANTOR_NORETURN void DebugAbort(const char *format, ...) VANTOR_PRINTF(1, 2);
 // 0 keeps the fatal-error box away (a run nobody watches): DebugAbort then
 // only logs and ends. 1, the start value, shows it.
 void DebugSetAbortBox(int show);
+// hook (NULL: none) runs once when a failed assertion or a fatal error is
+// about to end the process, after its log lines and box; the installer
+// undoes its journal there.
+void DebugSetFatalHook(void (*hook)(void));
 
 #define ASSERT(condition, ...) \
   (DebugSetAssertWhere(__FILE__, __LINE__), DebugAssert((condition) ? 1 : 0, __VA_ARGS__))

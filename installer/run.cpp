@@ -87,7 +87,13 @@ static int ExitCode(const InstallScript *script) {
 // unregister. The log's last line says how the run ended.
 #define RUN_CODE (-1)
 
+static void UndoAfterFatalError(void) {
+  UninstallReset();
+  JournalRollback(1);
+}
+
 static int Shutdown(InstallScript **script, void *instance, int code) {
+  DebugSetFatalHook(NULL);
   if (script != NULL) {
     // A run that failed is undone and gets no uninstaller; one whose
     // uninstaller could not be written is undone as well.
@@ -166,8 +172,10 @@ int InstallerMain(void *instance, const char *args) {
   }
   InstallScript *script = NULL;
   if (!ScriptLoad(&script, SCRIPT_ENTRY_NAME)) ABORT("Couldn't load installation script.\n");
-  // Every change from here on is journaled beside the destination.
+  // Every change from here on is journaled beside the destination, and
+  // undone when the run fails, a fatal error included.
   JournalUse(script->installPath);
+  DebugSetFatalHook(UndoAfterFatalError);
   // UNINSTALL anywhere in the script records the run from its first command;
   // a name it refuses ends the run before anything is written.
   int32_t consumed;

@@ -60,8 +60,9 @@ python3 tests/build/check-generators.py "$BUILD/$other/installer/$stub" "$PWD" "
   checks="$checks stub.generators.$other=failed"
 # A case that fails runs once more (tests/e2e/run.py); the summary names
 # each case that passed only on its second run.
+# Two cases run side by side, each on a Wine slot (prefix) of its own.
 export VANTOR_E2E_RETRIED="$LOGS/e2e-retried.txt"
-suite e2e "$BUILD/native" -L e2e
+suite e2e "$BUILD/native" -L e2e -j2 --resource-spec-file "$PWD/tests/e2e/wine-slots.json"
 if [ "$SANITIZE" = ON ]; then
   { cmake -S . -B "$BUILD/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_SANITIZE=ON -DVANTOR_WERROR=ON \
       -DVANTOR_E2E=OFF && ninja -C "$BUILD/sanitize" -j "${JOBS:-$(nproc)}"; } >"$LOGS/sanitize-build.txt" 2>&1 ||

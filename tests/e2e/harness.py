@@ -68,6 +68,14 @@ ARCHES = {"x86": ("install.exe", 0x14C, "i686-w64-mingw32-gcc"),
           "x64": ("install64.exe", 0x8664, "x86_64-w64-mingw32-gcc")}
 
 
+def slot_id():
+    """"" on the first Wine slot or outside CTest's slots; "-N" on slot N."""
+    given = os.environ.get("CTEST_RESOURCE_GROUP_0_WINE", "")
+    fields = dict(part.split(":", 1) for part in given.split(",") if ":" in part)
+    number = fields.get("id", "0")
+    return "" if number == "0" else "-" + number
+
+
 class Harness:
     def __init__(self, native, win32, arch="x86"):
         """native, win32: the build folders (ffsbuild from the first, the
@@ -81,10 +89,14 @@ class Harness:
             raise RuntimeError("%s is not the %s product" % (self.install_exe, arch))
         wide = arch == "x64"
         self.ffsbuild = os.path.join(self.native, "builder", "ffsbuild")
-        self.out = os.path.join(self.native, "e2e")
+        # CTest may run cases side by side, each on a Wine slot of its own
+        # (tests/e2e/wine-slots.json): a slot other than the first has its
+        # own output folder and Wine prefix, named after it.
+        slot = slot_id()
+        self.out = os.path.join(self.native, "e2e" + slot)
         self.shots = os.path.join(self.out, "screenshots")
         os.makedirs(self.shots, exist_ok=True)
-        self.prefix = os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(self.out, "wineprefix")
+        self.prefix = (os.environ.get("VANTOR_E2E_PREFIX") or os.path.join(self.out, "wineprefix")) + slot
         self.display = None
         self.xvfb = None
         self.started = []  # processes of the current case

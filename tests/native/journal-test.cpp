@@ -134,4 +134,18 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
 }
 
+// A fatal error after the copy (the product's key cannot be made) undoes
+// the run before the process ends.
+TEST_F(JournalTest, AFatalErrorUndoesTheRunBeforeTheEnd) {
+  EXPECT_EXIT(
+      {
+        RegistryStandInFailNext(REGISTRY_STANDIN_CREATE, 5);
+        Main(kInstall, "v1");
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker")) << Log();
+  EXPECT_NE(std::string::npos, Log().find("ABORT: Unable to create key"));
+  EXPECT_NE(std::string::npos, Log().find("Rollback: the installation was undone; nothing was changed\r\n"));
+}
+
 }  // namespace

@@ -74,6 +74,11 @@ TEST_F(RecordCommands, NamesAndPromptAreCopiedAndCut) {
   EXPECT_EQ(1, Run(CmdText, longText));
   EXPECT_EQ(200, consumed);  // the whole argument, though 159 characters are kept
   EXPECT_EQ(std::string(159, 'x'), script->prompt);
+  std::string cyrillic;  // 200 letters of two bytes: the field ends inside the 80th, which goes whole
+  for (int i = 0; i < 200; i++) cyrillic += "\xd0\x96";
+  EXPECT_EQ(1, Run(CmdProductName, cyrillic));
+  EXPECT_EQ(400, consumed);
+  EXPECT_EQ(cyrillic.substr(0, 158), script->productName);
 }
 
 TEST_F(RecordCommands, GradientsTakeTheirColours) {
