@@ -25,6 +25,7 @@ static char folder[VANTOR_PATH_SIZE];  // the journal's folder, no closing backs
 static char outer[VANTOR_PATH_SIZE];   // the outermost folder made for it, or ""
 static int backups;
 static int cancelled;  // the person chose Cancel for a file in use
+static int stuck;      // lines the last undo could not carry out: the journal stays
 
 // path = the journal's folder + "\" + name (the journal's own for NULL); 0
 // when it does not fit.
@@ -57,15 +58,18 @@ static int Below(const char *path, const char *root) {
 // after. A journal found on the disk may not be this installer's own (anyone
 // who may make a folder beside the destination could have left it): its
 // files and folders are undone only below the destination, with backups
-// from the journal's folder, and its registry lines not at all.
-static void UndoLine(char tag, char **fields, int count, int found) {
+// from the journal's folder, and its registry lines not at all. 1 when a
+// file written could not be removed or a file replaced not put back (held
+// by a program, say): the journal must stay, so that it is done later.
+static int UndoLine(char tag, char **fields, int count, int found) {
   const char *first = fields[0], *second = count > 1 ? fields[1] : "", *done = NULL;
   RegistryKey key;
   if (found && (tag == JOURNAL_TAG_KEY || tag == JOURNAL_TAG_VALUE || tag == JOURNAL_TAG_CHANGED ||
                 !Below(first, destination) || (tag == JOURNAL_TAG_REPLACED && !Below(second, folder))))
-    return;
-  if (tag == JOURNAL_TAG_FILE && TargetSysRemoveFile(first) == 0) done = "removed";
-  if (tag == JOURNAL_TAG_REPLACED && TargetSysReplace(second, first) == 0) done = "restored";
+    return 0;
+  uint32_t error = 2;  // 2 and 3: not there, so the change was never made
+  if (tag == JOURNAL_TAG_FILE && (error = TargetSysRemoveFile(first)) == 0) done = "removed";
+  if (tag == JOURNAL_TAG_REPLACED && (error = TargetSysReplace(second, first)) == 0) done = "restored";
   if (tag == JOURNAL_TAG_PARENT) StrCopyN(outer, first, VANTOR_PATH_SIZE);
   if (tag == JOURNAL_TAG_DIR && TargetSysRemoveDir(first)) done = "removed directory";
   if (tag == JOURNAL_TAG_KEY && RegistryDeleteKey(REGROOT_CURRENT_USER, first)) done = "removed key";
@@ -75,12 +79,17 @@ static void UndoLine(char tag, char **fields, int count, int found) {
     RegistryClose(&key);
   }
   if (done != NULL) DebugPrintf("Rollback: %s '%s'\n", done, first);
+  if (error == 0 || error == 2 || error == 3 || TargetSysFileExists(tag == JOURNAL_TAG_FILE ? first : second) == 0)
+    return 0;
+  DebugPrintf("Rollback: unable to undo '%s' (%u)\n", first, (unsigned)error);
+  return 1;
 }
 
 // Walks the journal in the folder, last line first (a line cut short by an
 // end of the process is skipped: its change was not made). found 0 or 1:
 // undoes each line (UndoLine), then removes the journal, the folder and
-// the folders made for it, innermost first. found -1, for a run that ended
+// the folders made for it, innermost first, unless a line could not be
+// undone (then stuck counts them and all stays). found -1, for a run that ended
 // well: asks for each swap at restart; the count asked for, -1 when the
 // system refused one.
 static int Undo(int found) {
@@ -89,6 +98,7 @@ static int Undo(int found) {
   int swaps = 0;
   InFolder(path, NULL);
   outer[0] = 0;
+  stuck = 0;
   if (UninstallLoadFile(path, &lines, &length)) {
     for (int32_t end = (int32_t)length; end > 0;) {  // lines[end - 1] is the '\n' of the line before
       int32_t begin = end - 1;
@@ -104,13 +114,13 @@ static int Undo(int found) {
         at = strchr(at, '\t');
         if (at != NULL) *at++ = 0;
       }
-      if (found >= 0) UndoLine(lines[begin], fields, count, found);
+      if (found >= 0) stuck += UndoLine(lines[begin], fields, count, found);
       else if (lines[begin] == JOURNAL_TAG_SWAP && count > 1 && swaps >= 0)
         swaps = TargetSysAtRestart(fields[0], fields[1]) ? swaps + 1 : -1;
     }
     MEM_FREE(lines, (int)length + 1);
   }
-  if (found < 0) return swaps;
+  if (found < 0 || stuck > 0) return swaps;
   TargetSysRemoveFile(path);
   StrCopy(path, folder);
   int keep = StrLength(outer);
@@ -142,6 +152,11 @@ static int Ready(void) {
   if (TargetSysFileExists(path)) {
     DebugPrintf("Rollback: an unfinished installation to '%s' is undone\n", destination);
     Undo(1);
+    if (stuck > 0) {  // what it left stays as it is, and so does this run: nothing is changed
+      state = -2;
+      Interact()->box(NULL, JOURNAL_STUCK, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
+      return 0;
+    }
     Interact()->box(NULL, JOURNAL_RECOVERED, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
   }
   // The parent, with its closing backslash (a drive's root keeps it).
@@ -165,7 +180,7 @@ static int Ready(void) {
 }
 
 int JournalNote(char tag, const char *first, const char *second) {
-  if (!Ready()) return 1;
+  if (!Ready()) return state != -2;
   char line[JOURNAL_LINE_SIZE];
   int n = second != NULL ? VantorFormat(line, (int)sizeof line, "%c\t%s\t%s\r\n", tag, first, second)
                          : VantorFormat(line, (int)sizeof line, "%c\t%s\r\n", tag, first);
@@ -201,7 +216,7 @@ static int HeldFile(InstallScript *script, const char *path, uint32_t error, cha
 
 int JournalFile(InstallScript *script, const char *path, char *written) {
   StrCopyN(written, path, VANTOR_PATH_SIZE);
-  if (!Ready()) return 1;
+  if (!Ready()) return state != -2;
   int there = TargetSysFileExists(path);
   if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
   char name[16], backup[VANTOR_PATH_SIZE];
@@ -273,8 +288,11 @@ static int End(int undo) {
 void JournalRollback(int tell) {
   if (state <= 0) return;
   End(1);
-  DebugPrintf("Rollback: the installation was undone; nothing was changed\n");
-  if (tell) Interact()->box(NULL, JOURNAL_UNDONE, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
+  if (stuck > 0) DebugPrintf("Rollback: %d changes could not be undone; the journal stays for the next installation\n", stuck);
+  else DebugPrintf("Rollback: the installation was undone; nothing was changed\n");
+  if (tell)
+    Interact()->box(NULL, stuck > 0 ? JOURNAL_UNDONE_PART : JOURNAL_UNDONE, PROBLEM_CAPTION,
+                    SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
 }
 
 int JournalEnd(void) {

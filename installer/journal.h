@@ -62,6 +62,12 @@ struct InstallScript;
 
 #define JOURNAL_UNDONE "The installation did not complete and was undone: nothing was changed."
 #define JOURNAL_RECOVERED "An earlier installation did not complete and was undone."
+#define JOURNAL_UNDONE_PART \
+  "The installation did not complete. Some of its changes could not be undone now (a file is in use); the next " \
+  "installation of this product undoes them."
+#define JOURNAL_STUCK \
+  "An earlier installation did not complete and could not be undone: a file is in use. Close the programs that " \
+  "use it and start the installation again."
 
 // The destination the journal goes beside (a buffer of SCRIPT_FIELD_SIZE
 // that lives through the run, the script's installPath); NULL for none.

@@ -134,6 +134,33 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
 }
 
+// A file written that a program holds when the run is undone: the journal
+// stays, and the next run finishes the undoing first; while the file is
+// still held, that run changes nothing.
+TEST_F(JournalTest, WhatCannotBeUndoneYetIsUndoneByTheNextRun) {
+  const char *app = "C:\\Maker\\Tool\\APP.TXT";
+  EXPECT_EQ(0, Main(kInstall, "v1")) << Log();
+  static InstallScript script;
+  char destination[] = "C:\\Maker\\Tool\\", written[VANTOR_PATH_SIZE];
+  JournalUse(destination);
+  EXPECT_EQ(1, JournalFile(&script, app, written));
+  WriteFile(drive + "/Maker/Tool/APP.TXT", "v2");
+  TargetStandInSetBusy(app, "Tool");
+  JournalRollback(0);
+  EXPECT_TRUE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER "/journal"));
+  EXPECT_NE(std::string::npos, Log().find("Rollback: unable to undo 'C:\\Maker\\Tool\\APP.TXT' (32)"));
+  EXPECT_NE(std::string::npos, Log().find("Rollback: 1 changes could not be undone; the journal stays"));
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(kInstall, "v3"));  // still held: nothing changes
+  EXPECT_NE(std::string::npos, Log().find(JOURNAL_STUCK)) << Log();
+  EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ("v1", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
+  TargetStandInFreeBusy();
+  EXPECT_EQ(0, Main(kInstall, "v3")) << Log();
+  EXPECT_NE(std::string::npos, Log().find("Rollback: restored 'C:\\Maker\\Tool\\APP.TXT'"));
+  EXPECT_EQ("v3", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+}
+
 // A fatal error after the copy (the product's key cannot be made) undoes
 // the run before the process ends.
 TEST_F(JournalTest, AFatalErrorUndoesTheRunBeforeTheEnd) {
