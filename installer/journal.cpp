@@ -134,14 +134,12 @@ static int Undo(int found) {
   return 0;
 }
 
-// The journal's folder beside the destination, an unfinished journal there
-// undone first, the folder made (its missing parents noted in the uninstall
-// record, for they hold the destination too) and the journal started. 1
-// while it writes.
-static int Ready(void) {
-  if (state != 0) return state > 0;
-  if (destination == NULL || destination[0] == 0) return 0;
-  state = -1;
+// The journal's folder beside the destination into folder, and an
+// unfinished journal found there undone (logged, one box). 0 when the
+// destination has no room for it, or when what was found could not all be
+// undone (it stays).
+static int Recover(void) {
+  stuck = 0;
   int n = StrLength(destination);
   if (n > 3 && destination[n - 1] == '\\') n--;
   if (n + (int)sizeof JOURNAL_FOLDER + (int)sizeof "\\journal" > (int)sizeof folder) return 0;
@@ -149,16 +147,36 @@ static int Ready(void) {
   StrCopy(folder + n, JOURNAL_FOLDER);
   char path[VANTOR_PATH_SIZE];
   InFolder(path, NULL);
-  if (TargetSysFileExists(path)) {
-    DebugPrintf("Rollback: an unfinished installation to '%s' is undone\n", destination);
-    Undo(1);
-    if (stuck > 0) {  // what it left stays as it is, and so does this run: nothing is changed
-      state = -2;
-      Interact()->box(NULL, JOURNAL_STUCK, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
-      return 0;
-    }
-    Interact()->box(NULL, JOURNAL_RECOVERED, PROBLEM_CAPTION, SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
+  if (!TargetSysFileExists(path)) return 1;
+  DebugPrintf("Rollback: an unfinished installation to '%s' is undone\n", destination);
+  Undo(1);
+  Interact()->box(NULL, stuck > 0 ? JOURNAL_STUCK : JOURNAL_RECOVERED, PROBLEM_CAPTION,
+                  SYS_MB_OK | SYS_MB_ICONEXCLAMATION, SYS_IDOK);
+  return stuck == 0;
+}
+
+void JournalRecover(const char *path) {
+  JournalUse(path);
+  if (destination != NULL && destination[0] != 0) Recover();
+  destination = NULL;
+  state = -1;
+}
+
+// The journal's folder beside the destination, an unfinished journal there
+// undone first, the folder made (its missing parents noted in the uninstall
+// record, for they hold the destination too) and the journal started. 1
+// while it writes; 0 without a journal, state -2 when one found could not
+// be undone: then no change may be made.
+static int Ready(void) {
+  if (state != 0) return state > 0;
+  if (destination == NULL || destination[0] == 0) return 0;
+  state = -1;
+  if (!Recover()) {
+    if (stuck > 0) state = -2;  // what it left stays as it is, and so does this run: nothing is changed
+    return 0;
   }
+  char path[VANTOR_PATH_SIZE];
+  InFolder(path, NULL);
   // The parent, with its closing backslash (a drive's root keeps it).
   char parent[VANTOR_PATH_SIZE];
   StrCopy(parent, folder);
@@ -168,7 +186,7 @@ static int Ready(void) {
     cut[1] = 0;
     MakePathNoting(parent, NoteParent);
   }
-  n = StrLength(outer);
+  int n = StrLength(outer);
   if (n > 3 && outer[n - 1] == '\\') outer[n - 1] = 0;
   if ((!TargetSysDirExists(folder) && !TargetSysCreateDir(folder)) || !TargetSysCreate(path, &file)) return 0;
   state = 1;

@@ -72,6 +72,10 @@ struct InstallScript;
 // The destination the journal goes beside (a buffer of SCRIPT_FIELD_SIZE
 // that lives through the run, the script's installPath); NULL for none.
 void JournalUse(const char *destination);
+// The uninstaller, before it removes anything: an unfinished journal beside
+// destination (which ends with a backslash) is undone as a run's own
+// start would undo it, logged and shown in one box; no journal is kept.
+void JournalRecover(const char *destination);
 // Writes the line of a change about to be made (second may be NULL). 1 when
 // it is in the journal, or when there is no journal (no destination yet, or
 // none could be started: the run goes on as without one); 0 when the

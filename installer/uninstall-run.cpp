@@ -12,6 +12,7 @@
 #include "uninstall.h"
 #include "exit-codes.h"
 #include "interact.h"
+#include "journal.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
 #include "winhelpr.h"
@@ -499,6 +500,15 @@ int UninstallMain(const char *args) {
     int length = VantorFormat(text, (int)sizeof text, located ? UNINSTALL_REFUSED : UNINSTALL_ELSEWHERE, record);
     if (located && length < (int)sizeof text) StrAppendN(text, removal.refused, (int)sizeof text);
     return Report(text, caption, SYS_MB_OK | SYS_MB_ICONSTOP, EXIT_DAMAGED);
+  }
+  // An update of this folder that could not end is undone first: what
+  // the record lists is then what is there.
+  char folder[VANTOR_PATH_SIZE];
+  StrCopyN(folder, from, (int)sizeof folder);
+  char *cut = strrchr(folder, '\\');
+  if (cut != NULL) {
+    cut[1] = 0;
+    JournalRecover(folder);
   }
   EachLine(&removal, UNINSTALL_TAG_PRODUCT, 0, FindProduct);
   EachLine(&removal, UNINSTALL_TAG_MACHINE_ARP, 0, FindMachine);

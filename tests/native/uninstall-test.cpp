@@ -237,12 +237,17 @@ TEST_F(UninstallTest, WithoutTheCommandNothingIsRecordedOrWritten) {
 TEST_F(UninstallTest, ASecondRunAddsItsLinesAndOneUninstallRemovesBoth) {
   Install("A.EXE");
   Install("A.EXE,C.TXT");
+  // An update that could not end left its journal: undone before the removal.
+  std::filesystem::create_directories(OnDrive("Acme/Widget" JOURNAL_FOLDER));
+  WriteHost(OnDrive("Acme/Widget/NEW.TXT"), "half");
+  WriteHost(OnDrive("Acme/Widget" JOURNAL_FOLDER "/journal"), JOURNAL_HEAD "F\tC:\\Acme\\Widget\\NEW.TXT\r\n");
   std::string record = Record();
   ASSERT_TRUE(Sound(record));
   EXPECT_NE(std::string::npos, record.find("F\tC:\\Acme\\Widget\\C.TXT\r\n"));
   EXPECT_EQ(record.find("F\tC:\\Acme\\Widget\\A.EXE"), record.rfind("F\tC:\\Acme\\Widget\\A.EXE"));
   EXPECT_EQ(record.find("K\tSoftware\\Acme\r\n"), record.rfind("K\tSoftware\\Acme\r\n"));
   EXPECT_EQ(EXIT_INSTALLED, Uninstall("-silent"));
+  EXPECT_TRUE(Logged("Rollback: an unfinished installation to 'C:\\Acme\\Widget\\' is undone\n"));
   EXPECT_FALSE(std::filesystem::exists(OnDrive("Acme")));
 }
 
