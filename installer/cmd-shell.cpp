@@ -91,6 +91,7 @@ int CmdOle(InstallScript *script, char *args, int32_t *consumed) {
   *consumed = ReadTwoValues(script, args, mode, sizeof mode, path + prefix, sizeof path - prefix, &cut);
   // Only the registration's own log lines tell how it went: the script goes on.
   int doRegister = StrEqualNoCase(mode, "REGISTER") ? 1 : 0;
+  if (doRegister && !JournalNote(JOURNAL_TAG_LIBRARY, path, NULL)) return 1;
   if (OleSelfRegister(path, doRegister) && doRegister) UninstallNote(UNINSTALL_TAG_LIBRARY, path, NULL);
   return 1;
 }

@@ -1,6 +1,7 @@
 // The run's journal: its lines written before each change, the files moved
 // aside, and the undoing of a failed run's or an unfinished run's lines.
 #include "journal.h"
+#include "shell.h"
 
 #include <string.h>
 
@@ -65,12 +66,14 @@ static int UndoLine(char tag, char **fields, int count, int found) {
   const char *first = fields[0], *second = count > 1 ? fields[1] : "", *done = NULL;
   RegistryKey key;
   if (found && (tag == JOURNAL_TAG_KEY || tag == JOURNAL_TAG_VALUE || tag == JOURNAL_TAG_CHANGED ||
+                tag == JOURNAL_TAG_LIBRARY ||
                 !Below(first, destination) || (tag == JOURNAL_TAG_REPLACED && !Below(second, folder))))
     return 0;
   uint32_t error = 2;  // 2 and 3: not there, so the change was never made
   if (tag == JOURNAL_TAG_FILE && (error = TargetSysRemoveFile(first)) == 0) done = "removed";
   if (tag == JOURNAL_TAG_REPLACED && (error = TargetSysReplace(second, first)) == 0) done = "restored";
   if (tag == JOURNAL_TAG_PARENT) StrCopyN(outer, first, VANTOR_PATH_SIZE);
+  if (tag == JOURNAL_TAG_LIBRARY && OleSelfRegister(first, 0)) done = "unregistered";
   if (tag == JOURNAL_TAG_DIR && TargetSysRemoveDir(first)) done = "removed directory";
   if (tag == JOURNAL_TAG_KEY && RegistryDeleteKey(REGROOT_CURRENT_USER, first)) done = "removed key";
   if (tag == JOURNAL_TAG_VALUE && RegistryDeleteValue(REGROOT_CURRENT_USER, first, second)) done = "removed value of";

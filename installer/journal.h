@@ -21,9 +21,10 @@
 //   V TAB key TAB name                  a value made (there was none)
 //   W TAB key TAB name TAB text         a string value changed: its old text
 //   S TAB beside TAB file               a file in use replaced at restart
+//   O TAB library                       a library registered through OLE
 //
-// Libraries registered through OLE, and Program Manager's groups and items
-// (made by an attended run through DDE), are not in the journal; the
+// Program Manager's groups and items (made by an attended run through
+// DDE) are not in the journal; the
 // shortcut files and folders made without Program Manager are (F and D
 // lines), a shortcut that was there already is rewritten in place.
 //
@@ -50,6 +51,7 @@ struct InstallScript;
 #define JOURNAL_TAG_VALUE 'V'
 #define JOURNAL_TAG_CHANGED 'W'
 #define JOURNAL_TAG_SWAP 'S'
+#define JOURNAL_TAG_LIBRARY 'O'
 
 // The name beside a file in use (its path with this appended) that takes
 // the new file until Windows restarts.

@@ -7,6 +7,7 @@
 
 #include "installer-run-support.h"
 #include "journal.h"
+#include "shell-standin.h"
 #include "script-test-support.h"
 #include "process-sys.h"
 #include "script.h"
@@ -39,6 +40,12 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker")) << Log();
   EXPECT_EQ(0, RegistryStandInKeyExists(REGROOT_CURRENT_USER, "Software\\Acme"));
   EXPECT_NE(std::string::npos, Log().find("Rollback: the installation was undone; nothing was changed\r\n"));
+  // A library it registered is unregistered, before its file goes.
+  ShellStandInAddLibrary("C:\\Maker\\Tool\\APP.TXT", 3, 0);
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(std::string(kInstall) + MARK "OLE:REGISTER" MARK "APP.TXT\r\n" + kFails, "v2"));
+  EXPECT_STREQ("DllRegisterServer C:\\Maker\\Tool\\APP.TXT\nDllUnregisterServer C:\\Maker\\Tool\\APP.TXT\n",
+               ShellStandInLibraryCalls());
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker")) << Log();
   // Version 1, then an update that fails: version 1 as it was, no journal.
   EXPECT_EQ(0, Main(kInstall, "v1")) << Log();
   std::string record = TestReadFile(drive + "/Maker/Tool/uninstall.dat");
