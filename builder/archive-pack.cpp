@@ -3,12 +3,14 @@
 // to the content. Programs and libraries for x86 and x64 (and solid blocks
 // that hold one) packed with method 3 or 4 are packed both as they are and
 // behind the branch-call filter, and the smaller is kept.
+#include <errno.h>
 #include <string.h>
 
 #include <algorithm>
 
 #include "archive-reader.h"
 #include "archive-writer-parts.h"
+#include "fsutil.h"
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
@@ -174,3 +176,56 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
   return true;
 }
 
+
+uint64_t ArchivePackFileMemory(uint64_t size, ArchiveMethod method, int level) {
+  // The encoder, its pieces, and the check's window and pieces.
+  bool four = method == ARCHIVE_FAST || method == ARCHIVE_METHOD4;
+  return (four ? PACK4_MEMORY + CMP4_MAX_WINDOW : Pack3FileMemory(size, level) + PACK3_FILE_DICTIONARY) + (8u << 20);
+}
+
+int ArchivePackFile(const std::string &name, const std::string &path, uint64_t size, ArchiveMethod method, int level,
+                    ArchiveEntry *entry, std::string *error) {
+  bool four = method == ARCHIVE_FAST || method == ARCHIVE_METHOD4;
+  if (four ? !Pack4Available() : !Pack3Available()) return 0;
+  if (!ArchiveCheckEntry(name, size, error)) return -1;
+  FILE *in = fopen(path.c_str(), "rb");
+  uint8_t first[4];
+  if (in == NULL || fread(first, 1, sizeof first, in) != sizeof first || !FsSeek(in, 0)) {
+    *error = in == NULL ? strerror(errno) : "read error";
+    if (in != NULL) fclose(in);
+    return -1;
+  }
+  bool rawAllowed = !ArchiveHasPackedSignature(first, sizeof first);
+  ArchiveMethod m = four ? ARCHIVE_METHOD4 : ARCHIVE_METHOD3;
+  FILE *out = tmpfile();
+  uint64_t length = 0;
+  bool packed = out != NULL &&
+                (four ? Pack4File(in, size, out, &length) : Pack3File(in, size, out, level, &length)) &&
+                length >= kPackedMin && ArchiveFileDecodesTo(out, length, m, in, (uint32_t)size);
+  fclose(in);
+  // Raw wins as in ArchivePackEntry: fast and smallest when the result is
+  // no smaller, auto by its charge.
+  uint64_t share = method == ARCHIVE_AUTO ? kUnpackShare[2] : 0;
+  if (packed && rawAllowed && method != ARCHIVE_METHOD3 && method != ARCHIVE_METHOD4 &&
+      length * kShareUnit + size * share >= size * kShareUnit)
+    packed = false;
+  entry->name = name;
+  entry->hash = ArchiveHashName(name);
+  entry->contentSize = (uint32_t)size;
+  entry->filtered = false;
+  if (packed) {
+    entry->method = m;
+    entry->packed = out;
+    entry->packedLength = (uint32_t)length;
+    return 1;
+  }
+  if (out != NULL) fclose(out);
+  if (!rawAllowed || method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) {
+    *error = rawAllowed ? "'" + name + "' cannot be packed with method " + ArchiveMethodName(m)
+                        : "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
+    return -1;
+  }
+  entry->method = ARCHIVE_RAW;
+  entry->source = path;
+  return 1;
+}
