@@ -9,7 +9,7 @@
 # `time`). No Wine: the installer is built, not run.
 #   sh bench/builder-memory-bench.sh [SIZE_MIB] [FFSBUILD]
 #   (KINDS="text log medium" chooses the payloads; LEVEL="--level 1" is passed
-#   to the method-3 builds, to keep them short)
+#   to the builds with method 3, auto and smallest, to keep them short)
 set -e
 cd "$(dirname "$0")/.."
 SIZE=${1:-256}
@@ -68,7 +68,7 @@ for kind in ${KINDS:-text log medium}; do
   for m in ${METHODS:-fast-solid fast 3-solid 3 auto smallest}; do
     options="-m ${m%-solid}"
     case "$m" in *-solid) options="$options --solid" ;; esac
-    case "$m" in 3*) options="$options ${LEVEL:-}" ;; esac
+    case "$m" in 3* | auto* | smallest*) options="$options ${LEVEL:-}" ;; esac
     start=$(date +%s.%N)
     # shellcheck disable=SC2086
     /usr/bin/time -v -o "$TMP/time" "$FFSBUILD" build -o "$TMP/setup.exe" $options "$TMP/setup.txt" "$TMP/payload" >/dev/null
