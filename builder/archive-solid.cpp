@@ -229,7 +229,7 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
             good = !stopped;
           }
           bool code = false;
-          if (good && pieces) linked = ArchivePackFile(in.name, in.path, size, in.method, in.level, &packed[u], &errors[u]);
+          if (good && pieces) linked = ArchivePackFile(in.name, in.path, size, in.method, in.level, filter_, &packed[u], &errors[u]);
           if (linked != 0) {
             good = linked > 0;
           } else {

@@ -140,9 +140,10 @@ class ArchiveWriter {
   // smallest) is read and packed in pieces, its result written through to a
   // temporary file and proven by decoding that in pieces: fast takes method
   // 4, auto and smallest method 3 or raw (methods 1 and 2 are not tried),
-  // method 3's dictionary is at most PACK3_FILE_DICTIONARY, and the
-  // branch-call filter is not tried. So the memory such an entry takes does
-  // not grow with its size.
+  // method 3's dictionary is at most PACK3_FILE_DICTIONARY, and a program
+  // or library tried behind the branch-call filter is filtered into a
+  // temporary file first. So the memory such an entry takes does not grow
+  // with its size.
   //
   // An input read from a file of at least 1 MiB that is to be stored raw
   // (asked to be, or auto and smallest finding from samples that it does
