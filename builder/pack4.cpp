@@ -40,13 +40,12 @@ bool Pack4(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
   if (size == 0 || size > 0x7FFFFFFFu) return false;
   ZSTD_CCtx *cctx = Encoder();
   if (cctx == NULL) return false;
-  bool ok = true;
   size_t bound = ZSTD_compressBound(size);
   out->resize(CMP4_HEAD_SIZE + bound);
-  size_t n = ok ? ZSTD_compress2(cctx, out->data() + CMP4_HEAD_SIZE, bound, data, size) : 0;
+  size_t n = ZSTD_compress2(cctx, out->data() + CMP4_HEAD_SIZE, bound, data, size);
   ZSTD_freeCCtx(cctx);
   uint64_t window = 0;
-  if (!ok || ZSTD_isError(n) || !Cmp4FrameWindow(out->data() + CMP4_HEAD_SIZE, (int)n, &window) || window == 0 ||
+  if (ZSTD_isError(n) || !Cmp4FrameWindow(out->data() + CMP4_HEAD_SIZE, (int)n, &window) || window == 0 ||
       window > CMP4_MAX_WINDOW) {
     out->clear();
     return false;
