@@ -3,12 +3,14 @@
 // to the content. Programs and libraries for x86 and x64 (and solid blocks
 // that hold one) packed with method 3 or 4 are packed both as they are and
 // behind the branch-call filter, and the smaller is kept.
+#include <errno.h>
 #include <string.h>
 
 #include <algorithm>
 
 #include "archive-reader.h"
 #include "archive-writer-parts.h"
+#include "fsutil.h"
 #include "ffs-cmp1.h"
 #include "ffs-cmp2.h"
 #include "ffs-cmp3.h"
@@ -174,3 +176,124 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
   return true;
 }
 
+
+uint64_t ArchivePackFileMemory(uint64_t size, ArchiveMethod method, int level) {
+  // The encoder, its pieces, and the check's window and pieces.
+  bool four = method == ARCHIVE_FAST || method == ARCHIVE_METHOD4;
+  return (four ? PACK4_MEMORY + CMP4_MAX_WINDOW : Pack3FileMemory(size, level) + PACK3_FILE_DICTIONARY) + (8u << 20);
+}
+
+namespace {
+
+// Packs size bytes of in (from its start) with method 3 or 4 into a new
+// temporary file, behind the branch-call filter's tag when tag is true;
+// checks the result against check (the content) and returns the file with
+// *length, or NULL.
+FILE *PackFilePass(FILE *in, uint64_t size, ArchiveMethod m, int level, bool tag, FILE *check, uint64_t *length) {
+  FILE *out = tmpfile();
+  uint64_t n = 0;
+  bool ok = out != NULL && FsSeek(in, 0) &&
+            (!tag || fwrite(FFS_X86_TAG, 1, FFS_X86_TAG_SIZE, out) == FFS_X86_TAG_SIZE) &&
+            (m == ARCHIVE_METHOD4 ? Pack4File(in, size, out, &n) : Pack3File(in, size, out, level, &n));
+  *length = n + (tag ? FFS_X86_TAG_SIZE : 0);
+  if (ok && n >= kPackedMin && ArchiveFileDecodesTo(out, *length, m, check, (uint32_t)size)) return out;
+  if (out != NULL) fclose(out);
+  return NULL;
+}
+
+// size bytes of in, from its start, behind the branch-call filter in a new
+// temporary file (converted in pieces as PackX86Filter converts the whole);
+// NULL when a read or write fails.
+FILE *FilterFile(FILE *in, uint64_t size) {
+  FILE *out = tmpfile();
+  if (out == NULL || !FsSeek(in, 0)) {
+    if (out != NULL) fclose(out);
+    return NULL;
+  }
+  FfsX86 filter;
+  FfsX86Start(&filter);
+  std::vector<uint8_t> piece((1u << 20) + 8);
+  size_t carried = 0;  // bytes the last conversion left undecided, at the piece's start
+  bool ok = true;
+  for (uint64_t left = size; ok && (left > 0 || carried > 0);) {
+    size_t n = (size_t)std::min<uint64_t>(left, 1u << 20);
+    ok = fread(piece.data() + carried, 1, n, in) == n;
+    left -= n;
+    n += carried;
+    size_t decided = left == 0 || n < 5 ? n : 0;
+    if (n >= 5) {
+      decided = FfsX86Convert(&filter, piece.data(), (uint32_t)n, 1);
+      if (left == 0) decided = n;  // the tail stays as it is
+    }
+    ok = ok && fwrite(piece.data(), 1, decided, out) == decided;
+    carried = n - decided;
+    memmove(piece.data(), piece.data() + decided, carried);
+  }
+  if (ok && fflush(out) == 0) return out;
+  fclose(out);
+  return NULL;
+}
+
+}  // namespace
+
+int ArchivePackFile(const std::string &name, const std::string &path, uint64_t size, ArchiveMethod method, int level,
+                    bool filter, ArchiveEntry *entry, std::string *error) {
+  bool four = method == ARCHIVE_FAST || method == ARCHIVE_METHOD4;
+  if (four ? !Pack4Available() : !Pack3Available()) return 0;
+  if (!ArchiveCheckEntry(name, size, error)) return -1;
+  FILE *in = fopen(path.c_str(), "rb");
+  std::vector<uint8_t> first((size_t)std::min<uint64_t>(size, 0x10000));
+  if (in == NULL || fread(first.data(), 1, first.size(), in) != first.size()) {
+    *error = in == NULL ? strerror(errno) : "read error";
+    if (in != NULL) fclose(in);
+    return -1;
+  }
+  bool rawAllowed = !ArchiveHasPackedSignature(first.data(), first.size());
+  ArchiveMethod m = four ? ARCHIVE_METHOD4 : ARCHIVE_METHOD3;
+  uint64_t length = 0;
+  FILE *out = PackFilePass(in, size, m, level, false, in, &length);
+  // A program or library is also packed behind the branch-call filter, the
+  // smaller kept.
+  FILE *filtered = filter && PackX86IsCode(first.data(), first.size()) ? FilterFile(in, size) : NULL;
+  bool tagged = false;
+  if (filtered != NULL) {
+    uint64_t n;
+    FILE *packed = PackFilePass(filtered, size, m, level, true, in, &n);
+    fclose(filtered);
+    if (packed != NULL && (out == NULL || n < length)) {
+      if (out != NULL) fclose(out);
+      out = packed;
+      length = n;
+      tagged = true;
+    } else if (packed != NULL) {
+      fclose(packed);
+    }
+  }
+  fclose(in);
+  // Raw wins as in ArchivePackEntry: fast and smallest when the result is
+  // no smaller, auto by its charge.
+  uint64_t share = method == ARCHIVE_AUTO ? kUnpackShare[2] : 0;
+  if (out != NULL && rawAllowed && method != ARCHIVE_METHOD3 && method != ARCHIVE_METHOD4 &&
+      length * kShareUnit + size * share >= size * kShareUnit) {
+    fclose(out);
+    out = NULL;
+  }
+  entry->name = name;
+  entry->hash = ArchiveHashName(name);
+  entry->contentSize = (uint32_t)size;
+  entry->filtered = tagged;
+  if (out != NULL) {
+    entry->method = m;
+    entry->packed = out;
+    entry->packedLength = (uint32_t)length;
+    return 1;
+  }
+  if (!rawAllowed || method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) {
+    *error = rawAllowed ? "'" + name + "' cannot be packed with method " + ArchiveMethodName(m)
+                        : "'" + name + "' begins with a packed signature and must be packed, but no packer could pack it";
+    return -1;
+  }
+  entry->method = ARCHIVE_RAW;
+  entry->source = path;
+  return 1;
+}

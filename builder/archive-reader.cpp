@@ -14,6 +14,7 @@
 #include "ffs-stream.h"
 #include "ffs-x86.h"
 #include "ffs.h"
+#include "fsutil.h"
 
 namespace {
 
@@ -267,61 +268,100 @@ bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method,
   return true;
 }
 
-// What a streamed decoding is compared with, and how far it matches.
+// What a streamed decoding is compared with, and how far it matches: the
+// content in memory, or (content NULL) read from file into piece.
 struct Comparison {
   const uint8_t *content;
   size_t size, at;
+  FILE *file;
+  std::vector<uint8_t> piece;
 };
 
 static int CompareSink(void *context, const void *data, uint32_t n) {
   Comparison *c = (Comparison *)context;
-  if (n > c->size - c->at || memcmp(c->content + c->at, data, n) != 0) return 0;
+  if (n > c->size - c->at) return 0;
+  const uint8_t *expected = c->content + c->at;
+  if (c->content == NULL) {
+    if (c->piece.size() < n) c->piece.resize(n);
+    if (fread(c->piece.data(), 1, n, c->file) != n) return 0;
+    expected = c->piece.data();
+  }
+  if (memcmp(expected, data, n) != 0) return 0;
   c->at += n;
   return 1;
 }
 
-bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
-                      uint32_t size) {
+static int ReadPacked(void *context, void *buffer, uint32_t n) { return fread(buffer, 1, n, (FILE *)context) == n; }
+
+// ArchiveDecodesTo's work, with head the first bytes of the data (all of
+// them when in is wholly in memory) and in positioned at the data's start.
+static bool DecodesTo(const uint8_t *head, size_t headLength, FfsInput *in, ArchiveMethod method,
+                      Comparison *comparison) {
   if (method != ARCHIVE_METHOD1 && method != ARCHIVE_METHOD2 && method != ARCHIVE_METHOD3 &&
       method != ARCHIVE_METHOD4)
     return false;
-  if (length > 0x7FFFFFFFu || size == 0) return false;
-  bool filtered = (method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) && length >= FFS_X86_TAG_SIZE &&
-                  memcmp(data, FFS_X86_TAG, FFS_X86_TAG_SIZE) == 0;
+  uint32_t size = (uint32_t)comparison->size;
+  if (size == 0) return false;
+  bool filtered = (method == ARCHIVE_METHOD3 || method == ARCHIVE_METHOD4) && headLength >= FFS_X86_TAG_SIZE &&
+                  memcmp(head, FFS_X86_TAG, FFS_X86_TAG_SIZE) == 0;
   if (filtered) {
-    data += FFS_X86_TAG_SIZE;
-    length -= FFS_X86_TAG_SIZE;
+    head += FFS_X86_TAG_SIZE;
+    headLength -= FFS_X86_TAG_SIZE;
+    if (!FfsInputFill(in, FFS_X86_TAG_SIZE) || (uint32_t)(in->end - in->next) < FFS_X86_TAG_SIZE) return false;
+    in->next += FFS_X86_TAG_SIZE;
   }
-  Cmp3Head head;
+  Cmp3Head head3;
   uint32_t keep = CMP1_REACH;
   if (method == ARCHIVE_METHOD2) keep = CMP2_WINDOW;
-  if (method == ARCHIVE_METHOD3) keep = Cmp3ReadHead(data, (int)length, &head) ? head.dictionary : 0;
+  if (method == ARCHIVE_METHOD3) keep = Cmp3ReadHead(head, (int)headLength, &head3) ? head3.dictionary : 0;
   Cmp4Head head4;
-  if (method == ARCHIVE_METHOD4) keep = Cmp4ReadHead(data, (int)length, &head4) ? head4.window : 0;
+  if (method == ARCHIVE_METHOD4) keep = Cmp4ReadHead(head, (int)headLength, &head4) ? head4.window : 0;
   uint32_t capacity = FfsWindowCapacity(keep, size);  // the installer's window
   std::vector<uint8_t> buffer(capacity);
-  Comparison comparison = {content, size, 0};
-  FfsInput in;
-  FfsInputMemory(&in, data, (uint32_t)length);
   FfsWindow window;
   FfsWindowMemory(&window, buffer.data(), capacity);
   window.keep = keep;
   window.sink = CompareSink;
-  window.context = &comparison;
+  window.context = comparison;
   std::unique_ptr<FfsX86Sink> reverse;
   if (filtered) {  // reversed as the installer does, piece by piece
     reverse.reset(new FfsX86Sink);
-    FfsX86SinkStart(reverse.get(), size, CompareSink, &comparison);
+    FfsX86SinkStart(reverse.get(), size, CompareSink, comparison);
     window.sink = FfsX86Put;
     window.context = reverse.get();
   }
   std::lock_guard<std::mutex> hold(decoding);
   StartDecoders();
-  int ok = method == ARCHIVE_METHOD1   ? Cmp1Decode(&in, &window, size)
-           : method == ARCHIVE_METHOD2 ? Cmp2Decode(&in, &window, size)
-           : method == ARCHIVE_METHOD3 ? Cmp3Decode(&in, &window, size)
-                                       : Cmp4Decode(&in, &window, size);
-  return ok && FfsWindowFlush(&window) && comparison.at == size;
+  int ok = method == ARCHIVE_METHOD1   ? Cmp1Decode(in, &window, size)
+           : method == ARCHIVE_METHOD2 ? Cmp2Decode(in, &window, size)
+           : method == ARCHIVE_METHOD3 ? Cmp3Decode(in, &window, size)
+                                       : Cmp4Decode(in, &window, size);
+  return ok && FfsWindowFlush(&window) && comparison->at == size;
+}
+
+bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
+                      uint32_t size) {
+  if (length > 0x7FFFFFFFu) return false;
+  Comparison comparison = {content, size, 0, NULL, {}};
+  FfsInput in;
+  FfsInputMemory(&in, data, (uint32_t)length);
+  return DecodesTo(data, length, &in, method, &comparison);
+}
+
+bool ArchiveFileDecodesTo(FILE *data, uint64_t length, ArchiveMethod method, FILE *content, uint32_t size) {
+  if (length > 0x7FFFFFFFu || length < 32 || !FsSeek(data, 0) || !FsSeek(content, 0)) return false;
+  uint8_t head[32];
+  if (fread(head, 1, sizeof head, data) != sizeof head || !FsSeek(data, 0)) return false;
+  std::vector<uint8_t> piece(FFS_STREAM_PIECE);
+  FfsInput in;
+  FfsInputMemory(&in, piece.data(), 0);
+  in.buffer = piece.data();
+  in.capacity = (uint32_t)piece.size();
+  in.left = (uint32_t)length;
+  in.read = ReadPacked;
+  in.context = data;
+  Comparison comparison = {NULL, size, 0, content, {}};
+  return DecodesTo(head, sizeof head, &in, method, &comparison);
 }
 
 bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, const ArchiveRecord &record,

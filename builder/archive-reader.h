@@ -85,6 +85,10 @@ bool ArchiveDecode(const std::vector<uint8_t> &file, const ArchiveImage &image, 
 bool ArchiveDecodesTo(const uint8_t *data, size_t length, ArchiveMethod method, const uint8_t *content,
                       uint32_t size);
 
+// The same for length bytes of packed data in the file data and the size
+// bytes of content in the file content, each read from its start in pieces.
+bool ArchiveFileDecodesTo(FILE *data, uint64_t length, ArchiveMethod method, FILE *content, uint32_t size);
+
 // Unpacks stored entry data (as ArchiveEntry::data holds it) and checks it
 // against contentSize.
 bool ArchiveDecodeData(const uint8_t *data, size_t length, ArchiveMethod method, uint32_t contentSize,

@@ -142,7 +142,17 @@ static int LinkRaw(const ArchiveInput &in, ArchiveEntry *entry, std::string *err
 // and method 3's encoder.
 static uint64_t PackingWeight(uint64_t size, ArchiveMethod method, int level) {
   bool three = method == ARCHIVE_AUTO || method == ARCHIVE_SMALLEST || method == ARCHIVE_METHOD3;
-  return 4 * size + (three ? Pack3Memory((size_t)std::min<uint64_t>(size, 0x7FFFFFFFu), level) : 0);
+  bool four = method == ARCHIVE_FAST || method == ARCHIVE_METHOD4;
+  // Method 4's tables are cut to the content's size, about 16 bytes a byte.
+  return 4 * size + (three ? Pack3Memory((size_t)std::min<uint64_t>(size, 0x7FFFFFFFu), level) : 0) +
+         (four ? std::min<uint64_t>(PACK4_MEMORY, 16 * size + (2u << 20)) : 0);
+}
+
+// Whether input in (of size bytes) is packed in pieces (ArchivePackFile).
+static bool PackedInPieces(const ArchiveInput &in, uint64_t size) {
+  return !in.path.empty() && size >= ARCHIVE_PIECES_MIN &&
+         (in.method == ARCHIVE_FAST || in.method == ARCHIVE_AUTO || in.method == ARCHIVE_SMALLEST ||
+          in.method == ARCHIVE_METHOD3 || in.method == ARCHIVE_METHOD4);
 }
 
 // Units are packed side by side only while their weights stay within this.
@@ -209,7 +219,9 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
           if (!in.path.empty() && !FsFileSize(in.path, &size)) size = 0;
           if (u >= count)
             for (size_t i : plan.members[u - count]) size += plan.size[i];
-          uint64_t w = PackingWeight(size, in.method, in.level);
+          bool pieces = u < count && PackedInPieces(in, size);
+          uint64_t w = pieces ? ArchivePackFileMemory(size, in.method, in.level)
+                              : PackingWeight(size, in.method, in.level);
           {
             std::unique_lock<std::mutex> hold(lock);
             room.wait(hold, [&] { return packing == 0 || packing + w <= kPackingBudget || stopped; });
@@ -217,19 +229,24 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
             good = !stopped;
           }
           bool code = false;
-          if (good && u >= count) {
-            good = GatherBlock(inputs, plan, u - count, &read, &code, &errors[u]);
-            content = &read;
-          } else if (good && !in.path.empty()) {
-            good = FsReadFile(in.path, &read, &errors[u]);
-            content = &read;
+          if (good && pieces) linked = ArchivePackFile(in.name, in.path, size, in.method, in.level, filter_, &packed[u], &errors[u]);
+          if (linked != 0) {
+            good = linked > 0;
+          } else {
+            if (good && u >= count) {
+              good = GatherBlock(inputs, plan, u - count, &read, &code, &errors[u]);
+              content = &read;
+            } else if (good && !in.path.empty()) {
+              good = FsReadFile(in.path, &read, &errors[u]);
+              content = &read;
+            }
+            ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
+                                   : u < count ? ARCHIVE_FILTER_DETECT
+                                   : code      ? ARCHIVE_FILTER_TRY
+                                               : ARCHIVE_FILTER_OFF;
+            good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level,
+                                            &packed[u], &errors[u], content == &read ? &read : nullptr, filter);
           }
-          ArchiveFilter filter = !filter_ ? ARCHIVE_FILTER_OFF
-                                 : u < count ? ARCHIVE_FILTER_DETECT
-                                 : code      ? ARCHIVE_FILTER_TRY
-                                             : ARCHIVE_FILTER_OFF;
-          good = good && ArchivePackEntry(in.name, content->data(), content->size(), in.method, in.level,
-                                          &packed[u], &errors[u], content == &read ? &read : nullptr, filter);
         }
       } catch (const std::bad_alloc &) {
         errors[u] = "out of memory";
@@ -286,6 +303,8 @@ bool ArchiveWriter::AddAll(const std::vector<ArchiveInput> &inputs, unsigned thr
   }
   if (!ok) stop();
   for (std::thread &t : workers) t.join();
+  for (ArchiveEntry &e : packed)  // packed in pieces but never added
+    if (e.packed != NULL) fclose(e.packed);
   return ok;
 }
 

@@ -55,4 +55,15 @@ bool ArchivePackEntry(const std::string &name, const uint8_t *content, size_t si
                       ArchiveEntry *entry, std::string *error, std::vector<uint8_t> *own = nullptr,
                       ArchiveFilter filter = ARCHIVE_FILTER_DETECT);
 
+// Packs size bytes (at least ARCHIVE_PIECES_MIN) of the file at path in
+// pieces as an entry named name, as AddAll describes: method is fast, auto,
+// smallest, 3 or 4; a program or library is also tried behind the
+// branch-call filter when filter is true. 1 with *entry (its packed bytes in a temporary file, or
+// its source the file for raw), 0 when this method is not packed in pieces
+// here (its packer is not available), -1 when it fails (*error).
+int ArchivePackFile(const std::string &name, const std::string &path, uint64_t size, ArchiveMethod method, int level,
+                    bool filter, ArchiveEntry *entry, std::string *error);
+// About how many bytes of memory ArchivePackFile takes for that method.
+uint64_t ArchivePackFileMemory(uint64_t size, ArchiveMethod method, int level);
+
 #endif

@@ -83,9 +83,53 @@ bool ArchiveWriter::Place(const std::string &name, uint32_t hash, size_t *at, st
   return true;
 }
 
+// The packed bytes of an entry packed in pieces, moved from its temporary
+// file to the spool at spoolAt, or to its data without a spool; the file
+// is closed either way.
+static bool TakePacked(ArchiveEntry *entry, FILE *spool, uint64_t spoolAt, std::string *error) {
+  FILE *from = entry->packed;
+  entry->packed = NULL;
+  bool ok = FsSeek(from, 0) && (spool == NULL || FsSeek(spool, spoolAt));
+  std::vector<uint8_t> piece(ok && spool == NULL ? entry->packedLength : 1u << 20);
+  for (uint32_t left = entry->packedLength; ok && left > 0;) {
+    uint32_t n = spool == NULL ? left : std::min<uint32_t>(left, (uint32_t)piece.size());
+    ok = fread(piece.data(), 1, n, from) == n && (spool == NULL || fwrite(piece.data(), 1, n, spool) == n);
+    left -= n;
+  }
+  fclose(from);
+  if (!ok) {
+    *error = "the packed entries cannot be spooled: write error (disk full?)";
+    return false;
+  }
+  if (spool == NULL) entry->data.swap(piece);
+  return true;
+}
+
 bool ArchiveWriter::Insert(ArchiveEntry &&entry, std::string *error) {
   size_t at;
-  if (!Place(entry.name, entry.hash, &at, error)) return false;
+  if (!Place(entry.name, entry.hash, &at, error)) {
+    if (entry.packed != NULL) fclose(entry.packed);
+    entry.packed = NULL;
+    return false;
+  }
+  if (entry.packed != NULL) {
+    uint64_t length = entry.packedLength;
+    if (spool_ != NULL && spoolEnd_ + linked_ + length > kArchiveMaxContainer) {
+      fclose(entry.packed);
+      entry.packed = NULL;
+      *error = kArchiveTooLarge;
+      return false;
+    }
+    if (!TakePacked(&entry, spool_, spoolEnd_, error)) return false;
+    if (spool_ != NULL) {
+      entry.spooled = true;
+      entry.spoolAt = spoolEnd_;
+      entry.spooledLength = (uint32_t)length;
+      spoolEnd_ += length;
+      entries_.insert(entries_.begin() + at, std::move(entry));
+      return true;
+    }
+  }
   if (spool_ != NULL) {
     // The archive could never hold more; say so now rather than at the end.
     uint64_t length = entry.source.empty() ? entry.data.size() : entry.contentSize;

@@ -61,6 +61,8 @@ const char *ArchiveMethodName(ArchiveMethod method);
 // Files below this size join solid groups; larger ones gain little from a
 // neighbour and are packed alone.
 #define ARCHIVE_SOLID_MEMBER_MAX 0x400000u
+// Files from this size on that are packed are packed in pieces (AddAll).
+#define ARCHIVE_PIECES_MIN 0x1000000u
 // The name of the n-th solid block (from 1): "<solid n>".
 std::string ArchiveSolidName(size_t n);
 
@@ -83,6 +85,11 @@ struct ArchiveEntry {
   // A large raw entry that AddAll did not load (see AddAll): data is empty
   // and its contentSize bytes are read from this file when it is written.
   std::string source;
+  // A large entry that AddAll packed in pieces (see AddAll): until it is
+  // added, data is empty and its packedLength bytes are this temporary
+  // file's; adding moves them to the spool (or data) and closes it.
+  FILE *packed = NULL;
+  uint32_t packedLength = 0;
 };
 
 // One entry for ArchiveWriter::AddAll: its name, where its content comes
@@ -127,6 +134,16 @@ class ArchiveWriter {
   // member entry for each of its inputs (the layout is drawn in ffs.h). A
   // group of one is packed alone. A block that cannot be added fails at its
   // first member.
+  //
+  // An input read from a file of at least ARCHIVE_PIECES_MIN bytes that is
+  // to be packed with method 3 or 4 (asked for, or by fast, auto and
+  // smallest) is read and packed in pieces, its result written through to a
+  // temporary file and proven by decoding that in pieces: fast takes method
+  // 4, auto and smallest method 3 or raw (methods 1 and 2 are not tried),
+  // method 3's dictionary is at most PACK3_FILE_DICTIONARY, and a program
+  // or library tried behind the branch-call filter is filtered into a
+  // temporary file first. So the memory such an entry takes does not grow
+  // with its size.
   //
   // An input read from a file of at least 1 MiB that is to be stored raw
   // (asked to be, or auto and smallest finding from samples that it does

@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -30,6 +31,15 @@ bool Pack3ParseLevel(const std::string &text, int *level);
 // format cannot hold (empty, or 2 GiB and more), a level out of range, or
 // when the encoder is not available or fails.
 bool Pack3(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int level = PACK3_DEFAULT_LEVEL);
+
+// The same for size bytes read from in (from where it stands) in pieces,
+// the entry written to out (from where it stands) as it is made; *length is
+// its size. The dictionary is at most PACK3_FILE_DICTIONARY, which bounds
+// the encoder's memory (Pack3FileMemory). Also false when a read or write
+// fails.
+#define PACK3_FILE_DICTIONARY (16u << 20)
+bool Pack3File(FILE *in, uint64_t size, FILE *out, int level, uint64_t *length);
+uint64_t Pack3FileMemory(uint64_t size, int level);
 
 // About how many bytes of memory Pack3 takes for data of that size at that
 // level besides the data and its output (the encoder's); 0 when the

@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <vector>
 
@@ -19,5 +20,15 @@ bool Pack4Available();
 // format cannot hold (empty, or 2 GiB and more), or when the encoder is not
 // available or fails.
 bool Pack4(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
+
+// The same for size bytes read from in (from where it stands) in pieces,
+// the entry written to out (from where it stands) as it is made; *length is
+// its size. The encoder's memory is its level's, whatever the size (see
+// PACK4_MEMORY). Also false when a read or write fails.
+bool Pack4File(FILE *in, uint64_t size, FILE *out, uint64_t *length);
+
+// About how many bytes of memory the encoder takes besides the data and its
+// output, at most (level 19's tables for a window of CMP4_MAX_WINDOW).
+#define PACK4_MEMORY (96u << 20)
 
 #endif

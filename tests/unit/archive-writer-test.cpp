@@ -290,6 +290,71 @@ TEST(ArchiveWriter, LargeDataThatDoesNotPackIsStoredFromItsFile) {
   for (const ArchiveInput &in : inputs) remove(in.path.c_str());
 }
 
+// Files large enough to be packed in pieces (methods 4 and 3, by fast and
+// auto; a program behind the branch-call filter, its calls crossing the
+// pieces) round-trip through the builder's reader and the installer's, with
+// their packed bytes kept in memory or spooled.
+TEST(ArchiveWriter, LargeFilesPackedInPiecesRoundTrip) {
+  if (!Pack3Available() || !Pack4Available()) GTEST_SKIP() << "needs the packers of methods 3 and 4";
+  Bytes text = Content(0, ARCHIVE_PIECES_MIN + 5), program(ARCHIVE_PIECES_MIN + 7, 0x90);
+  for (size_t i = 0; i < text.size(); i += 4099) text[i] = (uint8_t)(i >> 12);
+  // Calls to a few targets every 13 bytes: alike only once made absolute.
+  for (size_t i = 0x100; i + 5 <= program.size(); i += 13) {
+    program[i] = 0xE8;
+    SetLe32(&program, i + 1, (uint32_t)(0x400000u + (i % 7) * 0x1000u - (i + 5)));
+  }
+  memcpy(program.data(), "MZ", 2);
+  SetLe32(&program, 0x3C, 0x40);
+  memcpy(program.data() + 0x40, "PE\0\0\x4C\x01", 6);
+  std::vector<ArchiveInput> inputs(4);
+  const ArchiveMethod methods[4] = {ARCHIVE_FAST, ARCHIVE_METHOD3, ARCHIVE_AUTO, ARCHIVE_FAST};
+  for (int i = 0; i < 4; i++) {
+    inputs[i].name = "pieces" + std::to_string(i);
+    inputs[i].path = "pieces-" + std::to_string(i) + ".bin";
+    inputs[i].method = methods[i];
+    inputs[i].level = 0;
+    WriteTestFile(inputs[i].path, i == 3 ? program : text);
+  }
+  FILE *spool = tmpfile();
+  ASSERT_NE(nullptr, spool);
+  Bytes installers[2];
+  for (int spooled = 0; spooled < 2; spooled++) {
+    ArchiveWriter writer;
+    if (spooled) writer.SetSpool(spool);
+    std::string error;
+    size_t failed;
+    ASSERT_TRUE(writer.AddAll(inputs, 2, &error, &failed)) << error;
+    for (const ArchiveEntry &e : writer.Entries()) {
+      bool four = e.name == "pieces0" || e.name == "pieces3";
+      EXPECT_EQ(four ? ARCHIVE_METHOD4 : ARCHIVE_METHOD3, e.method) << e.name;
+      EXPECT_EQ(e.name == "pieces3", e.filtered) << e.name;
+      EXPECT_EQ(nullptr, e.packed);
+    }
+    ASSERT_TRUE(ArchiveWriteInstaller(Text("MZ stub"), writer, &installers[spooled], &error)) << error;
+  }
+  fclose(spool);
+  EXPECT_TRUE(installers[0] == installers[1]);
+  ArchiveImage image;
+  std::string error;
+  ASSERT_TRUE(ArchiveParse(installers[1], &image, &error)) << error;
+  WriteTestFile("pieces-installer.bin", installers[1]);
+  ASSERT_EQ(1, FfsInit("pieces-installer.bin"));
+  for (const ArchiveInput &in : inputs) {
+    const Bytes &content = in.name == "pieces3" ? program : text;
+    Bytes unpacked;
+    EXPECT_TRUE(LoadByName(in.name, &unpacked)) << in.name;
+    EXPECT_TRUE(unpacked == content) << in.name;
+    int i = ArchiveFind(image, ArchiveHashName(in.name));
+    ASSERT_GE(i, 0);
+    EXPECT_TRUE(image.records[i].length < content.size() / 8) << in.name;
+    EXPECT_TRUE(ArchiveDecode(installers[1], image, image.records[i], &unpacked, &error)) << error;
+    EXPECT_TRUE(unpacked == content) << in.name;
+    remove(in.path.c_str());
+  }
+  FfsRemove();
+  remove("pieces-installer.bin");
+}
+
 // smallest takes the fewest stored bytes; auto adds a charge for unpacking
 // per content byte (1/64 for method 1, 1/8 for method 2, 1/5 for method 3).
 // Both are checked against each method packed alone; ties go to raw, then to
