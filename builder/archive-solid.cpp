@@ -31,13 +31,27 @@ static void PlanSolid(const std::vector<ArchiveInput> &inputs, SolidPlan *plan) 
   plan->group.assign(count, -1);
   plan->offset.assign(count, 0);
   plan->size.assign(count, 0);
-  std::vector<uint64_t> blockSize;
+  std::vector<uint64_t> blockSize, sizes(count, 0);
+  // Blocks of method 4 (fast): as many as FFS_SOLID_MAX needs, each filled
+  // to about an equal share, so that they pack side by side in about the
+  // same time (its window is far below a block: nothing is lost). The
+  // others fill each block, for their dictionaries reach across it.
+  uint64_t total = 0;
   for (size_t i = 0; i < count; i++) {
     const ArchiveInput &in = inputs[i];
     uint64_t size = in.content.size();
     if (in.method == ARCHIVE_RAW || (!in.path.empty() && !FsFileSize(in.path, &size))) continue;
     if (size == 0 || size >= ARCHIVE_SOLID_MEMBER_MAX) continue;
-    if (plan->blocks.empty() || blockSize.back() + size > FFS_SOLID_MAX) {
+    sizes[i] = size;
+    total += size;
+  }
+  uint64_t blocks = (total + FFS_SOLID_MAX - 1) / FFS_SOLID_MAX, share = blocks > 0 ? (total + blocks - 1) / blocks : 0;
+  for (size_t i = 0; i < count; i++) {
+    const ArchiveInput &in = inputs[i];
+    uint64_t size = sizes[i];
+    if (size == 0) continue;
+    bool quick = in.method == ARCHIVE_FAST || in.method == ARCHIVE_METHOD4;
+    if (plan->blocks.empty() || blockSize.back() + size > FFS_SOLID_MAX || (quick && blockSize.back() >= share)) {
       plan->blocks.emplace_back();
       plan->blocks.back().method = in.method;
       plan->blocks.back().level = in.level;

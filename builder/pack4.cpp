@@ -55,6 +55,12 @@ bool Pack4(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
   return true;
 }
 
+size_t Pack4Estimate(const uint8_t *data, size_t size) {
+  std::vector<uint8_t> out(ZSTD_compressBound(size));
+  size_t n = ZSTD_compress(out.data(), out.size(), data, size, PACK4_ESTIMATE_LEVEL);
+  return ZSTD_isError(n) ? 0 : n;
+}
+
 bool Pack4File(FILE *in, uint64_t size, FILE *out, uint64_t *length) {
   *length = 0;
   if (size == 0 || size > 0x7FFFFFFFu) return false;
@@ -109,6 +115,8 @@ bool Pack4(const uint8_t *, size_t, std::vector<uint8_t> *out) {
   out->clear();
   return false;
 }
+
+size_t Pack4Estimate(const uint8_t *, size_t) { return 0; }
 
 bool Pack4File(FILE *, uint64_t, FILE *, uint64_t *length) {
   *length = 0;

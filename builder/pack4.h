@@ -27,6 +27,12 @@ bool Pack4(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
 // PACK4_MEMORY). Also false when a read or write fails.
 bool Pack4File(FILE *in, uint64_t size, FILE *out, uint64_t *length);
 
+// The size data packs to at the quick level PACK4_ESTIMATE_LEVEL (a plain
+// zstd frame, for comparing two forms of the same data); 0 when the encoder
+// is not available or fails.
+#define PACK4_ESTIMATE_LEVEL 9
+size_t Pack4Estimate(const uint8_t *data, size_t size);
+
 // About how many bytes of memory the encoder takes besides the data and its
 // output, at most (level 19's tables for a window of CMP4_MAX_WINDOW).
 #define PACK4_MEMORY (96u << 20)
