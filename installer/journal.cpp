@@ -159,9 +159,9 @@ int JournalNote(char tag, const char *first, const char *second) {
   return n < (int)sizeof line && TargetSysWrite(file, line, (uint32_t)n) == 0;
 }
 
-int JournalFile(const char *path) {
+int JournalFile(const char *path, int fresh) {
   if (!Ready()) return 1;
-  int there = TargetSysFileExists(path);
+  int there = fresh ? 0 : TargetSysFileExists(path);
   if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
   char name[16], backup[VANTOR_PATH_SIZE];
   VantorFormat(name, (int)sizeof name, "%d", ++backups);

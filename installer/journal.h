@@ -62,8 +62,9 @@ int JournalNote(char tag, const char *first, const char *second);
 // and the old file moved aside. 0 when it is read-only or cannot be moved
 // aside (held by another program, or refused), with the log line "Unable
 // to create file '%s'\n" of a file that cannot be written: the command
-// fails.
-int JournalFile(const char *path);
+// fails. fresh: path lies in a directory this run made, which holds only
+// what the run wrote there (an F line already): it is not asked for.
+int JournalFile(const char *path, int fresh);
 // Before the value name of key (below HKEY_CURRENT_USER) is written: K
 // lines for the keys that are not there yet, outermost first, and the
 // value's V line, or its W line with its old text (as RegistryGetText
