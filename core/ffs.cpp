@@ -522,9 +522,10 @@ static int FfsCopyRaw(FfsInput *in, const FfsTarget *target) {
 // The window for streaming a packed entry of form and size bytes (in at its
 // head) into the target's sink, through reverse where it is filtered: it
 // keeps what the method reaches back to and one piece more, or the whole
-// content when that is smaller.
-static void FfsSinkWindow(FfsForm form, const FfsInput *in, uint32_t size, const FfsTarget *target, FfsX86Sink *reverse,
-                          FfsWindow *window) {
+// content when that is smaller. 0 with nothing taken when it would be
+// larger than most.
+static int FfsSinkWindow(FfsForm form, const FfsInput *in, uint32_t size, const FfsTarget *target, FfsX86Sink *reverse,
+                         FfsWindow *window, uint32_t most) {
   uint32_t keep = CMP1_REACH;
   Cmp3Head head;
   Cmp4Head head4;
@@ -532,6 +533,7 @@ static void FfsSinkWindow(FfsForm form, const FfsInput *in, uint32_t size, const
   if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
   if (form == FFS_PACKED4) keep = Cmp4ReadHead(in->next, (int)(in->end - in->next), &head4) ? head4.window : 0;
   uint32_t capacity = FfsWindowCapacity(keep, size);
+  if (capacity > most) return 0;
   FfsWindowMemory(window, MEM_ALLOC_UNCLEARED((int)capacity), capacity);
   window->keep = keep;
   window->sink = target->sink;
@@ -541,6 +543,7 @@ static void FfsSinkWindow(FfsForm form, const FfsInput *in, uint32_t size, const
     window->sink = FfsX86Put;
     window->context = reverse;
   }
+  return 1;
 }
 
 // Decodes a content of size bytes into the window; into a sink it must be
@@ -563,7 +566,7 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
   static FfsX86Sink reverse;
   FfsWindow window;
   if (target->buffer != NULL) FfsWindowMemory(&window, target->buffer, size);
-  else FfsSinkWindow(form, in, size, target, filtered ? &reverse : NULL, &window);
+  else FfsSinkWindow(form, in, size, target, filtered ? &reverse : NULL, &window, 0xFFFFFFFFu);
   int result = FfsDecode(form, in, &window, size);
   if (target->buffer == NULL) {
     if (!MEM_FREE(window.buffer, (int)window.capacity)) ABORT("Unable to free memory (%d)\n", (int)window.capacity);
@@ -673,9 +676,15 @@ static void FfsBackgroundRun(void *context) {
   threads->post(background.progress);
 }
 
+// The most a block thread's window may take: the zstd window and a piece
+// of a quarter of it. A method that reaches further back (method 3's larger
+// dictionaries) unpacks its block in the caller's thread, into the block.
+#define FFS_BACKGROUND_WINDOW_MAX (CMP4_MAX_WINDOW + CMP4_MAX_WINDOW / 4)
+
 // Starts unpacking the block whose length stored bytes of form begin where
 // the archive is positioned into solidData (solidSize bytes), on a thread
-// with a reader of its own. 0 when no thread is had: nothing is left.
+// with a reader of its own. 0 when no thread is had, or its window would
+// be too large: nothing is left.
 static int FfsBackgroundStart(uint32_t length, FfsForm form, int filtered) {
   uint32_t dataAt;
   if (threads == NULL || archivePath[0] == 0 || !FfsTell(&dataAt)) return 0;
@@ -694,7 +703,8 @@ static int FfsBackgroundStart(uint32_t length, FfsForm form, int filtered) {
   if (ready && form != FFS_RAW) {
     FfsTarget target = {NULL, FfsBackgroundPut, NULL};
     in->next += filtered ? FFS_X86_TAG_SIZE : 0;
-    FfsSinkWindow(form, in, solidSize, &target, filtered ? &background.reverse : NULL, &background.window);
+    ready = FfsSinkWindow(form, in, solidSize, &target, filtered ? &background.reverse : NULL, &background.window,
+                          FFS_BACKGROUND_WINDOW_MAX);
   }
   // The caller's reader is left after the block, as its unpacking there would.
   if (ready && threads->start(FfsBackgroundRun, NULL, &background.thread)) return FfsSeek(dataAt + length), 1;

@@ -39,7 +39,9 @@
 // another block is loaded or the archive is removed, so the members of one
 // block cost one unpacking. A block is never itself a member. Given threads
 // (FfsUseThreads), a block is unpacked on a thread of its own, through a
-// second reader of the file, into the kept block, and a member is given as
+// second reader of the file and a window of at most 10 MiB (a block whose
+// method reaches further back unpacks in the caller's thread), into the
+// kept block, and a member is given as
 // soon as its bytes are there, while the caller writes the ones before it;
 // the caller's own unpacking of a packed entry first waits for the block.
 //
