@@ -2,7 +2,8 @@
 # Install time under Wine for one payload folder (sh bench/make-payload.sh
 # makes one of about 1,000 files and 40 MB): our installer packed raw, with
 # -m auto, -m smallest, -m 3, -m 3 --solid and -m 4 --solid (OURS_METHODS
-# chooses: a method with "s" after it is packed solid), each installed
+# chooses: a method with "s" after it is packed solid, "default" is the
+# build without a method option), each installed
 # unattended (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
 # Debian's makensis when it is there. Prints sizes, the median times and the
 # ratio to NSIS zlib. On a machine that cannot run 32-bit programs
@@ -54,8 +55,8 @@ else
   echo "(NSIS not timed: makensis missing)"
 fi
 for m in ${OURS_METHODS:-raw auto smallest 3 3s 4s}; do
-  solid=""
-  case $m in *s) m=${m%s} solid=--solid ;; esac
-  "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" -m "$m" $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
-  row "ours, -m $m $solid" "$TMP/ours.exe" "$(median3 wine "$TMP/ours.exe" -silent "-dir=C:\\bench-out")"
+  solid="" option="-m $m"
+  case $m in default) option="" ;; *s) option="-m ${m%s}" solid=--solid ;; esac
+  "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" $option $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
+  row "ours, ${option:-default} $solid" "$TMP/ours.exe" "$(median3 wine "$TMP/ours.exe" -silent "-dir=C:\\bench-out")"
 done

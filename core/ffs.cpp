@@ -39,6 +39,23 @@ static uint32_t archiveStart;    // A: where the program image ends
 static unsigned char *solidData;  // the kept solid block's content, or NULL
 static uint32_t solidSize;
 static uint32_t solidHash;
+static const FfsThreads *threads;         // NULL: blocks are unpacked in the caller's thread
+static char archivePath[VANTOR_PATH_SIZE];  // for the block thread's own reader
+
+// The block being unpacked on a thread of its own into solidData. The
+// caller sets it up, reads done and ended, and releases it after the join;
+// the thread posts progress every FFS_STREAM_PIECE bytes and at its end.
+static struct {
+  void *thread, *progress;
+  FILE *file;
+  FfsInput in;
+  FfsWindow window;
+  FfsX86Sink reverse;
+  int form, filtered, result;
+  uint32_t posted;
+  uint32_t done;   // bytes of solidData unpacked, written by the thread
+  int ended, stop;  // the thread has ended; the caller asks it to stop
+} background;
 
 static uint32_t ReadLe32(const unsigned char *p) {
   return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -86,7 +103,27 @@ static void FfsClose(void) {
 
 // ---- Mount and unmount ----------------------------------------------------
 
+// Waits for the block thread, then releases what it used: 1 when the block
+// was unpacked whole. Nothing when no thread runs (0).
+static int FfsBackgroundEnd(void) {
+  int whole = 0;
+  if (background.thread != NULL) {
+    threads->join(background.thread);
+    whole = background.result;
+  }
+  if (background.progress != NULL) threads->close(background.progress);
+  if (background.file != NULL) fclose(background.file);
+  if (background.in.buffer != NULL && !MEM_FREE(background.in.buffer, (int)background.in.capacity))
+    ABORT("Unable to free memory (%d)\n", (int)background.in.capacity);
+  if (background.window.buffer != NULL && !MEM_FREE(background.window.buffer, (int)background.window.capacity))
+    ABORT("Unable to free memory (%d)\n", (int)background.window.capacity);
+  memset(&background, 0, sizeof background);
+  return whole;
+}
+
 static void FfsDropSolid(void) {
+  __atomic_store_n(&background.stop, 1, __ATOMIC_RELEASE);
+  FfsBackgroundEnd();
   if (solidData != NULL && !MEM_FREE(solidData, (int)solidSize)) ABORT("Unable to free memory (%d)\n", (int)solidSize);
   solidData = NULL;
   solidSize = 0;
@@ -192,9 +229,12 @@ static FILE *FfsOpen(const char *path) {
 #endif
 }
 
+void FfsUseThreads(const FfsThreads *calls) { threads = calls; }
+
 int FfsInit(const char *path) {
   ASSERT(path != NULL, "Pointer is NULL\n");
   FfsUnmount();
+  if (!StrCopyN(archivePath, path, VANTOR_PATH_SIZE)) archivePath[0] = 0;
   Cmp1Init();
   Cmp2Init();
   file = FfsOpen(path);
@@ -479,43 +519,56 @@ static int FfsCopyRaw(FfsInput *in, const FfsTarget *target) {
   }
 }
 
+// The window for streaming a packed entry of form and size bytes (in at its
+// head) into the target's sink, through reverse where it is filtered: it
+// keeps what the method reaches back to and one piece more, or the whole
+// content when that is smaller. 0 with nothing taken when it would be
+// larger than most.
+static int FfsSinkWindow(FfsForm form, const FfsInput *in, uint32_t size, const FfsTarget *target, FfsX86Sink *reverse,
+                         FfsWindow *window, uint32_t most) {
+  uint32_t keep = CMP1_REACH;
+  Cmp3Head head;
+  Cmp4Head head4;
+  if (form == FFS_PACKED2) keep = CMP2_WINDOW;
+  if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
+  if (form == FFS_PACKED4) keep = Cmp4ReadHead(in->next, (int)(in->end - in->next), &head4) ? head4.window : 0;
+  uint32_t capacity = FfsWindowCapacity(keep, size);
+  if (capacity > most) return 0;
+  FfsWindowMemory(window, MEM_ALLOC_UNCLEARED((int)capacity), capacity);
+  window->keep = keep;
+  window->sink = target->sink;
+  window->context = target->context;
+  if (reverse != NULL) {
+    FfsX86SinkStart(reverse, size, target->sink, target->context);
+    window->sink = FfsX86Put;
+    window->context = reverse;
+  }
+  return 1;
+}
+
+// Decodes a content of size bytes into the window; into a sink it must be
+// whole: a stream that ends early is damaged.
+static int FfsDecode(FfsForm form, FfsInput *in, FfsWindow *window, uint32_t size) {
+  int result;
+  if (form == FFS_PACKED1) result = Cmp1Decode(in, window, size);
+  else if (form == FFS_PACKED2) result = Cmp2Decode(in, window, size);
+  else if (form == FFS_PACKED3) result = Cmp3Decode(in, window, size);
+  else result = Cmp4Decode(in, window, size);
+  if (window->sink != NULL) result = result && FfsWindowFlush(window) && window->before + window->pos == size;
+  return result;
+}
+
 // Unpacks a packed entry of form into the target, reversing the branch-call
-// filter where filtered. Into a sink the window keeps what the method
-// reaches back to and one piece more, or the whole content when that is
-// smaller.
+// filter where filtered.
 static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget *target, int filtered) {
-  // One entry streams at a time: the filter's reverse needs no more.
+  // One entry streams at a time in the caller's thread: the filter's
+  // reverse needs no more.
   static FfsX86Sink reverse;
   FfsWindow window;
-  if (target->buffer != NULL) {
-    FfsWindowMemory(&window, target->buffer, size);
-  } else {
-    uint32_t keep = CMP1_REACH;
-    Cmp3Head head;
-    Cmp4Head head4;
-    if (form == FFS_PACKED2) keep = CMP2_WINDOW;
-    if (form == FFS_PACKED3) keep = Cmp3ReadHead(in->next, (int)(in->end - in->next), &head) ? head.dictionary : 0;
-    if (form == FFS_PACKED4) keep = Cmp4ReadHead(in->next, (int)(in->end - in->next), &head4) ? head4.window : 0;
-    uint32_t capacity = FfsWindowCapacity(keep, size);
-    FfsWindowMemory(&window, MEM_ALLOC_UNCLEARED((int)capacity), capacity);
-    window.keep = keep;
-    window.sink = target->sink;
-    window.context = target->context;
-    if (filtered) {
-      FfsX86SinkStart(&reverse, size, target->sink, target->context);
-      window.sink = FfsX86Put;
-      window.context = &reverse;
-    }
-  }
-  int result;
-  if (form == FFS_PACKED1) result = Cmp1Decode(in, &window, size);
-  else if (form == FFS_PACKED2) result = Cmp2Decode(in, &window, size);
-  else if (form == FFS_PACKED3) result = Cmp3Decode(in, &window, size);
-  else result = Cmp4Decode(in, &window, size);
+  if (target->buffer != NULL) FfsWindowMemory(&window, target->buffer, size);
+  else FfsSinkWindow(form, in, size, target, filtered ? &reverse : NULL, &window, 0xFFFFFFFFu);
+  int result = FfsDecode(form, in, &window, size);
   if (target->buffer == NULL) {
-    // Into a sink the content must be whole: a stream that ends early is
-    // damaged.
-    result = result && FfsWindowFlush(&window) && window.before + window.pos == size;
     if (!MEM_FREE(window.buffer, (int)window.capacity)) ABORT("Unable to free memory (%d)\n", (int)window.capacity);
   } else if (result && filtered) {
     FfsX86 filter;
@@ -523,6 +576,31 @@ static int FfsUnpack(FfsForm form, FfsInput *in, uint32_t size, const FfsTarget 
     FfsX86Convert(&filter, target->buffer, size, 0);
   }
   return result;
+}
+
+// 1 once solidData holds its first end bytes (at once without a block
+// thread); 0 when the thread ended without them: the block is dropped.
+static int FfsAwait(uint32_t end) {
+  while (background.thread != NULL && __atomic_load_n(&background.done, __ATOMIC_ACQUIRE) < end) {
+    if (__atomic_load_n(&background.ended, __ATOMIC_ACQUIRE)) {
+      FfsBackgroundEnd();
+      DebugPrintf(FFS_LOG_UNPACK);
+      FfsDropSolid();
+      return 0;
+    }
+    threads->wait(background.progress);
+  }
+  return 1;
+}
+
+// Lets the block thread finish before the caller's thread unpacks an entry
+// itself (the decoders' tables and the filter's reverse are one each); a
+// block that did not unpack whole is dropped.
+static void FfsBackgroundFinish(void) {
+  if (background.thread == NULL || !FfsAwait(solidSize)) return;
+  if (FfsBackgroundEnd()) return;
+  DebugPrintf(FFS_LOG_UNPACK);
+  FfsDropSolid();
 }
 
 static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTarget *target);
@@ -557,6 +635,7 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
       if (memberAllowed) result = FfsLoadMember(reference, size, target);
       else DebugPrintf(FFS_LOG_NESTED_MEMBER, (unsigned)hash);
     } else {
+      FfsBackgroundFinish();
       in.next += filtered ? FFS_X86_TAG_SIZE : 0;
       result = FfsUnpack(form, &in, size, target, filtered);
       if (!result) DebugPrintf(FFS_LOG_UNPACK);
@@ -566,6 +645,72 @@ static int FfsReadEntry(uint32_t hash, uint32_t size, int memberAllowed, const F
   if (!MEM_FREE(in.buffer, (int)in.capacity)) ABORT("Unable to free memory (%d)\n", (int)in.capacity);
   if (pending) FfsSeek(dataAt + length);
   return result;
+}
+
+static int FfsBackgroundRead(void *context, void *buffer, uint32_t n) {
+  return fread(buffer, 1, n, (FILE *)context) == n ? 1 : 0;
+}
+
+// The block thread's sink: the content goes on into solidData.
+static int FfsBackgroundPut(void *context, const void *data, uint32_t n) {
+  (void)context;
+  uint32_t done = __atomic_load_n(&background.done, __ATOMIC_RELAXED);
+  if (__atomic_load_n(&background.stop, __ATOMIC_ACQUIRE) || n > solidSize - done) return 0;
+  memcpy(solidData + done, data, n);
+  done += n;
+  __atomic_store_n(&background.done, done, __ATOMIC_RELEASE);
+  if (done - background.posted >= FFS_STREAM_PIECE) {
+    background.posted = done;
+    threads->post(background.progress);
+  }
+  return 1;
+}
+
+static void FfsBackgroundRun(void *context) {
+  (void)context;
+  FfsTarget target = {NULL, FfsBackgroundPut, NULL};
+  int result = background.form == FFS_RAW ? FfsCopyRaw(&background.in, &target)
+                                          : FfsDecode((FfsForm)background.form, &background.in, &background.window, solidSize);
+  background.result = result && background.done == solidSize;
+  __atomic_store_n(&background.ended, 1, __ATOMIC_RELEASE);
+  threads->post(background.progress);
+}
+
+// The most a block thread's window may take: the zstd window and a piece
+// of a quarter of it. A method that reaches further back (method 3's larger
+// dictionaries) unpacks its block in the caller's thread, into the block.
+#define FFS_BACKGROUND_WINDOW_MAX (CMP4_MAX_WINDOW + CMP4_MAX_WINDOW / 4)
+
+// Starts unpacking the block whose length stored bytes of form begin where
+// the archive is positioned into solidData (solidSize bytes), on a thread
+// with a reader of its own. 0 when no thread is had, or its window would
+// be too large: nothing is left.
+static int FfsBackgroundStart(uint32_t length, FfsForm form, int filtered) {
+  uint32_t dataAt;
+  if (threads == NULL || archivePath[0] == 0 || !FfsTell(&dataAt)) return 0;
+  memset(&background, 0, sizeof background);
+  background.file = FfsOpen(archivePath);
+  FfsInput *in = &background.in;
+  in->capacity = length < FFS_INPUT_SIZE ? length : FFS_INPUT_SIZE;
+  in->buffer = (unsigned char *)MEM_ALLOC_UNCLEARED((int)in->capacity);
+  in->next = in->end = in->buffer;
+  in->left = length;
+  in->read = FfsBackgroundRead;
+  in->context = background.file;
+  background.form = form;
+  int ready = background.file != NULL && fseek(background.file, (long)dataAt, SEEK_SET) == 0 &&
+              FfsInputFill(in, in->capacity) && (background.progress = threads->semaphore(0)) != NULL;
+  if (ready && form != FFS_RAW) {
+    FfsTarget target = {NULL, FfsBackgroundPut, NULL};
+    in->next += filtered ? FFS_X86_TAG_SIZE : 0;
+    ready = FfsSinkWindow(form, in, solidSize, &target, filtered ? &background.reverse : NULL, &background.window,
+                          FFS_BACKGROUND_WINDOW_MAX);
+  }
+  // The caller's reader is left after the block, as its unpacking there would.
+  if (ready && threads->start(FfsBackgroundRun, NULL, &background.thread)) return FfsSeek(dataAt + length), 1;
+  background.thread = NULL;
+  FfsBackgroundEnd();
+  return 0;
 }
 
 // Gives a member's content out of its block (member: the 16-byte
@@ -591,20 +736,20 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
       return 0;
     }
     FfsTarget whole = {(unsigned char *)MEM_ALLOC_UNCLEARED((int)content), NULL, NULL};
-    if (!FfsReadEntry(block, content, 0, &whole)) {
-      if (!MEM_FREE(whole.buffer, (int)content)) ABORT("Unable to free memory (%d)\n", (int)content);
-      return 0;
-    }
     solidData = whole.buffer;
     solidSize = content;
     solidHash = block;
+    if (!FfsBackgroundStart(length, form, filtered) && !FfsReadEntry(block, content, 0, &whole)) {
+      FfsDropSolid();
+      return 0;
+    }
   }
   if (offset > solidSize || size > solidSize - offset) {
     DebugPrintf(FFS_LOG_MEMBER_OUTSIDE, (unsigned)size, (unsigned)offset,
                 (unsigned)solidSize);
     return 0;
   }
-  return FfsGive(target, 0, solidData + offset, size);
+  return FfsAwait(offset + size) && FfsGive(target, 0, solidData + offset, size);
 }
 
 int FfsLoad(const char *name, void *buffer, uint32_t size) {

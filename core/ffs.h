@@ -37,7 +37,13 @@
 // A member's size query reads only the reference. Loading one unpacks its
 // block whole (at most FFS_SOLID_MAX bytes) and keeps it until a member of
 // another block is loaded or the archive is removed, so the members of one
-// block cost one unpacking. A block is never itself a member.
+// block cost one unpacking. A block is never itself a member. Given threads
+// (FfsUseThreads), a block is unpacked on a thread of its own, through a
+// second reader of the file and a window of at most 10 MiB (a block whose
+// method reaches further back unpacks in the caller's thread), into the
+// kept block, and a member is given as
+// soon as its bytes are there, while the caller writes the ones before it;
+// the caller's own unpacking of a packed entry first waits for the block.
 //
 // The check covers bytes 0 to R-1, leaving out the PE CheckSum field and the
 // security directory entry, which signing rewrites. Signing appends the
@@ -142,6 +148,22 @@ int FfsStream(const char *name, uint32_t size, FfsSink sink, void *context);
 // '%s'\n" (absent) or "Unable to load '%s'\n" when logged is 1. Released
 // with MEM_FREE(*data, *size + extra).
 int FfsLoadEntry(const char *name, int extra, int logged, void **data, uint32_t *size);
+
+// What unpacking a solid block on a second thread needs of the system (the
+// installer's target-sys.h calls): start runs run(context) on a new thread
+// (1 with *thread), join waits for it to end and releases it; a semaphore
+// counts from count (NULL when none), wait takes a unit, post gives one.
+struct FfsThreads {
+  int (*start)(void (*run)(void *), void *context, void **thread);
+  void (*join)(void *thread);
+  void *(*semaphore)(int count);
+  void (*wait)(void *semaphore);
+  void (*post)(void *semaphore);
+  void (*close)(void *semaphore);
+};
+// From now on solid blocks are unpacked on a thread (NULL: in the caller's,
+// the default). threads lives while the archive is mounted.
+void FfsUseThreads(const FfsThreads *threads);
 
 // 1 while an archive is mounted.
 int FfsIsMounted(void);

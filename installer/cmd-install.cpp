@@ -43,17 +43,31 @@ static int NextName(const char **cursor, char *name, int size) {
   return length < size;
 }
 
+static const char *making;  // the directory MakeDirectoryOf makes, with its closing backslash
+static int fresh;           // 1 when this run made it
+
+static void DirectoryMade(const char *path) {
+  FileQueueDirectoryMade(path);
+  int n = StrLength(path);
+  if (n > 0 && StrEqualN(path, making, n) && (making[n] == 0 || (making[n] == '\\' && making[n + 1] == 0))) fresh = 1;
+}
+
 // Makes the directory of path, unless it is the one made for the file
-// before (made: that directory, kept between calls).
-static void MakeDirectoryOf(const char *path, char *made) {
+// before (made: that directory, kept between calls). 1 when this run made
+// it: it holds only the files the run wrote there.
+static int MakeDirectoryOf(const char *path, char *made) {
   char directory[VANTOR_PATH_SIZE];
   StrCopyN(directory, path, VANTOR_PATH_SIZE);
   int cut = StrLength(directory);
   while (cut > 0 && directory[cut - 1] != '\\') cut--;
   directory[cut] = 0;
-  if (cut == 0 || StrEqual(directory, made)) return;
-  MakePathNoting(directory, FileQueueDirectoryMade);
+  if (cut == 0) return 0;
+  if (StrEqual(directory, made)) return fresh;
+  making = directory;
+  fresh = 0;
+  MakePathNoting(directory, DirectoryMade);
   StrCopyN(made, directory, VANTOR_PATH_SIZE);
+  return fresh;
 }
 
 static int InstallPiece(void *context, const void *data, uint32_t n) {
@@ -78,11 +92,10 @@ static int InstallOne(InstallScript *script, const char **cursor, double *done, 
     if (FileQueueFinish(NULL)) DebugPrintf("Unable to create file '%s'\n", path);
     return 0;
   }
-  MakeDirectoryOf(path, made);
   // The bytes go to written: path, or beside it for a file in use that is
   // replaced at restart; the uninstall record notes path (the close's).
   char written[VANTOR_PATH_SIZE];
-  if (!JournalFile(script, path, written)) {
+  if (!JournalFile(script, path, MakeDirectoryOf(path, made), written)) {
     FileQueueFinish(NULL);
     return 0;
   }

@@ -235,10 +235,10 @@ static int HeldFile(InstallScript *script, const char *path, uint32_t error, cha
   return 0;
 }
 
-int JournalFile(InstallScript *script, const char *path, char *written) {
+int JournalFile(InstallScript *script, const char *path, int fresh, char *written) {
   StrCopyN(written, path, VANTOR_PATH_SIZE);
   if (!Ready()) return state != -2;
-  int there = TargetSysFileExists(path);
+  int there = fresh ? 0 : TargetSysFileExists(path);
   if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
   char name[16], backup[VANTOR_PATH_SIZE];
   VantorFormat(name, (int)sizeof name, "%d", ++backups);

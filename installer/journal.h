@@ -95,7 +95,9 @@ int JournalNote(char tag, const char *first, const char *second);
 // (where the box is only logged) EXIT_FILE_IN_USE. 0 when it is
 // read-only or cannot be moved aside, with the log line "Unable to create
 // file '%s'\n" of a file that cannot be written: the command fails.
-int JournalFile(InstallScript *script, const char *path, char *written);
+// fresh: path lies in a directory this run made, which holds only what the
+// run wrote there (an F line already): it is not asked for.
+int JournalFile(InstallScript *script, const char *path, int fresh, char *written);
 // 1 once the person chose Cancel for a file in use: the run ends without
 // the abort question.
 int JournalCancelled(void);

@@ -18,6 +18,7 @@
 #include "socket.h"
 #include "switches.h"
 #include "sysinfo-sys.h"
+#include "target-sys.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -158,6 +159,10 @@ int InstallerMain(void *instance, const char *args) {
   if (!ShellServicesInit()) ABORT("Couldn't init install\n");
   // The whole file is checked before the script runs, so damage anywhere
   // stops the installer before it has written anything.
+  // Solid blocks unpack on a thread of their own while the file queue writes.
+  static const FfsThreads threads = {TargetSysThreadStart, TargetSysThreadJoin, TargetSysSemaphore,
+                                     TargetSysSemaphoreWait, TargetSysSemaphorePost, TargetSysSemaphoreClose};
+  FfsUseThreads(&threads);
   if (!FfsInit(InstallerProgramPath()) || !FfsCheckIntegrity()) {
     if (!FfsIsMounted() && UninstallRecordBeside(InstallerProgramPath())) {
       // An uninstaller started without "-uninstall": no archive, its record beside it.

@@ -84,8 +84,8 @@ int TargetSysFreeSpaceEx(void *entry, const char *root, uint64_t *available, uin
 int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *bytesPerSector,
                        uint32_t *freeClusters, uint32_t *totalClusters);
 
-// A second thread for writing files, and the counting semaphores that pace
-// it. TargetSysThreadStart runs run(context) on a new thread: 1 with
+// Threads for writing files and for unpacking a solid block, and the
+// counting semaphores that pace them. TargetSysThreadStart runs run(context) on a new thread: 1 with
 // *thread, 0 when none could be started. TargetSysThreadJoin waits for it
 // to end and releases it. TargetSysSemaphore makes one counting from count
 // (NULL when none can be made); a wait takes one unit, waiting while there

@@ -201,20 +201,28 @@ int TargetSysFreeSpace(const char *root, uint32_t *sectorsPerCluster, uint32_t *
 
 void TargetSysInvalidate(void *window) { InvalidateRect((HWND)window, NULL, TRUE); }
 
-// One writing thread at a time: what it runs waits here for it.
-static void (*threadRun)(void *);
-static void *threadContext;
+// What a new thread runs, in a block of its own: the file queue's writer
+// and a solid block's unpacking may start close together.
+struct ThreadRun {
+  void (*run)(void *);
+  void *context;
+};
 
-static DWORD WINAPI ThreadStart(LPVOID unused) {
-  (void)unused;
-  threadRun(threadContext);
+static DWORD WINAPI ThreadStart(LPVOID start) {
+  ThreadRun what = *(ThreadRun *)start;
+  HeapFree(GetProcessHeap(), 0, start);
+  what.run(what.context);
   return 0;
 }
 
 int TargetSysThreadStart(void (*run)(void *), void *context, void **thread) {
-  threadRun = run;
-  threadContext = context;
-  *thread = (void *)CreateThread(NULL, 0, ThreadStart, NULL, 0, NULL);
+  ThreadRun *start = (ThreadRun *)HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadRun));
+  *thread = NULL;
+  if (start == NULL) return 0;
+  start->run = run;
+  start->context = context;
+  *thread = (void *)CreateThread(NULL, 0, ThreadStart, start, 0, NULL);
+  if (*thread == NULL) HeapFree(GetProcessHeap(), 0, start);
   return *thread != NULL;
 }
 

@@ -100,7 +100,7 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
   JournalUse(destination);
   TargetStandInSetBusy(app, "Tool Viewer");
   SysSetMessageBoxHook(LetGoAndRetry);
-  EXPECT_EQ(1, JournalFile(&script, app, written));
+  EXPECT_EQ(1, JournalFile(&script, app, 0, written));
   EXPECT_STREQ(app, written);
   const SysBoxRecord *box = SysStandInLastBox();
   EXPECT_EQ(std::string("The file 'C:\\Maker\\Tool\\APP.TXT' is in use by Tool Viewer.\n\nClose the program, then "
@@ -109,7 +109,7 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
   // Cancel: the command fails as the person's answer, and the run is undone.
   TargetStandInSetBusy("C:\\Maker\\Tool\\SUB\\APP.TXT");
   SysSetMessageBoxHook(CancelBox);
-  EXPECT_EQ(0, JournalFile(&script, "C:\\Maker\\Tool\\SUB\\APP.TXT", written));
+  EXPECT_EQ(0, JournalFile(&script, "C:\\Maker\\Tool\\SUB\\APP.TXT", 0, written));
   EXPECT_EQ(EXIT_CANCELLED, script.failure);
   EXPECT_EQ(1, JournalCancelled());
   EXPECT_EQ(std::string::npos, std::string(SysStandInLastBox()->text).find(" by "));  // no holder named
@@ -150,7 +150,7 @@ TEST_F(JournalTest, WhatCannotBeUndoneYetIsUndoneByTheNextRun) {
   static InstallScript script;
   char destination[] = "C:\\Maker\\Tool\\", written[VANTOR_PATH_SIZE];
   JournalUse(destination);
-  EXPECT_EQ(1, JournalFile(&script, app, written));
+  EXPECT_EQ(1, JournalFile(&script, app, 0, written));
   WriteFile(drive + "/Maker/Tool/APP.TXT", "v2");
   TargetStandInSetBusy(app, "Tool");
   JournalRollback(0);

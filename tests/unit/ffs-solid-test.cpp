@@ -4,7 +4,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,6 +35,40 @@ Bytes Member(uint32_t block, uint32_t offset, uint32_t size) {
 }
 
 uint32_t Hash(const std::string &name) { return ArchiveHashName(name); }
+
+// The thread calls a block's unpacking needs, on the standard library;
+// threadsStarted counts the threads.
+int threadsStarted;
+struct Semaphore {
+  std::mutex lock;
+  std::condition_variable changed;
+  int count;
+};
+const FfsThreads kThreads = {
+    [](void (*run)(void *), void *context, void **thread) {
+      *thread = new std::thread(run, context);
+      threadsStarted++;
+      return 1;
+    },
+    [](void *thread) {
+      ((std::thread *)thread)->join();
+      delete (std::thread *)thread;
+    },
+    [](int count) -> void * { return new Semaphore{{}, {}, count}; },
+    [](void *semaphore) {
+      Semaphore *s = (Semaphore *)semaphore;
+      std::unique_lock<std::mutex> held(s->lock);
+      s->changed.wait(held, [s] { return s->count > 0; });
+      s->count--;
+    },
+    [](void *semaphore) {
+      Semaphore *s = (Semaphore *)semaphore;
+      std::lock_guard<std::mutex> held(s->lock);
+      s->count++;
+      s->changed.notify_one();
+    },
+    [](void *semaphore) { delete (Semaphore *)semaphore; },
+};
 
 // Mounts bytes, loads the named entries in the order given, and returns
 // what each gave ("" for a failure) and the log.
@@ -90,13 +127,21 @@ TEST(Solid, SmallFilesShareABlockAndEachLoadsBackWhateverTheThreads) {
   ArchiveMethod packed = image.records[ArchiveFind(image, Hash("dir\\file5"))].method;
   EXPECT_TRUE(packed != ARCHIVE_RAW && packed != ARCHIVE_MEMBER) << ArchiveMethodName(packed);
 
-  std::vector<std::string> names = {"dir\\file6", "DIR\\FILE0", "dir\\file2", "dir\\file5", "dir\\file0"};
-  std::string log;
-  std::vector<std::string> got = LoadAll(expected, names, &log);
-  ASSERT_EQ(got.size(), names.size()) << log;
-  for (size_t k = 0; k < names.size(); k++) {
-    int i = names[k].back() - '0';
-    EXPECT_EQ(got[k], std::string(inputs[i].content.begin(), inputs[i].content.end())) << names[k];
+  // Members out of order, a raw entry and one packed alone between them,
+  // with the block unpacked in the caller's thread or on one of its own.
+  std::vector<std::string> names = {"dir\\file6", "DIR\\FILE0", "dir\\file2", "dir\\file5", "dir\\file0",
+                                    "dir\\file3"};
+  for (const FfsThreads *threads : {(const FfsThreads *)NULL, &kThreads}) {
+    FfsUseThreads(threads);
+    std::string log;
+    std::vector<std::string> got = LoadAll(expected, names, &log);
+    FfsUseThreads(NULL);
+    EXPECT_EQ(threadsStarted, threads != NULL ? 1 : 0);  // one block, unpacked once
+    ASSERT_EQ(got.size(), names.size()) << log;
+    for (size_t k = 0; k < names.size(); k++) {
+      int i = names[k].back() - '0';
+      EXPECT_EQ(got[k], std::string(inputs[i].content.begin(), inputs[i].content.end())) << names[k] << (threads != NULL);
+    }
   }
 }
 
