@@ -46,14 +46,6 @@ suite() {
   echo "   ($name took $(( $(date +%s) - start )) s)"
 }
 
-# The sanitizer build goes on beside the suites, at the lowest priority, so
-# that it takes only what they leave idle (the Wine cases wait a lot).
-if [ "$SANITIZE" = ON ]; then
-  nice -n 19 sh -c 'cmake -S . -B "$1/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_SANITIZE=ON \
-      -DVANTOR_WERROR=ON -DVANTOR_E2E=OFF && ninja -C "$1/sanitize" -j "$2"' sanitize-build "$BUILD" "${JOBS:-$(nproc)}" \
-    >"$LOGS/sanitize-build.txt" 2>&1 &
-  sanitize_build=$!
-fi
 # The cases share their working folder: they run one after the other.
 suite native "$BUILD/native" -L 'native|fuzz'
 suite win32 "$BUILD/$WIN_BUILD" on_display -L '^(win32|fuzz|build)$'
@@ -72,7 +64,9 @@ python3 tests/build/check-generators.py "$BUILD/$other/installer/$stub" "$PWD" "
 export VANTOR_E2E_RETRIED="$LOGS/e2e-retried.txt"
 suite e2e "$BUILD/native" -L e2e -j2 --resource-spec-file "$PWD/tests/e2e/wine-slots.json"
 if [ "$SANITIZE" = ON ]; then
-  wait "$sanitize_build" || { echo "test: the sanitizer build failed"; tail -n 20 "$LOGS/sanitize-build.txt"; }
+  { cmake -S . -B "$BUILD/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_SANITIZE=ON -DVANTOR_WERROR=ON \
+      -DVANTOR_E2E=OFF && ninja -C "$BUILD/sanitize" -j "${JOBS:-$(nproc)}"; } >"$LOGS/sanitize-build.txt" 2>&1 ||
+    { echo "test: the sanitizer build failed"; tail -n 20 "$LOGS/sanitize-build.txt"; }
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     suite sanitize "$BUILD/sanitize" -L '^(sanitize|fuzz)$'
   cp "$BUILD/sanitize/tests/sanitize-unit-tests.xml" "$LOGS/sanitize-cases.xml" 2>/dev/null
