@@ -21,14 +21,9 @@ export DEBIAN_FRONTEND=noninteractive
 # A mirror in the middle of a sync hands out index files of the wrong size
 # for a while: try again, and go on with what was fetched after the last try
 # (the install below says what is missing).
-updated=""
 for try in 1 2 3; do
-  apt-get update -qq && { updated=yes; break; }
+  apt-get update -qq && break
   echo "setup: apt-get update failed (try $try of 3)" >&2
   [ "$try" = 3 ] || sleep 20
 done
-# Without every index, one architecture may lack the updates the other has,
-# and a library both need must come in one version: take the release's own.
-release=""
-[ -n "$updated" ] || release="-t $(. /etc/os-release && echo "$VERSION_CODENAME")"
-apt-get install -y -qq --no-install-recommends $release $missing >/dev/null
+apt-get install -y -qq --no-install-recommends $missing >/dev/null
