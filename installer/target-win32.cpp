@@ -86,9 +86,9 @@ int TargetSysHolders(const char *path, char *names, int size) {
       ((RmList)rm[2])(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
     for (UINT i = 0; i < count && i < HOLDERS; i++) {
       int length = lstrlenA(names);
-      if (length > 0 && length + 2 < size) lstrcpyA(names + length, ", ");
-      length = lstrlenA(names);
-      if (length < size) WideTo(found[i].strAppName, names + length, size - length);
+      if (length > 0 && length + 3 >= size) break;  // no room for another name: the names so far
+      if (length > 0) lstrcpyA(names + length, ", "), length += 2;
+      WideTo(found[i].strAppName, names + length, size - length);
     }
   }
   ((RmEnd)rm[3])(session);
