@@ -6,6 +6,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "process-sys.h"
 #include "utf8.h"
 #include "vantor-str.h"
@@ -33,9 +37,14 @@ int VantorVFormat(char *buffer, int size, const char *format, va_list args) {
 #if defined(_WIN32)
   // The system runtime's _vsnprintf reports -1 on truncation and may leave the
   // buffer unterminated; measure first, then write bounded.
+  // The measure is MSVCRT.DLL's own: the C runtime library's stand-in for
+  // it would bring code and tables of its own into the program.
+  static int(__cdecl * measurer)(const char *, va_list);
+  if (measurer == NULL)
+    measurer = (int(__cdecl *)(const char *, va_list))(void *)GetProcAddress(GetModuleHandleA("msvcrt.dll"), "_vscprintf");
   va_list measure;
   va_copy(measure, args);
-  int length = _vscprintf(format, measure);
+  int length = measurer(format, measure);
   va_end(measure);
   _vsnprintf(buffer, size - 1, format, args);
   buffer[size - 1] = 0;

@@ -1,6 +1,8 @@
 // The commands that leave the product on the machine: INSTALL copies the
 // listed files below the destination, UPDATE requires an earlier
 // installation, DONE records the destination and says goodbye.
+#include <string.h>
+
 #include "args.h"
 #include "command.h"
 #include "ffs.h"
@@ -70,9 +72,58 @@ static int MakeDirectoryOf(const char *path, char *made) {
   return fresh;
 }
 
+// An existing file of the entry's size is first compared with the entry's
+// bytes as they unpack, and nothing is written while they agree: a file
+// whose bytes are all the same is kept as it is, without a journal line or
+// a write. At the first difference it is replaced like any other file, and
+// the bytes that agreed are copied back from where the old file went.
+static struct {
+  InstallScript *script;
+  const char *path;
+  char *written;
+  void *old;        // the existing file while its bytes agree
+  uint32_t agreed;  // the bytes of the pieces that agreed
+  int refused;      // the journal refused to replace it (its log line is out)
+} same;
+
+#define COMPARE_PIECE 8192u
+
+// The file compared is replaced after all: 0 when it cannot be.
+static int Diverge(void) {
+  unsigned char buffer[COMPARE_PIECE];
+  TargetSysClose(same.old);
+  same.old = NULL;
+  if (!JournalFile(same.script, same.path, 0, same.written)) {
+    same.refused = 1;
+    return 0;
+  }
+  FileQueueOpen(same.written);
+  uint32_t left = same.agreed, size, n = 1;
+  void *file = NULL;
+  if (left > 0 && !TargetSysOpenRead(StrEqual(same.written, same.path) ? JournalMovedTo() : same.path, &file, &size))
+    return 0;
+  for (; left > 0 && n > 0; left -= n) {
+    n = TargetSysRead(file, buffer, left < COMPARE_PIECE ? left : COMPARE_PIECE);
+    FileQueueWrite(buffer, n);
+  }
+  if (file != NULL) TargetSysClose(file);
+  return left == 0;
+}
+
 static int InstallPiece(void *context, const void *data, uint32_t n) {
   (void)context;
-  return FileQueueWrite(data, n);
+  const unsigned char *bytes = (const unsigned char *)data;
+  unsigned char buffer[COMPARE_PIECE];
+  for (uint32_t at = 0, want; same.old != NULL && at < n; at += want) {
+    want = n - at < COMPARE_PIECE ? n - at : COMPARE_PIECE;
+    if (TargetSysRead(same.old, buffer, want) != want || memcmp(buffer, bytes + at, want) != 0) {
+      if (!Diverge()) return 0;
+      break;
+    }
+  }
+  if (same.old == NULL) return FileQueueWrite(data, n);
+  same.agreed += n;
+  return 1;
 }
 
 // Queues one file of the list below installPath, unpacking its entry in
@@ -95,20 +146,40 @@ static int InstallOne(InstallScript *script, const char **cursor, double *done, 
   // The bytes go to written: path, or beside it for a file in use that is
   // replaced at restart; the uninstall record notes path (the close's).
   char written[VANTOR_PATH_SIZE];
-  if (!JournalFile(script, path, MakeDirectoryOf(path, made), written)) {
-    FileQueueFinish(NULL);
-    return 0;
+  uint32_t there;
+  same.script = script;
+  same.path = path;
+  same.written = written;
+  same.agreed = same.refused = 0;
+  int inFresh = MakeDirectoryOf(path, made);
+  if (!inFresh && JournalStarted() && TargetSysOpenRead(path, &same.old, &there) && there != size) {
+    TargetSysClose(same.old);
+    same.old = NULL;
   }
-  FileQueueOpen(written);
+  if (same.old == NULL) {
+    if (!JournalFile(script, path, inFresh, written)) {
+      FileQueueFinish(NULL);
+      return 0;
+    }
+    FileQueueOpen(written);
+  }
   if (!FfsStream(name, size, InstallPiece, NULL)) {
     void *unclosed;
-    if (FileQueueFinish(&unclosed)) {
+    if (same.old != NULL) TargetSysClose(same.old);
+    same.old = NULL;
+    if (FileQueueFinish(&unclosed) && !same.refused) {
       if (unclosed != NULL) TargetDiscard(unclosed, written);
       DebugPrintf("Unable to load '%s'\n", name);
     }
     return 0;
   }
-  FileQueueClose(path);
+  if (same.old != NULL) {
+    TargetSysClose(same.old);
+    same.old = NULL;
+    FileQueueKept(path);
+  } else {
+    FileQueueClose(path);
+  }
   *done += size;
   return 1;
 }
@@ -128,6 +199,17 @@ static int ListStaysInside(const InstallScript *script) {
   return 1;
 }
 
+// The replacements of the next files of the list, those that are there,
+// written to the journal ahead and made durable at once.
+static void PlanAhead(const InstallScript *script, const char **ahead) {
+  char name[VANTOR_PATH_SIZE], path[VANTOR_PATH_SIZE];
+  for (int k = 0; k < JOURNAL_PLAN; k++)
+    if (NextName(ahead, name, VANTOR_PATH_SIZE) && StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) &&
+        StrAppendN(path, name, VANTOR_PATH_SIZE) && TargetSysFileExists(path) == 1)
+      JournalPlan(path);
+  JournalPlan(NULL);
+}
+
 int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   HANDLER_CHECK(script, args, consumed);
   *consumed = 0;
@@ -140,7 +222,9 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   char made[VANTOR_PATH_SIZE] = "";
   FileQueueStart();
   // A failure leaves the progress window up; the driver undoes what was written.
+  const char *ahead = cursor;
   for (int32_t i = 0; i < script->fileCount && !FileQueueFailed(); i++) {
+    if (i % JOURNAL_PLAN == 0) PlanAhead(script, &ahead);
     InstallProgress(script, done);
     if (!InstallOne(script, &cursor, &done, made)) return 0;
   }

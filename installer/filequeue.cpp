@@ -174,6 +174,8 @@ void FileQueueDirectoryMade(const char *path) { PutPath(RECORD_DIRECTORY, path);
 
 void FileQueueClose(const char *path) { PutPath(RECORD_CLOSE, path); }
 
+void FileQueueKept(const char *path) { PutPath(RECORD_CLOSED, path); }
+
 int FileQueueFailed(void) { return queue.failedSeen; }
 
 int FileQueueFinish(void **unclosed) {

@@ -25,6 +25,9 @@ void FileQueueStart(void);
 void FileQueueOpen(const char *path);
 int FileQueueWrite(const void *data, uint32_t size);
 void FileQueueClose(const char *path);
+// A file at path that is kept as it was, noted in the uninstall record in
+// its place among the files written.
+void FileQueueKept(const char *path);
 void FileQueueDirectoryMade(const char *path);
 // 1 once the thread is known to have met a failure: nothing more is worth
 // unpacking, and FileQueueFinish says what it was.

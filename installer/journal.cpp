@@ -27,6 +27,13 @@ static char outer[VANTOR_PATH_SIZE];   // the outermost folder made for it, or "
 static int backups;
 static int cancelled;  // the person chose Cancel for a file in use
 static int stuck;      // lines the last undo could not carry out: the journal stays
+// The replacements written ahead (JournalPlan): each file's backup number,
+// in the list's order; next is the first not yet taken.
+static struct {
+  int count, next, sealed;
+  int backup[JOURNAL_PLAN];
+  char path[JOURNAL_PLAN][VANTOR_PATH_SIZE];
+} plan;
 
 // path = the journal's folder + "\" + name (the journal's own for NULL); 0
 // when it does not fit.
@@ -40,6 +47,7 @@ void JournalUse(const char *path) {
 #endif
   destination = path;
   state = backups = cancelled = 0;
+  plan.count = plan.next = plan.sealed = 0;
   file = NULL;
 }
 
@@ -200,6 +208,28 @@ static int Ready(void) {
   return 0;
 }
 
+int JournalStarted(void) { return Ready(); }
+
+// ok, once the lines written are on the disk: a line that must be true
+// after a power loss (the change it precedes loses what was there).
+static int Durable(int ok) { return ok && (state <= 0 || TargetSysFlush(file) == 0); }
+
+void JournalPlan(const char *path) {
+  if (path == NULL) {
+    if (plan.count > 0 && !plan.sealed) Durable(1);
+    plan.sealed = 1;
+    return;
+  }
+  if (plan.sealed) plan.count = plan.next = plan.sealed = 0;
+  char name[16], backup[VANTOR_PATH_SIZE];
+  VantorFormat(name, (int)sizeof name, "%d", backups + 1);
+  if (plan.count < JOURNAL_PLAN && Ready() && InFolder(backup, name) &&
+      JournalNote(JOURNAL_TAG_REPLACED, path, backup)) {
+    StrCopyN(plan.path[plan.count], path, VANTOR_PATH_SIZE);
+    plan.backup[plan.count++] = ++backups;
+  }
+}
+
 int JournalNote(char tag, const char *first, const char *second) {
   if (!Ready()) return state != -2;
   char line[JOURNAL_LINE_SIZE];
@@ -235,15 +265,27 @@ static int HeldFile(InstallScript *script, const char *path, uint32_t error, cha
   return 0;
 }
 
+static char backup[VANTOR_PATH_SIZE];  // where the last file replaced went
+
+const char *JournalMovedTo(void) { return backup; }
+
 int JournalFile(InstallScript *script, const char *path, int fresh, char *written) {
   StrCopyN(written, path, VANTOR_PATH_SIZE);
+  StrCopyN(backup, path, VANTOR_PATH_SIZE);
   if (!Ready()) return state != -2;
   int there = fresh ? 0 : TargetSysFileExists(path);
   if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
-  char name[16], backup[VANTOR_PATH_SIZE];
-  VantorFormat(name, (int)sizeof name, "%d", ++backups);
+  char name[16];
+  int planned = 0;
+  for (int k = plan.next; k < plan.count && planned == 0; k++) {
+    if (!StrEqual(plan.path[k], path)) continue;
+    planned = plan.backup[k];
+    plan.next = k + 1;
+  }
+  VantorFormat(name, (int)sizeof name, "%d", planned > 0 ? planned : ++backups);
   // A read-only file is not replaced, as it could not be written.
-  if (there == 1 && InFolder(backup, name) && JournalNote(JOURNAL_TAG_REPLACED, path, backup)) {
+  if (there == 1 && InFolder(backup, name) &&
+      (planned > 0 || Durable(JournalNote(JOURNAL_TAG_REPLACED, path, backup)))) {
     for (int held = 1; held == 1;) {
       uint32_t error = TargetSysReplace(path, backup);
       if (error == 0) return 1;
@@ -274,7 +316,7 @@ void JournalValue(const char *path, const char *name) {
   }
   int n = VantorFormat(old, (int)sizeof old, "%s\t", name);
   if (opened != NULL && n < (int)sizeof old - VANTOR_PATH_SIZE && RegistryGetText(opened, name, old + n, VANTOR_PATH_SIZE))
-    JournalNote(JOURNAL_TAG_CHANGED, path, old);
+    Durable(JournalNote(JOURNAL_TAG_CHANGED, path, old));
   else
     JournalNote(JOURNAL_TAG_VALUE, path, name);
   if (opened != NULL) RegistryClose(&opened);

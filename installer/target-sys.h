@@ -23,6 +23,9 @@ uint32_t TargetSysWrite(void *file, const void *data, uint32_t size);
 // Closes a file opened for writing or reading (CloseHandle): 0, else the
 // system's error code (what was written may not be on the disk).
 uint32_t TargetSysClose(void *file);
+// Makes what was written to file durable (FlushFileBuffers): 0, else the
+// system's error code.
+uint32_t TargetSysFlush(void *file);
 // Removes the file path (DeleteFileW). 1 when removed.
 int TargetSysDelete(const char *path);
 // Puts the file from in the place of the file to, which may be there

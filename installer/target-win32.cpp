@@ -39,6 +39,8 @@ uint32_t TargetSysClose(void *file) {
   return error != 0 ? (uint32_t)error : ERROR_WRITE_FAULT;
 }
 
+uint32_t TargetSysFlush(void *file) { return FlushFileBuffers((HANDLE)file) ? 0 : (uint32_t)GetLastError(); }
+
 int TargetSysDelete(const char *path) {
   WCHAR wide[MAX_PATH];
   return DeleteFileW(WidePath(path, wide)) != 0;

@@ -40,6 +40,7 @@ static std::string createdDirs, queriedRoots;
 static std::string busyFiles;  // "\n" + each path + "\t" + its holder + "\n"
 static std::string restartMoves;  // from + "\t" + to + "\n" for each asked
 static int failRestart;
+static int unflushedMoves;  // files moved into a journal's folder before their line was on the disk
 static std::atomic<int> openFiles;  // created on one thread, closed on another
 static int kernelsLoaded, invalidations, noThread;
 static void *lastInvalidated;
@@ -61,7 +62,7 @@ void TargetStandInReset(void) {
   createdDirs.clear();
   busyFiles.clear();
   restartMoves.clear();
-  failRestart = 0;
+  failRestart = unflushedMoves = 0;
   queriedRoots.clear();
   openFiles = kernelsLoaded = invalidations = noThread = 0;
   lastInvalidated = NULL;
@@ -162,6 +163,8 @@ uint32_t TargetSysWrite(void *file, const void *data, uint32_t size) {
   return Code(error);
 }
 
+uint32_t TargetSysFlush(void *file) { return fflush((FILE *)file) == 0 ? 0 : Code(errno); }
+
 int TargetSysDelete(const char *path) {
   std::string host = HostPath(path);
   return !host.empty() && remove(host.c_str()) == 0;
@@ -178,9 +181,21 @@ uint32_t TargetSysReplace(const char *from, const char *to) {
   if (Holder(from) != NULL || Holder(to) != NULL) return 32;
   std::string source = HostPath(from), target = HostPath(to);
   if (source.empty() || target.empty()) return 3;
+  // A file moved into a folder that holds a journal: its line must be on
+  // the disk already, not only in the program's buffer.
+  std::string journal = target.substr(0, target.rfind('/') + 1) + "journal";
+  if (FILE *f = fopen(journal.c_str(), "rb")) {
+    std::string lines;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) lines.append(chunk, n);
+    fclose(f);
+    if (lines.find(std::string("\t") + from + "\t" + to + "\r\n") == std::string::npos) unflushedMoves++;
+  }
   if (rename(source.c_str(), target.c_str()) == 0) return 0;
   return errno == ENOENT ? 2 : 5;
 }
+
+int TargetStandInUnflushedMoves(void) { return unflushedMoves; }
 
 int TargetSysAtRestart(const char *from, const char *to) {
   if (failRestart) return 0;

@@ -45,6 +45,8 @@ void TargetStandInFreeBusy(void);
 // The moves asked for at the next restart, each "from TAB to" ("" for a
 // removal) and "\n"; with fail 1 the system refuses them.
 const std::string &TargetStandInRestartMoves(void);
+// Files moved into a journal's folder before their line was on the disk.
+int TargetStandInUnflushedMoves(void);
 void TargetStandInFailRestart(int fail);
 
 // Every directory creation asked for, each path as given and "\n".

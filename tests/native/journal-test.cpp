@@ -3,6 +3,7 @@
 // by the next run before it changes anything.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "installer-run-support.h"
@@ -81,6 +82,32 @@ TEST_F(JournalTest, AFailedRunIsUndoneAndAnUnfinishedOneBeforeTheNext) {
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/NEW"));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
   EXPECT_EQ("not ours", TestReadFile(drive + "/Maker/OTHER.TXT"));
+}
+
+// An update keeps a file whose bytes are the same as they are, and replaces
+// one of the same size that differs only late, past the first piece, once
+// its line is on the disk.
+TEST_F(JournalTest, AnUpdateKeepsTheFilesItWouldNotChange) {
+  std::string big(5u << 19, 'x'), later = big;
+  for (size_t i = 0; i < big.size(); i++) big[i] = later[i] = (char)(i * 7 % 251);
+  later[big.size() - 100] ^= 1;
+  auto update = [&](const std::string &script, const std::string &app) {
+    WriteInstaller("journal-setup", {{"install.dat", script}, {"app.txt", app}, {"sub\\app.txt", "same"}});
+    return Run("journal-setup", "-debug -silent -dir=C:\\Maker\\Tool");
+  };
+  EXPECT_EQ(0, update(kInstall, big)) << Log();
+  std::string kept = drive + "/Maker/Tool/SUB/APP.TXT";
+  auto old = std::filesystem::last_write_time(kept) - std::chrono::hours(24);
+  std::filesystem::last_write_time(kept, old);
+  EXPECT_EQ(EXIT_COMMAND_FAILED, update(std::string(kInstall) + kFails, later));
+  EXPECT_TRUE(big == TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ(0, update(kInstall, later)) << Log();
+  EXPECT_TRUE(later == TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ(old, std::filesystem::last_write_time(kept));
+  EXPECT_NE(std::string::npos, TestReadFile(drive + "/Maker/Tool/uninstall.dat").find("SUB\\APP.TXT"));
+  EXPECT_EQ(0, update(kInstall, later)) << Log();  // nothing differs: nothing is written
+  EXPECT_TRUE(later == TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ(0, TargetStandInUnflushedMoves());  // each file moved aside had its line on the disk first
 }
 
 // A box answered by the person who closes the program holding the file.
