@@ -210,6 +210,16 @@ static int Ready(void) {
 
 int JournalStarted(void) { return Ready(); }
 
+// The next backup's number into name and its path into backup: 0 when it
+// does not fit. A number whose file is still there (an earlier run's
+// backup that a running program held when that run ended) is passed over,
+// and that file goes at the end with the others.
+static int NextBackup(char *name, char *backup) {
+  do VantorFormat(name, 16, "%d", ++backups);
+  while (InFolder(backup, name) && TargetSysFileExists(backup) != 0);
+  return InFolder(backup, name);
+}
+
 // ok, once the lines written are on the disk: a line that must be true
 // after a power loss (the change it precedes loses what was there).
 static int Durable(int ok) { return ok && (state <= 0 || TargetSysFlush(file) == 0); }
@@ -222,11 +232,10 @@ void JournalPlan(const char *path) {
   }
   if (plan.sealed) plan.count = plan.next = plan.sealed = 0;
   char name[16], backup[VANTOR_PATH_SIZE];
-  VantorFormat(name, (int)sizeof name, "%d", backups + 1);
-  if (plan.count < JOURNAL_PLAN && Ready() && InFolder(backup, name) &&
+  if (plan.count < JOURNAL_PLAN && Ready() && NextBackup(name, backup) &&
       JournalNote(JOURNAL_TAG_REPLACED, path, backup)) {
     StrCopyN(plan.path[plan.count], path, VANTOR_PATH_SIZE);
-    plan.backup[plan.count++] = ++backups;
+    plan.backup[plan.count++] = backups;
   }
 }
 
@@ -282,9 +291,9 @@ int JournalFile(InstallScript *script, const char *path, int fresh, char *writte
     planned = plan.backup[k];
     plan.next = k + 1;
   }
-  VantorFormat(name, (int)sizeof name, "%d", planned > 0 ? planned : ++backups);
+  VantorFormat(name, (int)sizeof name, "%d", planned);
   // A read-only file is not replaced, as it could not be written.
-  if (there == 1 && InFolder(backup, name) &&
+  if (there == 1 && (planned > 0 ? InFolder(backup, name) : NextBackup(name, backup)) &&
       (planned > 0 || Durable(JournalNote(JOURNAL_TAG_REPLACED, path, backup)))) {
     for (int held = 1; held == 1;) {
       uint32_t error = TargetSysReplace(path, backup);
@@ -332,16 +341,18 @@ static int End(int undo) {
     TargetSysClose(file);
     if (!undo && (swaps = Undo(-1)) < 0) undo = 1;
     char path[VANTOR_PATH_SIZE], name[16];
+    int left = 0;  // backups a running program still holds: they go when Windows restarts
     for (int i = 1; !undo && i <= backups; i++) {
       VantorFormat(name, (int)sizeof name, "%d", i);
-      if (InFolder(path, name)) TargetSysRemoveFile(path);
+      uint32_t error = InFolder(path, name) ? TargetSysRemoveFile(path) : 2;
+      if (error != 0 && error != 2 && error != 3 && TargetSysAtRestart(path, NULL)) left++;
     }
     if (undo) {
       Undo(0);
     } else {
       InFolder(path, NULL);
       TargetSysRemoveFile(path);
-      TargetSysRemoveDir(folder);
+      if (!TargetSysRemoveDir(folder) && left > 0) TargetSysAtRestart(folder, NULL);
     }
   }
   state = -1;

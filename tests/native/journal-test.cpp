@@ -170,7 +170,7 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
 
 // A file written that a program holds when the run is undone: the journal
 // stays, and the next run finishes the undoing first; while the file is
-// still held, that run changes nothing.
+// still held, that run changes nothing. A backup held when a run ends well.
 TEST_F(JournalTest, WhatCannotBeUndoneYetIsUndoneByTheNextRun) {
   const char *app = "C:\\Maker\\Tool\\APP.TXT";
   EXPECT_EQ(0, Main(kInstall, "v1")) << Log();
@@ -192,6 +192,20 @@ TEST_F(JournalTest, WhatCannotBeUndoneYetIsUndoneByTheNextRun) {
   EXPECT_EQ(0, Main(kInstall, "v3")) << Log();
   EXPECT_NE(std::string::npos, Log().find("Rollback: restored 'C:\\Maker\\Tool\\APP.TXT'"));
   EXPECT_EQ("v3", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
+  // A backup a running program still holds when a run ends well goes when
+  // Windows restarts; until then the next runs pass its number over.
+  const std::string first = "C:\\Maker\\Tool" JOURNAL_FOLDER "\\1";
+  JournalUse(destination);
+  EXPECT_EQ(1, JournalFile(&script, app, 0, written));
+  TargetStandInSetBusy(first.c_str(), "Tool");
+  EXPECT_EQ(0, JournalEnd());
+  EXPECT_EQ(first + "\t\nC:\\Maker\\Tool" JOURNAL_FOLDER "\t\n", TargetStandInRestartMoves());
+  EXPECT_EQ(0, Main(kInstall, "v4")) << Log();
+  EXPECT_EQ("v4", TestReadFile(drive + "/Maker/Tool/APP.TXT"));
+  EXPECT_EQ("v3", TestReadFile(drive + "/Maker/Tool" JOURNAL_FOLDER "/1"));
+  TargetStandInFreeBusy();
+  EXPECT_EQ(0, Main(kInstall, "v5")) << Log();
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
 }
 
