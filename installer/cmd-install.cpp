@@ -199,13 +199,13 @@ static int ListStaysInside(const InstallScript *script) {
   return 1;
 }
 
-// The replacements of the next files of the list, those that are there,
-// written to the journal ahead and made durable at once.
+// The lines of the next files of the list written to the journal ahead and
+// put on the disk at once.
 static void PlanAhead(const InstallScript *script, const char **ahead) {
   char name[VANTOR_PATH_SIZE], path[VANTOR_PATH_SIZE];
   for (int k = 0; k < JOURNAL_PLAN; k++)
     if (NextName(ahead, name, VANTOR_PATH_SIZE) && StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) &&
-        StrAppendN(path, name, VANTOR_PATH_SIZE) && TargetSysFileExists(path) == 1)
+        StrAppendN(path, name, VANTOR_PATH_SIZE))
       JournalPlan(path);
   JournalPlan(NULL);
 }

@@ -110,13 +110,17 @@ static int Undo(int found) {
   InFolder(path, NULL);
   outer[0] = 0;
   stuck = 0;
-  if (UninstallLoadFile(path, &lines, &length)) {
+  // Directories last: a file's line may come before its directory's, when
+  // the file's was written ahead.
+  for (int pass = found < 0; pass < 2 && UninstallLoadFile(path, &lines, &length); pass++) {
     for (int32_t end = (int32_t)length; end > 0;) {  // lines[end - 1] is the '\n' of the line before
       int32_t begin = end - 1;
       while (begin > 0 && lines[begin - 1] != '\n') begin--;
       int32_t n = end - begin;
       end = begin;
-      if (n < 5 || lines[begin + n - 2] != '\r' || lines[begin + 1] != '\t') continue;
+      if (n < 5 || lines[begin + n - 2] != '\r' || lines[begin + 1] != '\t' ||
+          (found >= 0 && (lines[begin] == JOURNAL_TAG_DIR) != (pass == 1)))
+        continue;
       lines[begin + n - 2] = 0;
       char *fields[3];
       int count = 0;
@@ -220,31 +224,37 @@ static int NextBackup(char *name, char *backup) {
   return InFolder(backup, name);
 }
 
-// ok, once the lines written are on the disk: a line that must be true
-// after a power loss (the change it precedes loses what was there).
-static int Durable(int ok) { return ok && (state <= 0 || TargetSysFlush(file) == 0); }
+// Writes one line; 0 when it does not fit or could not be written.
+static int Write(char tag, const char *first, const char *second) {
+  char line[JOURNAL_LINE_SIZE];
+  int n = second != NULL ? VantorFormat(line, (int)sizeof line, "%c\t%s\t%s\r\n", tag, first, second)
+                         : VantorFormat(line, (int)sizeof line, "%c\t%s\r\n", tag, first);
+  return n < (int)sizeof line && TargetSysWrite(file, line, (uint32_t)n) == 0;
+}
+
+// The lines written are on the disk: 1, else 0.
+static int Flush(void) { return TargetSysFlush(file) == 0; }
 
 void JournalPlan(const char *path) {
   if (path == NULL) {
-    if (plan.count > 0 && !plan.sealed) Durable(1);
+    if (plan.count > 0 && !plan.sealed) Flush();
     plan.sealed = 1;
     return;
   }
   if (plan.sealed) plan.count = plan.next = plan.sealed = 0;
   char name[16], backup[VANTOR_PATH_SIZE];
-  if (plan.count < JOURNAL_PLAN && Ready() && NextBackup(name, backup) &&
-      JournalNote(JOURNAL_TAG_REPLACED, path, backup)) {
+  int there = TargetSysFileExists(path);
+  if (plan.count < JOURNAL_PLAN && there != 2 && Ready() &&
+      (there == 0 ? Write(JOURNAL_TAG_FILE, path, NULL)
+                  : NextBackup(name, backup) && Write(JOURNAL_TAG_REPLACED, path, backup))) {
     StrCopyN(plan.path[plan.count], path, VANTOR_PATH_SIZE);
-    plan.backup[plan.count++] = backups;
+    plan.backup[plan.count++] = there == 0 ? 0 : backups;
   }
 }
 
 int JournalNote(char tag, const char *first, const char *second) {
   if (!Ready()) return state != -2;
-  char line[JOURNAL_LINE_SIZE];
-  int n = second != NULL ? VantorFormat(line, (int)sizeof line, "%c\t%s\t%s\r\n", tag, first, second)
-                         : VantorFormat(line, (int)sizeof line, "%c\t%s\r\n", tag, first);
-  return n < (int)sizeof line && TargetSysWrite(file, line, (uint32_t)n) == 0;
+  return Write(tag, first, second) && Flush();
 }
 
 // A file to be replaced that could not be moved aside (error): 1 to try
@@ -282,19 +292,18 @@ int JournalFile(InstallScript *script, const char *path, int fresh, char *writte
   StrCopyN(written, path, VANTOR_PATH_SIZE);
   StrCopyN(backup, path, VANTOR_PATH_SIZE);
   if (!Ready()) return state != -2;
-  int there = fresh ? 0 : TargetSysFileExists(path);
-  if (there == 0) return JournalNote(JOURNAL_TAG_FILE, path, NULL);
-  char name[16];
-  int planned = 0;
-  for (int k = plan.next; k < plan.count && planned == 0; k++) {
+  int there = fresh ? 0 : TargetSysFileExists(path), planned = -1;  // its backup's number, 0 for an F line
+  for (int k = plan.next; k < plan.count && planned < 0; k++) {
     if (!StrEqual(plan.path[k], path)) continue;
     planned = plan.backup[k];
     plan.next = k + 1;
   }
+  if (there == 0) return planned == 0 || JournalNote(JOURNAL_TAG_FILE, path, NULL);
+  char name[16];
   VantorFormat(name, (int)sizeof name, "%d", planned);
   // A read-only file is not replaced, as it could not be written.
   if (there == 1 && (planned > 0 ? InFolder(backup, name) : NextBackup(name, backup)) &&
-      (planned > 0 || Durable(JournalNote(JOURNAL_TAG_REPLACED, path, backup)))) {
+      (planned > 0 || JournalNote(JOURNAL_TAG_REPLACED, path, backup))) {
     for (int held = 1; held == 1;) {
       uint32_t error = TargetSysReplace(path, backup);
       if (error == 0) return 1;
@@ -325,7 +334,7 @@ void JournalValue(const char *path, const char *name) {
   }
   int n = VantorFormat(old, (int)sizeof old, "%s\t", name);
   if (opened != NULL && n < (int)sizeof old - VANTOR_PATH_SIZE && RegistryGetText(opened, name, old + n, VANTOR_PATH_SIZE))
-    Durable(JournalNote(JOURNAL_TAG_CHANGED, path, old));
+    JournalNote(JOURNAL_TAG_CHANGED, path, old);
   else
     JournalNote(JOURNAL_TAG_VALUE, path, name);
   if (opened != NULL) RegistryClose(&opened);

@@ -10,10 +10,10 @@
 // replaced is first moved aside into it by a rename (bytes and times kept).
 // The folder holds the file "journal" and the files moved aside, named by
 // their number ("1", "2", ...). The journal is text, every line ending in
-// CR LF, written through the file seam, each line before its change. A
-// line whose change would lose what was there (R, W) is on the disk before
-// the change is made, so that it is true after a power loss: the R lines of
-// the next files are written ahead and flushed once (JournalPlan):
+// CR LF, written through the file seam, each line before its change and
+// on the disk before it (FlushFileBuffers), so that the journal is true
+// after a power loss; the lines of the next files INSTALL writes are
+// written ahead and flushed once (JournalPlan):
 //
 //   VANTOR JOURNAL 1                    the head
 //   P TAB dir                           a folder made for the journal
@@ -102,10 +102,10 @@ int JournalNote(char tag, const char *first, const char *second);
 // fresh: path lies in a directory this run made, which holds only what the
 // run wrote there (an F line already): it is not asked for.
 int JournalFile(InstallScript *script, const char *path, int fresh, char *written);
-// The replacements of the files about to be written, in the list's order:
-// each path of an existing file gets its R line now, up to JOURNAL_PLAN of
-// them; NULL makes the lines durable with one flush (FlushFileBuffers).
-// JournalFile then takes a file's planned backup without a line of its
+// The lines of the files about to be written, in the list's order, up to
+// JOURNAL_PLAN of them: each path gets its R line (a file there) or F line
+// now; NULL puts them on the disk with one flush (FlushFileBuffers).
+// JournalFile then takes a file's planned line without writing one of its
 // own. A line of a change never made undoes to nothing.
 void JournalPlan(const char *path);
 // 1 when the run's journal is being written (started here, after an
