@@ -4,6 +4,7 @@
 #include "interact.h"
 
 #include "exit-codes.h"
+#include "journal.h"
 #include "script.h"
 #include "mainwindow.h"
 #include "pages.h"
@@ -12,6 +13,7 @@
 #include "registration.h"
 #include "shell-sys.h"
 #include "shell.h"
+#include "target-sys.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -46,10 +48,20 @@ static int SendToProgMan(const char *command, int length, int size) {
   return 1;
 }
 
+// The folder or shortcut file Program Manager is about to make for a group
+// or item, in the journal unless it is there: 0 when the journal refused it.
+static int JournalMade(const char *group, const char *caption) {
+  char path[VANTOR_PATH_SIZE];
+  int n = group[0] != 0 && ShellGroupFolder(group, path, (int)sizeof path) ? StrLength(path) : VANTOR_PATH_SIZE;
+  if (caption != NULL && n < VANTOR_PATH_SIZE) n += VantorFormat(path + n, VANTOR_PATH_SIZE - n, "\\%s.lnk", caption);
+  return n >= VANTOR_PATH_SIZE || (caption != NULL ? TargetSysFileExists(path) : TargetSysDirExists(path)) ||
+         JournalNote(caption != NULL ? JOURNAL_TAG_FILE : JOURNAL_TAG_DIR, path, NULL);
+}
+
 static int MakeGroup(const char *name) {
   char command[SCRIPT_GROUP_COMMAND_SIZE];
   int needed = VantorFormat(command, sizeof command, SCRIPT_GROUP_COMMAND, name);
-  if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  if (!JournalMade(name, NULL) || !SendToProgMan(command, needed, sizeof command)) return 0;
   UninstallNote(UNINSTALL_TAG_GROUP, name, NULL);
   return 1;
 }
@@ -75,7 +87,7 @@ static int MakeItem(const InstallScript *script, const char *group, const char *
   char command[ITEM_COMMAND_SIZE];
   int needed = VantorFormat(command, sizeof command, "[AddItem(\"%s%s\",\"%s\")]", script->installPath, program,
                             caption);
-  if (!SendToProgMan(command, needed, sizeof command)) return 0;
+  if (!JournalMade(group, caption) || !SendToProgMan(command, needed, sizeof command)) return 0;
   UninstallNote(UNINSTALL_TAG_ITEM, group, caption);
   if (script->window != NULL) ShellBringToTop(script->window);
   return 1;

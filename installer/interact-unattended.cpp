@@ -70,18 +70,10 @@ static int OpenInEditor(const char *path) {
   return 1;
 }
 
-// The group's folder below the Start Menu's "Programs" into folder; 0 when
-// it does not fit.
-static int GroupFolder(const char *name, char *folder, int size) {
-  char programs[FOLDER_SIZE];
-  return ShellProgramsFolder(programs, (int)sizeof programs) &&
-         VantorFormat(folder, size, "%s\\%s", programs, name) < size;
-}
-
 static int MakeGroup(const char *name) {
   char folder[FOLDER_SIZE];
   int existed = 0;
-  if (!GroupFolder(name, folder, (int)sizeof folder) ||
+  if (!ShellGroupFolder(name, folder, (int)sizeof folder) ||
       ((existed = TargetSysDirExists(folder)), !existed && !JournalNote(JOURNAL_TAG_DIR, folder, NULL)) ||
       !ShellMakeFolder(folder)) {
     DebugPrintf("Unable to create group '%s'\n", name);
@@ -96,7 +88,7 @@ static int MakeGroup(const char *name) {
 static int MakeItem(const InstallScript *script, const char *group, const char *program, const char *arguments,
                     const char *caption) {
   char folder[FOLDER_SIZE], link[FOLDER_SIZE];
-  if (group[0] == 0 || !GroupFolder(group, folder, (int)sizeof folder)) {
+  if (group[0] == 0 || !ShellGroupFolder(group, folder, (int)sizeof folder)) {
     DebugPrintf("Unable to add item '%s'\n", caption);
     return 0;
   }

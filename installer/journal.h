@@ -26,10 +26,10 @@
 //   S TAB beside TAB file               a file in use replaced at restart
 //   O TAB library                       a library registered through OLE
 //
-// Program Manager's groups and items (made by an attended run through
-// DDE) are not in the journal; the
-// shortcut files and folders made without Program Manager are (F and D
-// lines), a shortcut that was there already is rewritten in place.
+// The groups and items an attended run has Program Manager make are D and
+// F lines of the Start Menu folder and shortcut file it makes for them
+// (when they were not there); so are those made without Program Manager.
+// A shortcut that was there already is rewritten in place.
 //
 // The journal starts with the first change once the destination is known
 // (JournalUse); an unfinished journal found there then is undone first, as

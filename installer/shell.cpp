@@ -6,6 +6,7 @@
 #include "shell.h"
 #include "shell-sys.h"
 #include "vantor-core.h"
+#include "vantor-str.h"
 #include "winhelpr.h"
 
 static int oleUp;
@@ -96,4 +97,10 @@ int FontResourceRemove(const char *path) {
   if (remove(path) != 0) DebugPrintf("Non-fatal unable to delete file '%s'\n", path);
   ShellFontChanged();
   return 1;
+}
+
+int ShellGroupFolder(const char *name, char *folder, int size) {
+  char programs[VANTOR_PATH_SIZE];
+  return ShellProgramsFolder(programs, (int)sizeof programs) &&
+         VantorFormat(folder, size, "%s\\%s", programs, name) < size;
 }

@@ -36,4 +36,9 @@ int FontResourceAdd(const char *path);
 // logged). 1 removed; 0 after the log line, the file kept.
 int FontResourceRemove(const char *path);
 
+// The group's folder below the Start Menu's "Programs" (where Program
+// Manager makes it, and where groups are made without it) into folder; 0
+// when it does not fit.
+int ShellGroupFolder(const char *name, char *folder, int size);
+
 #endif

@@ -13,8 +13,10 @@ GROUP = "Vantor Shell Test"
 def test_create_group_and_add_item_point_at_the_installed_program(h):
     directory = "C:\\Program Files\\Vantor Shell Case\\"
     shutil.rmtree(h.drive_c(directory), ignore_errors=True)
+    shutil.rmtree(h.drive_c(directory[:-1] + ".~journal"), ignore_errors=True)
     for base in h.start_menu_dirs():
         shutil.rmtree(os.path.join(base, GROUP), ignore_errors=True)
+        shutil.rmtree(os.path.join(base, GROUP + " Undone"), ignore_errors=True)
     with open(h.install_exe, "rb") as f:
         program = f.read()
     inst = h.build_installer("shell-items", b"PRODUCT NAME: Shell Case\nBREAK\nINSTALL DIR: Vantor Shell Case\n"
@@ -42,6 +44,24 @@ def test_create_group_and_add_item_point_at_the_installed_program(h):
     assert b"--version" in data or "--version".encode("utf-16-le") in data, data
     h.close_window(group_window)
     h.wait_gone(group_window)
+    # A run that fails after its group and item takes both away again.
+    shutil.rmtree(h.drive_c(directory), ignore_errors=True)
+    undone = GROUP + " Undone"
+    inst = h.build_installer("shell-items-undone", b"PRODUCT NAME: Shell Case\nBREAK\nINSTALL DIR: Vantor Shell Case\n"
+                             b"INSTALL PATH: Where to?\nFILE LIST: bin\\app.exe\nINSTALL\nCREATE GROUP: %s\n"
+                             b"ADD ITEM: bin\\app.exe | Vantor App\n!NOPE: after the group\n" % undone.encode(),
+                             {"bin/app.exe": program})
+    proc = h.run_installer(inst, "-debug")
+    h.accept_destination()
+    h.close_window(h.find_window(undone))
+    assert h.find_start_menu(undone, "Vantor App.lnk"), inst.log()
+    h.key_until_gone(h.find_window("Unknown script keyword..."), "Return")
+    h.key_until_gone(h.find_window("Shell Case Installation..."), "y")
+    h.key_until_gone(h.find_window("Installation Problem..."), "Return")
+    assert h.wait_exit(proc) == 2
+    log = inst.log()
+    assert b"Vantor App.lnk'" in log and b"Rollback: removed directory '" in log, log
+    assert h.find_start_menu(undone) is None, os.listdir(h.find_start_menu(undone))
 
 
 def test_font_is_there_for_the_run_and_gone_after_it(h):
