@@ -25,6 +25,7 @@ static void *file;  // the journal, open for writing
 static char folder[VANTOR_PATH_SIZE];  // the journal's folder, no closing backslash
 static char outer[VANTOR_PATH_SIZE];   // the outermost folder made for it, or ""
 static int backups;
+static int leftovers;  // the journal's folder was there: it may hold an earlier run's backups
 static int cancelled;  // the person chose Cancel for a file in use
 static int stuck;      // lines the last undo could not carry out: the journal stays
 // The replacements written ahead (JournalPlan): each file's backup number,
@@ -203,7 +204,8 @@ static int Ready(void) {
   }
   int n = StrLength(outer);
   if (n > 3 && outer[n - 1] == '\\') outer[n - 1] = 0;
-  if ((!TargetSysDirExists(folder) && !TargetSysCreateDir(folder)) || !TargetSysCreate(path, &file)) return 0;
+  if (((leftovers = TargetSysDirExists(folder)) == 0 && !TargetSysCreateDir(folder)) || !TargetSysCreate(path, &file))
+    return 0;
   state = 1;
   if (TargetSysWrite(file, JOURNAL_HEAD, (uint32_t)sizeof JOURNAL_HEAD - 1) == 0 &&
       (outer[0] == 0 || JournalNote(JOURNAL_TAG_PARENT, outer, NULL)))
@@ -220,7 +222,7 @@ int JournalStarted(void) { return Ready(); }
 // and that file goes at the end with the others.
 static int NextBackup(char *name, char *backup) {
   do VantorFormat(name, 16, "%d", ++backups);
-  while (InFolder(backup, name) && TargetSysFileExists(backup) != 0);
+  while (leftovers && InFolder(backup, name) && TargetSysFileExists(backup) != 0);
   return InFolder(backup, name);
 }
 
@@ -269,8 +271,16 @@ static int HeldFile(InstallScript *script, const char *path, uint32_t error, cha
   if (error != 32 && error != 33 && !(error == 5 && named)) return 0;
   DebugPrintf("File in use (%u): '%s'\n", (unsigned)error, path);
   if (script->scope == SCRIPT_SCOPE_MACHINE && script->inUse == SCRIPT_IN_USE_RESTART) {
+    // A file beside it already is an earlier run's, still waiting for its
+    // restart: it is moved aside like any file replaced, so that undoing
+    // this run puts it back.
+    char name[16], aside[VANTOR_PATH_SIZE];
     if (VantorFormat(written, VANTOR_PATH_SIZE, "%s" JOURNAL_BESIDE, path) >= VANTOR_PATH_SIZE ||
-        !JournalNote(JOURNAL_TAG_FILE, written, NULL) || !JournalNote(JOURNAL_TAG_SWAP, written, path))
+        !(TargetSysFileExists(written) == 0
+              ? JournalNote(JOURNAL_TAG_FILE, written, NULL)
+              : NextBackup(name, aside) && JournalNote(JOURNAL_TAG_REPLACED, written, aside) &&
+                    TargetSysReplace(written, aside) == 0) ||
+        !JournalNote(JOURNAL_TAG_SWAP, written, path))
       return 0;
     DebugPrintf("'%s' is replaced when Windows restarts\n", path);
     return 2;

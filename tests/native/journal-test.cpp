@@ -161,10 +161,14 @@ TEST_F(JournalTest, AFileInUseIsRetriedCancelledFailedOrReplacedAtRestart) {
   EXPECT_NE(std::string::npos, Log().find("Unattended: no box '" JOURNAL_RESTART_CAPTION "': " JOURNAL_RESTART));
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool" JOURNAL_FOLDER));
   EXPECT_EQ(std::string::npos, TestReadFile(drive + "/Maker/Tool/uninstall.dat").find(JOURNAL_BESIDE));
-  // The system refuses the swap: the run is undone, the file beside goes.
+  // The system refuses the next swap: the run is undone, and the file
+  // beside, still waiting for the first restart, is the first run's again.
   TargetStandInFailRestart(1);
   EXPECT_EQ(EXIT_COMMAND_FAILED, Main(machine, "v3"));
   EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/SUB/APP.TXT"));
+  EXPECT_EQ("v2", TestReadFile(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
+  std::filesystem::remove(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE);
+  EXPECT_EQ(EXIT_COMMAND_FAILED, Main(machine, "v3"));  // the file beside it was new: it goes
   EXPECT_FALSE(std::filesystem::exists(drive + "/Maker/Tool/APP.TXT" JOURNAL_BESIDE));
 }
 
