@@ -87,36 +87,42 @@ static struct {
 } same;
 
 #define COMPARE_PIECE 8192u
+static unsigned char piece[COMPARE_PIECE];  // the old file's bytes, read back
+
+// Ends the comparing: 1 when a file was being compared.
+static int EndCompare(void) {
+  if (same.old == NULL) return 0;
+  TargetSysClose(same.old);
+  same.old = NULL;
+  return 1;
+}
 
 // The file compared is replaced after all: 0 when it cannot be.
 static int Diverge(void) {
-  unsigned char buffer[COMPARE_PIECE];
-  TargetSysClose(same.old);
-  same.old = NULL;
+  EndCompare();
   if (!JournalFile(same.script, same.path, 0, same.written)) {
     same.refused = 1;
     return 0;
   }
   FileQueueOpen(same.written);
   uint32_t left = same.agreed, size, n = 1;
-  void *file = NULL;
-  if (left > 0 && !TargetSysOpenRead(StrEqual(same.written, same.path) ? JournalMovedTo() : same.path, &file, &size))
-    return 0;
+  void *file;
+  if (left == 0) return 1;
+  if (!TargetSysOpenRead(StrEqual(same.written, same.path) ? JournalMovedTo() : same.path, &file, &size)) return 0;
   for (; left > 0 && n > 0; left -= n) {
-    n = TargetSysRead(file, buffer, left < COMPARE_PIECE ? left : COMPARE_PIECE);
-    FileQueueWrite(buffer, n);
+    n = TargetSysRead(file, piece, left < COMPARE_PIECE ? left : COMPARE_PIECE);
+    FileQueueWrite(piece, n);
   }
-  if (file != NULL) TargetSysClose(file);
+  TargetSysClose(file);
   return left == 0;
 }
 
 static int InstallPiece(void *context, const void *data, uint32_t n) {
   (void)context;
   const unsigned char *bytes = (const unsigned char *)data;
-  unsigned char buffer[COMPARE_PIECE];
   for (uint32_t at = 0, want; same.old != NULL && at < n; at += want) {
     want = n - at < COMPARE_PIECE ? n - at : COMPARE_PIECE;
-    if (TargetSysRead(same.old, buffer, want) != want || memcmp(buffer, bytes + at, want) != 0) {
+    if (TargetSysRead(same.old, piece, want) != want || memcmp(piece, bytes + at, want) != 0) {
       if (!Diverge()) return 0;
       break;
     }
@@ -165,21 +171,14 @@ static int InstallOne(InstallScript *script, const char **cursor, double *done, 
   }
   if (!FfsStream(name, size, InstallPiece, NULL)) {
     void *unclosed;
-    if (same.old != NULL) TargetSysClose(same.old);
-    same.old = NULL;
+    EndCompare();
     if (FileQueueFinish(&unclosed) && !same.refused) {
       if (unclosed != NULL) TargetDiscard(unclosed, written);
       DebugPrintf("Unable to load '%s'\n", name);
     }
     return 0;
   }
-  if (same.old != NULL) {
-    TargetSysClose(same.old);
-    same.old = NULL;
-    FileQueueKept(path);
-  } else {
-    FileQueueClose(path);
-  }
+  FileQueueClose(path, EndCompare());
   *done += size;
   return 1;
 }

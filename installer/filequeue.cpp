@@ -172,9 +172,7 @@ int FileQueueWrite(const void *data, uint32_t size) {
 
 void FileQueueDirectoryMade(const char *path) { PutPath(RECORD_DIRECTORY, path); }
 
-void FileQueueClose(const char *path) { PutPath(RECORD_CLOSE, path); }
-
-void FileQueueKept(const char *path) { PutPath(RECORD_CLOSED, path); }
+void FileQueueClose(const char *path, int kept) { PutPath(kept ? RECORD_CLOSED : RECORD_CLOSE, path); }
 
 int FileQueueFailed(void) { return queue.failedSeen; }
 

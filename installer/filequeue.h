@@ -24,10 +24,9 @@ void FileQueueStart(void);
 // everything handed over is dropped.
 void FileQueueOpen(const char *path);
 int FileQueueWrite(const void *data, uint32_t size);
-void FileQueueClose(const char *path);
-// A file at path that is kept as it was, noted in the uninstall record in
-// its place among the files written.
-void FileQueueKept(const char *path);
+// kept: the file at path was kept as it was (nothing was opened for it); it
+// is noted in the uninstall record in its place among the files written.
+void FileQueueClose(const char *path, int kept = 0);
 void FileQueueDirectoryMade(const char *path);
 // 1 once the thread is known to have met a failure: nothing more is worth
 // unpacking, and FileQueueFinish says what it was.

@@ -51,11 +51,11 @@ static int SendToProgMan(const char *command, int length, int size) {
 // The folder or shortcut file Program Manager is about to make for a group
 // or item, in the journal unless it is there: 0 when the journal refused it.
 static int JournalMade(const char *group, const char *caption) {
-  char path[VANTOR_PATH_SIZE];
-  int n = group[0] != 0 && ShellGroupFolder(group, path, (int)sizeof path) ? StrLength(path) : VANTOR_PATH_SIZE;
-  if (caption != NULL && n < VANTOR_PATH_SIZE) n += VantorFormat(path + n, VANTOR_PATH_SIZE - n, "\\%s.lnk", caption);
-  return n >= VANTOR_PATH_SIZE || (caption != NULL ? TargetSysFileExists(path) : TargetSysDirExists(path)) ||
-         JournalNote(caption != NULL ? JOURNAL_TAG_FILE : JOURNAL_TAG_DIR, path, NULL);
+  char folder[VANTOR_PATH_SIZE], path[VANTOR_PATH_SIZE];
+  if (group[0] == 0 || !ShellGroupFolder(group, folder, (int)sizeof folder)) return 1;
+  if (caption == NULL) return TargetSysDirExists(folder) || JournalNote(JOURNAL_TAG_DIR, folder, NULL);
+  return VantorFormat(path, (int)sizeof path, "%s\\%s.lnk", folder, caption) >= (int)sizeof path ||
+         TargetSysFileExists(path) || JournalNote(JOURNAL_TAG_FILE, path, NULL);
 }
 
 static int MakeGroup(const char *name) {
