@@ -13,7 +13,7 @@ static_assert(sizeof(SocketHost) == 264, "SocketHost is 264 bytes");
 
 #define SOCKET_ERROR_INVALID 10022
 
-static int timeoutMilliseconds = SOCKET_TIMEOUT_DEFAULT;
+static int timeoutSet;  // the timeout plus 1; 0: SOCKET_TIMEOUT_DEFAULT (no data section)
 
 struct SocketErrorEntry {
   int code;
@@ -105,15 +105,15 @@ int SocketRemove(void) {
 }
 
 int SocketSetTimeout(int milliseconds) {
-  int previous = timeoutMilliseconds;
-  timeoutMilliseconds = milliseconds > 0 ? milliseconds : 0;
+  int previous = timeoutSet != 0 ? timeoutSet - 1 : SOCKET_TIMEOUT_DEFAULT;
+  timeoutSet = (milliseconds > 0 ? milliseconds : 0) + 1;
   return previous;
 }
 
 // Waits for the socket within the time-out; a time-out becomes the error
 // "Connection timed out" so that callers see it as any other failure.
 static int SocketWait(uint32_t handle, int what) {
-  int ready = SocketSysWait(handle, what, timeoutMilliseconds);
+  int ready = SocketSysWait(handle, what, timeoutSet != 0 ? timeoutSet - 1 : SOCKET_TIMEOUT_DEFAULT);
   if (ready == 0) SocketSysSetLastError(SOCKET_ERROR_TIMEDOUT);
   return ready > 0;
 }

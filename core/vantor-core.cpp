@@ -17,11 +17,11 @@
 static int debugFlags;
 static char debugPath[VANTOR_PATH_SIZE];
 static char debugLine[DEBUG_LINE_SIZE + 1];
-static const char *assertFile = "";
+static const char *assertFile;  // NULL until set, as the others: the program keeps no data section
 static int assertLine;
-static const char *abortFile = "";
+static const char *abortFile;
 static int abortLine;
-static int abortBox = 1;
+static int noAbortBox;
 static void (*fatalHook)(void);
 
 // The hook, once, before a fatal error ends the process.
@@ -174,11 +174,11 @@ void DebugAssert(int condition, const char *format, ...) {
   va_end(args);
   DebugWrite(debugLine);
   if (length > DEBUG_LINE_SIZE) ABORT("Last string too large (%d)\n", length);
-  DebugPrintf("        (%s/%d)\n", assertFile, assertLine);
+  DebugPrintf("        (%s/%d)\n", assertFile != NULL ? assertFile : "", assertLine);
   EndFatally();
 }
 
-void DebugSetAbortBox(int show) { abortBox = show; }
+void DebugSetAbortBox(int show) { noAbortBox = !show; }
 void DebugSetFatalHook(void (*hook)(void)) { fatalHook = hook; }
 
 void DebugAbort(const char *format, ...) {
@@ -189,10 +189,10 @@ void DebugAbort(const char *format, ...) {
   va_start(args, format);
   int length = skip + VantorVFormat(debugLine + skip, (int)sizeof(debugLine) - skip, format, args);
   va_end(args);
-  if (abortBox) SysMessageBox(NULL, debugLine + skip, ABORT_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP);
+  if (!noAbortBox) SysMessageBox(NULL, debugLine + skip, ABORT_CAPTION, SYS_MB_OK | SYS_MB_ICONSTOP);
   DebugWrite(debugLine);
   if (length > DEBUG_LINE_SIZE) ABORT("Last string too large (%d)\n", length);
-  DebugPrintf("       (%s/%d)\n", abortFile, abortLine);
+  DebugPrintf("       (%s/%d)\n", abortFile != NULL ? abortFile : "", abortLine);
   EndFatally();
 }
 

@@ -158,7 +158,9 @@ static int InstallOne(InstallScript *script, const char **cursor, double *done, 
   same.written = written;
   same.agreed = same.refused = 0;
   int inFresh = MakeDirectoryOf(path, made);
-  if (!inFresh && JournalStarted() && TargetSysOpenRead(path, &same.old, &there) && there != size) {
+  // A link is replaced, never compared: what it points to is not the file.
+  if (!inFresh && JournalStarted() && !TargetSysIsLink(path) && TargetSysOpenRead(path, &same.old, &there) &&
+      there != size) {
     TargetSysClose(same.old);
     same.old = NULL;
   }
@@ -200,11 +202,11 @@ static int ListStaysInside(const InstallScript *script) {
 
 // The lines of the next files of the list written to the journal ahead and
 // put on the disk at once.
-static void PlanAhead(const InstallScript *script, const char **ahead) {
+static void PlanAhead(const InstallScript *script, const char **ahead, int32_t left) {
   char name[VANTOR_PATH_SIZE], path[VANTOR_PATH_SIZE];
-  for (int k = 0; k < JOURNAL_PLAN; k++)
-    if (NextName(ahead, name, VANTOR_PATH_SIZE) && StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) &&
-        StrAppendN(path, name, VANTOR_PATH_SIZE))
+  for (int k = 0; k < JOURNAL_PLAN && k < left; k++)
+    if (NextName(ahead, name, VANTOR_PATH_SIZE) && name[0] != 0 &&
+        StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) && StrAppendN(path, name, VANTOR_PATH_SIZE))
       JournalPlan(path);
   JournalPlan(NULL);
 }
@@ -223,7 +225,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   // A failure leaves the progress window up; the driver undoes what was written.
   const char *ahead = cursor;
   for (int32_t i = 0; i < script->fileCount && !FileQueueFailed(); i++) {
-    if (i % JOURNAL_PLAN == 0) PlanAhead(script, &ahead);
+    if (i % JOURNAL_PLAN == 0) PlanAhead(script, &ahead, script->fileCount - i);
     InstallProgress(script, done);
     if (!InstallOne(script, &cursor, &done, made)) return 0;
   }

@@ -5,7 +5,7 @@
 #include "vantor-core.h"
 
 static int mode;
-static const Interaction *side = &InteractAttended;
+static const Interaction *side;  // NULL: the attended side
 
 int InteractChoose(const char *args) {
   ASSERT(args != NULL, "Pointer is NULL\n");
@@ -17,5 +17,5 @@ int InteractChoose(const char *args) {
   return 1;
 }
 
-const Interaction *Interact(void) { return side; }
+const Interaction *Interact(void) { return side != NULL ? side : &InteractAttended; }
 int UnattendedMode(void) { return mode; }

@@ -3,6 +3,8 @@
 #include "pages.h"
 #include "pages-sys.h"
 
+#include <string.h>
+
 #include "dialog-sys.h"
 #include "ffs.h"
 #include "resources/resource-ids.h"
@@ -93,7 +95,8 @@ static int ShowPage(void *owner, const char *caption, const char *entryName, int
   } else {
     shown = size;
   }
-  PageParams params = {{0}, NULL, 0, 0};
+  PageParams params;
+  memset(&params, 0, sizeof params);
   StrCopyN(params.caption, caption, PAGE_CAPTION_SIZE);
   params.text = text;
   params.textSize = (int32_t)shown;

@@ -10,10 +10,12 @@
 #include "vantor-core.h"
 #include "vantor-str.h"
 
-static int mailPort = REGISTRATION_MAIL_PORT;
+static int mailPort;  // 0: REGISTRATION_MAIL_PORT (nothing stored, so the program has no data section)
+
+static int MailPort(void) { return mailPort != 0 ? mailPort : REGISTRATION_MAIL_PORT; }
 
 int RegistrationSetMailPort(int port) {
-  int previous = mailPort;
+  int previous = MailPort();
   mailPort = port;
   return previous;
 }
@@ -283,7 +285,7 @@ int SendRegistrationMail(const char *address, InstallScript *script) {
     DebugPrintf("Unable to resolve name '%s'\n", hostName);
     return 0;
   }
-  host.port = mailPort;
+  host.port = MailPort();
   DebugPrintf("Contacting host %d.%d.%d.%d:%d...\n", host.address[0], host.address[1], host.address[2],
               host.address[3], (int)host.port);
 

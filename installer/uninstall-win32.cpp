@@ -24,7 +24,10 @@ static int Holds(HANDLE file, const char *expected, uint32_t size) {
 
 int UninstallSysStartCopy(const char *program, const char *expected, uint32_t size, const char *arguments, int wait,
                           uint32_t *exitCode) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+  SECURITY_ATTRIBUTES inherit;
+  inherit.nLength = sizeof inherit;
+  inherit.lpSecurityDescriptor = NULL;
+  inherit.bInheritHandle = TRUE;
   // Held by the new process until it ends; then the system deletes the copy.
   // Shared for reading only: from here on nobody may write, rename or delete
   // the file (the program's start reads it only).

@@ -108,6 +108,13 @@ TEST_F(JournalTest, AnUpdateKeepsTheFilesItWouldNotChange) {
   EXPECT_EQ(0, update(kInstall, later)) << Log();  // nothing differs: nothing is written
   EXPECT_TRUE(later == TestReadFile(drive + "/Maker/Tool/APP.TXT"));
   EXPECT_EQ(0, TargetStandInUnflushedMoves());  // each file moved aside had its line on the disk first
+  // A link with the same bytes behind it is replaced by the file itself.
+  WriteFile(drive + "/elsewhere.txt", "same");
+  std::filesystem::remove(kept);
+  std::filesystem::create_symlink(drive + "/elsewhere.txt", kept);
+  EXPECT_EQ(0, update(kInstall, later)) << Log();
+  EXPECT_FALSE(std::filesystem::is_symlink(kept));
+  EXPECT_EQ("same", TestReadFile(kept));
 }
 
 // A box answered by the person who closes the program holding the file.
