@@ -41,7 +41,22 @@ static inline int HighBit(uint32_t x) { return 31 - __builtin_clz(x); }
 #define P5 0x27D4EB2F165667C5ull
 
 static inline uint64_t Rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
-static inline uint64_t Read64(const unsigned char *p) { return (uint64_t)ReadLe(p, 4) | ((uint64_t)ReadLe(p + 4, 4) << 32); }
+// Whole words are loaded as they lie: the runtime's processors are
+// little-endian, as the format is.
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the word loads below take the bytes in little-endian order"
+#endif
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+static ALWAYS_INLINE uint32_t Read32(const unsigned char *p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+static ALWAYS_INLINE uint64_t Read64(const unsigned char *p) {
+  uint64_t v;
+  memcpy(&v, p, 8);
+  return v;
+}
 static inline uint64_t Round(uint64_t acc, uint64_t input) { return Rotl(acc + input * P2, 31) * P1; }
 
 void Cmp4HashStart(Cmp4Hash *h) {
@@ -85,7 +100,7 @@ uint64_t Cmp4HashDigest(const Cmp4Hash *h) {
   uint32_t n = h->buffered;
   for (; n >= 8; p += 8, n -= 8) x = Rotl(x ^ Round(0, Read64(p)), 27) * P1 + P4;
   if (n >= 4) {
-    x = Rotl(x ^ ((uint64_t)ReadLe(p, 4) * P1), 23) * P2 + P3;
+    x = Rotl(x ^ ((uint64_t)Read32(p) * P1), 23) * P2 + P3;
     p += 4;
     n -= 4;
   }
@@ -125,7 +140,18 @@ static int BackInit(Back *b, const unsigned char *data, uint32_t length) {
 }
 
 // The n bits (at most 32) below pos, without taking them.
-static inline uint32_t BackPeek(const Back *b, int n) {
+static __attribute__((noinline)) uint32_t BackPeekEdge(const Back *b, int n);
+static ALWAYS_INLINE uint32_t BackPeek(const Back *b, int n) {
+  // Most reads lie wholly inside the stream and take at most 25 bits: one
+  // word holds them.
+  int32_t lo = b->pos - n;
+  if (n <= 25 && lo >= 0 && ((uint32_t)lo >> 3) + 4 <= b->length)
+    return (Read32(b->data + ((uint32_t)lo >> 3)) >> (lo & 7)) & ((1u << n) - 1);
+  return BackPeekEdge(b, n);
+}
+
+// The same near the stream's ends and for more than 25 bits.
+static __attribute__((noinline)) uint32_t BackPeekEdge(const Back *b, int n) {
   if (n == 0 || b->pos <= 0) return 0;
   int32_t lo = b->pos - n;
   uint32_t at = lo > 0 ? (uint32_t)lo >> 3 : 0;
@@ -269,7 +295,7 @@ static FseCell weightTable[1 << HUF_WEIGHT_LOG];
 static HufCell huf[1 << HUF_MAX_BITS];
 static int hufBits;  // 0: no table yet in this frame
 static uint32_t llBase[36], mlBase[53];
-static unsigned char literals[CMP4_BLOCK_MAX];
+static unsigned char literals[CMP4_BLOCK_MAX + 8];  // 8 bytes to spare for CopySteps
 
 // ---- literals ----
 
@@ -440,13 +466,30 @@ struct Output {
   uint32_t window;
 };
 
+// A short copy in steps of 8 bytes, for one that may write up to 7 bytes
+// past its end (bytes the block writes later) and read as far past its
+// source's end, whose source lies 8 bytes or more behind it or elsewhere.
+// A copy that is neither short nor in the 8 bytes the limit leaves is made
+// as one piece (or byte by byte where it overlaps itself).
+#define COPY_SHORT 64
+static ALWAYS_INLINE int CopyWide(const Output *o, uint32_t offset, uint32_t length) {
+  return offset >= 8 && o->limit - o->pos - length >= 8 && length <= COPY_SHORT;
+}
+
+static ALWAYS_INLINE void CopySteps(unsigned char *to, const unsigned char *from, uint32_t length) {
+  for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, from + k, 8);
+}
+
 static int CopyMatch(Output *o, uint32_t offset, uint32_t length) {
   if (offset == 0 || offset > o->reach || offset > o->window || offset > o->pos || length > o->limit - o->pos) return 0;
   unsigned char *to = o->out + o->pos;
   const unsigned char *from = to - offset;
+  int wide = CopyWide(o, offset, length);
   o->pos += length;
   o->reach += length;
-  if (offset >= length) {
+  if (wide) {
+    CopySteps(to, from, length);
+  } else if (offset >= length) {
     memcpy(to, from, length);
   } else {
     while (length-- > 0) *to++ = *from++;
@@ -454,9 +497,12 @@ static int CopyMatch(Output *o, uint32_t offset, uint32_t length) {
   return 1;
 }
 
-static int CopyLiterals(Output *o, const unsigned char *from, uint32_t length) {
+// Literals from the block's buffer (which has 8 bytes to spare past any
+// literal) or from the input (padded 0).
+static int CopyLiterals(Output *o, const unsigned char *from, uint32_t length, int padded) {
   if (length > o->limit - o->pos) return 0;
-  memcpy(o->out + o->pos, from, length);
+  if (padded && CopyWide(o, 8, length)) CopySteps(o->out + o->pos, from, length);
+  else memcpy(o->out + o->pos, from, length);
   o->pos += length;
   o->reach += length;
   return 1;
@@ -509,7 +555,7 @@ static int DoSequences(Frame *f, Output *o, const unsigned char *src, uint32_t l
         if (which > 0) f->rep[1] = f->rep[0];
       }
       f->rep[0] = offset;
-      if (literalLength > count - lit || !CopyLiterals(o, literals + lit, literalLength) ||
+      if (literalLength > count - lit || !CopyLiterals(o, literals + lit, literalLength, 1) ||
           !CopyMatch(o, offset, matchLength))
         return 0;
       lit += literalLength;
@@ -523,14 +569,14 @@ static int DoSequences(Frame *f, Output *o, const unsigned char *src, uint32_t l
   } else if (at != len) {
     return 0;
   }
-  return CopyLiterals(o, literals + lit, count - lit);
+  return CopyLiterals(o, literals + lit, count - lit, 1);
 }
 
 // ---- frames ----
 
 // The frame header at p (len bytes present): its length, or 0.
 static uint32_t ReadFrameHeader(const unsigned char *p, uint32_t len, Frame *f) {
-  if (len < 5 || ReadLe(p, 4) != CMP4_MAGIC) return 0;
+  if (len < 5 || Read32(p) != CMP4_MAGIC) return 0;
   unsigned d = p[4];
   static const unsigned char dictSizes[4] = {0, 1, 2, 4}, sizeSizes[4] = {0, 2, 4, 8};
   unsigned single = (d >> 5) & 1, dictSize = dictSizes[d & 3], sizeSize = sizeSizes[d >> 6];
@@ -563,7 +609,7 @@ int Cmp4IsPacked(const void *data) {
 int Cmp4GetSize(const void *data, uint32_t *size) {
   ASSERT(size != NULL, "Pointer is NULL\n");
   if (data == NULL) return 0;
-  *size = ReadLe((const unsigned char *)data + 4, 4);
+  *size = Read32((const unsigned char *)data + 4);
   return 1;
 }
 
@@ -571,8 +617,8 @@ int Cmp4ReadHead(const void *data, int length, Cmp4Head *head) {
   ASSERT(head != NULL, "Pointer is NULL\n");
   if (data == NULL || length < CMP4_HEAD_SIZE || !Cmp4IsPacked(data)) return 0;
   const unsigned char *p = (const unsigned char *)data;
-  head->size = ReadLe(p + 4, 4);
-  head->window = ReadLe(p + 8, 4);
+  head->size = Read32(p + 4);
+  head->window = Read32(p + 8);
   return head->size > 0 && head->size <= 0x7FFFFFFFu && head->window > 0 && head->window <= CMP4_MAX_WINDOW ? 1 : 0;
 }
 
@@ -645,7 +691,7 @@ static int DecodeFrame(FfsInput *in, FfsWindow *window, uint32_t size, uint32_t 
     o.limit = FfsWindowEnd(window, size);
     if (o.limit - start > blockMax) o.limit = start + blockMax;
     if (type == 0) {
-      if (!CopyLiterals(&o, in->next, n)) return 0;
+      if (!CopyLiterals(&o, in->next, n, 0)) return 0;
     } else if (type == 1) {
       if (n > o.limit - start) return 0;
       memset(o.out + start, in->next[0], n);
@@ -663,7 +709,7 @@ static int DecodeFrame(FfsInput *in, FfsWindow *window, uint32_t size, uint32_t 
   if (f.hasSize && produced != f.contentSize) return 0;
   if (!f.checksum) return 1;
   if (!Need(in, 4, failed)) return 0;
-  uint32_t check = ReadLe(in->next, 4);
+  uint32_t check = Read32(in->next);
   in->next += 4;
   return check == (uint32_t)Cmp4HashDigest(&hash);
 }
@@ -687,10 +733,10 @@ int Cmp4Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
       if (failed || input->next != input->end) return 0;
       break;
     }
-    uint32_t magic = ReadLe(input->next, 4);
+    uint32_t magic = Read32(input->next);
     if ((magic & 0xFFFFFFF0u) == CMP4_SKIPPABLE_MAGIC) {
       if (!Need(input, 8, &failed)) return 0;
-      uint32_t skip = ReadLe(input->next + 4, 4);
+      uint32_t skip = Read32(input->next + 4);
       input->next += 8;
       for (;;) {
         uint32_t present = (uint32_t)(input->end - input->next);

@@ -12,11 +12,17 @@ void FfsX86Start(FfsX86 *f) {
 uint32_t FfsX86Convert(FfsX86 *f, unsigned char *data, uint32_t n, int encode) {
   uint32_t i = 0;
   uint32_t recent = f->recent;
-  while (n >= 5 && i <= n - 5) {
+  uint32_t end = n >= 5 ? n - 4 : 0;  // the positions with 4 bytes after them
+  while (i < end) {
     unsigned char *p = data + i;
     if ((p[0] & 0xFE) != 0xE8) {
-      recent = (recent << 1) & 7;
-      i++;
+      // A run of other bytes only ages the E8 and E9 left behind: three of
+      // them leave none.
+      const unsigned char *q = p + 1, *stop = data + end;
+      while (q < stop && (*q & 0xFE) != 0xE8) q++;
+      uint32_t run = (uint32_t)(q - p);
+      recent = run >= 3 ? 0 : (recent << run) & 7;
+      i += run;
       continue;
     }
     if (recent != 0 || (p[4] != 0 && p[4] != 0xFF)) {

@@ -28,6 +28,15 @@
 enum FfsForm { FFS_RAW, FFS_PACKED1, FFS_PACKED2, FFS_PACKED3, FFS_PACKED4, FFS_MEMBER };
 
 static FILE *file;
+// Where the file stands, kept here (known is 0 after a failed read or seek):
+// asking the C library costs the system calls of a seek to the end and back
+// each time, and a seek to where the file already stands would drop its
+// buffer.
+static uint32_t position;
+static int known;
+// The entry found last, whose data start the file stands at right after a
+// size query: a load of the same name then reads no record again.
+static uint32_t lastHash, lastData, lastLength;
 static uint32_t fileSize;  // also bounds every record, so damage cannot reach past the file
 static uint32_t count;
 static uint32_t flags;
@@ -65,7 +74,10 @@ static uint32_t ReadLe32(const unsigned char *p) {
 
 static int FfsRead(void *buffer, uint32_t n) {
   if (file == NULL) return 0;
-  return fread(buffer, 1, n, file) == n ? 1 : 0;
+  int whole = fread(buffer, 1, n, file) == n ? 1 : 0;
+  position += n;
+  known &= whole;
+  return whole;
 }
 
 static int FfsReadLe32(uint32_t *value) {
@@ -77,14 +89,15 @@ static int FfsReadLe32(uint32_t *value) {
 
 static int FfsSeek(uint32_t offset) {
   if (file == NULL) return 0;
-  return fseek(file, (long)offset, SEEK_SET) == 0 ? 1 : 0;
+  if (known && position == offset) return 1;
+  known = fseek(file, (long)offset, SEEK_SET) == 0 ? 1 : 0;
+  position = offset;
+  return known;
 }
 
-static int FfsTell(uint32_t *position) {
-  if (file == NULL) return 0;
-  long at = ftell(file);
-  if (at < 0) return 0;
-  *position = (uint32_t)at;
+static int FfsTell(uint32_t *at) {
+  if (file == NULL || !known) return 0;
+  *at = position;
   return 1;
 }
 
@@ -99,6 +112,8 @@ static int FfsPeek(void *buffer, uint32_t n) {
 static void FfsClose(void) {
   if (file != NULL) fclose(file);
   file = NULL;
+  known = 0;
+  lastLength = 0;
 }
 
 // ---- Mount and unmount ----------------------------------------------------
@@ -244,6 +259,7 @@ int FfsInit(const char *path) {
   }
   long size = -1;
   if (fseek(file, 0, SEEK_END) == 0) size = ftell(file);
+  known = 0;
   // Offsets are 32-bit: a file that cannot be measured or lies beyond their
   // reach is treated as empty, which no archive fits in.
   fileSize = (size < 0 || (unsigned long)size > 0xFFFFFFFFul) ? 0 : (uint32_t)size;
@@ -347,6 +363,10 @@ static int FfsCheckLength(uint32_t hash, uint32_t record, uint32_t length) {
 
 // Positions the file at the entry's data and gives its stored length.
 static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
+  if (lastLength != 0 && hash == lastHash && known && position == lastData) {
+    *length = lastLength;
+    return 1;
+  }
   uint32_t record = 0;
   uint32_t found = 0;
   int onTurbo = 0;
@@ -372,6 +392,9 @@ static int FfsSeekEntry(uint32_t hash, uint32_t *length) {
   if (!FfsReadLe32(&l)) l = 0;
   if (l != 0 && !FfsCheckLength(hash, record, l)) return 0;
   *length = l;
+  lastHash = hash;
+  lastData = position;
+  lastLength = l;
   return l != 0 ? 1 : 0;
 }
 
