@@ -53,7 +53,9 @@ def test_create_group_and_add_item_point_at_the_installed_program(h):
                              {"bin/app.exe": program})
     proc = h.run_installer(inst, "-debug")
     h.accept_destination()
-    h.close_window(h.find_window(undone))
+    group_window = h.find_window(undone)  # closed first, so that the boxes get the keys
+    h.close_window(group_window)
+    h.wait_gone(group_window)
     assert h.find_start_menu(undone, "Vantor App.lnk"), inst.log()
     h.key_until_gone(h.find_window("Unknown script keyword..."), "Return")
     h.key_until_gone(h.find_window("Shell Case Installation..."), "y")
