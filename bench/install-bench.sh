@@ -4,9 +4,11 @@
 # -m auto, -m smallest, -m 3, -m 3 --solid and -m 4 --solid (OURS_METHODS
 # chooses: a method with "s" after it is packed solid, "default" is the
 # build without a method option), each installed
-# unattended (-silent -dir=) three times, against NSIS with zlib and solid LZMA (/S /D=), built by
-# Debian's makensis when it is there. Prints sizes, the median times and the
-# ratio to NSIS zlib. On a machine that cannot run 32-bit programs
+# unattended (-silent -dir=), against NSIS with zlib and solid LZMA (/S /D=), built by
+# Debian's makensis when it is there. Every installer is built first, then
+# installed once per round, in turn, for ROUNDS rounds (default 5, after one
+# untimed), so that a change in the machine's load falls on all of them
+# alike. Prints sizes, the median times and the ratio to NSIS zlib. On a machine that cannot run 32-bit programs
 # (scripts/wine-mode.sh), both sides are 64-bit: the x86_64 build of
 # install.exe against NSIS's amd64 installers (Target amd64-unicode).
 #   sh bench/install-bench.sh PAYLOAD_DIR [build]
@@ -24,32 +26,34 @@ printf '%-28s %12s %10s %8s\n' installer bytes "median s" "/ zlib"
 # median3 COMMAND...: runs it once untimed (the first run of a new
 # installer is slower), then three times after emptying the target, prints
 # the median seconds; checks that the target received the whole payload.
-median3() {
-  rm -rf "$OUT"
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  for i in 1 2 3; do
-    rm -rf "$OUT"
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
-    got=$(find "$OUT" -type f -exec stat -c %s {} + 2>/dev/null | awk '{s += $1} END {print s + 0}')
-    [ "$got" = "$total" ] || { echo "the installation wrote $got of $total bytes to $OUT" >&2; exit 1; }
-  done | sort -n | sed -n 2p
+ROUNDS=${ROUNDS:-5}
+n=0
+# add NAME FILE ARGS...: an installer to time.
+add() {
+  n=$((n + 1))
+  eval "name_$n=\$1 file_$n=\$2"
+  shift 2
+  eval "args_$n=\$*"
 }
-base=""
-row() {  # row NAME FILE SECONDS
-  [ -z "$base" ] && [ "$1" = "NSIS zlib" ] && base=$3
-  ratio=$( [ -n "$base" ] && awk -v a="$3" -v b="$base" 'BEGIN {printf "%.2f", a / b}' || echo -)
-  printf '%-28s %12d %10.2f %8s\n' "$1" "$(stat -c %s "$2")" "$3" "$ratio"
+# once I: installs installer I into an emptied folder; prints its seconds.
+once() {
+  eval "exe=\$file_$1 args=\$args_$1"
+  rm -rf "$OUT"
+  start=$(date +%s.%N)
+  wine "$exe" $args >/dev/null 2>&1 || { echo "failed: $exe" >&2; exit 1; }
+  awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
+  got=$(find "$OUT" -type f -exec stat -c %s {} + 2>/dev/null | awk '{s += $1} END {print s + 0}')
+  [ "$got" = "$total" ] || { echo "the installation wrote $got of $total bytes to $OUT" >&2; exit 1; }
 }
 target=""
 [ "$WIN_BUILD" = win64 ] && target='Target amd64-unicode\n'
 if command -v makensis >/dev/null; then
   for c in zlib "/SOLID lzma"; do
+    exe="$TMP/nsis-$(echo "$c" | tr -dc a-z).exe"
     printf "$target"'SetCompressor %s\nOutFile "%s"\nInstallDir "C:\\bench-out"\nRequestExecutionLevel user\nSilentInstall silent\nSection\nSetOutPath $INSTDIR\nFile /r "%s/*"\nSectionEnd\n' \
-      "$c" "$TMP/nsis.exe" "$PAYLOAD" > "$TMP/p.nsi"
+      "$c" "$exe" "$PAYLOAD" > "$TMP/p.nsi"
     makensis -V1 "$TMP/p.nsi" >/dev/null
-    row "NSIS $c" "$TMP/nsis.exe" "$(median3 wine "$TMP/nsis.exe" /S)"
+    add "NSIS $c" "$exe" /S
   done
 else
   echo "(NSIS not timed: makensis missing)"
@@ -57,6 +61,19 @@ fi
 for m in ${OURS_METHODS:-raw auto smallest 3 3s 4s}; do
   solid="" option="-m $m"
   case $m in default) option="" ;; *s) option="-m ${m%s}" solid=--solid ;; esac
-  "$FFSBUILD" build -o "$TMP/ours.exe" --stub "$STUB" $option $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
-  row "ours, ${option:-default} $solid" "$TMP/ours.exe" "$(median3 wine "$TMP/ours.exe" -silent "-dir=C:\\bench-out")"
+  exe="$TMP/ours-$m.exe"
+  "$FFSBUILD" build -o "$exe" --stub "$STUB" $option $solid "$TMP/setup.txt" "$PAYLOAD" >/dev/null
+  add "ours, ${option:-default} $solid" "$exe" -silent "-dir=C:\\bench-out"
+done
+for i in $(seq $n); do once $i >/dev/null; done
+for round in $(seq "$ROUNDS"); do
+  for i in $(seq $n); do echo "$i $(once $i)"; done
+done > "$TMP/times"
+base=""
+for i in $(seq $n); do
+  eval "name=\$name_$i exe=\$file_$i"
+  median=$(awk -v i=$i '$1 == i {print $2}' "$TMP/times" | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}')
+  [ -z "$base" ] && [ "$name" = "NSIS zlib" ] && base=$median
+  ratio=$( [ -n "$base" ] && awk -v a="$median" -v b="$base" 'BEGIN {printf "%.2f", a / b}' || echo -)
+  printf '%-28s %12d %10.2f %8s\n' "$name" "$(stat -c %s "$exe")" "$median" "$ratio"
 done
