@@ -61,7 +61,7 @@ int ItemLinkMake(const char *folder, const InstallScript *script, const char *pr
   char target[VANTOR_PATH_SIZE];
   if (VantorFormat(link, size, "%s\\%s.lnk", folder, caption) >= size ||
       VantorFormat(target, (int)sizeof target, "%s%s", script->installPath, program) >= (int)sizeof target ||
-      (!TargetSysFileExists(link) && !JournalNote(JOURNAL_TAG_FILE, link, NULL)) || !ShellSaveLink(link, target, arguments, caption)) {
+      !JournalNew(JOURNAL_TAG_FILE, link) || !ShellSaveLink(link, target, arguments, caption)) {
     DebugPrintf("Unable to add item '%s'\n", caption);
     return 0;
   }

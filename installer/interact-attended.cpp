@@ -13,7 +13,6 @@
 #include "registration.h"
 #include "shell-sys.h"
 #include "shell.h"
-#include "target-sys.h"
 #include "uninstall.h"
 #include "vantor-core.h"
 #include "vantor-str.h"
@@ -53,9 +52,9 @@ static int SendToProgMan(const char *command, int length, int size) {
 static int JournalMade(const char *group, const char *caption) {
   char folder[VANTOR_PATH_SIZE], path[VANTOR_PATH_SIZE];
   if (group[0] == 0 || !ShellGroupFolder(group, folder, (int)sizeof folder)) return 1;
-  if (caption == NULL) return TargetSysDirExists(folder) || JournalNote(JOURNAL_TAG_DIR, folder, NULL);
+  if (caption == NULL) return JournalNew(JOURNAL_TAG_DIR, folder);
   return VantorFormat(path, (int)sizeof path, "%s\\%s.lnk", folder, caption) >= (int)sizeof path ||
-         TargetSysFileExists(path) || JournalNote(JOURNAL_TAG_FILE, path, NULL);
+         JournalNew(JOURNAL_TAG_FILE, path);
 }
 
 static int MakeGroup(const char *name) {

@@ -216,14 +216,22 @@ static int Ready(void) {
 
 int JournalStarted(void) { return Ready(); }
 
-// The next backup's number into name and its path into backup: 0 when it
-// does not fit. A number whose file is still there (an earlier run's
-// backup that a running program held when that run ended) is passed over,
-// and that file goes at the end with the others.
-static int NextBackup(char *name, char *backup) {
-  do VantorFormat(name, 16, "%d", ++backups);
-  while (leftovers && InFolder(backup, name) && TargetSysFileExists(backup) != 0);
+// The path of backup number n into backup: 0 when it does not fit.
+static int BackupPath(int n, char *backup) {
+  char name[16];
+  VantorFormat(name, (int)sizeof name, "%d", n);
   return InFolder(backup, name);
+}
+
+// The next backup's path into backup: 0 when it does not fit. A number
+// whose file is still there (an earlier run's backup that a running program
+// held when that run ended) is passed over, and that file goes at the end
+// with the others.
+static int NextBackup(char *backup) {
+  for (;;) {
+    if (!BackupPath(++backups, backup)) return 0;
+    if (!leftovers || TargetSysFileExists(backup) == 0) return 1;
+  }
 }
 
 // Writes one line; 0 when it does not fit or could not be written.
@@ -244,11 +252,11 @@ void JournalPlan(const char *path) {
     return;
   }
   if (plan.sealed) plan.count = plan.next = plan.sealed = 0;
-  char name[16], backup[VANTOR_PATH_SIZE];
+  char backup[VANTOR_PATH_SIZE];
   int there = TargetSysFileExists(path);
   if (plan.count < JOURNAL_PLAN && there != 2 && Ready() &&
       (there == 0 ? Write(JOURNAL_TAG_FILE, path, NULL)
-                  : NextBackup(name, backup) && Write(JOURNAL_TAG_REPLACED, path, backup))) {
+                  : NextBackup(backup) && Write(JOURNAL_TAG_REPLACED, path, backup))) {
     StrCopyN(plan.path[plan.count], path, VANTOR_PATH_SIZE);
     plan.backup[plan.count++] = there == 0 ? 0 : backups;
   }
@@ -257,6 +265,11 @@ void JournalPlan(const char *path) {
 int JournalNote(char tag, const char *first, const char *second) {
   if (!Ready()) return state != -2;
   return Write(tag, first, second) && Flush();
+}
+
+int JournalNew(char tag, const char *path) {
+  return (tag == JOURNAL_TAG_DIR ? TargetSysDirExists(path) : TargetSysFileExists(path)) != 0 ||
+         JournalNote(tag, path, NULL);
 }
 
 // A file to be replaced that could not be moved aside (error): 1 to try
@@ -274,11 +287,11 @@ static int HeldFile(InstallScript *script, const char *path, uint32_t error, cha
     // A file beside it already is an earlier run's, still waiting for its
     // restart: it is moved aside like any file replaced, so that undoing
     // this run puts it back.
-    char name[16], aside[VANTOR_PATH_SIZE];
+    char aside[VANTOR_PATH_SIZE];
     if (VantorFormat(written, VANTOR_PATH_SIZE, "%s" JOURNAL_BESIDE, path) >= VANTOR_PATH_SIZE ||
         !(TargetSysFileExists(written) == 0
               ? JournalNote(JOURNAL_TAG_FILE, written, NULL)
-              : NextBackup(name, aside) && JournalNote(JOURNAL_TAG_REPLACED, written, aside) &&
+              : NextBackup(aside) && JournalNote(JOURNAL_TAG_REPLACED, written, aside) &&
                     TargetSysReplace(written, aside) == 0) ||
         !JournalNote(JOURNAL_TAG_SWAP, written, path))
       return 0;
@@ -309,10 +322,8 @@ int JournalFile(InstallScript *script, const char *path, int fresh, char *writte
     plan.next = k + 1;
   }
   if (there == 0) return planned == 0 || JournalNote(JOURNAL_TAG_FILE, path, NULL);
-  char name[16];
-  VantorFormat(name, (int)sizeof name, "%d", planned);
   // A read-only file is not replaced, as it could not be written.
-  if (there == 1 && (planned > 0 ? InFolder(backup, name) : NextBackup(name, backup)) &&
+  if (there == 1 && (planned > 0 ? BackupPath(planned, backup) : NextBackup(backup)) &&
       (planned > 0 || JournalNote(JOURNAL_TAG_REPLACED, path, backup))) {
     for (int held = 1; held == 1;) {
       uint32_t error = TargetSysReplace(path, backup);
@@ -359,11 +370,10 @@ static int End(int undo) {
   if (state > 0) {
     TargetSysClose(file);
     if (!undo && (swaps = Undo(-1)) < 0) undo = 1;
-    char path[VANTOR_PATH_SIZE], name[16];
+    char path[VANTOR_PATH_SIZE];
     int left = 0;  // backups a running program still holds: they go when Windows restarts
     for (int i = 1; !undo && i <= backups; i++) {
-      VantorFormat(name, (int)sizeof name, "%d", i);
-      uint32_t error = InFolder(path, name) ? TargetSysRemoveFile(path) : 2;
+      uint32_t error = BackupPath(i, path) ? TargetSysRemoveFile(path) : 2;
       if (error != 0 && error != 2 && error != 3 && TargetSysAtRestart(path, NULL)) left++;
     }
     if (undo) {

@@ -87,6 +87,9 @@ void JournalRecover(const char *destination);
 // none could be started: the run goes on as without one); 0 when the
 // journal could not be written, and the change is then not made.
 int JournalNote(char tag, const char *first, const char *second);
+// Before the folder (tag D) or file (tag F) at path is made: its line,
+// unless it is there already. 1 when there, or as JournalNote.
+int JournalNew(char tag, const char *path);
 // Before the file at path is written: an F line for a new one, or an R line
 // and the old file moved aside; written (VANTOR_PATH_SIZE bytes) gets the
 // path the new bytes go to, path itself but for a file in use replaced at
