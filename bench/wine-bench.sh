@@ -1,5 +1,6 @@
 # Set-up shared by the benchmarks that install under Wine; sourced from the
-# checkout's root with BUILD set. Gives FFSBUILD and STUB of that build, a
+# checkout's root with BUILD set. Gives FFSBUILD and STUB of the build Wine
+# runs here (install64.exe where only 64-bit programs run), a
 # Wine prefix of the benchmarks' own, TMP (removed at exit) and
 # $TMP/setup.txt: a script that installs every payload file where -dir=
 # says (INSTALL PATH makes the destination the one -dir= gives; without it
@@ -8,6 +9,7 @@
 . scripts/wine-mode.sh
 FFSBUILD="$PWD/$BUILD/native/builder/ffsbuild"
 STUB="$PWD/$BUILD/$WIN_BUILD/installer/install.exe"
+[ "$WIN_BUILD" = win64 ] && STUB="$PWD/$BUILD/win64/installer/install64.exe"
 export WINEPREFIX="$PWD/$BUILD/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 TMP=$(mktemp -d "$WINEPREFIX-XXXXXX" 2>/dev/null || mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$TMP"' EXIT

@@ -12,12 +12,12 @@ int Cmp1Init(void) { return 1; }
 int Cmp1Remove(void) { return 1; }
 
 int Cmp1IsPacked(const void *data) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   return memcmp(data, CMP1_SIGNATURE, 4) == 0 ? 1 : 0;
 }
 
 int Cmp1GetSize(const void *data, uint32_t *size) {
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, POINTER_IS_NULL);
   if (data == NULL) return 0;
   const unsigned char *p = (const unsigned char *)data + 4;
   *size = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -25,8 +25,8 @@ int Cmp1GetSize(const void *data, uint32_t *size) {
 }
 
 int DecodeOpcode(const unsigned char *p, uint16_t *length) {
-  ASSERT(p != NULL, "Pointer is NULL\n");
-  ASSERT(length != NULL, "Pointer is NULL\n");
+  ASSERT(p != NULL, POINTER_IS_NULL);
+  ASSERT(length != NULL, POINTER_IS_NULL);
   if ((p[0] >> 4) != 0) {
     *length = (uint16_t)(p[0] >> 4);
     return 1;
@@ -59,8 +59,8 @@ static void CopyForward(unsigned char *out, int pos, int distance, int n) {
 }
 
 int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(output != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
+  ASSERT(output != NULL, POINTER_IS_NULL);
   if (length < 0 || outputSize < 0) return 0;
   FfsInput in;
   FfsWindow window;
@@ -72,8 +72,8 @@ int Cmp1Decompress(const void *data, int length, void *output, int outputSize) {
 // Every helper is inlined here (flatten), so the decoder's state stays in
 // registers rather than behind a pointer; the code also comes out smaller.
 __attribute__((flatten)) int Cmp1Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
-  ASSERT(input != NULL, "Pointer is NULL\n");
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(input != NULL, POINTER_IS_NULL);
+  ASSERT(window != NULL, POINTER_IS_NULL);
   if (!FfsInputFill(input, CMP1_HEAD_SIZE) || input->end - input->next < CMP1_HEAD_SIZE || !Cmp1IsPacked(input->next))
     return 0;
   uint32_t contentSize = 0;

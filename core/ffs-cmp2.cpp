@@ -64,7 +64,7 @@ static void *stateBlock;
 static const unsigned char distCounts[6] = {1, 3, 8, 12, 24, 16};
 
 int Cmp2DistanceCode(int upper, unsigned *code) {
-  ASSERT(code != NULL, "Pointer is NULL\n");
+  ASSERT(code != NULL, POINTER_IS_NULL);
   unsigned next = 0;
   int value = 0;
   for (int length = 3; length <= 8; length++) {
@@ -94,7 +94,7 @@ static void DistanceTables(Cmp2State *s) {
 // ---- The adaptive tree -----------------------------------------------------
 
 void HuffStart(Cmp2Tree *tree) {
-  ASSERT(tree != NULL, "Pointer is NULL\n");
+  ASSERT(tree != NULL, POINTER_IS_NULL);
   uint16_t *weight = tree->weight, *child = tree->child, *parent = tree->parent;
   for (int i = 0; i < CMP2_SYMBOLS; i++) {
     weight[i] = 1;
@@ -111,7 +111,7 @@ void HuffStart(Cmp2Tree *tree) {
 }
 
 void HuffRebuild(Cmp2Tree *tree) {
-  ASSERT(tree != NULL, "Pointer is NULL\n");
+  ASSERT(tree != NULL, POINTER_IS_NULL);
   uint16_t *weight = tree->weight, *child = tree->child, *parent = tree->parent;
   int j = 0;
   for (int i = 0; i < CMP2_NODES; i++)
@@ -170,7 +170,7 @@ static inline void TreeClimb(uint16_t *weight, uint16_t *child, uint16_t *parent
 }
 
 void HuffUpdate(Cmp2Tree *tree, int symbol) {
-  ASSERT(tree != NULL, "Pointer is NULL\n");
+  ASSERT(tree != NULL, POINTER_IS_NULL);
   if (tree->weight[CMP2_ROOT] == CMP2_REBUILD) HuffRebuild(tree);
   TreeClimb(tree->weight, tree->child, tree->parent, tree->parent[symbol + CMP2_NODES]);
 }
@@ -320,12 +320,12 @@ int Cmp2Remove(void) {
 }
 
 int Cmp2IsPacked(const void *data) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   return memcmp(data, CMP2_SIGNATURE, 4) == 0 ? 1 : 0;
 }
 
 int Cmp2GetSize(const void *data, uint32_t *size) {
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, POINTER_IS_NULL);
   if (data == NULL) return 0;
   const unsigned char *p = (const unsigned char *)data + 4;
   uint32_t stored = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -354,8 +354,8 @@ static inline int CopyMatch(unsigned char *out, int pos, int size, int distance,
 }
 
 int Cmp2Decompress(const void *data, int length, void *output, int outputSize) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(output != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
+  ASSERT(output != NULL, POINTER_IS_NULL);
   if (length < 0 || outputSize < 0) return 0;
   FfsInput in;
   FfsWindow window;
@@ -369,9 +369,9 @@ int Cmp2Decompress(const void *data, int length, void *output, int outputSize) {
 #define STEP_INPUT 16
 
 int Cmp2Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
-  ASSERT(input != NULL, "Pointer is NULL\n");
-  ASSERT(window != NULL, "Pointer is NULL\n");
-  ASSERT(state != NULL, "Pointer is NULL\n");
+  ASSERT(input != NULL, POINTER_IS_NULL);
+  ASSERT(window != NULL, POINTER_IS_NULL);
+  ASSERT(state != NULL, POINTER_IS_NULL);
   if (!FfsInputFill(input, CMP2_HEAD_SIZE) || input->end - input->next < CMP2_HEAD_SIZE || !Cmp2IsPacked(input->next))
     return 0;
   uint32_t contentSize = 0;

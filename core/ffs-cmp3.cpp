@@ -144,19 +144,19 @@ static uint32_t DecodeDistance(RangeDecoder *rc, unsigned len) {
 }
 
 int Cmp3IsPacked(const void *data) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   return memcmp(data, CMP3_SIGNATURE, 4) == 0 ? 1 : 0;
 }
 
 int Cmp3GetSize(const void *data, uint32_t *size) {
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, POINTER_IS_NULL);
   if (data == NULL) return 0;
   *size = ReadLe32((const unsigned char *)data + 4);
   return 1;
 }
 
 int Cmp3ReadHead(const void *data, int length, Cmp3Head *head) {
-  ASSERT(head != NULL, "Pointer is NULL\n");
+  ASSERT(head != NULL, POINTER_IS_NULL);
   if (data == NULL || length < CMP3_HEAD_SIZE || !Cmp3IsPacked(data)) return 0;
   const unsigned char *p = (const unsigned char *)data;
   unsigned d = p[8];
@@ -172,7 +172,7 @@ int Cmp3ReadHead(const void *data, int length, Cmp3Head *head) {
 }
 
 int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
-  ASSERT(output != NULL, "Pointer is NULL\n");
+  ASSERT(output != NULL, POINTER_IS_NULL);
   if (data == NULL || length < 0 || outputSize <= 0) return 0;
   FfsInput in;
   FfsWindow window;
@@ -189,8 +189,8 @@ int Cmp3Decompress(const void *data, int length, void *output, int outputSize) {
 // Every helper is inlined here (flatten), so the decoder's state stays in
 // registers rather than behind a pointer; the code also comes out smaller.
 __attribute__((flatten)) int Cmp3Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
-  ASSERT(input != NULL, "Pointer is NULL\n");
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(input != NULL, POINTER_IS_NULL);
+  ASSERT(window != NULL, POINTER_IS_NULL);
   Cmp3Head head;
   if (!FfsInputFill(input, CMP3_HEAD_SIZE) || !Cmp3ReadHead(input->next, (int)(input->end - input->next), &head) ||
       size == 0 || head.size != size)

@@ -602,19 +602,19 @@ static uint32_t ReadFrameHeader(const unsigned char *p, uint32_t len, Frame *f) 
 }
 
 int Cmp4IsPacked(const void *data) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   return memcmp(data, CMP4_SIGNATURE, 4) == 0 ? 1 : 0;
 }
 
 int Cmp4GetSize(const void *data, uint32_t *size) {
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(size != NULL, POINTER_IS_NULL);
   if (data == NULL) return 0;
   *size = Read32((const unsigned char *)data + 4);
   return 1;
 }
 
 int Cmp4ReadHead(const void *data, int length, Cmp4Head *head) {
-  ASSERT(head != NULL, "Pointer is NULL\n");
+  ASSERT(head != NULL, POINTER_IS_NULL);
   if (data == NULL || length < CMP4_HEAD_SIZE || !Cmp4IsPacked(data)) return 0;
   const unsigned char *p = (const unsigned char *)data;
   head->size = Read32(p + 4);
@@ -623,7 +623,7 @@ int Cmp4ReadHead(const void *data, int length, Cmp4Head *head) {
 }
 
 int Cmp4FrameWindow(const void *data, int length, uint64_t *window) {
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, POINTER_IS_NULL);
   Frame f;
   if (data == NULL || length < 0 || ReadFrameHeader((const unsigned char *)data, (uint32_t)length, &f) == 0) return 0;
   *window = f.window;
@@ -631,7 +631,7 @@ int Cmp4FrameWindow(const void *data, int length, uint64_t *window) {
 }
 
 int Cmp4Decompress(const void *data, int length, void *output, int outputSize) {
-  ASSERT(output != NULL, "Pointer is NULL\n");
+  ASSERT(output != NULL, POINTER_IS_NULL);
   if (data == NULL || length < 0 || outputSize <= 0) return 0;
   FfsInput in;
   FfsWindow window;
@@ -715,8 +715,8 @@ static int DecodeFrame(FfsInput *in, FfsWindow *window, uint32_t size, uint32_t 
 }
 
 int Cmp4Decode(FfsInput *input, FfsWindow *window, uint32_t size) {
-  ASSERT(input != NULL, "Pointer is NULL\n");
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(input != NULL, POINTER_IS_NULL);
+  ASSERT(window != NULL, POINTER_IS_NULL);
   Cmp4Head head;
   if (!FfsInputFill(input, CMP4_HEAD_SIZE) || !Cmp4ReadHead(input->next, (int)(input->end - input->next), &head) ||
       size == 0 || head.size != size)

@@ -6,7 +6,7 @@
 #include "vantor-core.h"
 
 void FfsInputMemory(FfsInput *in, const void *data, uint32_t length) {
-  ASSERT(in != NULL, "Pointer is NULL\n");
+  ASSERT(in != NULL, POINTER_IS_NULL);
   in->next = (const unsigned char *)data;
   in->end = in->next + length;
   in->left = 0;
@@ -29,7 +29,7 @@ int FfsInputFill(FfsInput *in, uint32_t want) {
 }
 
 void FfsWindowMemory(FfsWindow *w, void *buffer, uint32_t size) {
-  ASSERT(w != NULL, "Pointer is NULL\n");
+  ASSERT(w != NULL, POINTER_IS_NULL);
   memset(w, 0, sizeof *w);
   w->buffer = (unsigned char *)buffer;
   w->capacity = size;

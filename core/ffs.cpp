@@ -247,7 +247,7 @@ static FILE *FfsOpen(const char *path) {
 void FfsUseThreads(const FfsThreads *calls) { threads = calls; }
 
 int FfsInit(const char *path) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   FfsUnmount();
   if (!StrCopyN(archivePath, path, VANTOR_PATH_SIZE)) archivePath[0] = 0;
   Cmp1Init();
@@ -489,8 +489,8 @@ static int FfsPlainFileSize(const char *name, uint32_t *size) {
 }
 
 int FfsGetSize(const char *name, uint32_t *size) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(size != NULL, POINTER_IS_NULL);
   if (directory == NULL) return FfsPlainFileSize(name, size);
   uint32_t length;
   if (!FfsSeekEntry(FfsHashName(name), &length)) return 0;
@@ -776,8 +776,8 @@ static int FfsLoadMember(const unsigned char *member, uint32_t size, const FfsTa
 }
 
 int FfsLoad(const char *name, void *buffer, uint32_t size) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(buffer != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(buffer != NULL, POINTER_IS_NULL);
   if (directory == NULL) {
     FILE *plain = FfsOpen(name);
     if (plain == NULL) return 0;
@@ -814,8 +814,8 @@ static int FfsStreamPlain(const char *name, uint32_t size, FfsSink sink, void *c
 }
 
 int FfsStream(const char *name, uint32_t size, FfsSink sink, void *context) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(sink != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(sink != NULL, POINTER_IS_NULL);
   if (directory == NULL) return FfsStreamPlain(name, size, sink, context);
   if (size == 0) return 1;
   FfsTarget target = {NULL, sink, context};
@@ -823,9 +823,9 @@ int FfsStream(const char *name, uint32_t size, FfsSink sink, void *context) {
 }
 
 int FfsLoadEntry(const char *name, int extra, int logged, void **data, uint32_t *size) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(size != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(data != NULL, POINTER_IS_NULL);
+  ASSERT(size != NULL, POINTER_IS_NULL);
   *data = NULL;
   uint32_t found = 0;
   if (!FfsGetSize(name, &found)) {

@@ -17,7 +17,7 @@ static int ClimbsUp(const char *start, const char *end) {
 }
 
 int FileNameStaysInside(const char *name) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
   if (IsSeparator(name[0])) return 0;
   const char *start = name;
   for (const char *p = name;; p++) {

@@ -20,8 +20,8 @@ RegistryKey RegistryRootKey(int root) {
 }
 
 int RegistryOpen(RegistryKey *key, int root, const char *path) {
-  ASSERT(key != NULL, "Pointer is NULL\n");
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(key != NULL, POINTER_IS_NULL);
+  ASSERT(path != NULL, POINTER_IS_NULL);
   *key = NULL;
   RegistryKey opened = NULL;
   long status = RegistrySysOpen(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &opened);
@@ -34,8 +34,8 @@ int RegistryOpen(RegistryKey *key, int root, const char *path) {
 }
 
 int RegistryCreate(RegistryKey *key, int root, const char *path) {
-  ASSERT(key != NULL, "Pointer is NULL\n");
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(key != NULL, POINTER_IS_NULL);
+  ASSERT(path != NULL, POINTER_IS_NULL);
   *key = NULL;
   RegistryKey created = NULL;
   if (RegistrySysCreate(RegistryRootKey(root), path, REGISTRY_SYS_ALL_ACCESS, &created) != REGISTRY_STATUS_SUCCESS)
@@ -45,7 +45,7 @@ int RegistryCreate(RegistryKey *key, int root, const char *path) {
 }
 
 int RegistryClose(RegistryKey *key) {
-  ASSERT(key != NULL, "Pointer is NULL\n");
+  ASSERT(key != NULL, POINTER_IS_NULL);
   RegistrySysClose(*key);
   *key = NULL;
   return 1;
@@ -85,17 +85,17 @@ int RegistryDeleteKey(int root, const char *path) {
 }
 
 int RegistrySetString(RegistryKey key, const char *name, const char *text) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(text != NULL, POINTER_IS_NULL);
   return RegistrySysSetValue(key, name, REGISTRY_SYS_SZ, text, StrLength(text)) == REGISTRY_STATUS_SUCCESS;
 }
 
 int RegistryEnumValue(RegistryKey key, int index, char *name, int nameSize, void *data, int dataSize,
                       int *dataLength, int *type) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(dataLength != NULL, "Pointer is NULL\n");
-  ASSERT(type != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(data != NULL, POINTER_IS_NULL);
+  ASSERT(dataLength != NULL, POINTER_IS_NULL);
+  ASSERT(type != NULL, POINTER_IS_NULL);
   int nameLength = nameSize;
   uint32_t systemType = 0;
   *dataLength = dataSize;
@@ -115,8 +115,8 @@ int RegistryEnumValue(RegistryKey key, int index, char *name, int nameSize, void
 }
 
 int RegistryGetText(RegistryKey key, const char *name, char *out, int size) {
-  ASSERT(name != NULL, "Pointer is NULL\n");
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(name != NULL, POINTER_IS_NULL);
+  ASSERT(out != NULL, POINTER_IS_NULL);
   ASSERT(size > 0 && size <= VANTOR_PATH_SIZE, "Bad size\n");
   char valueName[REGISTRY_TEXT_SIZE];
   char data[VANTOR_PATH_SIZE];

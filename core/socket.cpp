@@ -123,7 +123,7 @@ static void SocketRecordFree(Socket **record) {
 }
 
 int SocketOpen(Socket **out, int kind) {
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(out != NULL, POINTER_IS_NULL);
   Socket *record = (Socket *)MEM_ALLOC(SOCKET_RECORD_SIZE);
   if (record == NULL) ABORT("No memory available (%d)\n", SOCKET_RECORD_SIZE);
   memset(record, 0, SOCKET_RECORD_SIZE);
@@ -150,7 +150,7 @@ int SocketOpen(Socket **out, int kind) {
 }
 
 int SocketClose(Socket **socket) {
-  ASSERT(socket != NULL, "Pointer is NULL\n");
+  ASSERT(socket != NULL, POINTER_IS_NULL);
   if (*socket == NULL) return 1;
   if (!SocketSysCloseHandle((*socket)->handle)) return 0;
   SocketRecordFree(socket);
@@ -158,7 +158,7 @@ int SocketClose(Socket **socket) {
 }
 
 int SocketConnect(Socket *socket, const uint8_t *address, int port) {
-  ASSERT(socket != NULL, "Pointer is NULL\n");
+  ASSERT(socket != NULL, POINTER_IS_NULL);
   static const uint8_t anyAddress[4] = {0, 0, 0, 0};
   int state = SocketSysConnect(socket->handle, address != NULL ? address : anyAddress, port);
   if (state == 0) state = SocketWait(socket->handle, SOCKET_WAIT_CONNECT) ? 1 : -1;
@@ -179,8 +179,8 @@ static int SocketReady(Socket *socket, int size, int what, int *count) {
 }
 
 int SocketSend(Socket *socket, const char *data, int length, int *sent) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
-  ASSERT(sent != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
+  ASSERT(sent != NULL, POINTER_IS_NULL);
   if (!SocketReady(socket, length, SOCKET_WAIT_WRITE, sent)) return 0;
   int count = SocketSysSend(socket->handle, data, length);
   if (count >= 0) {
@@ -191,8 +191,8 @@ int SocketSend(Socket *socket, const char *data, int length, int *sent) {
 }
 
 int SocketReceive(Socket *socket, char *buffer, int size, int *received) {
-  ASSERT(buffer != NULL, "Pointer is NULL\n");
-  ASSERT(received != NULL, "Pointer is NULL\n");
+  ASSERT(buffer != NULL, POINTER_IS_NULL);
+  ASSERT(received != NULL, POINTER_IS_NULL);
   if (!SocketReady(socket, size, SOCKET_WAIT_READ, received)) return 0;
   int count = SocketSysReceive(socket->handle, buffer, size);
   if (count > 0) {
@@ -214,8 +214,8 @@ int SocketShutdown(Socket *socket) {
 }
 
 int SocketResolve(SocketHost *host, const char *name) {
-  ASSERT(host != NULL, "Pointer is NULL\n");
-  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(host != NULL, POINTER_IS_NULL);
+  ASSERT(name != NULL, POINTER_IS_NULL);
   memset(host, 0, sizeof *host);
   if (!SocketSysResolve(name, host->name, SOCKET_HOST_NAME_SIZE, host->address)) {
     memset(host, 0, sizeof *host);
@@ -225,7 +225,7 @@ int SocketResolve(SocketHost *host, const char *name) {
 }
 
 int SocketGetLocalHost(SocketHost *host) {
-  ASSERT(host != NULL, "Pointer is NULL\n");
+  ASSERT(host != NULL, POINTER_IS_NULL);
   char name[SOCKET_HOST_NAME_SIZE];
   if (!SocketSysHostName(name, SOCKET_HOST_NAME_SIZE)) return 0;
   if (!SocketResolve(host, name)) StrCopyN(host->name, name, SOCKET_HOST_NAME_SIZE);

@@ -69,8 +69,8 @@ int VantorFormat(char *buffer, int size, const char *format, ...) {
 }
 
 int DebugParseSwitches(const char *args, int *flags) {
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(flags != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, POINTER_IS_NULL);
+  ASSERT(flags != NULL, POINTER_IS_NULL);
   int f = 0;
   if (strstr(args, "-debug")) f = DEBUG_FILE | DEBUG_REPORT;
   if (strstr(args, "-window")) f |= DEBUG_CONSOLE;
@@ -116,7 +116,7 @@ void DebugWrite(const char *text) {
 }
 
 int DebugVPrintf(const char *format, va_list args) {
-  ASSERT(format != NULL, "Pointer is NULL\n");
+  ASSERT(format != NULL, POINTER_IS_NULL);
   if (debugFlags == 0) return 1;
   int length = VantorVFormat(debugLine, sizeof(debugLine), format, args);
   DebugWrite(debugLine);
@@ -125,7 +125,7 @@ int DebugVPrintf(const char *format, va_list args) {
 }
 
 int DebugPrintf(const char *format, ...) {
-  ASSERT(format != NULL, "Pointer is NULL\n");
+  ASSERT(format != NULL, POINTER_IS_NULL);
   if (debugFlags == 0) return 1;
   va_list args;
   va_start(args, format);
@@ -160,6 +160,8 @@ void DebugSetAbortWhere(const char *file, int line) {
   abortFile = file;
   abortLine = line;
 }
+
+const char POINTER_IS_NULL[] = "Pointer is NULL\n";
 
 void DebugAssert(int condition, const char *format, ...) {
   if (condition) return;
@@ -197,7 +199,7 @@ void DebugAbort(const char *format, ...) {
 }
 
 const char *CmdLineFindArg(const char *text, int index) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   const unsigned char *p = (const unsigned char *)text;
   while (*p && *p <= 32) p++;
   int counter = 0, quoted = 0, afterOrdinary = 0;
@@ -217,7 +219,7 @@ const char *CmdLineFindArg(const char *text, int index) {
 }
 
 int ProgramPathFind(const char *commandLine, char *out, int size) {
-  ASSERT(commandLine != NULL && out != NULL, "Pointer is NULL\n");
+  ASSERT(commandLine != NULL && out != NULL, POINTER_IS_NULL);
   char *found;
   int room = size < PROGRAM_PATH_CHARS + 1 ? size : PROGRAM_PATH_CHARS + 1;
   CmdLineGetArgN(commandLine, 0, out, room);
@@ -229,8 +231,8 @@ int ProgramPathFind(const char *commandLine, char *out, int size) {
 }
 
 int CmdLineGetArgN(const char *text, int index, char *out, int size) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
+  ASSERT(out != NULL, POINTER_IS_NULL);
   if (size < 1) return 0;
   out[0] = 0;
   const unsigned char *p = (const unsigned char *)CmdLineFindArg(text, index);
@@ -281,13 +283,13 @@ static const Crc32Table *Crc32Tables(void) {
 }
 
 uint32_t Crc32(const void *data, int length) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   if (length <= 0) return 0;
   return Crc32Update(0, data, (uint32_t)length);
 }
 
 uint32_t Crc32Update(uint32_t crc, const void *data, uint32_t length) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   const Crc32Table *t = Crc32Tables();
   const unsigned char *p = (const unsigned char *)data;
   crc = ~crc;

@@ -3,7 +3,7 @@
 //
 // Convention of the whole library: operations return 1 for success or true and
 // 0 for failure or false; findings come back through out arguments. Every
-// pointer argument is checked with ASSERT("Pointer is NULL\n").
+// pointer argument is checked with ASSERT(POINTER_IS_NULL).
 #ifndef VANTOR_CORE_H
 #define VANTOR_CORE_H
 
@@ -75,6 +75,10 @@ void DebugSetAbortBox(int show);
 // about to end the process, after its log lines and box; the installer
 // undoes its journal there.
 void DebugSetFatalHook(void (*hook)(void));
+
+// The message of the assertion that a pointer is given, kept once in the
+// program (each text written out in a function would be a copy of its own).
+extern const char POINTER_IS_NULL[];
 
 #define ASSERT(condition, ...) \
   (DebugSetAssertWhere(__FILE__, __LINE__), DebugAssert((condition) ? 1 : 0, __VA_ARGS__))

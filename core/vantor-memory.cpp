@@ -47,9 +47,9 @@ void *MemAlloc(int size, const char *file, int line) { return Allocate(size, fil
 void *MemAllocUncleared(int size, const char *file, int line) { return Allocate(size, file, line, 0); }
 
 int MemFree(void *pointer, int size, const char *file, int line) {
-  ASSERT(pointer != NULL, "Pointer is NULL\n");
+  ASSERT(pointer != NULL, POINTER_IS_NULL);
   unsigned char **caller = (unsigned char **)pointer;
-  ASSERT(*caller != NULL, "Pointer is NULL\n");
+  ASSERT(*caller != NULL, POINTER_IS_NULL);
   if (size < 1 || size > 0x7FFFFFF0) {
     DebugSetAbortWhere(file, line);
     DebugAbort("(%s) (%d) Invalid Memory Size (%d)\n", file, line, size);
@@ -74,7 +74,7 @@ int MemFree(void *pointer, int size, const char *file, int line) {
 }
 
 void MemoryGetCounters(MemoryCounters *out) {
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(out != NULL, POINTER_IS_NULL);
   *out = general;
 }
 

@@ -20,30 +20,30 @@ static inline int SameNoCase(unsigned char a, unsigned char b) {
 }
 
 int StrLength(const char *s) {
-  ASSERT(s != NULL, "Pointer is NULL\n");
+  ASSERT(s != NULL, POINTER_IS_NULL);
   const char *p = s;
   while (*p) p++;
   return (int)(p - s);
 }
 
 int StrCopy(char *dest, const char *src) {
-  ASSERT(dest != NULL, "Pointer is NULL\n");
-  ASSERT(src != NULL, "Pointer is NULL\n");
+  ASSERT(dest != NULL, POINTER_IS_NULL);
+  ASSERT(src != NULL, POINTER_IS_NULL);
   while ((*dest++ = *src++) != 0) {
   }
   return 1;
 }
 
 int StrAppend(char *dest, const char *src) {
-  ASSERT(dest != NULL, "Pointer is NULL\n");
-  ASSERT(src != NULL, "Pointer is NULL\n");
+  ASSERT(dest != NULL, POINTER_IS_NULL);
+  ASSERT(src != NULL, POINTER_IS_NULL);
   while (*dest) dest++;
   return StrCopy(dest, src);
 }
 
 int StrCopyN(char *dest, const char *src, int size) {
-  ASSERT(dest != NULL, "Pointer is NULL\n");
-  ASSERT(src != NULL, "Pointer is NULL\n");
+  ASSERT(dest != NULL, POINTER_IS_NULL);
+  ASSERT(src != NULL, POINTER_IS_NULL);
   if (size < 1) return 0;
   int i = 0;
   for (; i < size - 1 && src[i]; i++) dest[i] = src[i];
@@ -53,8 +53,8 @@ int StrCopyN(char *dest, const char *src, int size) {
 }
 
 int StrAppendN(char *dest, const char *src, int size) {
-  ASSERT(dest != NULL, "Pointer is NULL\n");
-  ASSERT(src != NULL, "Pointer is NULL\n");
+  ASSERT(dest != NULL, POINTER_IS_NULL);
+  ASSERT(src != NULL, POINTER_IS_NULL);
   int used = 0;
   while (used < size && dest[used]) used++;
   if (used >= size) return 0;
@@ -62,8 +62,8 @@ int StrAppendN(char *dest, const char *src, int size) {
 }
 
 int StrEqual(const char *a, const char *b) {
-  ASSERT(a != NULL, "Pointer is NULL\n");
-  ASSERT(b != NULL, "Pointer is NULL\n");
+  ASSERT(a != NULL, POINTER_IS_NULL);
+  ASSERT(b != NULL, POINTER_IS_NULL);
   for (;; a++, b++) {
     if (*a != *b) return 0;
     if (*a == 0) return 1;
@@ -71,8 +71,8 @@ int StrEqual(const char *a, const char *b) {
 }
 
 int StrEqualNoCase(const char *a, const char *b) {
-  ASSERT(a != NULL, "Pointer is NULL\n");
-  ASSERT(b != NULL, "Pointer is NULL\n");
+  ASSERT(a != NULL, POINTER_IS_NULL);
+  ASSERT(b != NULL, POINTER_IS_NULL);
   for (;; a++, b++) {
     if (!SameNoCase((unsigned char)*a, (unsigned char)*b)) return 0;
     if (*a == 0) return 1;
@@ -80,8 +80,8 @@ int StrEqualNoCase(const char *a, const char *b) {
 }
 
 int StrEqualN(const char *a, const char *b, int n) {
-  ASSERT(a != NULL, "Pointer is NULL\n");
-  ASSERT(b != NULL, "Pointer is NULL\n");
+  ASSERT(a != NULL, POINTER_IS_NULL);
+  ASSERT(b != NULL, POINTER_IS_NULL);
   for (int i = 0; i < n; i++) {
     if (a[i] != b[i]) return 0;
     if (a[i] == 0) return 1;  // both ended together: nothing left to compare
@@ -90,8 +90,8 @@ int StrEqualN(const char *a, const char *b, int n) {
 }
 
 int StrEqualNNoCase(const char *a, const char *b, int n) {
-  ASSERT(a != NULL, "Pointer is NULL\n");
-  ASSERT(b != NULL, "Pointer is NULL\n");
+  ASSERT(a != NULL, POINTER_IS_NULL);
+  ASSERT(b != NULL, POINTER_IS_NULL);
   for (int i = 0; i < n; i++) {
     if (!SameNoCase((unsigned char)a[i], (unsigned char)b[i])) return 0;
     if (a[i] == 0) return 1;
@@ -100,9 +100,9 @@ int StrEqualNNoCase(const char *a, const char *b, int n) {
 }
 
 static int Find(const char *text, const char *pattern, char **position, int noCase) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
-  ASSERT(pattern != NULL, "Pointer is NULL\n");
-  ASSERT(position != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
+  ASSERT(pattern != NULL, POINTER_IS_NULL);
+  ASSERT(position != NULL, POINTER_IS_NULL);
   int n = StrLength(pattern);
   for (const char *p = text; *p; p++) {
     if (noCase ? StrEqualNNoCase(p, pattern, n) : StrEqualN(p, pattern, n)) {
@@ -123,7 +123,7 @@ int StrFindNoCase(const char *text, const char *pattern, char **position) {
 }
 
 int StrUpper(char *s) {
-  ASSERT(s != NULL, "Pointer is NULL\n");
+  ASSERT(s != NULL, POINTER_IS_NULL);
   for (unsigned char *p = (unsigned char *)s; *p; p++)
     if (*p >= 'a' && *p <= 'z') *p = (unsigned char)(*p - 32);
   return 1;
@@ -140,8 +140,8 @@ int StrReverse(char *s) {
 }
 
 int StrQuickCrc(const char *s, uint32_t *out) {
-  ASSERT(s != NULL, "Pointer is NULL\n");
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(s != NULL, POINTER_IS_NULL);
+  ASSERT(out != NULL, POINTER_IS_NULL);
   static const int shift[5] = {0, 7, 13, 20, 27};
   uint32_t h = 0;
   int k = 0;

@@ -63,7 +63,7 @@ int ProgressBarSetPercent(void *dialog, int id, double percent) {
 }
 
 int DialogGetText(void *dialog, int id, char *buffer, int size) {
-  ASSERT(buffer != NULL, "Pointer is NULL\n");
+  ASSERT(buffer != NULL, POINTER_IS_NULL);
   if (size > 0) buffer[0] = 0;
   DialogGetItemText(dialog, id, buffer, size);
   return 1;
@@ -77,7 +77,7 @@ int DialogSelectAllFromStart(void *dialog, int id) {
 }
 
 int DialogSetEditText(void *dialog, int id, const char *text, int limit) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   DialogSetItemText(dialog, id, text);
   DialogSelectAllFromStart(dialog, id);
   DialogSendItem(dialog, id, DIALOG_EM_LIMITTEXT, (uintptr_t)(limit < 0 ? 0 : limit), 0);
@@ -100,8 +100,8 @@ int BrowseCallback(void *window, uint32_t message, intptr_t param, intptr_t data
 }
 
 int BrowseForFolder(void *owner, const char *title, char *path) {
-  ASSERT(title != NULL, "Pointer is NULL\n");
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(title != NULL, POINTER_IS_NULL);
+  ASSERT(path != NULL, POINTER_IS_NULL);
   char start[BROWSE_PATH_SIZE];
   StrCopyN(start, path, BROWSE_PATH_SIZE);
   if (!WinSysBrowseFolder(owner, title, start, path, BROWSE_PATH_SIZE)) return 0;
@@ -111,7 +111,7 @@ int BrowseForFolder(void *owner, const char *title, char *path) {
 typedef int (*DirectoryQuery)(char *buffer, int size);
 
 static int QueryDirectory(DirectoryQuery query, char *buffer, int size) {
-  ASSERT(buffer != NULL, "Pointer is NULL\n");
+  ASSERT(buffer != NULL, POINTER_IS_NULL);
   if (size < 1) return 0;
   int length = query(buffer, size);
   if (length < 1 || length >= size || !AppendBackslash(buffer, size)) {

@@ -12,15 +12,15 @@
 #define FRACTION_EXPONENT 100000
 
 int32_t ArgLength(const char *text) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   const unsigned char *p = (const unsigned char *)text;
   while (*p >= ARG_END) p++;
   return (int32_t)(p - (const unsigned char *)text);
 }
 
 int32_t ArgCopy(const char *text, char *buffer, int size) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
-  ASSERT(buffer != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
+  ASSERT(buffer != NULL, POINTER_IS_NULL);
   ASSERT(size > 0, "Buffer size is %d\n", size);
   int32_t length = ArgLength(text);
   int32_t copied = length < size - 1 ? length : Utf8Fit(text, size - 1);  // no character in pieces
@@ -30,8 +30,8 @@ int32_t ArgCopy(const char *text, char *buffer, int size) {
 }
 
 void ArgBegin(ArgReader *reader, const char *text) {
-  ASSERT(reader != NULL, "Pointer is NULL\n");
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(reader != NULL, POINTER_IS_NULL);
+  ASSERT(text != NULL, POINTER_IS_NULL);
   reader->start = text;
   reader->next = text;
   reader->last = text;
@@ -40,7 +40,7 @@ void ArgBegin(ArgReader *reader, const char *text) {
 
 void ArgBeginScript(ArgReader *reader, const InstallScript *script, const char *text) {
   ArgBegin(reader, text);
-  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
   if (script->text == NULL) return;
   const char *scriptEnd = script->text + script->textLength;
   if (text >= script->text && text <= scriptEnd) reader->end = scriptEnd;
@@ -56,22 +56,22 @@ static int32_t ArgStep(ArgReader *reader, int32_t length) {
 }
 
 int32_t ArgNext(ArgReader *reader, char *buffer, int size) {
-  ASSERT(reader != NULL, "Pointer is NULL\n");
+  ASSERT(reader != NULL, POINTER_IS_NULL);
   return ArgStep(reader, ArgCopy(reader->next, buffer, size));
 }
 
 int32_t ArgSkip(ArgReader *reader) {
-  ASSERT(reader != NULL, "Pointer is NULL\n");
+  ASSERT(reader != NULL, POINTER_IS_NULL);
   return ArgStep(reader, ArgLength(reader->next));
 }
 
 int32_t ArgConsumed(const ArgReader *reader) {
-  ASSERT(reader != NULL, "Pointer is NULL\n");
+  ASSERT(reader != NULL, POINTER_IS_NULL);
   return (int32_t)(reader->last - reader->start);
 }
 
 int32_t ArgConsumedWithEnd(const ArgReader *reader) {
-  ASSERT(reader != NULL, "Pointer is NULL\n");
+  ASSERT(reader != NULL, POINTER_IS_NULL);
   return (int32_t)(reader->next - reader->start);
 }
 
@@ -88,7 +88,7 @@ static const unsigned char *SkipSign(const char *text, int *negative) {
 }
 
 int32_t ArgInteger(const char *text) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   int negative;
   const unsigned char *p = SkipSign(text, &negative);
   uint32_t value = 0;
@@ -106,7 +106,7 @@ static int ExponentStep(int exponent, int digit) {
 // the C library then rounds correctly, so an argument of any length is read
 // in bounded room and a hexadecimal or "inf" spelling is never taken.
 double ArgFraction(const char *text) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   int negative;
   const unsigned char *p = SkipSign(text, &negative);
   char clean[FRACTION_DIGITS + 16];

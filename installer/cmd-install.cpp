@@ -47,9 +47,17 @@ static int NextName(const char **cursor, char *name, int size) {
 
 static const char *making;  // the directory MakeDirectoryOf makes, with its closing backslash
 static int fresh;           // 1 when this run made it
+static char root[VANTOR_PATH_SIZE];  // the last directory this INSTALL made whose parent was there before
+
+// 1 when path lies below root: the run made every directory there.
+static int BelowRoot(const char *path) {
+  int n = StrLength(root);
+  return n > 0 && StrEqualN(path, root, n) && path[n] == '\\';
+}
 
 static void DirectoryMade(const char *path) {
   FileQueueDirectoryMade(path);
+  if (!BelowRoot(path)) StrCopyN(root, path, VANTOR_PATH_SIZE);
   int n = StrLength(path);
   if (n > 0 && StrEqualN(path, making, n) && (making[n] == 0 || (making[n] == '\\' && making[n + 1] == 0))) fresh = 1;
 }
@@ -207,8 +215,8 @@ static void PlanAhead(const InstallScript *script, const char **ahead, int32_t l
   for (int k = 0; k < JOURNAL_PLAN && k < left; k++)
     if (NextName(ahead, name, VANTOR_PATH_SIZE) && name[0] != 0 &&
         StrCopyN(path, script->installPath, VANTOR_PATH_SIZE) && StrAppendN(path, name, VANTOR_PATH_SIZE))
-      JournalPlan(path);
-  JournalPlan(NULL);
+      JournalPlan(path, BelowRoot(path));
+  JournalPlan(NULL, 0);
 }
 
 int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
@@ -221,6 +229,7 @@ int CmdInstall(InstallScript *script, char *args, int32_t *consumed) {
   const char *cursor = script->fileList != NULL ? script->fileList : "";
   double done = 0;
   char made[VANTOR_PATH_SIZE] = "";
+  root[0] = 0;
   FileQueueStart();
   // A failure leaves the progress window up; the driver undoes what was written.
   const char *ahead = cursor;

@@ -13,8 +13,8 @@
 #include "winhelpr.h"
 
 int ParseRgb(unsigned char *destination, char *text) {
-  ASSERT(destination != NULL, "Pointer is NULL\n");
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(destination != NULL, POINTER_IS_NULL);
+  ASSERT(text != NULL, POINTER_IS_NULL);
   int index = 0;
   char *component = text;
   for (char *p = text; *p != 0 && index < SCRIPT_COLOUR_COMPONENTS; p++) {

@@ -57,7 +57,7 @@ static const char *SplitItem(char *value) {
 int ItemLinkMake(const char *folder, const InstallScript *script, const char *program, const char *arguments,
                  const char *caption, char *link, int size) {
   ASSERT(folder != NULL && script != NULL && program != NULL && arguments != NULL && caption != NULL,
-         "Pointer is NULL\n");
+         POINTER_IS_NULL);
   char target[VANTOR_PATH_SIZE];
   if (VantorFormat(link, size, "%s\\%s.lnk", folder, caption) >= size ||
       VantorFormat(target, (int)sizeof target, "%s%s", script->installPath, program) >= (int)sizeof target ||

@@ -64,8 +64,8 @@ int CommandsRemove(void) {
 }
 
 int CommandRegister(const char *keyword, CommandHandler handler) {
-  ASSERT(keyword != NULL, "Pointer is NULL\n");
-  ASSERT(handler != NULL, "Pointer is NULL\n");
+  ASSERT(keyword != NULL, POINTER_IS_NULL);
+  ASSERT(handler != NULL, POINTER_IS_NULL);
   CommandEntry *entry = (CommandEntry *)MEM_ALLOC((int)sizeof(CommandEntry));
   entry->length = StrLength(keyword);
   entry->handler = handler;
@@ -101,7 +101,7 @@ static CommandEntry *CommandFind(const char *keyword) {
 }
 
 int CommandExists(const char *keyword) {
-  ASSERT(keyword != NULL, "Pointer is NULL\n");
+  ASSERT(keyword != NULL, POINTER_IS_NULL);
   return CommandFind(keyword) != NULL;
 }
 
@@ -111,10 +111,10 @@ CommandHandler CommandHandlerOf(const char *keyword) {
 }
 
 int CommandExecute(const char *keyword, InstallScript *script, char *args, int32_t *consumed) {
-  ASSERT(keyword != NULL, "Pointer is NULL\n");
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(args != NULL, "Pointer is NULL\n");
-  ASSERT(consumed != NULL, "Pointer is NULL\n");
+  ASSERT(keyword != NULL, POINTER_IS_NULL);
+  ASSERT(script != NULL, POINTER_IS_NULL);
+  ASSERT(args != NULL, POINTER_IS_NULL);
+  ASSERT(consumed != NULL, POINTER_IS_NULL);
   *consumed = 0;
   CommandEntry *entry = CommandFind(keyword);
   if (entry == NULL) return 0;

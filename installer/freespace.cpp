@@ -19,8 +19,8 @@ static int32_t Kilobytes(uint64_t bytes) {
 }
 
 int DiskFreeK(int32_t *freeK, char *path) {
-  ASSERT(freeK != NULL, "Pointer is NULL\n");
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(freeK != NULL, POINTER_IS_NULL);
+  ASSERT(path != NULL, POINTER_IS_NULL);
   *freeK = 0;
   // Only an absolute path with a drive letter names a drive: the system would
   // take "\\", ".\\" or an empty entry as the current drive.
@@ -78,7 +78,7 @@ static const char *FindCommand(const InstallScript *script, const char *from, co
 }
 
 int32_t SpaceNeededK(const InstallScript *script, const char *path) {
-  ASSERT(script != NULL && path != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL && path != NULL, POINTER_IS_NULL);
   if (script->text == NULL) return script->installSize;
   uint32_t cluster = CLUSTER_UNKNOWN;
   uint64_t bytes = 0;
@@ -125,7 +125,7 @@ int32_t SpaceNeededK(const InstallScript *script, const char *path) {
 }
 
 int FormatThousands(int32_t value, char *out) {
-  ASSERT(out != NULL, "Pointer is NULL\n");
+  ASSERT(out != NULL, POINTER_IS_NULL);
   char digits[THOUSANDS_SIZE];
   uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
   int count = 0;
@@ -154,7 +154,7 @@ static void ShowFigure(void *dialog, int id, int64_t value) {
 }
 
 int ShowSpaceFigures(void *dialog, const char *path, int32_t required) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   ShowFigure(dialog, IDC_PATH_NEEDED, required);
   char drive[ROOT_SIZE];
   StrCopyN(drive, path, ROOT_SIZE);

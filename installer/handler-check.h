@@ -6,9 +6,9 @@
 
 #define HANDLER_CHECK(script, args, consumed)  \
   do {                                         \
-    ASSERT((script) != NULL, "Pointer is NULL\n");   \
-    ASSERT((args) != NULL, "Pointer is NULL\n");     \
-    ASSERT((consumed) != NULL, "Pointer is NULL\n"); \
+    ASSERT((script) != NULL, POINTER_IS_NULL);   \
+    ASSERT((args) != NULL, POINTER_IS_NULL);     \
+    ASSERT((consumed) != NULL, POINTER_IS_NULL); \
   } while (0)
 
 #endif

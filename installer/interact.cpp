@@ -8,7 +8,7 @@ static int mode;
 static const Interaction *side;  // NULL: the attended side
 
 int InteractChoose(const char *args) {
-  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, POINTER_IS_NULL);
   mode = UNATTENDED_OFF;
   if (SwitchGiven(args, "-passive")) mode = UNATTENDED_PASSIVE;
   if (SwitchGiven(args, "-silent")) mode = UNATTENDED_SILENT;

@@ -245,7 +245,7 @@ static int Write(char tag, const char *first, const char *second) {
 // The lines written are on the disk: 1, else 0.
 static int Flush(void) { return TargetSysFlush(file) == 0; }
 
-void JournalPlan(const char *path) {
+void JournalPlan(const char *path, int fresh) {
   if (path == NULL) {
     if (plan.count > 0 && !plan.sealed) Flush();
     plan.sealed = 1;
@@ -253,7 +253,7 @@ void JournalPlan(const char *path) {
   }
   if (plan.sealed) plan.count = plan.next = plan.sealed = 0;
   char backup[VANTOR_PATH_SIZE];
-  int there = TargetSysFileExists(path);
+  int there = fresh ? 0 : TargetSysFileExists(path);
   if (plan.count < JOURNAL_PLAN && there != 2 && Ready() &&
       (there == 0 ? Write(JOURNAL_TAG_FILE, path, NULL)
                   : NextBackup(backup) && Write(JOURNAL_TAG_REPLACED, path, backup))) {

@@ -107,10 +107,12 @@ int JournalNew(char tag, const char *path);
 int JournalFile(InstallScript *script, const char *path, int fresh, char *written);
 // The lines of the files about to be written, in the list's order, up to
 // JOURNAL_PLAN of them: each path gets its R line (a file there) or F line
-// now; NULL puts them on the disk with one flush (FlushFileBuffers).
-// JournalFile then takes a file's planned line without writing one of its
-// own. A line of a change never made undoes to nothing.
-void JournalPlan(const char *path);
+// now (fresh: the path lies below a directory this run made, so that no
+// file can be there and the system is not asked); NULL puts them on the
+// disk with one flush (FlushFileBuffers). JournalFile then takes a file's
+// planned line without writing one of its own. A line of a change never
+// made undoes to nothing.
+void JournalPlan(const char *path, int fresh);
 // 1 when the run's journal is being written (started here, after an
 // unfinished one was undone): JournalFile then moves replaced files aside.
 int JournalStarted(void);

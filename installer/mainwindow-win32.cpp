@@ -28,7 +28,7 @@ int MainWindowUnregisterClass(void *instance) {
 }
 
 int MainWindowCreate(void *instance, void **window) {
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, POINTER_IS_NULL);
   HWND created = CreateWindowExW(0, L"" MAIN_CLASS_NAME, L"Install", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, (HINSTANCE)instance, NULL);
   *window = created;
@@ -139,7 +139,7 @@ int MainWindowPaint(HWND window) {
 }
 
 int PaintGradient(HDC dc, const RECT *rect, const unsigned char start[3], const unsigned char end[3]) {
-  ASSERT(rect != NULL && start != NULL && end != NULL, "Pointer is NULL\n");
+  ASSERT(rect != NULL && start != NULL && end != NULL, POINTER_IS_NULL);
   int size = (int)(sizeof(LOGPALETTE) + (GRADIENT_STEPS - 1) * sizeof(PALETTEENTRY));
   LOGPALETTE *entries = (LOGPALETTE *)MEM_ALLOC(size);
   entries->palVersion = 0x300;
@@ -172,7 +172,7 @@ int PaintGradient(HDC dc, const RECT *rect, const unsigned char start[3], const 
 }
 
 int PaintString(HDC dc, const RECT *client, const ScreenString *entry) {
-  ASSERT(client != NULL && entry != NULL, "Pointer is NULL\n");
+  ASSERT(client != NULL && entry != NULL, POINTER_IS_NULL);
   int width = client->right - client->left;
   int height = client->bottom - client->top;
   StringFont font;

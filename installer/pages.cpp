@@ -16,7 +16,7 @@
 #define PAGE_LIMIT_SLACK 10
 
 uint32_t PageLineEnds(const char *text, char *out) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   uint32_t length = 0;
   for (const char *in = text; *in; in++) {
     if (*in != '\r' && *in != '\n') {
@@ -38,8 +38,8 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
   switch (message) {
     case DIALOG_WM_INITDIALOG: {
       const PageParams *params = (const PageParams *)lParam;
-      ASSERT(params != NULL, "Pointer is NULL\n");
-      ASSERT(params->text != NULL, "Pointer is NULL\n");
+      ASSERT(params != NULL, POINTER_IS_NULL);
+      ASSERT(params->text != NULL, POINTER_IS_NULL);
       DialogSetCaption(dialog, params->caption);
       DialogSetEditText(dialog, params->editId, params->text, params->textSize + PAGE_LIMIT_SLACK);
       DialogSendItem(dialog, params->editId, DIALOG_EM_SETSEL, 0, 0);
@@ -75,8 +75,8 @@ intptr_t PageDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr
 
 // Loads the entry's text, shows the page modally and releases the text.
 static int ShowPage(void *owner, const char *caption, const char *entryName, int templateId, int editId) {
-  ASSERT(caption != NULL, "Pointer is NULL\n");
-  ASSERT(entryName != NULL, "Pointer is NULL\n");
+  ASSERT(caption != NULL, POINTER_IS_NULL);
+  ASSERT(entryName != NULL, POINTER_IS_NULL);
   void *block;
   uint32_t size;
   if (!FfsLoadEntry(entryName, 1, 1, &block, &size)) return -1;  // zero-filled: the text ends in NUL
@@ -116,7 +116,7 @@ int ShowAgreementPage(void *owner, const char *caption, const char *entryName) {
 }
 
 int ViewTextFile(const char *path) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   // The editor by its full path, so that no program of the same name in
   // the installer's or the current directory is started instead.
   char application[VANTOR_PATH_SIZE];

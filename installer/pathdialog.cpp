@@ -20,7 +20,7 @@
 static InstallScript *pathScript;
 
 int PathDialogRun(InstallScript *script) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
   intptr_t result = DialogRun(IDD_PATH, script->window, PathDialogProc, (intptr_t)script);
   if (result < 0) {
     DebugPrintf("Unable to create dialog %d\n", IDD_PATH);
@@ -48,7 +48,7 @@ static void EarlierInstallation(const InstallScript *script, char *proposal, int
 }
 
 void PathProposal(const InstallScript *script, char *proposal, int size) {
-  ASSERT(script != NULL && proposal != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL && proposal != NULL, POINTER_IS_NULL);
   VantorFormat(proposal, size, "%s%s", script->installPath, script->installDir);
   if (script->registryPath[0] != 0) EarlierInstallation(script, proposal, size);
   if (DirSwitch() != NULL) StrCopyN(proposal, DirSwitch(), size);
@@ -68,7 +68,7 @@ static void PathInit(void *dialog, InstallScript *script) {
 // The checks of "Continue", in this order: a drive that is there, room, and
 // a directory that fits installPath.
 const char *PathRefusal(const InstallScript *script, char *directory, int size) {
-  ASSERT(script != NULL && directory != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL && directory != NULL, POINTER_IS_NULL);
   int length = StrLength(directory);
   if (length == 0 || directory[length - 1] != '\\') StrAppendN(directory, "\\", size);
   int32_t freeK;
@@ -144,7 +144,7 @@ static void PathBrowse(void *dialog, InstallScript *script) {
 intptr_t PathDialogProc(void *dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case DIALOG_WM_INITDIALOG:
-      ASSERT(lParam != 0, "Pointer is NULL\n");
+      ASSERT(lParam != 0, POINTER_IS_NULL);
       PathInit(dialog, (InstallScript *)lParam);
       return 0;
     case DIALOG_WM_COMMAND:

@@ -21,8 +21,8 @@ int RegistrationSetMailPort(int port) {
 }
 
 int CopyPrintable(const char *source, char *destination, int size) {
-  ASSERT(source != NULL, "Pointer is NULL\n");
-  ASSERT(destination != NULL, "Pointer is NULL\n");
+  ASSERT(source != NULL, POINTER_IS_NULL);
+  ASSERT(destination != NULL, POINTER_IS_NULL);
   if (size < 1) return 1;
   int length = 0;
   for (; *source != 0 && length < size - 1; source++)
@@ -61,9 +61,9 @@ static int MailReceive(Socket *socket, char *reply) {
 }
 
 int SmtpCommand(Socket *socket, const char *command, const char *expected) {
-  ASSERT(socket != NULL, "Pointer is NULL\n");
-  ASSERT(command != NULL, "Pointer is NULL\n");
-  ASSERT(expected != NULL, "Pointer is NULL\n");
+  ASSERT(socket != NULL, POINTER_IS_NULL);
+  ASSERT(command != NULL, POINTER_IS_NULL);
+  ASSERT(expected != NULL, POINTER_IS_NULL);
   char reply[REGISTRATION_REPLY_SIZE];
   if (!MailSend(socket, command)) {
     DebugPrintf("Failed to write '%s'\n", command);
@@ -263,8 +263,8 @@ static int MailConversation(Socket *socket, const char *address, const char *use
 }
 
 int SendRegistrationMail(const char *address, InstallScript *script) {
-  ASSERT(address != NULL, "Pointer is NULL\n");
-  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(address != NULL, POINTER_IS_NULL);
+  ASSERT(script != NULL, POINTER_IS_NULL);
 
   // The user part is what stands before an "@" within the first 60 characters.
   char user[REGISTRATION_USER_CHARS + 1];

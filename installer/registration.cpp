@@ -37,14 +37,14 @@ const RegistrationField RegistrationFields[REGISTRATION_FIELD_COUNT] = {
 RegistrationForm *RegistrationGetForm(void) { return &registrationForm; }
 
 char *RegistrationFieldText(RegistrationForm *form, const RegistrationField *field) {
-  ASSERT(form != NULL, "Pointer is NULL\n");
-  ASSERT(field != NULL, "Pointer is NULL\n");
+  ASSERT(form != NULL, POINTER_IS_NULL);
+  ASSERT(field != NULL, POINTER_IS_NULL);
   return (char *)form + field->offset;
 }
 
 int RegistrationRun(void *owner, const char *address, InstallScript *script) {
-  ASSERT(address != NULL, "Pointer is NULL\n");
-  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(address != NULL, POINTER_IS_NULL);
+  ASSERT(script != NULL, POINTER_IS_NULL);
   intptr_t answer = DialogRun(IDD_REGISTER, owner, RegistrationDialogProc, 0);
   // A form that could not be shown holds no answers: nothing may be sent.
   if (answer == -1) DebugPrintf("Unable to show the registration form\n");
@@ -64,7 +64,7 @@ int RegistrationRun(void *owner, const char *address, InstallScript *script) {
 }
 
 int EmailLooksValid(const char *text) {
-  ASSERT(text != NULL, "Pointer is NULL\n");
+  ASSERT(text != NULL, POINTER_IS_NULL);
   int at = -1;  // index of the "@"
   int dotAfterAt = 0;
   int i;

@@ -29,7 +29,7 @@
 static int exitCode;
 
 int RunBegin(const char *args) {
-  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, POINTER_IS_NULL);
   InteractChoose(args);
   DirSwitchParse(args);
   ProductLockReset();
@@ -64,7 +64,7 @@ static int Stretch(InstallScript *script, void *window) {
 }
 
 int RunStep(void *window) {
-  ASSERT(window != NULL, "Pointer is NULL\n");
+  ASSERT(window != NULL, POINTER_IS_NULL);
   InstallScript *script = MainWindowScript();
   if (script == NULL) return 1;
   if (Stretch(script, window)) MainWindowSend(window, MAIN_WM_DESTROY);

@@ -21,7 +21,7 @@ static int ScriptReadKeyword(char *from, const char *end, char *keyword, char **
 }
 
 char *ScriptFindCommand(const InstallScript *script, CommandHandler handler) {
-  ASSERT(script != NULL && script->text != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL && script->text != NULL, POINTER_IS_NULL);
   char *end = script->text + script->textLength;
   const char *args;
   // Each command's arguments and the marks between them are taken whole, up
@@ -52,16 +52,16 @@ static void ScriptSummary(const InstallScript *script) {
 }
 
 int ScriptFinished(const InstallScript *script) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
   for (const char *p = script->cursor; p < script->text + script->textLength; p++)
     if ((unsigned char)*p == SCRIPT_MARK) return 0;
   return 1;
 }
 
 int ScriptRun(InstallScript *script) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(script->text != NULL, "Pointer is NULL\n");
-  ASSERT(script->cursor != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
+  ASSERT(script->text != NULL, POINTER_IS_NULL);
+  ASSERT(script->cursor != NULL, POINTER_IS_NULL);
   char *end = script->text + script->textLength;
   char *p = script->cursor;
   while (p < end) {

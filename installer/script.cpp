@@ -9,8 +9,8 @@
 
 
 int ScriptLoad(InstallScript **script, const char *name) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(name != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
+  ASSERT(name != NULL, POINTER_IS_NULL);
   char entry[VANTOR_PATH_SIZE];  // the reader upper-cases the name in place
   if (!StrCopyN(entry, name, VANTOR_PATH_SIZE)) return 0;
 
@@ -37,8 +37,8 @@ static void ScriptRemoveFonts(const InstallScript *script) {
 }
 
 int ScriptFree(InstallScript **script) {
-  ASSERT(script != NULL, "Pointer is NULL\n");
-  ASSERT(*script != NULL, "Pointer is NULL\n");
+  ASSERT(script != NULL, POINTER_IS_NULL);
+  ASSERT(*script != NULL, POINTER_IS_NULL);
   InstallScript *record = *script;
   if (record->stringCount > 0) MEM_FREE(record->strings, record->stringCount * (int)sizeof(ScreenString));
   if (record->fontCount > 0) {

@@ -45,7 +45,7 @@ int ShellServicesRemove(void) {
 }
 
 int ProgManExecute(const char *command) {
-  ASSERT(command != NULL, "Pointer is NULL\n");
+  ASSERT(command != NULL, POINTER_IS_NULL);
   if (ddeInstance == 0) return 0;
   // Without Program Manager there is nobody to tell; the command succeeds.
   if (progMan == NULL) return 1;
@@ -58,7 +58,7 @@ int ProgManExecute(const char *command) {
 int ProgManConnected(void) { return progMan != NULL; }
 
 int OleSelfRegister(const char *path, int doRegister) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   void *library, *entry;
   uint32_t error = 0;
   if (!ShellLibraryLoad(path, &library, &error)) {
@@ -77,7 +77,7 @@ int OleSelfRegister(const char *path, int doRegister) {
 }
 
 int FontResourceAdd(const char *path) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   uint32_t error = 0;
   if (ShellFontAdd(path, &error) == 0) {
     DebugPrintf("Unable to add font resource for '%s' (0x%.8X)\n", path, (unsigned)error);
@@ -88,7 +88,7 @@ int FontResourceAdd(const char *path) {
 }
 
 int FontResourceRemove(const char *path) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   uint32_t error = 0;
   if (!ShellFontRemove(path, &error)) {
     DebugPrintf("Unable to remove font resource for '%s' (0x%.8X)\n", path, (unsigned)error);

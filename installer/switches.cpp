@@ -57,7 +57,7 @@ static void TakeDir(const char *text) {
 }
 
 int DirSwitchParse(const char *args) {
-  ASSERT(args != NULL, "Pointer is NULL\n");
+  ASSERT(args != NULL, POINTER_IS_NULL);
   const char *found = SwitchTail(args, DIR_SWITCH);
   haveDir = found != NULL;
   dirAsked = 0;
@@ -72,7 +72,7 @@ const char *DirSwitch(void) {
 }
 
 void DirSwitchInstallBegins(const char *installPath) {
-  ASSERT(installPath != NULL, "Pointer is NULL\n");
+  ASSERT(installPath != NULL, POINTER_IS_NULL);
   if (haveDir && !dirAsked)
     DebugPrintf("-dir= not used: the script has no INSTALL PATH; the files go to '%s'\n", installPath);
   dirAsked = 1;

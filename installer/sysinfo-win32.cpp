@@ -12,7 +12,7 @@ static_assert(sizeof(MEMORYSTATUS) == 32, "memory status of 32 bytes");
 #endif
 
 int SysInfoGetVersion(SysInfoVersion *version) {
-  ASSERT(version != NULL, "Pointer is NULL\n");
+  ASSERT(version != NULL, POINTER_IS_NULL);
   memset(version, 0, sizeof *version);
   OSVERSIONINFOA info;
   memset(&info, 0, sizeof info);

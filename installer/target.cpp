@@ -15,14 +15,14 @@ int TargetLoadEntry(char *name, void **data, uint32_t *size) {
 }
 
 void TargetFreeEntry(void **data, uint32_t size) {
-  ASSERT(data != NULL, "Pointer is NULL\n");
+  ASSERT(data != NULL, POINTER_IS_NULL);
   if (*data != NULL) MemFree(data, (int)size, __FILE__, __LINE__);
   *data = NULL;
 }
 
 int TargetWritePiece(void *file, const char *path, const void *data, uint32_t size) {
-  ASSERT(file != NULL, "Pointer is NULL\n");
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(file != NULL, POINTER_IS_NULL);
+  ASSERT(path != NULL, POINTER_IS_NULL);
   uint32_t error = size > 0 ? TargetSysWrite(file, data, size) : 0;
   if (error == 0) return 1;
   TargetDiscard(file, path);
@@ -55,7 +55,7 @@ int TargetWriteAll(void *file, const char *path, const void *data, uint32_t size
 }
 
 int MakePathNoting(char *path, void (*made)(const char *path)) {
-  ASSERT(path != NULL, "Pointer is NULL\n");
+  ASSERT(path != NULL, POINTER_IS_NULL);
   if (TargetSysDirExists(path)) return 1;
   int last = StrLength(path) - 1;
   while (last >= 0 && path[last] != '\\') last--;
@@ -64,6 +64,7 @@ int MakePathNoting(char *path, void (*made)(const char *path)) {
     MakePathNoting(path, made);
     path[last] = '\\';
   }
-  if (JournalNote(JOURNAL_TAG_DIR, path, NULL) && TargetSysCreateDir(path)) made(path);
+  // A closing backslash names the parent just made.
+  if (path[last + 1] != 0 && JournalNote(JOURNAL_TAG_DIR, path, NULL) && TargetSysCreateDir(path)) made(path);
   return 1;
 }

@@ -425,14 +425,20 @@ class Harness:
                     break
                 time.sleep(0.1)
             else:
-                ps = subprocess.run(["ps", "-eo", "pid,args"], stdout=subprocess.PIPE).stdout.decode(errors="replace")
-                for line in ps.splitlines():
-                    pid, _, args = line.strip().partition(" ")
-                    if "explorer.exe" in args and args.rstrip().endswith("\\" + name):
-                        try:
-                            os.kill(int(pid), 9)
-                        except (ValueError, OSError):
-                            pass
+                self.end_folder_explorers(name)
+
+    def end_folder_explorers(self, name=None):
+        """Ends the explorer processes that show the folder name, or every
+        folder when name is None (never the desktop's)."""
+        ps = subprocess.run(["ps", "-eo", "pid,args"], stdout=subprocess.PIPE).stdout.decode(errors="replace")
+        for line in ps.splitlines():
+            pid, _, args = line.strip().partition(" ")
+            folder = args.rstrip().endswith("\\" + name) if name else ":\\" in args.partition("explorer.exe")[2]
+            if "explorer.exe" in args and "/desktop" not in args and folder:
+                try:
+                    os.kill(int(pid), 9)
+                except (ValueError, OSError):
+                    pass
 
     def grab(self, name, settle=0.5):
         """A screenshot of the whole screen saved as screenshots/NAME.png

@@ -43,10 +43,8 @@ TEST_F(InstallTest, EveryListedFileLandsBelowTheDestinationWithTheScriptsLetterC
   // Outermost first; each level is made once it is missing.
   EXPECT_EQ("C:\\Program Files\n"
             "C:\\Program Files\\Widget\n"
-            "C:\\Program Files\\Widget\\\n"
             "C:\\Program Files\\Widget\\data\n"
-            "C:\\Program Files\\Widget\\data\\sub\n"
-            "C:\\Program Files\\Widget\\data\\sub\\\n",
+            "C:\\Program Files\\Widget\\data\\sub\n",
             TargetStandInCreatedDirs());
   EXPECT_FALSE(Progress().visible);  // shown for the copy, hidden at its end
   EXPECT_EQ(0, ProgressPosition());  // no size given: the bar never moved
