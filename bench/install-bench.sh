@@ -11,6 +11,9 @@
 # alike. Prints sizes, the median times and the ratio to NSIS zlib. On a machine that cannot run 32-bit programs
 # (scripts/wine-mode.sh), both sides are 64-bit: the x86_64 build of
 # install.exe against NSIS's amd64 installers (Target amd64-unicode).
+# OUT_TMPFS=1 (as root) installs into a tmpfs mounted at the destination,
+# so that the figures leave out what the disk charges for each new file
+# (on a virtual disk the same for all, and often most of the time).
 #   sh bench/install-bench.sh PAYLOAD_DIR [build]
 set -e
 cd "$(dirname "$0")/.."
@@ -18,9 +21,16 @@ PAYLOAD=$(cd "$1" && pwd)
 BUILD=${2:-build}
 . bench/wine-bench.sh
 OUT="$WINEPREFIX/drive_c/bench-out"
+empty_out() { rm -rf "$OUT"; }
+if [ "${OUT_TMPFS:-0}" = 1 ]; then
+  rm -rf "$OUT" && mkdir -p "$OUT"
+  mount -t tmpfs -o size=$(( $(du -sm "$PAYLOAD" | cut -f1) * 2 + 64 ))m tmpfs "$OUT"
+  trap 'umount "$OUT"; wineserver -k 2>/dev/null; rm -rf "$TMP"' EXIT
+  empty_out() { find "$OUT" -mindepth 1 -maxdepth 1 -exec rm -rf {} +; }
+fi
 cd "$TMP"  # so that nothing can land in the checkout
 total=$(find "$PAYLOAD" -type f -exec stat -c %s {} + | awk '{s += $1} END {print s}')
-printf 'payload: %s files, %s bytes; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD"
+printf 'payload: %s files, %s bytes; %s under Wine%s\n' "$(find "$PAYLOAD" -type f | wc -l)" "$total" "$WIN_BUILD" "$( [ "${OUT_TMPFS:-0}" = 1 ] && echo ', into a tmpfs')"
 printf '%-28s %12s %10s %8s\n' installer bytes "median s" "/ zlib"
 
 # median3 COMMAND...: runs it once untimed (the first run of a new
@@ -38,7 +48,7 @@ add() {
 # once I: installs installer I into an emptied folder; prints its seconds.
 once() {
   eval "exe=\$file_$1 args=\$args_$1"
-  rm -rf "$OUT"
+  empty_out
   start=$(date +%s.%N)
   wine "$exe" $args >/dev/null 2>&1 || { echo "failed: $exe" >&2; exit 1; }
   awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
