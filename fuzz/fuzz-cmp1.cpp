@@ -3,7 +3,7 @@
 // in result and in every output byte, with the byte-at-a-time model below.
 // Input: two bytes giving the content size minus 1, then the operations; the
 // head is built here, so every input reaches the operation decoder.
-// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp1.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp1.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>

@@ -4,7 +4,7 @@
 // streamed through small pieces.
 // Input: two bytes choosing the content size (see ContentSize), then the bit
 // stream; the head is built here, so every input reaches the stream decoder.
-// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp tests/support/cmp2-reference.cpp
+// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp tests/support/cmp2-reference.cpp
 // fuzz-flags: -fno-sanitize-coverage=trace-cmp
 #include <stdint.h>
 #include <stdlib.h>

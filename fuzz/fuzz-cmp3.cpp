@@ -6,7 +6,7 @@
 // Input: byte 0 the coder parameters (folded into lc + lp <= 4), bytes 1-2
 // the content size, byte 3 the dictionary size; the rest is the stream after
 // its leading zero byte, which is supplied here.
-// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp3.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp3.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp
 // fuzz-libs: -llzma
 #include <stdint.h>
 #include <stdlib.h>

@@ -5,7 +5,7 @@
 // frames.
 // Input: bytes 0-1 the content size, byte 2 the window's power of two
 // (10..23); the rest is the frames.
-// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp4.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp4.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp
 // fuzz-libs: -lzstd
 #include <stdint.h>
 #include <stdlib.h>

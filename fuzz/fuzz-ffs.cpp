@@ -7,7 +7,7 @@
 // they point at) to the hashes of the names the harness asks for, so the
 // search, record and decoder paths are reached without finding CRC-32
 // preimages.
-// fuzz-sources: core/ffs.cpp core/ffs-stream.cpp core/ffs-container.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/ffs-cmp3.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: core/ffs.cpp core/ffs-stream.cpp core/ffs-container.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/ffs-cmp3.cpp core/ffs-cmp4.cpp core/ffs-x86.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

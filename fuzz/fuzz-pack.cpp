@@ -2,7 +2,7 @@
 // and method 1 never emits a String whose distance is below 4 and below its
 // length nor a zero length other than the end mark (checked by walking the
 // operations).
-// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp builder/pack1.cpp builder/pack2.cpp
+// fuzz-sources: core/ffs-stream.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp builder/pack1.cpp builder/pack2.cpp
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,7 +1,7 @@
 // Property: any bytes given as a program or an icon are read or refused
 // with a reason, never a crash; a program that reads is written back, and
 // the written image reads again with the same resources.
-// fuzz-sources: builder/pe-image.cpp builder/pe-resource-tree.cpp builder/pe-icon.cpp builder/pe-version.cpp builder/codepage.cpp core/ffs-container.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp standin/process-standin.cpp
+// fuzz-sources: builder/pe-image.cpp builder/archive-reader.cpp builder/archive-writer.cpp builder/archive-pack.cpp builder/pack1.cpp builder/pack2.cpp builder/pack3.cpp builder/pack4.cpp builder/pack-x86.cpp builder/fsutil.cpp core/ffs-stream.cpp core/ffs-cmp1.cpp core/ffs-cmp2.cpp core/ffs-cmp3.cpp core/ffs-cmp4.cpp core/ffs-x86.cpp builder/pe-resource-tree.cpp builder/pe-icon.cpp builder/pe-version.cpp builder/codepage.cpp core/ffs-container.cpp core/vantor-core.cpp core/vantor-memory.cpp core/vantor-str.cpp core/utf8.cpp standin/process-standin.cpp
 #include <stdint.h>
 #include <stdlib.h>
 
