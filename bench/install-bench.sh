@@ -11,9 +11,9 @@
 # alike. Prints sizes, the median times and the ratio to NSIS zlib. On a machine that cannot run 32-bit programs
 # (scripts/wine-mode.sh), both sides are 64-bit: the x86_64 build of
 # install.exe against NSIS's amd64 installers (Target amd64-unicode).
-# OUT_TMPFS=1 (as root) installs into a tmpfs mounted at the destination,
-# so that the figures leave out what the disk charges for each new file
-# (on a virtual disk the same for all, and often most of the time).
+# The last run's files are set aside, not deleted, before each run (see
+# set_aside in bench/wine-bench.sh). OUT_TMPFS=1 (as root) installs into a
+# tmpfs mounted at the destination, so that the figures leave out the disk.
 #   sh bench/install-bench.sh PAYLOAD_DIR [build]
 set -e
 cd "$(dirname "$0")/.."
@@ -21,7 +21,7 @@ PAYLOAD=$(cd "$1" && pwd)
 BUILD=${2:-build}
 . bench/wine-bench.sh
 OUT="$WINEPREFIX/drive_c/bench-out"
-empty_out() { rm -rf "$OUT"; }
+empty_out() { set_aside "$OUT"; }
 if [ "${OUT_TMPFS:-0}" = 1 ]; then
   rm -rf "$OUT" && mkdir -p "$OUT"
   mount -t tmpfs -o size=$(( $(du -sm "$PAYLOAD" | cut -f1) * 2 + 64 ))m tmpfs "$OUT"

@@ -36,13 +36,14 @@ for path in sys.stdin.read().splitlines():
 printf 'payload: %s files; %s under Wine\n' "$(find "$PAYLOAD" -type f | wc -l)" "$WIN_BUILD"
 
 # median3 FRESH|SAME|CHANGED EXE: the median seconds of three installations
-# (after one untimed), each into an emptied folder, over the same files or
-# over version 1 (EXE's -v2 then is what is timed).
+# (after one untimed), each into an empty folder (the last run's set aside),
+# over the same files or over a new installation of version 1 (EXE's -v2
+# then is what is timed).
 median3() {
-  rm -rf "$OUT"
+  set_aside "$OUT"
   wine "$2" -silent "-dir=C:\\bench-out" >/dev/null 2>&1
   for i in 1 2 3; do
-    [ "$1" = FRESH ] && rm -rf "$OUT"
+    [ "$1" = SAME ] || set_aside "$OUT"
     exe=$2
     if [ "$1" = CHANGED ]; then
       wine "$2" -silent "-dir=C:\\bench-out" >/dev/null 2>&1

@@ -19,4 +19,15 @@ wineserver -k 2>/dev/null || true
 mkdir -p "$WINEPREFIX"  # the server starts in it, before wineboot makes the rest
 wineserver -p
 wineboot -i >/dev/null 2>&1 || true
+# set_aside DIR: moves DIR, when it is there, into $TMP/aside (removed at
+# exit) instead of deleting it. On a file system without a journal (ext4 as
+# on the virtual disks seen here) a file made within about 15 s of many
+# deletions waits while the system passes over every inode deleted in that
+# time, so deleting the last run's files before each timed run would time
+# those deletions, not the installer.
+set_aside() {
+  [ -e "$1" ] || return 0
+  mkdir -p "$TMP/aside"
+  mv "$1" "$TMP/aside/$(date +%s%N)"
+}
 printf 'COMPANY NAME: Bench\r\nPRODUCT NAME: Bench\r\nINSTALL DIR: Bench\r\nINSTALL PATH: Where?\r\nFILE LIST: **\r\nINSTALL\r\n' > "$TMP/setup.txt"
