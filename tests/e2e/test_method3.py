@@ -1,7 +1,8 @@
 """Installers whose entries are packed with method 3, alone or in solid
 groups, or with method 4 (zstd), install the example product under Wine,
 each file byte for byte; so do programs and libraries packed behind the
-branch-call filter with methods 3 (solid) and 4."""
+branch-call filter with methods 3 (solid) and 4. A damaged solid block
+fails its install, which is undone."""
 import os
 import shutil
 import subprocess
@@ -101,3 +102,43 @@ def test_programs_behind_the_branch_call_filter_install_byte_identical(h):
         for name, data in contents.items():
             with open(os.path.join(folder, name), "rb") as f:
                 assert f.read() == data, name
+
+
+def test_a_solid_block_damaged_in_the_middle_fails_its_member_and_the_run_is_undone(h):
+    """The block is damaged after the archive's integrity record was made
+    (packed, altered, then joined to the stub, which seals it again), so
+    only the decoder can tell: the member it cannot unpack fails INSTALL
+    with its line, and the run leaves nothing."""
+    unix, win = h.case_dir("damaged-block")
+    payload = os.path.join(unix, "payload")
+    os.makedirs(payload)
+    for i in range(40):
+        with open(os.path.join(payload, "f%02d.txt" % i), "wb") as f:
+            f.write(b"".join(b"line %d of file %d: %d\r\n" % (k, i, k * k % 977) for k in range(3000)))
+    script, dat, archive = (os.path.join(unix, n) for n in ("setup.txt", "install.dat", "a.ffs"))
+    with open(script, "wb") as f:
+        f.write(b"PRODUCT NAME: Gadget\nBREAK\nINSTALL DIR: Vantor Damaged\nINSTALL PATH: Where?\n"
+                b"FILE LIST: **\nINSTALL\n")
+    subprocess.run([h.ffsbuild, "compile", "-o", dat, "--payload", payload, script], check=True,
+                   stdout=subprocess.DEVNULL)
+    subprocess.run([h.ffsbuild, "pack", "-q", "-o", archive, "--solid", "-m", "raw", "--as", "install.dat", dat,
+                    "-m", "4", payload], check=True)
+    listing = subprocess.run([h.ffsbuild, "list", archive], stdout=subprocess.PIPE, check=True).stdout.decode()
+    block = [row.split() for row in listing.splitlines()[2:] if row.split()[3] == "4"]
+    assert len(block) == 1, listing
+    offset, stored = int(block[0][1]), int(block[0][2])
+    with open(archive, "r+b") as f:
+        f.seek(offset + stored // 2)
+        byte = f.read(1)[0]
+        f.seek(offset + stored // 2)
+        f.write(bytes([byte ^ 0x55]))
+    inst = harness.Installer(unix, win)
+    subprocess.run([h.ffsbuild, "stub", "-o", inst.exe, h.install_exe, archive], check=True)
+    folder = h.drive_c("C:\\Program Files\\Vantor Damaged\\")
+    shutil.rmtree(folder, ignore_errors=True)
+    proc = h.run_installer(inst, "-debug", "-silent")
+    assert h.wait_exit(proc, timeout=120) == 2
+    log = inst.log()
+    assert b"Failed to decompress file\r\nUnable to load 'f" in log and b"Command Failed 'INSTALL'" in log, log
+    assert b"Rollback: the installation was undone; nothing was changed\r\n" in log, log
+    assert not os.path.exists(folder)

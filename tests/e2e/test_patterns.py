@@ -2,6 +2,7 @@
 pattern "FILE LIST: **", installs under Wine byte for byte."""
 import os
 import random
+import shutil
 
 DEST = "C:\\Vantor Patterns\\"
 
@@ -20,23 +21,27 @@ def payload():
 
 
 def test_the_whole_payload_from_one_pattern_installs_byte_identical(h):
+    """Built as ffsbuild build packs by default and with its smallest
+    settings."""
     files = payload()
-    inst = h.build_installer("patterns-all", b"PRODUCT NAME: Patterns\nINSTALL SIZE: auto\nINSTALL DIR: Vantor Patterns\n"
-                             b"INSTALL PATH: Where?\nFILE LIST: **\nINSTALL\n", files)
-    proc = h.run_installer(inst, "-debug", "-silent", "-dir=" + DEST.rstrip("\\"))
-    code = h.wait_exit(proc, timeout=240)
-    with open(h.stderr_of(inst), "rb") as f:
-        assert code == 0, (code, inst.log()[-2000:], f.read()[-2000:])
-    root = h.drive_c(DEST)
-    found = {}
-    for folder, _, names in os.walk(root):
-        for name in names:
-            path = os.path.join(folder, name)
-            with open(path, "rb") as f:
-                found[os.path.relpath(path, root).upper()] = f.read()
     expected = {name.upper(): data for name, data in files.items()}
-    assert sorted(found) == sorted(expected), sorted(set(found) ^ set(expected))[:10]
-    assert all(found[name] == expected[name] for name in expected)
+    root = h.drive_c(DEST)
+    for case, method, options in (("patterns-all", None, ()), ("patterns-smallest", "smallest", ("--solid",))):
+        shutil.rmtree(root, ignore_errors=True)
+        inst = h.build_installer(case, b"PRODUCT NAME: Patterns\nINSTALL SIZE: auto\nINSTALL DIR: Vantor Patterns\n"
+                                 b"INSTALL PATH: Where?\nFILE LIST: **\nINSTALL\n", files, method, options)
+        proc = h.run_installer(inst, "-debug", "-silent", "-dir=" + DEST.rstrip("\\"))
+        code = h.wait_exit(proc, timeout=240)
+        with open(h.stderr_of(inst), "rb") as f:
+            assert code == 0, (case, code, inst.log()[-2000:], f.read()[-2000:])
+        found = {}
+        for folder, _, names in os.walk(root):
+            for name in names:
+                path = os.path.join(folder, name)
+                with open(path, "rb") as f:
+                    found[os.path.relpath(path, root).upper()] = f.read()
+        assert sorted(found) == sorted(expected), (case, sorted(set(found) ^ set(expected))[:10])
+        assert all(found[name] == expected[name] for name in expected), case
 
 
 def test_names_of_any_script_in_another_letter_case_install_as_the_payload_spells_them(h):
