@@ -183,11 +183,9 @@ def attended_install(h, inst):
     proc = h.run_installer(inst, "-dir=" + DEST)
     h.accept_destination(timeout=60)
     box = h.find_window("Installation Complete!", timeout=60)
-    start = time.time()
-    while box in h.windows_titled(".") and time.time() < start + 60:
+    end = time.time() + 60
+    while box in h.windows_titled(".") and time.time() < end:
         close_group_windows(h, settle=0)
-        if time.time() > start + 10:
-            h.end_folder_explorers()  # a folder window of another title can keep the keyboard too
         h.press(box, "Return")
         time.sleep(0.5)
     assert h.wait_exit(proc, timeout=60) == 0
