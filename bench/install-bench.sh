@@ -25,7 +25,7 @@ empty_out() { set_aside "$OUT"; }
 if [ "${OUT_TMPFS:-0}" = 1 ]; then
   rm -rf "$OUT" && mkdir -p "$OUT"
   mount -t tmpfs -o size=$(( $(du -sm "$PAYLOAD" | cut -f1) * 2 + 64 ))m tmpfs "$OUT"
-  trap 'umount "$OUT"; wineserver -k 2>/dev/null; rm -rf "$TMP"' EXIT
+  trap 'umount "$OUT"; bench_exit' EXIT
   empty_out() { find "$OUT" -mindepth 1 -maxdepth 1 -exec rm -rf {} +; }
 fi
 cd "$TMP"  # so that nothing can land in the checkout

@@ -20,6 +20,16 @@ def payload():
     return files
 
 
+def installed(root):
+    """{name below root, with "/": content} of every file there."""
+    found = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            with open(os.path.join(folder, name), "rb") as f:
+                found[os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")] = f.read()
+    return found
+
+
 def test_the_whole_payload_from_one_pattern_installs_byte_identical(h):
     """Built as ffsbuild build packs by default and with its smallest
     settings."""
@@ -34,12 +44,7 @@ def test_the_whole_payload_from_one_pattern_installs_byte_identical(h):
         code = h.wait_exit(proc, timeout=240)
         with open(h.stderr_of(inst), "rb") as f:
             assert code == 0, (case, code, inst.log()[-2000:], f.read()[-2000:])
-        found = {}
-        for folder, _, names in os.walk(root):
-            for name in names:
-                path = os.path.join(folder, name)
-                with open(path, "rb") as f:
-                    found[os.path.relpath(path, root).upper()] = f.read()
+        found = {name.upper(): data for name, data in installed(root).items()}
         assert sorted(found) == sorted(expected), (case, sorted(set(found) ^ set(expected))[:10])
         assert all(found[name] == expected[name] for name in expected), case
 
@@ -59,10 +64,5 @@ def test_names_of_any_script_in_another_letter_case_install_as_the_payload_spell
     proc = h.run_installer(inst, "-debug", "-silent", "-dir=" + dest.rstrip("\\"))
     code = h.wait_exit(proc, timeout=120)
     assert code == 0, (code, inst.log()[-2000:])
-    root = h.drive_c(dest)
-    found = {}
-    for folder, _, names in os.walk(root):
-        for name in names:
-            with open(os.path.join(folder, name), "rb") as f:
-                found[os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")] = f.read()
+    found = installed(h.drive_c(dest))
     assert found == files, sorted(found)
